@@ -1,0 +1,103 @@
+# Helper functions shared by every subsystem folder.
+#
+# Three toolchains build this tree:
+#   host  - native g++ with ASan/UBSan; only PORTABLE libraries and their tests.
+#   win64 - MinGW-w64 x86-64; everything; tests run under Wine.
+#   win32 - MinGW-w64 i686; everything, compile only (record layouts at 32 bits).
+
+set(WX_ROOT ${CMAKE_CURRENT_LIST_DIR}/..)
+
+if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(WX_RUN_TESTS ON)
+  set(WX_WINE_RUN ${CMAKE_BINARY_DIR}/wine-run)
+elseif(NOT WIN32)
+  set(WX_RUN_TESTS ON)
+else()
+  set(WX_RUN_TESTS OFF)
+endif()
+
+# wx_library(name [PORTABLE] SOURCES ... [LIBS ...] [INCLUDES ...])
+# A PORTABLE library includes no <windows.h> and is built by all toolchains.
+function(wx_library name)
+  cmake_parse_arguments(A "PORTABLE" "" "SOURCES;LIBS;INCLUDES" ${ARGN})
+  if(NOT WIN32 AND NOT A_PORTABLE)
+    return()
+  endif()
+  add_library(${name} STATIC ${A_SOURCES})
+  target_include_directories(${name} PUBLIC ${WX_ROOT} ${A_INCLUDES})
+  if(A_LIBS)
+    target_link_libraries(${name} PUBLIC ${A_LIBS})
+  endif()
+endfunction()
+
+# wx_test(name [PORTABLE] SOURCES ... [LIBS ...] [LABELS ...] [ENV ...] [TIMEOUT n])
+# One executable and one ctest entry per test program.  Under win64 the
+# executable runs through the Wine wrapper; under win32 it is only built.
+function(wx_test name)
+  cmake_parse_arguments(A "PORTABLE" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  if(NOT WIN32 AND NOT A_PORTABLE)
+    return()
+  endif()
+  add_executable(${name} ${A_SOURCES})
+  target_include_directories(${name} PRIVATE ${WX_ROOT})
+  target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  if(NOT WX_RUN_TESTS)
+    return()
+  endif()
+  add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+  set_tests_properties(${name} PROPERTIES WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  if(A_LABELS)
+    set_tests_properties(${name} PROPERTIES LABELS "${A_LABELS}")
+  endif()
+  if(A_TIMEOUT)
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${A_TIMEOUT})
+  endif()
+  set(env "WX_SOURCE_DIR=${WX_ROOT}" "WX_BINARY_DIR=${CMAKE_BINARY_DIR}" ${A_ENV})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}")
+  if(WIN32)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine)
+  endif()
+endfunction()
+
+# wx_script_test(name COMMAND ... [WIN_ONLY] [ENV ...] [TIMEOUT n])
+# A test driven by a script on the build machine (outside checkers, GUI smoke).
+function(wx_script_test name)
+  cmake_parse_arguments(A "WIN_ONLY" "TIMEOUT" "COMMAND;ENV;LABELS" ${ARGN})
+  if(NOT WX_RUN_TESTS OR (A_WIN_ONLY AND NOT WIN32))
+    return()
+  endif()
+  add_test(NAME ${name} COMMAND ${A_COMMAND})
+  set(env "WX_SOURCE_DIR=${WX_ROOT}" "WX_BINARY_DIR=${CMAKE_BINARY_DIR}" "WX_WINE_RUN=${WX_WINE_RUN}" ${A_ENV})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}"
+                       WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  if(A_TIMEOUT)
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${A_TIMEOUT})
+  endif()
+  if(A_LABELS)
+    set_tests_properties(${name} PROPERTIES LABELS "${A_LABELS}")
+  endif()
+  if(WIN32)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine)
+  endif()
+endfunction()
+
+# wx_resources(target rcfile...) - resource sources are kept in UTF-8; they are
+# converted to code page 932 (failing on any character cp932 lacks) and
+# compiled by windres with that code page.
+function(wx_resources target)
+  foreach(src ${ARGN})
+    get_filename_component(abs ${src} ABSOLUTE)
+    get_filename_component(base ${src} NAME)
+    set(out ${CMAKE_CURRENT_BINARY_DIR}/cp932/${base})
+    add_custom_command(OUTPUT ${out}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/cp932
+      COMMAND iconv -f UTF-8 -t CP932 ${abs} -o ${out}
+      DEPENDS ${abs}
+      COMMENT "Converting ${base} to code page 932"
+      VERBATIM)
+    target_sources(${target} PRIVATE ${out})
+    set_source_files_properties(${out} PROPERTIES
+      OBJECT_DEPENDS "${abs}"
+      COMPILE_OPTIONS "-c;932;-I${WX_ROOT}/resources;-I${WX_ROOT};-I${CMAKE_CURRENT_SOURCE_DIR}")
+  endforeach()
+endfunction()
