@@ -1,0 +1,5 @@
+.PHONY: test run
+test:
+	scripts/test
+run:
+	scripts/run
