@@ -1,0 +1,132 @@
+#include "classlib/sjis.h"
+
+namespace wx {
+
+std::size_t SjisCharLength(const std::string& s, std::size_t pos) {
+    if (pos >= s.size()) return 0;
+    if (IsSjisLeadByte(static_cast<unsigned char>(s[pos])) && pos + 1 < s.size()) return 2;
+    return 1;
+}
+
+bool IsSjisTrailPosition(const std::string& s, std::size_t pos) {
+    std::size_t i = 0;
+    while (i < s.size() && i < pos) {
+        const std::size_t n = SjisCharLength(s, i);
+        if (n == 2 && i + 1 == pos) return true;
+        i += n;
+    }
+    return false;
+}
+
+std::string SjisCut(const std::string& s, std::size_t maxBytes) {
+    if (s.size() <= maxBytes) return s;
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const std::size_t n = SjisCharLength(s, i);
+        if (i + n > maxBytes) break;
+        i += n;
+    }
+    return s.substr(0, i);
+}
+
+std::size_t SjisFind(const std::string& s, char ch, std::size_t from) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const std::size_t n = SjisCharLength(s, i);
+        if (n == 1 && i >= from && s[i] == ch) return i;
+        i += n;
+    }
+    return std::string::npos;
+}
+
+namespace {
+// Start of the last character, or npos for an empty text.
+std::size_t LastCharPos(const std::string& s) {
+    std::size_t i = 0, last = std::string::npos;
+    while (i < s.size()) {
+        last = i;
+        i += SjisCharLength(s, i);
+    }
+    return last;
+}
+}  // namespace
+
+bool HasTrailingBackslash(const std::string& path) {
+    const std::size_t last = LastCharPos(path);
+    return last != std::string::npos && last + 1 == path.size() && path[last] == '\\';
+}
+
+std::string StripTrailingBackslash(const std::string& path) {
+    return HasTrailingBackslash(path) ? path.substr(0, path.size() - 1) : path;
+}
+
+std::string IncludeTrailingBackslash(const std::string& path) {
+    return HasTrailingBackslash(path) ? path : path + '\\';
+}
+
+std::string SjisUpperCase(const std::string& s) {
+    std::string r = s;
+    std::size_t i = 0;
+    while (i < r.size()) {
+        const std::size_t n = SjisCharLength(r, i);
+        if (n == 1 && r[i] >= 'a' && r[i] <= 'z') r[i] = static_cast<char>(r[i] - 32);
+        i += n;
+    }
+    return r;
+}
+
+std::string TrimSpaces(const std::string& s) {
+    const std::size_t b = s.find_first_not_of(' ');
+    if (b == std::string::npos) return std::string();
+    const std::size_t e = s.find_last_not_of(' ');
+    return s.substr(b, e - b + 1);
+}
+
+namespace {
+constexpr char kInvalid[] = "\\*?/:\";<>|";
+// Full-width counterparts in code page 932, in the order of kInvalid:
+// ￥ ＊ ？ ／ ： ” ， ＜ ＞ ｜
+constexpr const char* kFullWidth[] = {
+    "\x81\x8F", "\x81\x96", "\x81\x48", "\x81\x5E", "\x81\x46",
+    "\x81\x68", "\x81\x43", "\x81\x83", "\x81\x84", "\x81\x62",
+};
+}  // namespace
+
+bool IsInvalidFileChar(char c) {
+    for (const char* p = kInvalid; *p; ++p)
+        if (*p == c) return true;
+    return false;
+}
+
+bool IsValidFileName(const std::string& name) {
+    std::size_t i = 0;
+    while (i < name.size()) {
+        const std::size_t n = SjisCharLength(name, i);
+        if (n == 1 && IsInvalidFileChar(name[i])) return false;
+        i += n;
+    }
+    return true;
+}
+
+std::string ReplaceInvalidFileChars(const std::string& text, bool fullWidth) {
+    std::string r;
+    r.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t n = SjisCharLength(text, i);
+        if (n == 1 && IsInvalidFileChar(text[i])) {
+            if (fullWidth) {
+                const std::size_t k = std::string(kInvalid).find(text[i]);
+                r += kFullWidth[k];
+            } else {
+                r += '_';
+            }
+        } else {
+            r.append(text, i, n);
+        }
+        i += n;
+    }
+    return r;
+}
+
+}  // namespace wx
