@@ -1,0 +1,55 @@
+#include "discinfo/cddbaccess.h"
+
+#include "discinfo/cddbmsg.h"
+
+namespace wx {
+
+std::string TCDDBAccess::TraceFileName(const std::string& programFile) {
+    const auto slash = programFile.find_last_of("\\/:");
+    const auto dot = programFile.rfind('.');
+    const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (hasExt ? programFile.substr(0, dot) : programFile) + ".LOG";
+}
+
+TCDDBAccess::TCDDBAccess(HWND owner, bool trace, const TCDDBNetSettings& settings, TCddbJobUi* ui)
+    : owner_(owner), client_(net_, ui, settings) {
+    if (trace) {
+        char path[MAX_PATH];
+        const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+        if (n > 0 && n < MAX_PATH) trace_ = std::fopen(TraceFileName(path).c_str(), "wb");
+        if (trace_) {
+            std::FILE* f = trace_;
+            client_.Trace = [f](const std::string& line) {
+                std::fwrite(line.data(), 1, line.size(), f);
+                std::fwrite("\r\n", 1, 2, f);
+                std::fflush(f);
+            };
+        }
+    }
+}
+
+TCDDBAccess::~TCDDBAccess() {
+    // The thread must not outlive the trace file it writes to.
+    Terminate();
+    Abort();
+    WaitFor();
+    if (trace_) std::fclose(trace_);
+}
+
+void TCDDBAccess::Execute() {
+    if (Terminated()) return;
+    WSADATA data;
+    if (WSAStartup(MAKEWORD(1, 1), &data) != 0) {
+        client_.ResultText = kCddbMsgWinsock;
+    } else {
+        switch (Mode) {
+            case TCddbMode::Query: client_.RunQuery(); break;
+            case TCddbMode::Sites: client_.RunSites(); break;
+            case TCddbMode::Submit: break;  // sending is done by the submission job
+        }
+        WSACleanup();
+    }
+    PostTo(owner_, WM_CDDB_RESULT, 0, 0);
+}
+
+}  // namespace wx

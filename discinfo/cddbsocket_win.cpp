@@ -1,0 +1,118 @@
+#include "discinfo/cddbsocket_win.h"
+
+#include <windows.h>
+
+namespace wx {
+
+TWinsockSocket::TWinsockSocket() : s_(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)) {}
+
+TWinsockSocket::~TWinsockSocket() { Close(); }
+
+void TWinsockSocket::Close() {
+    if (s_ != INVALID_SOCKET) closesocket(s_);
+    s_ = INVALID_SOCKET;
+}
+
+TCddbSocket::TConnect TWinsockSocket::Connect(const std::string& host, int port, unsigned timeoutMs) {
+    if (s_ == INVALID_SOCKET) return TConnect::Failed;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<u_short>(port));
+    const unsigned long numeric = inet_addr(host.c_str());
+    if (numeric != INADDR_NONE && !host.empty()) {
+        addr.sin_addr.s_addr = numeric;
+    } else {
+        const hostent* he = host.empty() ? nullptr : gethostbyname(host.c_str());
+        if (!he || he->h_addrtype != AF_INET || !he->h_addr_list || !he->h_addr_list[0]) return TConnect::NoHost;
+        memcpy(&addr.sin_addr, he->h_addr_list[0], sizeof addr.sin_addr);
+    }
+    // Connect without blocking so that a silent host cannot hold the job
+    // longer than the time-out.
+    u_long nonBlocking = 1;
+    ioctlsocket(s_, FIONBIO, &nonBlocking);
+    if (connect(s_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
+        if (WSAGetLastError() != WSAEWOULDBLOCK) return TConnect::Failed;
+        fd_set writable, failed;
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(s_, &writable);
+        FD_SET(s_, &failed);
+        timeval tv{static_cast<long>(timeoutMs / 1000), static_cast<long>(timeoutMs % 1000) * 1000};
+        if (select(0, nullptr, &writable, &failed, &tv) <= 0 || FD_ISSET(s_, &failed) || !FD_ISSET(s_, &writable))
+            return TConnect::Failed;
+        int err = 0;
+        int len = sizeof err;
+        if (getsockopt(s_, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len) != 0 || err != 0)
+            return TConnect::Failed;
+    }
+    sendTimeoutMs_ = timeoutMs;
+    return TConnect::Ok;
+}
+
+bool TWinsockSocket::Send(const void* data, std::size_t size) {
+    const char* p = static_cast<const char*>(data);
+    const DWORD start = GetTickCount();
+    while (size > 0 && s_ != INVALID_SOCKET) {
+        const int n = send(s_, p, static_cast<int>(size), 0);
+        if (n > 0) {
+            p += n;
+            size -= static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && WSAGetLastError() != WSAEWOULDBLOCK) return false;
+        // The peer does not take data: wait for room, at most the time-out.
+        if (GetTickCount() - start >= sendTimeoutMs_) return false;
+        fd_set writable;
+        FD_ZERO(&writable);
+        FD_SET(s_, &writable);
+        timeval tv{0, 100000};
+        select(0, nullptr, &writable, nullptr, &tv);
+    }
+    return size == 0;
+}
+
+long TWinsockSocket::Pending() {
+    if (s_ == INVALID_SOCKET) return -1;
+    u_long waiting = 0;
+    if (ioctlsocket(s_, FIONREAD, &waiting) != 0) return -1;
+    if (waiting > 0) return static_cast<long>(waiting > 0x7FFFFFFF ? 0x7FFFFFFF : waiting);
+    // Nothing waiting: readable now means the peer has closed.
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(s_, &readable);
+    timeval tv{0, 0};
+    const int r = select(0, &readable, nullptr, nullptr, &tv);
+    if (r < 0) return -1;
+    if (r > 0) {
+        char c;
+        const int n = recv(s_, &c, 1, MSG_PEEK);
+        if (n <= 0) return -1;
+        return 1;
+    }
+    return 0;
+}
+
+long TWinsockSocket::Receive(void* buffer, std::size_t size) {
+    if (s_ == INVALID_SOCKET) return -1;
+    const int n = recv(s_, static_cast<char*>(buffer), static_cast<int>(size), 0);
+    return n > 0 ? n : -1;
+}
+
+std::unique_ptr<TCddbSocket> TWinsockNetwork::NewSocket() {
+    auto s = std::make_unique<TWinsockSocket>();
+    if (!s->Valid()) return nullptr;
+    return s;
+}
+
+std::string TWinsockNetwork::LocalHostName() {
+    char name[256];
+    if (gethostname(name, sizeof name) != 0) return {};
+    name[sizeof name - 1] = '\0';
+    return name;
+}
+
+std::uint32_t TWinsockNetwork::TickCount() { return GetTickCount(); }
+
+void TWinsockNetwork::Sleep(unsigned ms) { ::Sleep(ms); }
+
+}  // namespace wx
