@@ -1,0 +1,381 @@
+#!/usr/bin/env python3
+"""A fake CDDB server for the client tests, on 127.0.0.1 only.
+
+    fake_cddb.py -- COMMAND ARGS...
+
+starts every server on a free port, runs COMMAND with WX_CDDB_PORTS set to
+"name=port,..." and ends with the command's exit status.  Servers:
+
+  CDDBP, one port per behaviour: exact, exact201, inexact, multi, nomatch,
+    utf8, sjisbad, refuse, badhello, silent, closemid, longline, nolf,
+    badstatus, badread, bigrecord
+  http   HTTP/1.0 cmd= interface; the first path segment picks the behaviour
+         (/exact/cddb.cgi, /http11/..., /http404/..., /inexact/...)
+  proxy  an HTTP proxy that wants "Proxy-Authorization: Basic" for
+         user "alice" and password "s3cret" (or the long pair below), then
+         answers as the http server
+  control  "log NAME" gives every line the server NAME received since the
+         last "clear NAME" (after its sessions have ended), then "."
+"""
+import base64
+import os
+import socket
+import socketserver
+import subprocess
+import sys
+import threading
+import time
+import urllib.parse
+
+LONG_USER = "u" * 70
+LONG_PASSWORD = "p" * 70
+CREDENTIALS = {("alice", "s3cret"), (LONG_USER, LONG_PASSWORD)}
+
+STATE_LOCK = threading.Condition()
+LOGS = {}
+ACTIVE = {}
+
+
+def log(name, line):
+    with STATE_LOCK:
+        LOGS.setdefault(name, []).append(line.replace("\r", "<CR>"))
+
+
+def session(name, delta):
+    with STATE_LOCK:
+        ACTIVE[name] = ACTIVE.get(name, 0) + delta
+        STATE_LOCK.notify_all()
+
+
+def record(discid, category, utf8=False, extra=b""):
+    """An xmcd record as bytes with CR LF line ends, ending in "."."""
+    if utf8:
+        artist = "日本の歌手".encode("utf-8")
+        album = "アルバム Café".encode("utf-8")
+        track0 = ("とても長い曲名" * 30).encode("utf-8")  # beyond 255 bytes once in Shift-JIS
+    else:
+        artist = b"Fake Artist"
+        album = b"Fake Album"
+        track0 = b"First Song"
+    lines = [
+        b"210 " + category.encode() + b" " + discid.encode() + b" CD database entry follows (until terminating `.')",
+        b"# xmcd CD database file",
+        b"#",
+        b"# Track frame offsets:",
+        b"#\t150",
+        b"#\t18000",
+        b"#",
+        b"# Disc length: 300 seconds",
+        b"#",
+        b"# Revision: 4",
+        b"# Submitted via: fakecddb 1.0",
+        b"#",
+        b"DISCID=" + discid.encode(),
+        b"DTITLE=" + artist + b" / " + album,
+        b"DYEAR=2001",
+        b"DGENRE=Rock",
+        b"TTITLE0=" + track0,
+        b"TTITLE1=Second Song",
+        b"EXTD=",
+        b"EXTT0=",
+        b"EXTT1=",
+        b"PLAYORDER=",
+    ]
+    body = b"".join(l + b"\r\n" for l in lines) + extra
+    return body + b".\r\n"
+
+
+# Text that is not valid Shift-JIS: a Latin-1 title, stray trail bytes and
+# a lead byte cut at the end of a line, and a Shift-JIS title far beyond
+# 255 bytes whose 255th byte is a lead byte.
+SJIS_BAD_EXTRA = (b"TTITLE2=Caf\xe9 \x80\xa0\xfd\xfe\xff\x82\r\n"
+                  b"TTITLE3=x" + "あ".encode("cp932") * 200 + b"\r\n")
+
+
+class Base(socketserver.StreamRequestHandler):
+    name = "?"
+    timeout = 30
+
+    def setup(self):
+        super().setup()
+        session(self.name, +1)
+
+    def finish(self):
+        try:
+            super().finish()
+        except OSError:
+            pass
+        # Drain what the client still sends (so closing does not reset the
+        # connection under data it has not read yet), at most briefly.
+        try:
+            self.connection.shutdown(socket.SHUT_WR)
+            self.connection.settimeout(2)
+            while self.connection.recv(65536):
+                pass
+        except OSError:
+            pass
+        session(self.name, -1)
+
+    def send(self, data):
+        if isinstance(data, str):
+            data = data.encode("latin-1")
+        self.wfile.write(data)
+        self.wfile.flush()
+
+    def readline(self):
+        line = self.rfile.readline(65536)
+        if not line:
+            return None
+        text = line.decode("latin-1").rstrip("\n")
+        log(self.name, text)
+        return text.rstrip("\r")
+
+
+def cddbp_handler(mode):
+    class Handler(Base):
+        name = mode
+
+        def handle(self):
+            try:
+                self.run()
+            except (OSError, ValueError):
+                pass
+
+        def run(self):
+            if mode == "silent":
+                # Accepts and never says a word; waits for the client to go.
+                self.connection.settimeout(60)
+                while self.connection.recv(4096):
+                    pass
+                return
+            if mode == "refuse":
+                self.send("432 No connections allowed: permission denied\r\n")
+                return
+            code = "201" if mode == "exact201" else "200"
+            self.send(code + " fake.cddb CDDBP server v1.5 ready at Tue Dec 08 00:00:00 2026\r\n")
+            level = 1
+            while True:
+                line = self.readline()
+                if line is None:
+                    return
+                words = line.split()
+                low = [w.lower() for w in words]
+                if low[:2] == ["cddb", "hello"]:
+                    if mode == "badhello":
+                        self.send("431 Handshake not successful, closing connection.\r\n")
+                        return
+                    self.send("200 Hello and welcome %s@%s running %s %s.\r\n" % tuple((words + ["?"] * 6)[2:6]))
+                elif low[:1] == ["proto"]:
+                    level = int(words[1]) if len(words) > 1 and words[1].isdigit() else level
+                    self.send("201 OK, CDDB protocol level now: %d\r\n" % level)
+                elif low[:1] == ["motd"]:
+                    self.send("210 Last modified: 12/01/26 10:00:00 MOTD follows (until terminating `.')\r\n"
+                              "Welcome to the fake server.\r\nSecond line.\r\n.\r\n")
+                elif low[:1] == ["sites"]:
+                    self.send("210 OK, site information follows (until terminating `.')\r\n"
+                              "main.example cddbp 888 - N000.00 W000.00 Main server\r\n"
+                              "mirror.example http 80 /~cddb/cddb.cgi N000.00 W000.00 Mirror\r\n.\r\n")
+                elif low[:2] == ["cddb", "query"]:
+                    self.query(words)
+                elif low[:2] == ["cddb", "read"]:
+                    self.read(words, level)
+                    if mode in ("closemid", "nolf", "bigrecord"):
+                        return
+                elif low[:1] == ["quit"]:
+                    self.send("230 fake.cddb Closing connection.  Goodbye.\r\n")
+                    return
+                else:
+                    self.send("500 Unrecognized command.\r\n")
+
+        def query(self, words):
+            discid = words[2] if len(words) > 2 else "0"
+            if mode == "nomatch":
+                self.send("202 No match found\r\n")
+            elif mode == "badstatus":
+                self.send("666 Something odd happened\r\n")
+            elif mode in ("inexact", "multi"):
+                head = "211 Found inexact matches" if mode == "inexact" else "210 Found exact matches"
+                self.send(head + ", list follows (until terminating `.')\r\n"
+                          "rock 0a0b0c0d Fake Artist / Fake Album\r\n"
+                          "jazz 1a2b3c4d Other Artist / Other Album\r\n.\r\n")
+            else:
+                # An exact match that names another disc id.
+                self.send("200 rock 7f7f7f7f Fake Artist / Fake Album\r\n")
+
+        def read(self, words, level):
+            category = words[2] if len(words) > 2 else "misc"
+            discid = words[3] if len(words) > 3 else "0"
+            if mode == "badread":
+                self.send("401 %s %s No such CD entry in database.\r\n" % (category, discid))
+            elif mode == "closemid":
+                self.send(record(discid, category)[:200])
+            elif mode == "longline":
+                self.send(record(discid, category, extra=b"EXTD=" + b"L" * (3 << 20) + b"\r\n"))
+            elif mode == "nolf":
+                self.send(b"210 rock 0 entry follows\r\nTTITLE0=")
+                deadline = time.time() + 60
+                while time.time() < deadline:
+                    self.send(b"n" * 65536)
+            elif mode == "bigrecord":
+                extra = b"".join(b"EXTT1=" + b"%070d" % i + b"\r\n" for i in range(80000))  # ~6 MB
+                self.send(record(discid, category, extra=extra))
+            elif mode == "sjisbad":
+                self.send(record(discid, category, extra=SJIS_BAD_EXTRA))
+            else:
+                self.send(record(discid, category, utf8=(mode == "utf8" and level >= 6)))
+    return Handler
+
+
+def http_answer(handler, target):
+    """Answers one GET for target (path?query) as the CDDB CGI would."""
+    url = urllib.parse.urlsplit(target)
+    behaviour = url.path.strip("/").split("/")[0]
+    params = urllib.parse.parse_qs(url.query, keep_blank_values=True)
+    cmd = params.get("cmd", [""])[0].split()
+    proto = params.get("proto", ["1"])[0]
+    if behaviour == "http404":
+        handler.send("HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\n\r\n<html>Not here</html>\r\n")
+        return
+    status = "HTTP/1.1 200 OK" if behaviour == "http11" else "HTTP/1.0 200 OK"
+    low = [w.lower() for w in cmd]
+    if low[:1] == ["stat"]:
+        body = "210 OK, status information follows (until terminating `.')\r\nServer status:\r\n    current proto: 1\r\n    max proto: 6\r\n.\r\n"
+    elif low[:1] == ["motd"]:
+        body = "210 Last modified: 12/02/26 MOTD follows (until terminating `.')\r\nHTTP news.\r\n.\r\n"
+    elif low[:1] == ["sites"]:
+        body = "210 OK, site information follows (until terminating `.')\r\nweb.example http 80 /~cddb/cddb.cgi N000.00 W000.00 Web\r\n.\r\n"
+    elif low[:2] == ["cddb", "query"]:
+        if behaviour == "inexact":
+            body = "211 Found inexact matches, list follows (until terminating `.')\r\nrock 0a0b0c0d Fake Artist / Fake Album\r\nblues 1a2b3c4d Other Artist / Other Album\r\n.\r\n"
+        elif behaviour == "nomatch":
+            body = "202 No match found\r\n"
+        else:
+            body = "200 newage 7f7f7f7f Fake Artist / Fake Album\r\n"
+    elif low[:2] == ["cddb", "read"] and len(cmd) >= 4:
+        body = record(cmd[3], cmd[2], utf8=(proto == "6")).decode("latin-1")
+    else:
+        body = "500 Unrecognized command.\r\n"
+    handler.send(status + "\r\nServer: fake\r\nContent-Type: text/plain; charset=UTF-8\r\n\r\n" + body)
+
+
+def read_request(handler):
+    request = handler.readline()
+    headers = {}
+    while True:
+        line = handler.readline()
+        if line is None or line == "":
+            break
+        if ":" in line:
+            k, v = line.split(":", 1)
+            headers[k.strip().lower()] = v.strip()
+    return request, headers
+
+
+class HttpHandler(Base):
+    name = "http"
+
+    def handle(self):
+        try:
+            request, _ = read_request(self)
+            parts = (request or "").split()
+            if len(parts) != 3 or parts[0] != "GET" or not parts[2].startswith("HTTP/"):
+                self.send("HTTP/1.0 400 Bad Request\r\n\r\n")
+                return
+            http_answer(self, parts[1])
+        except (OSError, ValueError):
+            pass
+
+
+class ProxyHandler(Base):
+    name = "proxy"
+
+    def handle(self):
+        try:
+            request, headers = read_request(self)
+            parts = (request or "").split()
+            if len(parts) != 3 or parts[0] != "GET" or not parts[1].startswith("http://"):
+                self.send("HTTP/1.0 400 Bad Request\r\n\r\n")
+                return
+            auth = headers.get("proxy-authorization", "")
+            ok = False
+            if auth.startswith("Basic "):
+                try:
+                    user, _, password = base64.b64decode(auth[6:], validate=True).decode("latin-1").partition(":")
+                    ok = (user, password) in CREDENTIALS
+                except ValueError:
+                    ok = False
+            if not ok:
+                self.send("HTTP/1.0 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"fake\"\r\n\r\n")
+                return
+            url = urllib.parse.urlsplit(parts[1])
+            http_answer(self, url.path + ("?" + url.query if url.query else ""))
+        except (OSError, ValueError):
+            pass
+
+
+class ControlHandler(socketserver.StreamRequestHandler):
+    def handle(self):
+        for raw in self.rfile:
+            words = raw.decode("latin-1").split()
+            if len(words) == 2 and words[0] == "log":
+                name = words[1]
+                with STATE_LOCK:
+                    STATE_LOCK.wait_for(lambda: ACTIVE.get(name, 0) == 0, timeout=5)
+                    lines = list(LOGS.get(name, []))
+                self.wfile.write("".join(l + "\n" for l in lines).encode("latin-1") + b".\n")
+            elif len(words) == 2 and words[0] == "clear":
+                with STATE_LOCK:
+                    LOGS[words[1]] = []
+                self.wfile.write(b"ok\n")
+            else:
+                self.wfile.write(b"?\n")
+            self.wfile.flush()
+
+
+class Server(socketserver.ThreadingTCPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+
+CDDBP_MODES = ["exact", "exact201", "inexact", "multi", "nomatch", "utf8", "sjisbad", "refuse", "badhello",
+               "silent", "closemid", "longline", "nolf", "badstatus", "badread", "bigrecord"]
+
+
+def start_all():
+    servers = {}
+    for mode in CDDBP_MODES:
+        servers[mode] = Server(("127.0.0.1", 0), cddbp_handler(mode))
+    servers["http"] = Server(("127.0.0.1", 0), HttpHandler)
+    servers["proxy"] = Server(("127.0.0.1", 0), ProxyHandler)
+    servers["control"] = Server(("127.0.0.1", 0), ControlHandler)
+    # A port nobody listens on, for refused connections.
+    probe = socket.socket()
+    probe.bind(("127.0.0.1", 0))
+    closed_port = probe.getsockname()[1]
+    probe.close()
+    for s in servers.values():
+        threading.Thread(target=s.serve_forever, daemon=True).start()
+    ports = {name: s.server_address[1] for name, s in servers.items()}
+    ports["closed"] = closed_port
+    return ports
+
+
+def main():
+    if "--" not in sys.argv:
+        print(__doc__)
+        return 2
+    command = sys.argv[sys.argv.index("--") + 1:]
+    ports = start_all()
+    env = dict(os.environ)
+    env["WX_CDDB_PORTS"] = ",".join("%s=%d" % kv for kv in ports.items())
+    env["WX_CDDB_LONG_USER"] = LONG_USER
+    env["WX_CDDB_LONG_PASSWORD"] = LONG_PASSWORD
+    try:
+        return subprocess.call(command, env=env, stdin=subprocess.DEVNULL, timeout=900)
+    except subprocess.TimeoutExpired:
+        print("fake_cddb: the test command did not finish", file=sys.stderr)
+        return 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

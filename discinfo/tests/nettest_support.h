@@ -1,0 +1,40 @@
+// Support of the tests against the fake CDDB server (fake_cddb.py): the
+// platform's network, the server's ports and its transcript.
+#pragma once
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "discinfo/cddbclient.h"
+
+namespace wx {
+
+// The real network of this platform (POSIX sockets, or Winsock after
+// WSAStartup).
+std::unique_ptr<TCddbNetwork> MakePlatformNetwork();
+
+// "name=port,..." of WX_CDDB_PORTS; empty when the variable is missing.
+std::map<std::string, int> FakeServerPorts();
+
+// The platform network with connections to port 80 sent to another port,
+// since the client always talks HTTP to port 80.
+class TPortMapNetwork : public TCddbNetwork {
+public:
+    TPortMapNetwork(TCddbNetwork& base, int httpPort) : base_(base), httpPort_(httpPort) {}
+    std::unique_ptr<TCddbSocket> NewSocket() override;
+    std::string LocalHostName() override { return base_.LocalHostName(); }
+    std::uint32_t TickCount() override { return base_.TickCount(); }
+    void Sleep(unsigned ms) override { base_.Sleep(ms); }
+
+private:
+    TCddbNetwork& base_;
+    int httpPort_;
+};
+
+// Lines the fake server NAME received since it was last cleared, once its
+// sessions have ended ("<CR>" stands for a carriage return).
+std::vector<std::string> ServerLog(TCddbNetwork& net, int controlPort, const std::string& name);
+void ClearServerLog(TCddbNetwork& net, int controlPort, const std::string& name);
+
+}  // namespace wx
