@@ -1,6 +1,7 @@
 // Text conversions of the CDDB client between the system code page
-// (Shift-JIS) and UTF-8.  Declared portably; the system code page side is
-// implemented once per platform (cddbconv_win.cpp, cddbconv_posix.cpp).
+// (Shift-JIS) and UTF-8.  Declared portably; Shift-JIS to UTF-8 goes through
+// the system code page, implemented once per platform (cddbconv_win.cpp,
+// cddbconv_posix.cpp); UTF-8 to Shift-JIS is the program's own table.
 #pragma once
 #include <cstddef>
 #include <string>
@@ -18,12 +19,5 @@ std::string CddbUtf8ToSjis(const std::string& text);
 // when the server speaks level 6, then cut to maxBytes without splitting a
 // Shift-JIS character.
 std::string CddbReceivedText(const std::string& text, bool level6, std::size_t maxBytes);
-
-// UTF-8 decoding used by CddbUtf8ToSjis: UTF-16 units, malformed sequences
-// (bad lead or trail bytes, overlong forms, surrogates) as U+FFFD.
-std::u16string DecodeUtf8(const std::string& text);
-
-// One UTF-16 unit in the system code page; empty when it has no code there.
-std::string UcsUnitToSystem(char16_t unit);
 
 }  // namespace wx

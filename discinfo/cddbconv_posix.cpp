@@ -18,8 +18,8 @@ public:
         if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
     }
     // Converts what it can; an input byte that does not convert becomes
-    // "?" (or is dropped when dropBad) and conversion goes on after it.
-    std::string Run(const std::string& in, std::size_t badStep, bool dropBad) {
+    // "?" and conversion goes on after it.
+    std::string Run(const std::string& in) {
         std::lock_guard<std::mutex> lock(m_);
         std::string out;
         if (cd_ == reinterpret_cast<iconv_t>(-1)) return out;
@@ -33,10 +33,9 @@ public:
             const std::size_t r = iconv(cd_, &src, &left, &dst, &room);
             out.append(buf, static_cast<std::size_t>(dst - buf));
             if (r == static_cast<std::size_t>(-1) && errno != E2BIG) {
-                const std::size_t skip = left < badStep ? left : badStep;
-                src += skip;
-                left -= skip;
-                if (!dropBad) out += '?';
+                ++src;
+                --left;
+                out += '?';
                 iconv(cd_, nullptr, nullptr, nullptr, nullptr);
             }
         }
@@ -52,13 +51,7 @@ private:
 
 std::string CddbSystemToUtf8(const std::string& text) {
     static TIconv conv("UTF-8", "CP932");
-    return conv.Run(text, 1, false);
-}
-
-std::string UcsUnitToSystem(char16_t unit) {
-    static TIconv conv("CP932", "UTF-16LE");
-    const char in[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-    return conv.Run(std::string(in, 2), 2, true);
+    return conv.Run(text);
 }
 
 }  // namespace wx

@@ -19,13 +19,4 @@ std::string CddbSystemToUtf8(const std::string& text) {
     return out;
 }
 
-std::string UcsUnitToSystem(char16_t unit) {
-    const wchar_t w = static_cast<wchar_t>(unit);
-    char buf[8];
-    BOOL usedDefault = FALSE;
-    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, &w, 1, buf, sizeof buf, nullptr, &usedDefault);
-    if (n <= 0 || usedDefault) return {};
-    return std::string(buf, static_cast<std::size_t>(n));
-}
-
 }  // namespace wx

@@ -74,15 +74,4 @@ bool StartsWith(const std::string& text, const char* prefix) {
     return text.compare(0, std::strlen(prefix), prefix) == 0;
 }
 
-std::string CutSjis(const std::string& text, std::size_t maxBytes) {
-    if (text.size() <= maxBytes) return text;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const std::size_t w = IsSjisLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
-        if (i + w > maxBytes) break;
-        i += w;
-    }
-    return text.substr(0, i);
-}
-
 }  // namespace wx

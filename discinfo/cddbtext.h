@@ -1,5 +1,5 @@
 // Small text routines of the CDDB client: line ends, URL blanks, Base64,
-// leading numbers and Shift-JIS-safe cutting.  Portable: no <windows.h>.
+// and leading numbers.  Portable: no <windows.h>.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -31,12 +31,5 @@ std::string TrimRightBlanks(const std::string& text);
 std::string EncodeBase64(const std::string& bytes);
 
 bool StartsWith(const std::string& text, const char* prefix);
-
-// True for the first byte of a two-byte Shift-JIS character.
-inline bool IsSjisLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
-// At most maxBytes bytes of a Shift-JIS text, cut at a character boundary
-// (a lead byte whose trail byte would fall beyond the limit is dropped too).
-std::string CutSjis(const std::string& text, std::size_t maxBytes);
 
 }  // namespace wx

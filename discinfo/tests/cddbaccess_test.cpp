@@ -1,0 +1,158 @@
+// The CDDB job thread over Winsock against the fake server: it reports to
+// its window with WM_CDDB_RESULT, writes the trace file and honours aborts.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "discinfo/cddbaccess.h"
+#include "discinfo/cddbmsg.h"
+#include "discinfo/tests/nettest_support.h"
+
+namespace wx {
+namespace {
+
+// A message-only window that counts WM_CDDB_RESULT.
+class TResultWindow {
+public:
+    TResultWindow() {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = &Proc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "WxCddbResultTest";
+        RegisterClassA(&wc);
+        wnd_ = CreateWindowA("WxCddbResultTest", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        SetWindowLongPtrA(wnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~TResultWindow() { DestroyWindow(wnd_); }
+    HWND Handle() const { return wnd_; }
+
+    // Pumps messages until a result arrives or the time is up; true when one
+    // arrived.
+    bool WaitForResult(DWORD ms) {
+        const DWORD start = GetTickCount();
+        while (results_ == 0 && GetTickCount() - start < ms) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        }
+        return results_ > 0;
+    }
+    int Results() const { return results_; }
+
+private:
+    static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+        auto* self = reinterpret_cast<TResultWindow*>(GetWindowLongPtrA(w, GWLP_USERDATA));
+        if (m == WM_CDDB_RESULT && self && wp == 0 && lp == 0) {
+            ++self->results_;
+            return 0;
+        }
+        return DefWindowProcA(w, m, wp, lp);
+    }
+    HWND wnd_;
+    int results_ = 0;
+};
+
+TCDDBNetSettings Settings(const std::string& mode, int timeout) {
+    TCDDBNetSettings s;
+    s.ServerHost = "127.0.0.1";
+    s.CddbpPort = FakeServerPorts().at(mode);
+    s.UserEmail = "thread@example.org";
+    s.Timeout = timeout;
+    return s;
+}
+
+void SetQuery(TCddbClient& c) {
+    c.DiscId = "0b00a302";
+    c.TrackCount = 2;
+    c.StartFrames = {150, 18000, 22500};
+    c.DiscSeconds = 300;
+}
+
+TEST(CddbAccess, TraceFileName) {
+    EXPECT_EQ(TCDDBAccess::TraceFileName("C:\\Program Files\\Wendrix\\wendrix.exe"),
+              "C:\\Program Files\\Wendrix\\wendrix.LOG");
+    EXPECT_EQ(TCDDBAccess::TraceFileName("C:\\a.b\\prog"), "C:\\a.b\\prog.LOG");
+}
+
+TEST(CddbAccess, QueryJobReportsToItsWindowAndTraces) {
+    ASSERT_FALSE(FakeServerPorts().empty());
+    TResultWindow wnd;
+    {
+        TCDDBAccess job(wnd.Handle(), true, Settings("exact", 10));
+        ASSERT_TRUE(job.Tracing());
+        job.Mode = TCddbMode::Query;
+        SetQuery(job.Client());
+        job.Start();
+        ASSERT_TRUE(wnd.WaitForResult(30000));
+        EXPECT_EQ(job.WaitFor(10000), static_cast<DWORD>(WAIT_OBJECT_0));
+        EXPECT_TRUE(job.Client().Success) << job.Client().ResultText;
+        EXPECT_EQ(job.Client().ResultText, kCddbMsgReadOk);
+        EXPECT_EQ(job.Client().Info.Artist, "Fake Artist");
+        EXPECT_EQ(job.Client().Info.Title, "Fake Album");
+        EXPECT_EQ(job.Client().Info.Category, "rock");
+    }
+    EXPECT_EQ(wnd.Results(), 1);
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::ifstream trace(TCDDBAccess::TraceFileName(exe), std::ios::binary);
+    ASSERT_TRUE(trace.good());
+    std::stringstream all;
+    all << trace.rdbuf();
+    const std::string text = all.str();
+    EXPECT_NE(text.find("XMITED: cddb hello thread example.org Wendrix(JP) R3.22\r\n"), std::string::npos);
+    EXPECT_NE(text.find("RECVED: 200 fake.cddb CDDBP server"), std::string::npos);
+    EXPECT_NE(text.find("XMITED: cddb read rock 0b00a302\r\n"), std::string::npos);
+    EXPECT_NE(text.find("XMITED: quit"), std::string::npos);
+}
+
+TEST(CddbAccess, SiteJobAndRefusedServer) {
+    TResultWindow wnd;
+    TCDDBAccess sites(wnd.Handle(), false, Settings("exact", 10));
+    sites.Mode = TCddbMode::Sites;
+    sites.Start();
+    ASSERT_TRUE(wnd.WaitForResult(30000));
+    sites.WaitFor(10000);
+    EXPECT_TRUE(sites.Client().Success);
+    EXPECT_EQ(sites.Client().SiteLines.size(), 2u);
+
+    TResultWindow wnd2;
+    TCDDBAccess refused(wnd2.Handle(), false, Settings("refuse", 10));
+    SetQuery(refused.Client());
+    refused.Start();
+    ASSERT_TRUE(wnd2.WaitForResult(30000));
+    refused.WaitFor(10000);
+    EXPECT_FALSE(refused.Client().Success);
+    EXPECT_TRUE(refused.Client().NetworkError);
+    EXPECT_EQ(refused.Client().ResultText, kCddbMsgRefused);
+}
+
+TEST(CddbAccess, AbortEndsAJobWithASilentServer) {
+    TResultWindow wnd;
+    TCDDBAccess job(wnd.Handle(), false, Settings("silent", 60));
+    SetQuery(job.Client());
+    job.Start();
+    EXPECT_FALSE(wnd.WaitForResult(500));
+    const DWORD start = GetTickCount();
+    job.Abort();
+    ASSERT_TRUE(wnd.WaitForResult(5000));
+    EXPECT_LT(GetTickCount() - start, 3000u);
+    job.WaitFor(5000);
+    EXPECT_EQ(job.Client().ResultText, kCddbMsgTimeout);
+    EXPECT_FALSE(job.Client().Success);
+}
+
+TEST(CddbAccess, DestroyingARunningJobStopsIt) {
+    TResultWindow wnd;
+    const DWORD start = GetTickCount();
+    {
+        TCDDBAccess job(wnd.Handle(), false, Settings("silent", 60));
+        SetQuery(job.Client());
+        job.Start();
+        Sleep(200);
+    }
+    EXPECT_LT(GetTickCount() - start, 5000u);
+}
+
+}  // namespace
+}  // namespace wx
