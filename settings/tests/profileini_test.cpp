@@ -1,0 +1,94 @@
+// The in-memory settings file against the system's profile functions: the
+// same script run on both must give the same answers.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "settings/inifile.h"
+#include "settings/profileini.h"
+#include "settings/tests/iniscript.h"
+
+namespace {
+
+std::string TempIniPath(const char* name) {
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    return std::string(dir) + name;
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f << bytes;
+}
+
+}  // namespace
+
+TEST(ProfileIniDifferential, SameAnswersAsTheProfileFunctions) {
+    const std::string path = TempIniPath("wx_diff_test.ini");
+    WriteFileBytes(path, IniScriptText);
+    std::vector<std::string> sys;
+    {
+        TProfileIniFile ini(path);
+        sys = RunIniScript(ini);
+    }
+    TMemIniFile mem;
+    mem.SetText(IniScriptText);
+    const std::vector<std::string> own = RunIniScript(mem);
+    ASSERT_EQ(sys.size(), own.size());
+    for (std::size_t i = 0; i < sys.size(); ++i) EXPECT_EQ(own[i], sys[i]) << "step " << i;
+    if (getenv("WX_SHOW_LOG"))
+        for (auto& l : sys) printf("%s\n", l.c_str());
+
+    // Each reads the file the other wrote: every key the writer lists reads
+    // the same through the reader.
+    auto sameValues = [](TCustomIniFile& writer, TCustomIniFile& reader, const char* what) {
+        for (const char* sec : {"Common", "Filer", "Genre", "New Section"}) {
+            wx::TStringList keys;
+            writer.ReadSection(sec, keys);
+            wx::TStringList readerKeys;
+            reader.ReadSection(sec, readerKeys);
+            EXPECT_EQ(readerKeys.Text(), keys.Text()) << what << " " << sec;
+            for (const auto& k : keys)
+                EXPECT_EQ(reader.ReadString(sec, k, "<def>"), writer.ReadString(sec, k, "<def>"))
+                    << what << " " << sec << "/" << k;
+        }
+    };
+    {
+        TProfileIniFile sysIni(path);
+        TMemIniFile fromSys(path);
+        sameValues(sysIni, fromSys, "system-written file");
+    }
+    const std::string memPath = TempIniPath("wx_diff_mem.ini");
+    ASSERT_TRUE(mem.SaveToFile(memPath));
+    {
+        TProfileIniFile memRead(memPath);
+        sameValues(mem, memRead, "own-written file");
+    }
+    DeleteFileA(path.c_str());
+    DeleteFileA(memPath.c_str());
+}
+
+TEST(ProfileIniDifferential, LongValuesAndLongKeyListsAreNotCut) {
+    const std::string path = TempIniPath("wx_diff_long.ini");
+    DeleteFileA(path.c_str());
+    const std::string longValue(5000, 'x');
+    {
+        TProfileIniFile ini(path);
+        ini.WriteString("S", "Long", longValue);
+        for (int i = 0; i < 300; ++i) ini.WriteInteger("S", "Key" + std::to_string(i), i);
+        EXPECT_EQ(ini.ReadString("S", "Long", ""), longValue);
+        wx::TStringList keys;
+        ini.ReadSection("S", keys);
+        ASSERT_EQ(keys.Count(), 301u);
+        EXPECT_EQ(keys[300], "Key299");
+        EXPECT_EQ(ini.ReadInteger("S", "Key299", -1), 299);
+    }
+    TMemIniFile mem(path);
+    EXPECT_EQ(mem.ReadString("S", "Long", ""), longValue);
+    EXPECT_EQ(mem.ReadInteger("S", "Key150", -1), 150);
+    DeleteFileA(path.c_str());
+}
