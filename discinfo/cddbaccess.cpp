@@ -12,7 +12,9 @@ std::string TCDDBAccess::TraceFileName(const std::string& programFile) {
 }
 
 TCDDBAccess::TCDDBAccess(HWND owner, bool trace, const TCDDBNetSettings& settings, TCddbJobUi* ui)
-    : owner_(owner), client_(net_, ui, settings) {
+    : owner_(owner),
+      sync_(ui ? std::make_unique<TCddbSyncUi>(*ui) : nullptr),
+      client_(net_, sync_.get(), settings) {
     if (trace) {
         char path[MAX_PATH];
         const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -29,10 +31,16 @@ TCDDBAccess::TCDDBAccess(HWND owner, bool trace, const TCDDBNetSettings& setting
 }
 
 TCDDBAccess::~TCDDBAccess() {
-    // The thread must not outlive the trace file it writes to.
+    // The thread must not outlive the trace file it writes to.  While it
+    // ends, calls it sends to this thread are let through (and skipped), so
+    // waiting cannot dead-lock with a synchronized step.
     Terminate();
     Abort();
-    WaitFor();
+    if (sync_) sync_->Cancel();
+    while (WaitFor(20) == WAIT_TIMEOUT) {
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
     if (trace_) std::fclose(trace_);
 }
 

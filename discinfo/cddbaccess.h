@@ -7,6 +7,7 @@
 #include "classlib/thread.h"
 #include "discinfo/cddbclient.h"
 #include "discinfo/cddbsocket_win.h"
+#include "discinfo/cddbsync.h"
 
 namespace wx {
 
@@ -19,13 +20,16 @@ public:
     // Client(), then calls Start().  With trace on, every line sent and
     // received goes to the program's file name with the extension ".LOG".
     // ui (may be null) runs the status, password, message and choice steps;
-    // it must run them on the user-interface thread.
+    // they are called on the thread that creates the job (the
+    // user-interface thread), which must keep pumping messages meanwhile.
     TCDDBAccess(HWND owner, bool trace, const TCDDBNetSettings& settings, TCddbJobUi* ui = nullptr);
     ~TCDDBAccess() override;
 
     TCddbMode Mode = TCddbMode::Query;
     TCddbClient& Client() { return client_; }
-    // Sets the abort request; honoured at the next poll of the job.
+    // Sets the abort request; honoured at the next poll of the job.  A
+    // job destroyed while it runs is aborted and waited for, its pending
+    // user-interface steps skipped.
     void Abort() { client_.AbortRequest = true; }
     bool Tracing() const { return trace_ != nullptr; }
 
@@ -38,6 +42,7 @@ protected:
 private:
     HWND owner_;
     TWinsockNetwork net_;
+    std::unique_ptr<TCddbSyncUi> sync_;
     TCddbClient client_;
     std::FILE* trace_ = nullptr;
 };

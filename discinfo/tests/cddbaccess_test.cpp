@@ -142,16 +142,64 @@ TEST(CddbAccess, AbortEndsAJobWithASilentServer) {
     EXPECT_FALSE(job.Client().Success);
 }
 
-TEST(CddbAccess, DestroyingARunningJobStopsIt) {
+// Records on which thread each step ran.
+struct TThreadUi : TCddbJobUi {
+    std::vector<DWORD> threads;
+    std::vector<std::string> statuses;
+    std::vector<std::vector<std::string>> messages;
+    std::vector<std::vector<std::string>> choices;
+    void ShowStatus(const std::string& text) override {
+        threads.push_back(GetCurrentThreadId());
+        statuses.push_back(text);
+    }
+    bool AskProxyPassword(std::string&) override {
+        threads.push_back(GetCurrentThreadId());
+        return false;
+    }
+    void ShowServerMessage(const std::vector<std::string>& lines) override {
+        threads.push_back(GetCurrentThreadId());
+        messages.push_back(lines);
+    }
+    int ChooseMatch(const std::vector<std::string>& items) override {
+        threads.push_back(GetCurrentThreadId());
+        choices.push_back(items);
+        return 1;
+    }
+};
+
+TEST(CddbAccess, UserInterfaceStepsRunOnTheCreatingThread) {
     TResultWindow wnd;
+    TThreadUi ui;
+    TCDDBNetSettings s = Settings("inexact", 10);
+    s.ShowMotd = 1;
+    TCDDBAccess job(wnd.Handle(), false, s, &ui);
+    SetQuery(job.Client());
+    job.Start();
+    ASSERT_TRUE(wnd.WaitForResult(30000));
+    job.WaitFor(10000);
+    EXPECT_TRUE(job.Client().Success) << job.Client().ResultText;
+    EXPECT_EQ(job.Client().Info.Category, "jazz");
+    EXPECT_EQ(ui.statuses, (std::vector<std::string>{kCddbStatusConnecting, kCddbStatusQuerying, kCddbStatusReading}));
+    EXPECT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.choices.size(), 1u);
+    ASSERT_EQ(ui.threads.size(), 5u);
+    for (DWORD t : ui.threads) EXPECT_EQ(t, GetCurrentThreadId());
+}
+
+TEST(CddbAccess, DestroyingARunningJobStopsIt) {
+    // Destroyed while the job waits for its first synchronized step and for
+    // a server that never answers: neither may hold the destruction.
+    TResultWindow wnd;
+    TThreadUi ui;
     const DWORD start = GetTickCount();
     {
-        TCDDBAccess job(wnd.Handle(), false, Settings("silent", 60));
+        TCDDBAccess job(wnd.Handle(), false, Settings("silent", 60), &ui);
         SetQuery(job.Client());
         job.Start();
         Sleep(200);
     }
     EXPECT_LT(GetTickCount() - start, 5000u);
+    EXPECT_TRUE(ui.statuses.empty());  // skipped once the job was going away
 }
 
 }  // namespace
