@@ -1,0 +1,270 @@
+#include "output/tagio.h"
+
+#include <cstring>
+#include <exception>
+
+#include "classlib/sjis.h"
+#include "output/binaryfile.h"
+#include "output/id3tag.h"
+#include "output/mp3defs.h"
+
+namespace tagio {
+
+namespace {
+
+constexpr std::int64_t kMinMp3Size = 133;  // a file of 132 bytes or less is left alone
+
+std::string Cut(const std::string& s, std::size_t maxBytes) { return wx::SjisCut(s, maxBytes); }
+
+// The text of an ID3v1 field: trailing zero bytes and blanks cut, the rest
+// as it stands (zero bytes inside included).
+std::string V1Field(const std::uint8_t* p, std::size_t n) {
+    while (n > 0 && (p[n - 1] == 0 || p[n - 1] == ' ')) --n;
+    return std::string(reinterpret_cast<const char*>(p), n);
+}
+
+void PutV1Field(std::uint8_t* p, const std::string& text, std::size_t n) {
+    // Cut on a character boundary, walking from the text's start; the rest
+    // of the field keeps its blanks.
+    const std::string s = Cut(text, n);
+    std::memcpy(p, s.data(), s.size());
+}
+
+// Audio span on an open file.
+bool SpanOf(TBinaryFile& f, std::int64_t audioStart, TAudioSpan& span) {
+    const std::int64_t size = f.Size();
+    if (size < kMinMp3Size || audioStart < 0 || audioStart > size - 4) return false;
+    std::uint8_t h[4];
+    f.Seek(audioStart);
+    f.ReadBuffer(h, 4);
+    std::uint8_t last[128];
+    f.Seek(size - 128);
+    f.ReadBuffer(last, 128);
+    span.Start = audioStart;
+    span.HasV1 = std::memcmp(last, "TAG", 3) == 0;
+    span.End = span.HasV1 ? size - 128 : size;
+    span.Header = (std::uint32_t{h[0]} << 24) | (std::uint32_t{h[1]} << 16) | (std::uint32_t{h[2]} << 8) | h[3];
+    if (span.End < audioStart + 4) return false;  // the ID3v1 block overlaps the frame header
+    TMpegFrameHeader info;
+    return ParseMpegHeader(span.Header, static_cast<std::int32_t>(span.End > INT32_MAX ? INT32_MAX : span.End), info);
+}
+
+std::int64_t AudioStartOf(const std::string& fileName) {
+    TID3TagV2 tag(fileName, /*readOnly=*/true);
+    return tag.Valid() ? tag.TagLength() : 0;
+}
+
+}  // namespace
+
+void ClearTagFields(TTagFields& rec) {
+    rec.Title.clear();
+    rec.Artist.clear();
+    rec.Album.clear();
+    rec.Year.clear();
+    rec.Comment.clear();
+    rec.Copyright.clear();
+    rec.TrackText.clear();
+    rec.Genre = -1;
+}
+
+void TrackBufToID3Tag(const TTagFields& rec, TID3v1Block& block) {
+    std::memset(block, ' ', sizeof(block));
+    std::memcpy(block, "TAG", 3);
+    PutV1Field(block + 3, rec.Title, 30);
+    PutV1Field(block + 33, rec.Artist, 30);
+    PutV1Field(block + 63, rec.Album, 30);
+    PutV1Field(block + 93, rec.Year, 4);
+    PutV1Field(block + 97, rec.Comment, 30);
+    block[127] = static_cast<std::uint8_t>(rec.Genre & 0xFF);
+}
+
+void ID3TagToTrackInfo(const TID3v1Block& block, TTagFields& rec) {
+    rec.Title = V1Field(block + 3, 30);
+    rec.Artist = V1Field(block + 33, 30);
+    rec.Album = V1Field(block + 63, 30);
+    rec.Year = V1Field(block + 93, 4);
+    rec.Comment = V1Field(block + 97, 30);
+    rec.Copyright.clear();
+    rec.TrackText.clear();
+    rec.Genre = block[127];
+}
+
+bool FindAudioSpan(const std::string& fileName, TAudioSpan& span) {
+    const std::int64_t start = AudioStartOf(fileName);
+    TBinaryFile f(fileName, TBinaryFile::fmOpenRead);
+    return SpanOf(f, start, span);
+}
+
+bool WriteTag(const std::string& fileName, const TTagFields& rec) {
+    try {
+        if (!FileExists(fileName)) return false;
+        const std::int64_t start = AudioStartOf(fileName);
+        TBinaryFile f(fileName, TBinaryFile::fmOpenReadWrite);
+        TAudioSpan span;
+        if (!SpanOf(f, start, span)) return false;
+        TID3v1Block block;
+        TrackBufToID3Tag(rec, block);
+        f.Seek(span.End);  // over an existing block, else appended
+        f.WriteBuffer(block, sizeof(block));
+        f.Flush();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool ReadTag(const std::string& fileName, TTagFields& rec) {
+    ClearTagFields(rec);
+    try {
+        if (!FileExists(fileName)) return false;
+        const std::int64_t start = AudioStartOf(fileName);
+        TBinaryFile f(fileName, TBinaryFile::fmOpenRead);
+        TAudioSpan span;
+        if (!SpanOf(f, start, span) || !span.HasV1) return false;
+        TID3v1Block block;
+        f.Seek(span.End);
+        f.ReadBuffer(block, sizeof(block));
+        ID3TagToTrackInfo(block, rec);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool SetEmphasisFlag(const std::string& fileName, bool on) {
+    try {
+        if (!FileExists(fileName)) return false;
+        const std::int64_t start = AudioStartOf(fileName);
+        TBinaryFile f(fileName, TBinaryFile::fmOpenReadWrite);
+        TAudioSpan span;
+        if (!SpanOf(f, start, span)) return false;
+        const std::uint32_t h = (span.Header & ~std::uint32_t{3}) | (on ? 1u : 0u);
+        const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(h >> 24), static_cast<std::uint8_t>(h >> 16),
+                                       static_cast<std::uint8_t>(h >> 8), static_cast<std::uint8_t>(h)};
+        f.Seek(span.Start);
+        f.WriteBuffer(bytes, 4);
+        f.Flush();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool WriteTagV2(const std::string& fileName, const TTagFields& rec) {
+    try {
+        if (!FileExists(fileName)) return false;
+        TID3TagV2 tag(fileName);
+        tag.SetFrameText("TIT2", rec.Title);
+        tag.SetFrameText("TALB", rec.Album);
+        tag.SetFrameText("TPE1", rec.Artist);
+        tag.SetFrameText("TYER", rec.Year);
+        tag.SetFrameText("TCOP", rec.Copyright);
+        tag.SetFrameText("TRCK", rec.TrackText);
+        tag.SetComment("", rec.Comment);
+        tag.SetFrameText("TCON", "(" + std::to_string(rec.Genre) + ")" + GenreNames[rec.Genre]);
+        // A tag that could not be written is a failure, not a success.
+        return tag.WriteTag();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+int ParseGenreText(const std::string& text) {
+    const std::size_t p = text.find('(');
+    const std::size_t q = text.find(')');
+    long long number = -1;
+    if (p != std::string::npos && q != std::string::npos && p < q) {
+        std::string digits;
+        for (std::size_t i = p + 1; i < q; ++i) {
+            if (text[i] < '0' || text[i] > '9') {
+                digits.clear();
+                break;
+            }
+            digits += text[i];
+        }
+        if (!digits.empty()) {
+            // Too many digits is a conversion error; anything else is
+            // clamped into the table so it can never index past it.
+            number = digits.size() > 9 ? -1 : std::stoll(digits);
+            if (number > GenreCount - 1) number = GenreCount - 1;
+        }
+    }
+    if (number >= 0) return static_cast<int>(number);
+    const std::string name = wx::SjisUpperCase(q == std::string::npos ? text : text.substr(q + 1));
+    for (int n = 0; n < GenreCount; ++n)
+        if (wx::SjisUpperCase(GenreNames[n]) == name) return n;
+    return -1;
+}
+
+bool ReadTagV2(const std::string& fileName, TTagFields& rec) {
+    TTagFields copy = rec;
+    ClearTagFields(copy);
+    try {
+        if (!FileExists(fileName)) return false;
+        TID3TagV2 tag(fileName, /*readOnly=*/true);
+        bool unicode;
+        std::string text, description;
+        if (tag.GetFrameText("TIT2", unicode, text)) copy.Title = Cut(text, MaxTextBytes);
+        if (tag.GetFrameText("TALB", unicode, text)) copy.Album = Cut(text, MaxTextBytes);
+        if (tag.GetFrameText("TPE1", unicode, text)) copy.Artist = Cut(text, MaxTextBytes);
+        if (tag.GetFrameText("TYER", unicode, text)) copy.Year = Cut(text, MaxShortTextBytes);
+        if (tag.GetFrameText("TCOP", unicode, text)) copy.Copyright = Cut(text, MaxTextBytes);
+        if (tag.GetFrameText("TRCK", unicode, text)) copy.TrackText = Cut(text, MaxShortTextBytes);
+        if (tag.GetComment(unicode, description, text)) copy.Comment = Cut(text, MaxTextBytes);
+        if (tag.GetFrameText("TCON", unicode, text)) copy.Genre = ParseGenreText(text);
+        rec = copy;
+        return tag.Valid();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool WriteTagV1V2(const std::string& fileName, const TTagFields& rec, int writeMode, bool forceV1, bool forceV2) {
+    bool result = true;
+    if (writeMode == 0 || writeMode == 2 || forceV1) result = WriteTag(fileName, rec);
+    if (writeMode == 1 || writeMode == 2 || forceV2) result = WriteTagV2(fileName, rec);
+    return result;
+}
+
+bool ReadTagV1V2(const std::string& fileName, bool& hasV1, TTagFields& rec, bool& hasV2) {
+    TTagFields v2 = rec, v1 = rec;
+    hasV2 = ReadTagV2(fileName, v2);
+    hasV1 = ReadTag(fileName, v1);
+    if (hasV1 && hasV2) {
+        TTagFields merged = v1;
+        merged.TrackText = v2.TrackText;
+        auto longer = [](std::string& mine, const std::string& other) {
+            if (other.size() > mine.size()) mine = other;
+        };
+        longer(merged.Title, v2.Title);
+        longer(merged.Album, v2.Album);
+        longer(merged.Artist, v2.Artist);
+        longer(merged.Year, v2.Year);
+        longer(merged.Copyright, v2.Copyright);
+        longer(merged.Comment, v2.Comment);
+        if (v2.Genre > merged.Genre) merged.Genre = v2.Genre;
+        rec = merged;
+    } else if (hasV2) {
+        rec = v2;
+    } else if (hasV1) {
+        rec = v1;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+int ParseTrackNumber(const std::string& text) {
+    long long n = 0;
+    for (const char ch : text) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c <= 32) continue;
+        if (c == '/') break;
+        if (c < '0' || c > '9') return -1;
+        n = n * 10 + (c - '0');
+        if (n > 0x7FFFFFFF) return -1;
+    }
+    return static_cast<int>(n - 1);
+}
+
+}  // namespace tagio
