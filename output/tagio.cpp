@@ -185,7 +185,8 @@ int ParseGenreText(const std::string& text) {
         if (!digits.empty()) {
             // Too many digits is a conversion error; anything else is
             // clamped into the table so it can never index past it.
-            number = digits.size() > 9 ? -1 : std::stoll(digits);
+            number = digits.size() > 10 ? -1 : std::stoll(digits);
+            if (number > 0x7FFFFFFF) number = -1;
             if (number > GenreCount - 1) number = GenreCount - 1;
         }
     }

@@ -1,0 +1,350 @@
+#include "output/tagio.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "output/id3tag.h"
+#include "output/mp3defs.h"
+#include "tagtest_util.h"
+
+using namespace tagtest;
+using namespace tagio;
+
+namespace {
+
+class TagIO : public ScratchDir {
+protected:
+    void SetUp() override {
+        ScratchDir::SetUp();
+        ResetGenreSettings();
+    }
+};
+
+// 亜 is 0x88 0x9F: its trail byte has the value of a lead byte.
+const std::string kA = "\x88\x9F";
+
+TTagFields Sample() {
+    TTagFields r;
+    r.Title = "Title";
+    r.Artist = "Artist";
+    r.Album = "Album";
+    r.Year = "2001";
+    r.Comment = "Comment";
+    r.Copyright = "(C) Maker";
+    r.TrackText = "4/12";
+    r.Genre = 17;
+    r.HasTag = true;
+    return r;
+}
+
+std::string Field(const TID3v1Block& b, int offset, int n) {
+    return std::string(reinterpret_cast<const char*>(b) + offset, static_cast<std::size_t>(n));
+}
+
+}  // namespace
+
+TEST_F(TagIO, ID3v1ByteLayout) {
+    TTagFields r = Sample();
+    r.Comment = std::string(40, 'c');
+    r.Year = "20011";
+    r.Genre = -1;
+    TID3v1Block b;
+    TrackBufToID3Tag(r, b);
+    EXPECT_EQ(Field(b, 0, 3), "TAG");
+    EXPECT_EQ(Field(b, 3, 30), "Title" + std::string(25, ' '));
+    EXPECT_EQ(Field(b, 33, 30), "Artist" + std::string(24, ' '));
+    EXPECT_EQ(Field(b, 63, 30), "Album" + std::string(25, ' '));
+    EXPECT_EQ(Field(b, 93, 4), "2001");
+    EXPECT_EQ(Field(b, 97, 30), std::string(30, 'c'));
+    EXPECT_EQ(b[127], 255);  // genre -1
+
+    TTagFields back;
+    back.Copyright = "old";
+    back.TrackText = "old";
+    ID3TagToTrackInfo(b, back);
+    EXPECT_EQ(back.Title, "Title");
+    EXPECT_EQ(back.Artist, "Artist");
+    EXPECT_EQ(back.Year, "2001");
+    EXPECT_EQ(back.Comment, std::string(30, 'c'));
+    EXPECT_EQ(back.Genre, 255);
+    EXPECT_EQ(back.Copyright, "");
+    EXPECT_EQ(back.TrackText, "");
+}
+
+TEST_F(TagIO, ID3v1CutNeverSplitsADoubleByteCharacter) {
+    TID3v1Block b;
+    TTagFields r;
+    // 29 single bytes and a double-byte character: its lead byte is the 30th.
+    r.Title = std::string(29, 'a') + kA;
+    // Fifteen double-byte characters fill 30 bytes exactly; the 30th byte is
+    // a trail byte that looks like a lead byte and must stay.
+    r.Artist = kA;
+    for (int i = 0; i < 14; ++i) r.Artist += kA;
+    // 29 bytes ending in a lone lead byte are written as they are.
+    r.Album = std::string(28, 'b') + "\x88";
+    // Year: three single bytes and a double-byte character.
+    r.Year = "200" + kA;
+    TrackBufToID3Tag(r, b);
+    EXPECT_EQ(Field(b, 3, 30), std::string(29, 'a') + " ");
+    EXPECT_EQ(Field(b, 33, 30), r.Artist);
+    EXPECT_EQ(Field(b, 63, 30), r.Album + " ");
+    EXPECT_EQ(Field(b, 93, 4), "200 ");
+}
+
+TEST_F(TagIO, ID3v1FieldsReadWithInnerZeroBytes) {
+    TID3v1Block b;
+    std::memset(b, 0, sizeof(b));
+    std::memcpy(b, "TAGABC", 6);
+    std::memcpy(b + 33, "AB\0C   ", 7);
+    TTagFields r;
+    ID3TagToTrackInfo(b, r);
+    EXPECT_EQ(r.Title, "ABC");
+    EXPECT_EQ(r.Artist, std::string("AB\0C", 4));
+    EXPECT_EQ(r.Genre, 0);
+}
+
+TEST_F(TagIO, ID3v1OnMp3FilesOnly) {
+    const std::string mp3 = Path("a.mp3");
+    const Bytes audio = Audio(1000);
+    WriteAll(mp3, audio);
+    TTagFields r = Sample();
+    ASSERT_TRUE(WriteTag(mp3, r));
+    r.Title = "Second";
+    ASSERT_TRUE(WriteTag(mp3, r));  // replaces the first block
+    Bytes b = ReadAll(mp3);
+    ASSERT_EQ(b.size(), audio.size() + 128);
+    EXPECT_EQ(Bytes(b.begin(), b.begin() + 1000), audio);
+    TTagFields got;
+    ASSERT_TRUE(ReadTag(mp3, got));
+    EXPECT_EQ(got.Title, "Second");
+    EXPECT_EQ(got.Genre, 17);
+
+    // Behind an ID3v2 tag the frame header is looked for after the tag.
+    const std::string tagged = Path("b.mp3");
+    WriteAll(tagged, Tag(Frame("TIT2", Bytes{0, 'x'}), 64) + audio);
+    ASSERT_TRUE(WriteTag(tagged, r));
+    EXPECT_EQ(ReadAll(tagged).size(), 64 + audio.size() + 128);
+
+    // Not MP3: a WAV file, a file too short, an ID3v2 tag with no frame
+    // header behind it, a missing file.
+    const std::string wav = Path("c.wav");
+    const Bytes riff = Str("RIFF") + Bytes(500, 1);
+    WriteAll(wav, riff);
+    EXPECT_FALSE(WriteTag(wav, r));
+    EXPECT_FALSE(ReadTag(wav, got));
+    EXPECT_EQ(ReadAll(wav), riff);
+    const std::string tiny = Path("d.mp3");
+    WriteAll(tiny, Audio(132));
+    EXPECT_FALSE(WriteTag(tiny, r));
+    EXPECT_EQ(ReadAll(tiny).size(), 132u);
+    WriteAll(tiny, Audio(133));
+    EXPECT_TRUE(WriteTag(tiny, r));
+    const std::string junk = Path("e.mp3");
+    WriteAll(junk, Tag(Bytes{}, 64) + riff);
+    EXPECT_FALSE(WriteTag(junk, r));
+    EXPECT_FALSE(WriteTag(Path("none.mp3"), r));
+    got.Title = "keep";
+    EXPECT_FALSE(ReadTag(Path("none.mp3"), got));
+    EXPECT_EQ(got.Title, "");  // the reader clears first
+    EXPECT_EQ(got.Genre, -1);
+}
+
+TEST_F(TagIO, EmphasisFlag) {
+    const std::string f = Path("e.mp3");
+    WriteAll(f, Tag(Frame("TIT2", Bytes{0, 'x'}), 64) + Audio(500));
+    ASSERT_TRUE(SetEmphasisFlag(f, true));
+    Bytes b = ReadAll(f);
+    EXPECT_EQ(b[64 + 3], 0x65);
+    ASSERT_TRUE(SetEmphasisFlag(f, false));
+    b = ReadAll(f);
+    EXPECT_EQ(b[64 + 3], 0x64);
+    EXPECT_EQ(b[64], 0xFF);
+    const std::string wav = Path("w.wav");
+    WriteAll(wav, Bytes(400, 'R'));
+    EXPECT_FALSE(SetEmphasisFlag(wav, true));
+    EXPECT_EQ(ReadAll(wav), Bytes(400, 'R'));
+}
+
+TEST_F(TagIO, ID3v2RoundTripAndGenreText) {
+    const std::string f = Path("v2.mp3");
+    WriteAll(f, Audio(800));
+    TTagFields r = Sample();
+    r.Title = "\x83\x65\x83\x58\x83\x67";  // テスト
+    ASSERT_TRUE(WriteTagV2(f, r));
+    {
+        TID3TagV2 tag(f, true);
+        bool u;
+        std::string t;
+        ASSERT_TRUE(tag.GetFrameText("TCON", u, t));
+        EXPECT_EQ(t, "(17)Rock");
+        // Frames in the order written.
+        const char* order[] = {"TIT2", "TALB", "TPE1", "TYER", "TCOP", "TRCK", "COMM", "TCON"};
+        ASSERT_EQ(tag.FrameCount(), 8);
+        for (int i = 0; i < 8; ++i) EXPECT_EQ(tag.Frame(i).IdText(), order[i]);
+    }
+    TTagFields got;
+    got.PreEmphasis = true;
+    ASSERT_TRUE(ReadTagV2(f, got));
+    EXPECT_EQ(got.Title, r.Title);
+    EXPECT_EQ(got.Artist, r.Artist);
+    EXPECT_EQ(got.Album, r.Album);
+    EXPECT_EQ(got.Year, r.Year);
+    EXPECT_EQ(got.Comment, r.Comment);
+    EXPECT_EQ(got.Copyright, r.Copyright);
+    EXPECT_EQ(got.TrackText, r.TrackText);
+    EXPECT_EQ(got.Genre, 17);
+    EXPECT_TRUE(got.PreEmphasis);  // not a tag field
+
+    r.Genre = -1;
+    ASSERT_TRUE(WriteTagV2(f, r));
+    TID3TagV2 tag(f, true);
+    bool u;
+    std::string t;
+    ASSERT_TRUE(tag.GetFrameText("TCON", u, t));
+    EXPECT_EQ(t, "(-1)-None-");
+}
+
+TEST_F(TagIO, GenreTextsClampedIntoTheTable) {
+    EXPECT_EQ(ParseGenreText("(17)"), 17);
+    EXPECT_EQ(ParseGenreText("(17)Rock"), 17);
+    EXPECT_EQ(ParseGenreText("Rock"), 17);
+    EXPECT_EQ(ParseGenreText("rock"), 17);
+    EXPECT_EQ(ParseGenreText("(-1)-None-"), -1);
+    EXPECT_EQ(ParseGenreText("(12a)Rock"), 17);
+    EXPECT_EQ(ParseGenreText(""), 148);
+    EXPECT_EQ(ParseGenreText("Unknown"), -1);
+    EXPECT_EQ(ParseGenreText("(255)"), 255);
+    EXPECT_EQ(ParseGenreText("(300)"), 255);
+    EXPECT_EQ(ParseGenreText("(2147483647)"), 255);
+    // Beyond a 32-bit number: a conversion error, then the name after ")".
+    EXPECT_EQ(ParseGenreText("(4294967296)Rock"), 17);
+    EXPECT_EQ(ParseGenreText("(99999999999999999999)Jazz"), 8);
+    EXPECT_EQ(ParseGenreText(")(5"), -1);
+    // User names do not take part.
+    UserGenreNames[17] = "Mine";
+    EXPECT_EQ(ParseGenreText("Mine"), -1);
+}
+
+TEST_F(TagIO, ReadTagV2KeepsRecordWhenFileIsMissingAndClearsOtherwise) {
+    TTagFields r = Sample();
+    EXPECT_FALSE(ReadTagV2(Path("none.mp3"), r));
+    EXPECT_EQ(r.Title, "Title");
+    const std::string f = Path("plain.mp3");
+    WriteAll(f, Audio(300));
+    EXPECT_FALSE(ReadTagV2(f, r));
+    EXPECT_EQ(r.Title, "");
+    EXPECT_EQ(r.Genre, -1);
+    // Long texts are cut to what the record holds, never inside a character.
+    std::string longTitle = "xx";
+    for (int i = 0; i < 200; ++i) longTitle += kA;  // byte 255 is a lead byte
+    WriteAll(f, Tag(Frame("TIT2", Str(std::string(1, '\0') + longTitle)) +
+                        Frame("TYER", Str(std::string("\0", 1) + "2001-02-03 and more")) +
+                        Frame("TRCK", Str(std::string("\0", 1) + "123456789" + kA)) +
+                        Frame("TCON", Str(std::string("\0(", 2) + "300)")),
+                    600) +
+                    Audio(300));
+    ASSERT_TRUE(ReadTagV2(f, r));
+    EXPECT_EQ(r.Title, longTitle.substr(0, 254));
+    EXPECT_EQ(r.Year, "2001-02-03");
+    EXPECT_EQ(r.TrackText, "123456789");
+    EXPECT_EQ(r.Genre, 255);
+}
+
+TEST_F(TagIO, WriteModesAndForcedKinds) {
+    TTagFields r = Sample();
+    struct Case {
+        int mode;
+        bool forceV1, forceV2, v1, v2;
+    } cases[] = {
+        {0, false, false, true, false}, {1, false, false, false, true}, {2, false, false, true, true},
+        {0, false, true, true, true},   {1, true, false, true, true},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string f = Path("m" + std::to_string(n++) + ".mp3");
+        WriteAll(f, Audio(400));
+        EXPECT_TRUE(WriteTagV1V2(f, r, c.mode, c.forceV1, c.forceV2));
+        bool hasV1, hasV2;
+        TTagFields got;
+        EXPECT_TRUE(ReadTagV1V2(f, hasV1, got, hasV2));
+        EXPECT_EQ(hasV1, c.v1) << n;
+        EXPECT_EQ(hasV2, c.v2) << n;
+        EXPECT_EQ(got.Title, "Title");
+    }
+    // Result of the last writer: ID3v2 succeeds on a non-MP3 file, ID3v1 fails.
+    const std::string wav = Path("w.wav");
+    WriteAll(wav, Bytes(400, 'R'));
+    EXPECT_FALSE(WriteTagV1V2(wav, r, 0, false, false));
+    EXPECT_TRUE(WriteTagV1V2(wav, r, 2, false, false));
+    EXPECT_TRUE(WriteTagV1V2(wav, r, 3, false, false));  // neither kind
+    bool hasV1, hasV2;
+    TTagFields got = Sample();
+    EXPECT_FALSE(ReadTagV1V2(Path("none.mp3"), hasV1, got, hasV2));
+    EXPECT_FALSE(hasV1);
+    EXPECT_FALSE(hasV2);
+    EXPECT_EQ(got.Title, "Title");
+}
+
+TEST_F(TagIO, MergeTakesTheLongerTextAndLargerGenre) {
+    const std::string f = Path("merge.mp3");
+    WriteAll(f, Audio(400));
+    TTagFields v1 = Sample();
+    v1.Title = std::string(30, 't');
+    v1.Artist = "Same";
+    v1.Genre = 20;
+    ASSERT_TRUE(WriteTag(f, v1));
+    TTagFields v2 = Sample();
+    v2.Title = std::string(40, 'T');
+    v2.Artist = "SAME";
+    v2.Album = "Al";
+    v2.TrackText = "";
+    v2.Genre = 8;
+    ASSERT_TRUE(WriteTagV2(f, v2));
+    bool hasV1, hasV2;
+    TTagFields got;
+    ASSERT_TRUE(ReadTagV1V2(f, hasV1, got, hasV2));
+    EXPECT_TRUE(hasV1);
+    EXPECT_TRUE(hasV2);
+    EXPECT_EQ(got.Title, v2.Title);
+    EXPECT_EQ(got.Artist, "Same");  // equal lengths: ID3v1 stays
+    EXPECT_EQ(got.Album, "Album");
+    EXPECT_EQ(got.TrackText, "");    // always from ID3v2
+    EXPECT_EQ(got.Copyright, v2.Copyright);
+    EXPECT_EQ(got.Genre, 20);
+}
+
+TEST_F(TagIO, TrackNumbers) {
+    EXPECT_EQ(ParseTrackNumber("4/12"), 3);
+    EXPECT_EQ(ParseTrackNumber("04"), 3);
+    EXPECT_EQ(ParseTrackNumber(" 4 / 12"), 3);
+    EXPECT_EQ(ParseTrackNumber("1"), 0);
+    EXPECT_EQ(ParseTrackNumber(""), -1);
+    EXPECT_EQ(ParseTrackNumber("4a"), -1);
+    EXPECT_EQ(ParseTrackNumber("4/x"), 3);
+    EXPECT_EQ(ParseTrackNumber("99999999999"), -1);
+}
+
+TEST_F(TagIO, BrokenFilesGiveResultsNotExceptions) {
+    TTagFields r = Sample();
+    // An ID3v2 size pointing past the end of the file.
+    const std::string past = Path("past.mp3");
+    Bytes content = V2Header(0x00FFFFFF) + Audio(400);
+    WriteAll(past, content);
+    TTagFields got;
+    bool hasV1 = true, hasV2 = true;
+    EXPECT_NO_THROW(EXPECT_FALSE(ReadTagV1V2(past, hasV1, got, hasV2)));
+    EXPECT_FALSE(WriteTag(past, r));  // no frame header at the start
+    EXPECT_FALSE(SetEmphasisFlag(past, true));
+    EXPECT_EQ(ReadAll(past), content);
+    EXPECT_TRUE(WriteTagV2(past, r));  // a new tag goes in front, the old bytes stay
+    const Bytes after = ReadAll(past);
+    EXPECT_EQ(Bytes(after.end() - static_cast<long>(content.size()), after.end()), content);
+    // A folder where a file is expected.
+    const std::string folder = Path("folder.mp3");
+    std::filesystem::create_directories(folder);
+    EXPECT_FALSE(WriteTagV1V2(folder, r, 2, false, false));
+    EXPECT_FALSE(ReadTagV1V2(folder, hasV1, got, hasV2));
+    EXPECT_FALSE(SetEmphasisFlag(folder, true));
+}
