@@ -1,0 +1,115 @@
+// Tag I/O against files that other programs hold open, and read-only files.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "output/tagio.h"
+#include "tagtest_util.h"
+
+using namespace tagtest;
+using namespace tagio;
+
+namespace {
+
+class TagIOLocked : public ScratchDir {};
+
+TTagFields Sample() {
+    TTagFields r;
+    r.Title = "Title";
+    r.Artist = "Artist";
+    r.Genre = 8;
+    r.HasTag = true;
+    return r;
+}
+
+struct Holder {
+    Holder(const std::string& name, DWORD access, DWORD share)
+        : h(CreateFileA(name.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+    ~Holder() {
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    }
+    HANDLE h;
+};
+
+}  // namespace
+
+TEST_F(TagIOLocked, FileLockedByAnotherProgramGivesFalse) {
+    const std::string f = Path("locked.mp3");
+    WriteAll(f, Audio(600));
+    ASSERT_TRUE(WriteTagV1V2(f, Sample(), 2, false, false));
+    const Bytes before = ReadAll(f);
+    Holder lock(f, GENERIC_READ | GENERIC_WRITE, 0);
+    ASSERT_NE(lock.h, INVALID_HANDLE_VALUE);
+    TTagFields r = Sample();
+    r.Title = "Changed";
+    bool hasV1 = true, hasV2 = true;
+    EXPECT_NO_THROW({
+        EXPECT_FALSE(WriteTagV1V2(f, r, 2, false, false));
+        EXPECT_FALSE(WriteTag(f, r));
+        EXPECT_FALSE(WriteTagV2(f, r));
+        EXPECT_FALSE(SetEmphasisFlag(f, true));
+        EXPECT_FALSE(ReadTagV1V2(f, hasV1, r, hasV2));
+    });
+    EXPECT_FALSE(hasV1);
+    EXPECT_FALSE(hasV2);
+    CloseHandle(lock.h);
+    lock.h = INVALID_HANDLE_VALUE;
+    EXPECT_EQ(ReadAll(f), before);
+}
+
+TEST_F(TagIOLocked, ReadingWorksWhileAnotherProgramWrites) {
+    const std::string f = Path("busy.mp3");
+    WriteAll(f, Audio(600));
+    ASSERT_TRUE(WriteTagV1V2(f, Sample(), 2, false, false));
+    // A player or encoder that keeps the file open for writing and lets
+    // others read it.
+    Holder writer(f, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    ASSERT_NE(writer.h, INVALID_HANDLE_VALUE);
+    Holder denyWrite(f, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    bool hasV1, hasV2;
+    TTagFields got;
+    ASSERT_TRUE(ReadTagV1V2(f, hasV1, got, hasV2));
+    EXPECT_TRUE(hasV1);
+    EXPECT_TRUE(hasV2);
+    EXPECT_EQ(got.Title, "Title");
+    EXPECT_EQ(got.Genre, 8);
+}
+
+TEST_F(TagIOLocked, ReadingWorksWhileAnotherProgramDeniesWriters) {
+    const std::string f = Path("shared.mp3");
+    WriteAll(f, Audio(600));
+    ASSERT_TRUE(WriteTagV1V2(f, Sample(), 2, false, false));
+    Holder reader(f, GENERIC_READ, FILE_SHARE_READ);
+    ASSERT_NE(reader.h, INVALID_HANDLE_VALUE);
+    bool hasV1, hasV2;
+    TTagFields got;
+    ASSERT_TRUE(ReadTagV1V2(f, hasV1, got, hasV2));
+    EXPECT_EQ(got.Artist, "Artist");
+    // Writing needs the file for itself.
+    EXPECT_FALSE(WriteTagV2(f, got));
+}
+
+TEST_F(TagIOLocked, ReadOnlyFileIsReadButNotWritten) {
+    const std::string f = Path("readonly.mp3");
+    WriteAll(f, Audio(600));
+    ASSERT_TRUE(WriteTagV1V2(f, Sample(), 2, false, false));
+    const Bytes before = ReadAll(f);
+    ASSERT_TRUE(SetFileAttributesA(f.c_str(), FILE_ATTRIBUTE_READONLY));
+    Holder probe(f, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    const bool systemRefusesWriters = probe.h == INVALID_HANDLE_VALUE;
+    CloseHandle(probe.h);
+    probe.h = INVALID_HANDLE_VALUE;
+    bool hasV1, hasV2;
+    TTagFields got;
+    EXPECT_TRUE(ReadTagV1V2(f, hasV1, got, hasV2));
+    EXPECT_EQ(got.Title, "Title");
+    if (!systemRefusesWriters) GTEST_LOG_(INFO) << "the system lets writers open read-only files";
+    if (systemRefusesWriters) {
+        TTagFields r = Sample();
+        r.Title = "Changed";
+        EXPECT_FALSE(WriteTagV1V2(f, r, 2, false, false));
+        EXPECT_FALSE(SetEmphasisFlag(f, true));
+        EXPECT_EQ(ReadAll(f), before);
+    }
+    SetFileAttributesA(f.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
