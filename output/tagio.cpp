@@ -205,14 +205,21 @@ bool ReadTagV2(const std::string& fileName, TTagFields& rec) {
         TID3TagV2 tag(fileName, /*readOnly=*/true);
         bool unicode;
         std::string text, description;
-        if (tag.GetFrameText("TIT2", unicode, text)) copy.Title = Cut(text, MaxTextBytes);
-        if (tag.GetFrameText("TALB", unicode, text)) copy.Album = Cut(text, MaxTextBytes);
-        if (tag.GetFrameText("TPE1", unicode, text)) copy.Artist = Cut(text, MaxTextBytes);
-        if (tag.GetFrameText("TYER", unicode, text)) copy.Year = Cut(text, MaxShortTextBytes);
-        if (tag.GetFrameText("TCOP", unicode, text)) copy.Copyright = Cut(text, MaxTextBytes);
-        if (tag.GetFrameText("TRCK", unicode, text)) copy.TrackText = Cut(text, MaxShortTextBytes);
+        // Other taggers end text frames with a terminator; it is not part
+        // of the text.
+        auto frameText = [&](const char* id) {
+            if (!tag.GetFrameText(id, unicode, text)) return false;
+            while (!text.empty() && text.back() == '\0') text.pop_back();
+            return true;
+        };
+        if (frameText("TIT2")) copy.Title = Cut(text, MaxTextBytes);
+        if (frameText("TALB")) copy.Album = Cut(text, MaxTextBytes);
+        if (frameText("TPE1")) copy.Artist = Cut(text, MaxTextBytes);
+        if (frameText("TYER")) copy.Year = Cut(text, MaxShortTextBytes);
+        if (frameText("TCOP")) copy.Copyright = Cut(text, MaxTextBytes);
+        if (frameText("TRCK")) copy.TrackText = Cut(text, MaxShortTextBytes);
         if (tag.GetComment(unicode, description, text)) copy.Comment = Cut(text, MaxTextBytes);
-        if (tag.GetFrameText("TCON", unicode, text)) copy.Genre = ParseGenreText(text);
+        if (frameText("TCON")) copy.Genre = ParseGenreText(text);
         rec = copy;
         return tag.Valid();
     } catch (const std::exception&) {

@@ -242,7 +242,8 @@ TEST_F(TagIO, ReadTagV2KeepsRecordWhenFileIsMissingAndClearsOtherwise) {
     WriteAll(f, Tag(Frame("TIT2", Str(std::string(1, '\0') + longTitle)) +
                         Frame("TYER", Str(std::string("\0", 1) + "2001-02-03 and more")) +
                         Frame("TRCK", Str(std::string("\0", 1) + "123456789" + kA)) +
-                        Frame("TCON", Str(std::string("\0(", 2) + "300)")),
+                        Frame("TCON", Str(std::string("\0(", 2) + "300)")) +
+                        Frame("TALB", Str(std::string("\0Pl\0ain\0\0", 9))),
                     600) +
                     Audio(300));
     ASSERT_TRUE(ReadTagV2(f, r));
@@ -250,6 +251,7 @@ TEST_F(TagIO, ReadTagV2KeepsRecordWhenFileIsMissingAndClearsOtherwise) {
     EXPECT_EQ(r.Year, "2001-02-03");
     EXPECT_EQ(r.TrackText, "123456789");
     EXPECT_EQ(r.Genre, 255);
+    EXPECT_EQ(r.Album, std::string("Pl\0ain", 6));  // terminators dropped, inner zero kept
 }
 
 TEST_F(TagIO, WriteModesAndForcedKinds) {
