@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <random>
+#include <vector>
 #include <string>
 
 #include "settings/tests/iniscript.h"
@@ -129,4 +131,58 @@ TEST(MemIniFile, FileRoundTrip) {
     EXPECT_EQ(again.Text(), "[Common]\r\nWorkingDir=C:\\temp\\\r\nReadBlock=18\r\n\r\n[ID3TAG]\r\nFilenameEdit=%.02N_%T\r\n");
     EXPECT_FALSE(again.SaveToFile("no_such_dir/x.ini"));
     std::remove(path.c_str());
+}
+
+namespace {
+// What a written value reads back as: CR, LF and NUL blanked, the rest kept.
+std::string Blanked(std::string v) {
+    for (char& c : v)
+        if (c == '\r' || c == '\n' || c == '\0') c = ' ';
+    return v;
+}
+}  // namespace
+
+TEST(MemIniFile, AnyValueReadsBackBlankedButOtherwiseWhole) {
+    std::mt19937 rng(9);
+    const std::string specials = " \t\r\n\"'=[];\\%";
+    TMemIniFile ini;
+    std::vector<std::string> values;
+    for (int i = 0; i < 2000; ++i) {
+        std::string v;
+        const int len = static_cast<int>(rng() % 12);
+        for (int k = 0; k < len; ++k) {
+            const unsigned r = rng() % 4;
+            v += r == 0 ? specials[rng() % specials.size()] : static_cast<char>(rng() % 256);
+        }
+        values.push_back(v);
+        ini.WriteString("Fuzz", "k" + std::to_string(i), v);
+    }
+    TMemIniFile reread;
+    reread.SetText(ini.Text());
+    wx::TStringList keys;
+    reread.ReadSection("Fuzz", keys);
+    ASSERT_EQ(keys.Count(), values.size());  // no value forged or lost a line
+    for (std::size_t i = 0; i < values.size(); ++i)
+        ASSERT_EQ(reread.ReadString("Fuzz", "k" + std::to_string(i), "<def>"), Blanked(values[i])) << i;
+}
+
+TEST(MemIniFile, ArbitraryFileTextNeverBreaksTheReader) {
+    std::mt19937 rng(17);
+    const std::string alphabet = "[]= \t\r\n\"'ab;\x83\x5C";
+    for (int round = 0; round < 500; ++round) {
+        std::string text;
+        const int len = static_cast<int>(rng() % 200);
+        for (int k = 0; k < len; ++k)
+            text += rng() % 3 ? alphabet[rng() % alphabet.size()] : static_cast<char>(rng() % 256);
+        TMemIniFile ini;
+        ini.SetText(text);
+        wx::TStringList keys;
+        ini.ReadSection("a", keys);
+        for (const auto& k : keys) (void)ini.ReadString("a", k, "");
+        ini.EraseSection("a");
+        EXPECT_FALSE(ini.SectionExists("a"));
+        TMemIniFile again;
+        again.SetText(ini.Text());  // what we write parses again
+        EXPECT_FALSE(again.SectionExists("a"));
+    }
 }

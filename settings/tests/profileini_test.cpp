@@ -6,7 +6,9 @@
 
 #include <cstdio>
 #include <fstream>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "settings/inifile.h"
 #include "settings/profileini.h"
@@ -90,5 +92,38 @@ TEST(ProfileIniDifferential, LongValuesAndLongKeyListsAreNotCut) {
     TMemIniFile mem(path);
     EXPECT_EQ(mem.ReadString("S", "Long", ""), longValue);
     EXPECT_EQ(mem.ReadInteger("S", "Key150", -1), 150);
+    DeleteFileA(path.c_str());
+}
+
+TEST(ProfileIniDifferential, RandomValuesReadTheSameThroughBoth) {
+    // Valid code page 932 text only: the system converts the file through
+    // Unicode, so byte sequences that are no characters cannot survive it.
+    std::mt19937 rng(32);
+    const std::vector<std::string> pieces = {" ", "\t", "\r", "\n", "\"", "'", "=", "[", "]", ";", "\\", "%", "a",
+                                             "Z", "0", "\x83\x5C", "\x95\x5C", "\x82\xA0", "\x81\x40", "\xB1",
+                                             "\xDF", "\x88\x9F", "\x83\x7C"};
+    const std::string path = TempIniPath("wx_diff_random.ini");
+    DeleteFileA(path.c_str());
+    std::vector<std::string> values;
+    {
+        TProfileIniFile ini(path);
+        for (int i = 0; i < 400; ++i) {
+            std::string v;
+            const int len = static_cast<int>(rng() % 10);
+            for (int k = 0; k < len; ++k) v += pieces[rng() % pieces.size()];
+            values.push_back(v);
+            ini.WriteString("Random", "k" + std::to_string(i), v);
+        }
+    }
+    TProfileIniFile sys(path);
+    TMemIniFile mem(path);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        std::string want = values[i];
+        for (char& c : want)
+            if (c == '\r' || c == '\n') c = ' ';
+        const std::string key = "k" + std::to_string(i);
+        ASSERT_EQ(sys.ReadString("Random", key, "<def>"), want) << i;
+        ASSERT_EQ(mem.ReadString("Random", key, "<def>"), want) << i;
+    }
     DeleteFileA(path.c_str());
 }
