@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "classlib/sjis.h"
+
 namespace wx {
 
 namespace {
@@ -106,19 +108,6 @@ void PcmToFloatFrame(int sampleCount, const int16_t* pcm, float* frame, int chan
         for (int i = 0; i < perChannel; ++i) frame[long(c) * frameSize + i] = static_cast<float>(pcm[long(i) * channels + c]);
 }
 
-std::string CutShiftJis(const std::string& text, std::size_t maxBytes) {
-    if (text.size() <= maxBytes) return text;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        const bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-        const std::size_t len = lead ? 2 : 1;
-        if (i + len > maxBytes) break;
-        i += len;
-    }
-    return text.substr(0, i);
-}
-
 namespace {
 
 void Put32BE(std::vector<unsigned char>& out, uint32_t v) {
@@ -150,7 +139,7 @@ std::vector<unsigned char> BuildTwinVQChunks(const TTvqCommon& common, const TTv
         {"COMT", &texts.Comment}, {"(c) ", &texts.CopyRight}, {"FILE", &texts.FileName},
     };
     for (const auto& [id, text] : textChunks)
-        if (!text->empty()) PutChunk(out, id, CutShiftJis(*text, kTvqMaxText));
+        if (!text->empty()) PutChunk(out, id, SjisCut(*text, kTvqMaxText));
     if (texts.Year > 0) {
         std::string y;
         y += static_cast<char>((texts.Year >> 8) & 0xFF);

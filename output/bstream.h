@@ -156,10 +156,6 @@ struct TTvqTagTexts {
 // Longest text kept in a chunk (the size of the track record's fields).
 constexpr std::size_t kTvqMaxText = 255;
 
-// Cuts a Shift-JIS text to at most maxBytes without splitting a
-// double-byte character.
-std::string CutShiftJis(const std::string& text, std::size_t maxBytes);
-
 // The chunk area: "COMM", then "NAME", "AUTH", "ALBM", "COMT", "(c) ",
 // "FILE" for the texts that are not empty (each cut to 255 bytes), then
 // "YEAR" when the year is above 0.

@@ -102,16 +102,17 @@ TEST_F(TwinVQFormatTest, ChunksFollowTheFixedOrderAndEmptyTextsAreLeftOut) {
 TEST_F(TwinVQFormatTest, TextsAreCutTo255BytesWithoutSplittingACharacter) {
     std::string kana;
     for (int i = 0; i < 200; ++i) kana += "\x82\xA0";  // double-byte characters
-    EXPECT_EQ(CutShiftJis(kana, 255).size(), 254u);
-    EXPECT_EQ(CutShiftJis(std::string(300, 'x'), 255).size(), 255u);
-    EXPECT_EQ(CutShiftJis("x" + kana, 255).size(), 255u);
-    EXPECT_EQ(CutShiftJis(std::string(300, '\xB1'), 255).size(), 255u);  // half-width kana: one byte each
-    EXPECT_EQ(CutShiftJis("short", 255), "short");
-
     TTvqTagTexts t;
     t.Title = kana;
+    t.Author = std::string(300, 'x');
+    t.Album = "x" + kana;
     const Bytes c = BuildTwinVQChunks(TTvqCommon{}, t);
-    EXPECT_EQ(Be32(c, 24 + 4), 254u);
+    size_t at = 24;
+    EXPECT_EQ(Be32(c, at + 4), 254u);  // NAME: 127 whole characters
+    at += 8 + 254;
+    EXPECT_EQ(Be32(c, at + 4), 255u);  // AUTH
+    at += 8 + 255;
+    EXPECT_EQ(Be32(c, at + 4), 255u);  // ALBM: one byte and 127 characters
 }
 
 // A small configuration whose frame layout is worked out by hand below.
