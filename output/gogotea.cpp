@@ -181,6 +181,8 @@ TGogoTea::~TGogoTea() {
         thread_.reset();
     }
     window_.reset();
+    // Prepared but never started: the library still holds the output open.
+    if (prepared_ && !isEncoding_ && libraryLoaded_) EndCoder();
     if (libraryLoaded_) UnloadGogoDll();
     TGogoTea* self = this;
     ActiveGogoTea.compare_exchange_strong(self, nullptr);
@@ -315,6 +317,7 @@ bool TGogoTea::WritePCM(const void* data, int count) {
 }
 
 HWND TGogoTea::WindowHandle() const { return window_ ? window_->Handle() : nullptr; }
+DWORD TGogoTea::WorkerThreadId() const { return thread_ ? thread_->ThreadId() : 0; }
 
 bool TGogoTea::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {

@@ -114,6 +114,8 @@ public:
 
     // The hidden window's handle (the worker posts its reports there).
     HWND WindowHandle() const;
+    // The worker's thread id (its messages go there).
+    DWORD WorkerThreadId() const;
 
 private:
     class TEncodeThread;

@@ -304,6 +304,7 @@ bool TTVQEnc::WritePCM(const void* data, int count) {
 }
 
 HWND TTVQEnc::WindowHandle() const { return window_ ? window_->Handle() : nullptr; }
+DWORD TTVQEnc::WorkerThreadId() const { return thread_ ? thread_->ThreadId() : 0; }
 
 bool TTVQEnc::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {

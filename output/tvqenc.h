@@ -80,6 +80,8 @@ public:
     TTVQEncFinishEncode OnFinish;
 
     HWND WindowHandle() const;
+    // The worker's thread id (its messages go there).
+    DWORD WorkerThreadId() const;
 
 private:
     class TEncodeThread;

@@ -100,6 +100,15 @@ uint32_t g_units = 0x2 | 0x4 | 0x8 | 0x20;
 uint32_t g_failFrame = 0, g_failCode = 0;
 uint32_t g_failInitialize = 0;
 std::string g_trace;
+uint16_t g_fpuControlWord = 0;  // the floating-point state the first frame ran under
+uint32_t g_fpuMxcsr = 0;
+
+void RecordFpuState() {
+    __asm__ __volatile__("fnstcw %0" : "=m"(g_fpuControlWord));
+#if defined(__x86_64__) || defined(__SSE__)
+    __asm__ __volatile__("stmxcsr %0" : "=m"(g_fpuMxcsr));
+#endif
+}
 
 void Trace(const std::string& line) { g_trace += line + "\n"; }
 
@@ -411,7 +420,7 @@ GOGO_API MPGE_getConfigure(uintptr_t id, void* value) {
 GOGO_API MPGE_processFrame() {
     if (!g.ready) return kNotReady;
     if (g.finished) return kLastFrame;
-    ++g.frameNo;
+    if (++g.frameNo == 1) RecordFpuState();
     if (g_failFrame && g.frameNo == g_failFrame) return g_failCode;
 
     const size_t frameBytes = size_t(kSamplesPerFrame) * g.inChannels * 2;
@@ -495,3 +504,7 @@ STANDIN_API int __cdecl StandinTrace(char* buffer, int size) {
     return n;
 }
 STANDIN_API void __cdecl StandinClearTrace() { g_trace.clear(); }
+STANDIN_API void __cdecl StandinFpuState(uint16_t* controlWord, uint32_t* mxcsr) {
+    *controlWord = g_fpuControlWord;
+    *mxcsr = g_fpuMxcsr;
+}

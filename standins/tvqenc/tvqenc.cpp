@@ -52,6 +52,8 @@ struct State {
     int32_t band[2][8 * 8] = {};
 };
 State s;
+uint16_t g_fpuControlWord = 0;  // the floating-point state the first frame ran under
+uint32_t g_fpuMxcsr = 0;
 
 int RateHz(int code) {
     switch (code) {
@@ -217,6 +219,12 @@ TVQ_API void TvqEncUpdateVectorInfo(int32_t mode, int32_t* divisions, int32_t* w
 
 TVQ_API void TvqEncodeFrame(const float* frame, TTvqIndex* index) {
     if (!s.ready || !frame || !index) return;
+    if (s.frames == 0) {
+        __asm__ __volatile__("fnstcw %0" : "=m"(g_fpuControlWord));
+#if defined(__x86_64__) || defined(__SSE__)
+        __asm__ __volatile__("stmxcsr %0" : "=m"(g_fpuMxcsr));
+#endif
+    }
     const int t = s.frames % 4;
     const TTvqConfInfo& c = s.conf;
     const TTvqBlockTypeInfo& r = c.BlockType[t];
@@ -277,6 +285,13 @@ TVQ_API int32_t TvqEncGetFrameSize() { return s.frameSize; }
 TVQ_API int32_t TvqEncGetNumChannels() { return s.channels; }
 TVQ_API int32_t TvqEncGetBitRate() { return s.bitrate * 1000; }
 TVQ_API int32_t TvqEncGetSamplingRate() { return RateHz(s.sampleRate); }
+// Test control: the floating-point state the first frame of the last run
+// was encoded under.
+TVQ_API void StandinFpuState(uint16_t* controlWord, uint32_t* mxcsr) {
+    *controlWord = g_fpuControlWord;
+    *mxcsr = g_fpuMxcsr;
+}
+
 #ifndef WX_TVQ_WITHOUT_FIXED_BITS
 TVQ_API int32_t TvqEncGetNumFixedBitsPerFrame() { return s.bitsPerFrame; }
 #endif
