@@ -406,7 +406,7 @@ void LoadSettings(TConfigStore& s, TCustomIniFile& ini, const TSettingsEnvironme
 // ---------------------------------------------------------------------------
 // Storing
 
-void StoreSettings(const TConfigStore& s, TCustomIniFile& ini) {
+bool StoreSettings(const TConfigStore& s, TCustomIniFile& ini) {
     ini.WriteInteger("Common", "ReadBlock", s.SpinEdit1.Value());
     ini.WriteInteger("Common", "SpinMultiple", s.SpinEdit2.Value());
     ini.WriteInteger("Common", "UseCDROM", s.ComboBox2.ItemIndex());
@@ -543,4 +543,5 @@ void StoreSettings(const TConfigStore& s, TCustomIniFile& ini) {
         if (!UserGenreNames[static_cast<std::size_t>(n)].empty())
             ini.WriteString("Genre", "FG" + std::to_string(n), UserGenreNames[static_cast<std::size_t>(n)]);
     StoreDeviceTable(s, ini);
+    return !ini.WriteFailed();
 }

@@ -31,7 +31,8 @@ struct TSettingsEnvironment {
 // The scalar keys and the structured values that need no drive interface
 // (read-method flags, output format header, genre names and display set).
 void LoadSettings(TConfigStore& store, TCustomIniFile& ini, const TSettingsEnvironment& env);
-void StoreSettings(const TConfigStore& store, TCustomIniFile& ini);
+// False when any write was refused (the caller still flushes with UpdateFile).
+bool StoreSettings(const TConfigStore& store, TCustomIniFile& ini);
 
 // The device table: loads DEVICES_0, DEVICES_1 ... into store.Devices and
 // ComboBox2, then selects Common/UseCDROM.  True when at least one entry

@@ -62,7 +62,7 @@ std::string TCustomIniFile::ReadString(const std::string& section, const std::st
 }
 
 void TCustomIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
-    DoWrite(section, key, EncodeValue(value));
+    if (!DoWrite(section, key, EncodeValue(value))) NoteFailure();
 }
 
 std::int32_t TCustomIniFile::ReadInteger(const std::string& section, const std::string& key, std::int32_t def) {
@@ -73,7 +73,7 @@ std::int32_t TCustomIniFile::ReadInteger(const std::string& section, const std::
 }
 
 void TCustomIniFile::WriteInteger(const std::string& section, const std::string& key, std::int32_t value) {
-    DoWrite(section, key, std::to_string(value));
+    if (!DoWrite(section, key, std::to_string(value))) NoteFailure();
 }
 
 bool TCustomIniFile::ReadBool(const std::string& section, const std::string& key, bool def) {
@@ -84,7 +84,7 @@ bool TCustomIniFile::ReadBool(const std::string& section, const std::string& key
 }
 
 void TCustomIniFile::WriteBool(const std::string& section, const std::string& key, bool value) {
-    DoWrite(section, key, value ? "Yes" : "No");
+    if (!DoWrite(section, key, value ? "Yes" : "No")) NoteFailure();
 }
 
 void TCustomIniFile::ReadSection(const std::string& section, wx::TStringList& keys) {
@@ -101,12 +101,19 @@ bool TCustomIniFile::ValueExists(const std::string& section, const std::string& 
 }
 
 void TCustomIniFile::EraseSection(const std::string& section) {
-    // Bounded: each round removes one section, and a file has finitely many;
-    // the limit only guards against an implementation that cannot erase.
-    for (int i = 0; i < 10000 && DoSectionExists(section); ++i) DoEraseFirstSection(section);
+    // Each round removes one section; a refused erasure ends the loop, and
+    // the limit guards against a file that claims to erase and does not.
+    for (int i = 0; i < 10000 && DoSectionExists(section); ++i) {
+        if (!DoEraseFirstSection(section)) {
+            NoteFailure();
+            return;
+        }
+    }
 }
 
-void TCustomIniFile::DeleteKey(const std::string& section, const std::string& key) { DoDeleteKey(section, key); }
+void TCustomIniFile::DeleteKey(const std::string& section, const std::string& key) {
+    if (!DoDeleteKey(section, key)) NoteFailure();
+}
 
 // ---------------------------------------------------------------------------
 
@@ -170,8 +177,9 @@ bool TMemIniFile::SaveToFile(const std::string& fileName) const {
     return static_cast<bool>(f.flush());
 }
 
-void TMemIniFile::UpdateFile() {
-    if (!fileName_.empty()) SaveToFile(fileName_);
+bool TMemIniFile::UpdateFile() {
+    if (!fileName_.empty() && !SaveToFile(fileName_)) NoteFailure();
+    return !WriteFailed();
 }
 
 TMemIniFile::Section* TMemIniFile::FindSection(const std::string& name) {
@@ -198,7 +206,7 @@ std::string TMemIniFile::DoRead(const std::string& section, const std::string& k
     return StripQuotes(e->Value);
 }
 
-void TMemIniFile::DoWrite(const std::string& section, const std::string& key, const std::string& raw) {
+bool TMemIniFile::DoWrite(const std::string& section, const std::string& key, const std::string& raw) {
     if (sections_.empty()) sections_.push_back(Section{});
     Section* s = FindSection(section);
     if (!s) {
@@ -212,6 +220,7 @@ void TMemIniFile::DoWrite(const std::string& section, const std::string& key, co
     } else {
         s->Entries.push_back(Entry{TrimProfile(key), value, true});
     }
+    return true;
 }
 
 std::vector<std::string> TMemIniFile::DoKeys(const std::string& section) {
@@ -224,12 +233,14 @@ std::vector<std::string> TMemIniFile::DoKeys(const std::string& section) {
 
 bool TMemIniFile::DoSectionExists(const std::string& section) { return FindSection(section) != nullptr; }
 
-void TMemIniFile::DoEraseFirstSection(const std::string& section) {
+bool TMemIniFile::DoEraseFirstSection(const std::string& section) {
     if (Section* s = FindSection(section)) sections_.erase(sections_.begin() + (s - sections_.data()));
+    return true;
 }
 
-void TMemIniFile::DoDeleteKey(const std::string& section, const std::string& key) {
+bool TMemIniFile::DoDeleteKey(const std::string& section, const std::string& key) {
     Section* s = FindSection(section);
-    if (!s) return;
+    if (!s) return true;
     if (Entry* e = FindEntry(*s, key)) s->Entries.erase(s->Entries.begin() + (e - s->Entries.data()));
+    return true;
 }

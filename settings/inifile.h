@@ -48,9 +48,13 @@ public:
     void EraseSection(const std::string& section);
     void DeleteKey(const std::string& section, const std::string& key);
 
-    // Pending writes reach the file (a no-op where writes go straight
-    // through).
-    virtual void UpdateFile() {}
+    // Pending writes reach the file (where writes go straight through,
+    // there is nothing left to do).  False when the file could not be
+    // written.
+    virtual bool UpdateFile() { return !failed_; }
+    // True once any write, erasure or update has failed: the settings did
+    // not all reach the file.
+    bool WriteFailed() const { return failed_; }
 
     // The text actually stored for a value: CR, LF and NUL blanked, quoted
     // when reading would otherwise alter it.
@@ -59,12 +63,17 @@ public:
 protected:
     // absent is set when the key does not exist.
     virtual std::string DoRead(const std::string& section, const std::string& key, bool& absent) = 0;
-    virtual void DoWrite(const std::string& section, const std::string& key, const std::string& raw) = 0;
+    // The changing operations answer false when the file refused them.
+    virtual bool DoWrite(const std::string& section, const std::string& key, const std::string& raw) = 0;
     virtual std::vector<std::string> DoKeys(const std::string& section) = 0;
     virtual bool DoSectionExists(const std::string& section) = 0;
     // Removes the first section of that name.
-    virtual void DoEraseFirstSection(const std::string& section) = 0;
-    virtual void DoDeleteKey(const std::string& section, const std::string& key) = 0;
+    virtual bool DoEraseFirstSection(const std::string& section) = 0;
+    virtual bool DoDeleteKey(const std::string& section, const std::string& key) = 0;
+    void NoteFailure() { failed_ = true; }
+
+private:
+    bool failed_ = false;
 };
 
 // Whole-string signed decimal to 32 bits; false for anything else.
@@ -81,17 +90,17 @@ public:
     // The file's text (lines end with CR LF) and its parse.
     std::string Text() const;
     void SetText(const std::string& text);
-    void UpdateFile() override;
+    bool UpdateFile() override;
     // False when the file could not be written.
     bool SaveToFile(const std::string& fileName) const;
 
 protected:
     std::string DoRead(const std::string& section, const std::string& key, bool& absent) override;
-    void DoWrite(const std::string& section, const std::string& key, const std::string& raw) override;
+    bool DoWrite(const std::string& section, const std::string& key, const std::string& raw) override;
     std::vector<std::string> DoKeys(const std::string& section) override;
     bool DoSectionExists(const std::string& section) override;
-    void DoEraseFirstSection(const std::string& section) override;
-    void DoDeleteKey(const std::string& section, const std::string& key) override;
+    bool DoEraseFirstSection(const std::string& section) override;
+    bool DoDeleteKey(const std::string& section, const std::string& key) override;
 
 private:
     struct Entry {

@@ -14,9 +14,10 @@ constexpr char kAbsent[] = "\x01\x02wx-absent\x02\x01";
 
 TProfileIniFile::~TProfileIniFile() { UpdateFile(); }
 
-void TProfileIniFile::UpdateFile() {
+bool TProfileIniFile::UpdateFile() {
     // Flushes the system's cached copy of the file.
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, fileName_.c_str());
+    return !WriteFailed();
 }
 
 std::string TProfileIniFile::Query(const char* section, const char* key, const char* def, bool list) {
@@ -37,8 +38,8 @@ std::string TProfileIniFile::DoRead(const std::string& section, const std::strin
     return absent ? std::string() : v;
 }
 
-void TProfileIniFile::DoWrite(const std::string& section, const std::string& key, const std::string& raw) {
-    WritePrivateProfileStringA(section.c_str(), key.c_str(), raw.c_str(), fileName_.c_str());
+bool TProfileIniFile::DoWrite(const std::string& section, const std::string& key, const std::string& raw) {
+    return WritePrivateProfileStringA(section.c_str(), key.c_str(), raw.c_str(), fileName_.c_str()) != FALSE;
 }
 
 std::vector<std::string> TProfileIniFile::DoKeys(const std::string& section) {
@@ -71,10 +72,12 @@ bool TProfileIniFile::DoSectionExists(const std::string& section) {
     return false;
 }
 
-void TProfileIniFile::DoEraseFirstSection(const std::string& section) {
-    WritePrivateProfileStringA(section.c_str(), nullptr, nullptr, fileName_.c_str());
+bool TProfileIniFile::DoEraseFirstSection(const std::string& section) {
+    return WritePrivateProfileStringA(section.c_str(), nullptr, nullptr, fileName_.c_str()) != FALSE;
 }
 
-void TProfileIniFile::DoDeleteKey(const std::string& section, const std::string& key) {
-    WritePrivateProfileStringA(section.c_str(), key.c_str(), nullptr, fileName_.c_str());
+bool TProfileIniFile::DoDeleteKey(const std::string& section, const std::string& key) {
+    // Deleting a key that is not there is no failure.
+    if (!ValueExists(section, key)) return true;
+    return WritePrivateProfileStringA(section.c_str(), key.c_str(), nullptr, fileName_.c_str()) != FALSE;
 }

@@ -12,15 +12,15 @@ public:
     explicit TProfileIniFile(std::string fileName) : fileName_(std::move(fileName)) {}
     ~TProfileIniFile() override;
     const std::string& FileName() const { return fileName_; }
-    void UpdateFile() override;
+    bool UpdateFile() override;
 
 protected:
     std::string DoRead(const std::string& section, const std::string& key, bool& absent) override;
-    void DoWrite(const std::string& section, const std::string& key, const std::string& raw) override;
+    bool DoWrite(const std::string& section, const std::string& key, const std::string& raw) override;
     std::vector<std::string> DoKeys(const std::string& section) override;
     bool DoSectionExists(const std::string& section) override;
-    void DoEraseFirstSection(const std::string& section) override;
-    void DoDeleteKey(const std::string& section, const std::string& key) override;
+    bool DoEraseFirstSection(const std::string& section) override;
+    bool DoDeleteKey(const std::string& section, const std::string& key) override;
 
 private:
     // GetPrivateProfileStringA into a buffer grown until the answer fits.

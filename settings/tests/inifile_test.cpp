@@ -130,7 +130,16 @@ TEST(MemIniFile, FileRoundTrip) {
     EXPECT_EQ(again.ReadInteger("Common", "ReadBlock", 0), 18);
     EXPECT_EQ(again.Text(), "[Common]\r\nWorkingDir=C:\\temp\\\r\nReadBlock=18\r\n\r\n[ID3TAG]\r\nFilenameEdit=%.02N_%T\r\n");
     EXPECT_FALSE(again.SaveToFile("no_such_dir/x.ini"));
+    EXPECT_FALSE(again.WriteFailed());
     std::remove(path.c_str());
+}
+
+TEST(MemIniFile, AFileThatCannotBeWrittenIsReported) {
+    TMemIniFile ini("no_such_dir/wndrxn.ini");
+    ini.WriteString("Common", "ReadBlock", "10");
+    EXPECT_FALSE(ini.WriteFailed());  // nothing has reached the file yet
+    EXPECT_FALSE(ini.UpdateFile());
+    EXPECT_TRUE(ini.WriteFailed());
 }
 
 namespace {

@@ -127,3 +127,32 @@ TEST(ProfileIniDifferential, RandomValuesReadTheSameThroughBoth) {
     }
     DeleteFileA(path.c_str());
 }
+
+TEST(ProfileIniFailures, ARefusedWriteIsReportedAndEndsTheErasure) {
+    const std::string path = TempIniPath("wx_locked.ini");
+    WriteFileBytes(path, "[Filer]\r\nA=1\r\n[Filer]\r\nB=2\r\n");
+    // Another process holding the file with read sharing only: the system
+    // can read it but not write it.
+    HANDLE lock = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    {
+        TProfileIniFile ini(path);
+        EXPECT_EQ(ini.ReadString("Filer", "A", ""), "1");
+        ini.DeleteKey("Filer", "Missing");  // nothing to delete: no failure
+        EXPECT_FALSE(ini.WriteFailed());
+        ini.WriteString("Filer", "C", "3");
+        EXPECT_TRUE(ini.WriteFailed());
+        ini.EraseSection("Filer");  // refused: ends at once
+        EXPECT_FALSE(ini.UpdateFile());
+    }
+    CloseHandle(lock);
+    TMemIniFile mem(path);
+    EXPECT_EQ(mem.ReadString("Filer", "A", ""), "1");
+    EXPECT_FALSE(mem.ValueExists("Filer", "C"));
+    DeleteFileA(path.c_str());
+
+    // A folder that does not exist cannot take the file either.
+    TProfileIniFile nowhere(TempIniPath("no_such_folder\\wndrxn.ini"));
+    nowhere.WriteInteger("Common", "ReadBlock", 10);
+    EXPECT_TRUE(nowhere.WriteFailed());
+}
