@@ -131,6 +131,25 @@ std::string DeviceDisplayName(const TDeviceEntry& e) {
     return "Host Adapter #" + std::to_string(e.Adapter) + " - SCSI ID #" + std::to_string(e.Target) + label;
 }
 
+bool DecideDriveMode(TConfigStore& s, int aspiAdapterCount, const std::function<int()>& classDriverScan) {
+    if (aspiAdapterCount <= 0) {
+        s.CheckBox21.Checked = true;
+        s.CheckBox21.Enabled = false;
+    }
+    if (!IsWindowsNT) {
+        s.CheckBox21.Enabled = false;
+        UseAspi = true;
+        return true;
+    }
+    UseAspi = !s.CheckBox21.Checked;
+    if (s.CheckBox21.Checked && (!classDriverScan || classDriverScan() <= 0)) {
+        if (aspiAdapterCount <= 0) return false;
+        s.CheckBox21.Checked = false;
+        UseAspi = true;
+    }
+    return true;
+}
+
 bool LoadDeviceTable(TConfigStore& store, TCustomIniFile& ini, bool useAspi) {
     store.DeviceCount = 0;
     store.ComboBox2.Items.Clear();

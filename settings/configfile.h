@@ -34,6 +34,15 @@ void LoadSettings(TConfigStore& store, TCustomIniFile& ini, const TSettingsEnvir
 // False when any write was refused (the caller still flushes with UpdateFile).
 bool StoreSettings(const TConfigStore& store, TCustomIniFile& ini);
 
+// The choice between ASPI and the NT class driver, made after LoadSettings
+// has set CheckBox21 and before LoadDeviceTable.  classDriverScan scans the
+// class-driver drives and answers how many it found; it runs only when the
+// class driver is chosen on NT.  Sets UseAspi and CheckBox21.  False when
+// neither interface can be used on NT: the caller then shows
+// "ASPI、クラスドライバが共に使用できません。起動を中止します。", ends the
+// program and loads nothing more.
+bool DecideDriveMode(TConfigStore& store, int aspiAdapterCount, const std::function<int()>& classDriverScan);
+
 // The device table: loads DEVICES_0, DEVICES_1 ... into store.Devices and
 // ComboBox2, then selects Common/UseCDROM.  True when at least one entry
 // was loaded and none was found through the other drive interface than

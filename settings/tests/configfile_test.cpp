@@ -379,3 +379,42 @@ TEST(DeviceTable, AtMostThirtyEntriesAndLongNamesCut) {
     EXPECT_EQ(s.ComboBox2.Items.Count(), 30u);
     EXPECT_EQ(s.Devices[0].DeviceName, std::string(254, 'x'));  // no half character
 }
+
+TEST(DriveMode, AspiOrClassDriver) {
+    IsWindowsNT = true;
+    int scans = 0;
+    auto none = [&] { ++scans; return 0; };
+    auto two = [&] { ++scans; return 2; };
+    TConfigStore s;
+    s.CheckBox21.Checked = true;
+    EXPECT_TRUE(DecideDriveMode(s, 1, two));
+    EXPECT_FALSE(UseAspi);
+    EXPECT_TRUE(s.CheckBox21.Enabled);
+    // Class driver chosen but no drive through it: back to ASPI.
+    EXPECT_TRUE(DecideDriveMode(s, 1, none));
+    EXPECT_TRUE(UseAspi);
+    EXPECT_FALSE(s.CheckBox21.Checked);
+    // ASPI chosen: the class driver is not scanned.
+    scans = 0;
+    EXPECT_TRUE(DecideDriveMode(s, 2, two));
+    EXPECT_TRUE(UseAspi);
+    EXPECT_EQ(scans, 0);
+    // No ASPI adapter: the class driver is forced and the box disabled.
+    TConfigStore t;
+    t.CheckBox21.Checked = false;
+    EXPECT_TRUE(DecideDriveMode(t, 0, two));
+    EXPECT_TRUE(t.CheckBox21.Checked);
+    EXPECT_FALSE(t.CheckBox21.Enabled);
+    EXPECT_FALSE(UseAspi);
+    // Neither: loading stops.
+    EXPECT_FALSE(DecideDriveMode(t, 0, none));
+    EXPECT_FALSE(DecideDriveMode(t, 0, nullptr));
+    // Windows 9x: always ASPI, the box disabled.
+    IsWindowsNT = false;
+    TConfigStore u;
+    u.CheckBox21.Checked = true;
+    EXPECT_TRUE(DecideDriveMode(u, 0, none));
+    EXPECT_TRUE(UseAspi);
+    EXPECT_FALSE(u.CheckBox21.Enabled);
+    IsWindowsNT = true;
+}
