@@ -229,6 +229,7 @@ void LoadSettings(TConfigStore& s, TCustomIniFile& ini, const TSettingsEnvironme
     const bool win9x = !IsWindowsNT;
 
     // Common
+    s.SpinEdit1.SetRange(1, 50);
     s.SpinEdit1.SetValue(ini.ReadInteger("Common", "ReadBlock", 10));
     s.SpinEdit2.SetValue(ini.ReadInteger("Common", "SpinMultiple", 0));
     s.MemUseRatio.SetValue(ini.ReadInteger("Common", "MemoryUseRatio", 50));

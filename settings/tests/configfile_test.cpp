@@ -93,6 +93,9 @@ TEST_F(ConfigFileTest, MscdexLowersReadBlockOnWindows9xOnly) {
     EXPECT_EQ(s.SpinEdit1.Value(), 18);
     EXPECT_TRUE(s.CheckBox14.Enabled);
     IsWindowsNT = true;
+    LoadSettings(s, ini, Env());  // the same store loaded again on NT
+    EXPECT_EQ(s.SpinEdit1.Value(), 40);
+    EXPECT_EQ(s.SpinEdit1.MaxValue(), 50);
     s = Load("[Common]\nReadBlock=40\nUseMSCDEX=Yes\n");
     EXPECT_EQ(s.SpinEdit1.Value(), 40);
     EXPECT_FALSE(s.CheckBox14.Enabled);
