@@ -13,6 +13,13 @@ namespace {
 
 bool IsEndMarker(const std::string& strippedLine) { return strippedLine == "."; }
 
+// The time-out setting in milliseconds (the settings keep it within 0..120
+// seconds; anything larger is held to a day).
+std::uint32_t TimeoutMs(std::int32_t seconds) {
+    if (seconds <= 0) return 0;
+    return static_cast<std::uint32_t>(std::min<std::int32_t>(seconds, 86400)) * 1000u;
+}
+
 std::string FormatReport(const std::string& statusLine) {
     std::string text = kCddbMsgServerReport;
     const auto at = text.find("%s");
@@ -88,7 +95,7 @@ bool TCddbClient::Connect(std::unique_ptr<TCddbSocket>& sock) {
         host_ = settings_.ServerHost;
         port_ = settings_.CddbpPort;
     }
-    const unsigned wait = static_cast<unsigned>(settings_.Timeout > 0 ? settings_.Timeout : 1) * 1000u;
+    const unsigned wait = std::max<std::uint32_t>(TimeoutMs(settings_.Timeout), 1000u);
     switch (sock->Connect(host_, port_, wait)) {
         case TCddbSocket::TConnect::Ok:
             return true;
@@ -106,7 +113,7 @@ bool TCddbClient::Connect(std::unique_ptr<TCddbSocket>& sock) {
 bool TCddbClient::Reconnect(std::unique_ptr<TCddbSocket>& sock) {
     CloseSocket(sock);
     sock = net_.NewSocket();
-    const unsigned wait = static_cast<unsigned>(settings_.Timeout > 0 ? settings_.Timeout : 1) * 1000u;
+    const unsigned wait = std::max<std::uint32_t>(TimeoutMs(settings_.Timeout), 1000u);
     if (!sock || sock->Connect(host_, port_, wait) != TCddbSocket::TConnect::Ok) {
         CloseSocket(sock);
         ResultText = kCddbMsgConnectFailed;
@@ -128,7 +135,7 @@ int TCddbClient::SendLine(std::unique_ptr<TCddbSocket>& sock, const std::string&
 bool TCddbClient::ReadLine(std::unique_ptr<TCddbSocket>& sock, std::string& line) {
     line.clear();
     const std::uint32_t start = net_.TickCount();
-    const std::uint32_t limit = static_cast<std::uint32_t>(settings_.Timeout > 0 ? settings_.Timeout : 0) * 1000u;
+    const std::uint32_t limit = TimeoutMs(settings_.Timeout);
     while (sock && net_.TickCount() - start < limit && !AbortRequest) {
         if (!pending_.empty()) {
             const auto lf = pending_.find('\n');
