@@ -18,7 +18,8 @@ struct TToc {
 
 // Runs the reference program on every table, one id (or "error") per table.
 std::vector<std::string> ReferenceIds(const std::vector<TToc>& tocs) {
-    const std::string input = testing::TempDir() + "discid_ref_input.txt";
+    const std::string input =
+        testing::TempDir() + "wx_discid_ref_" + std::to_string(std::random_device{}()) + ".txt";
     {
         std::FILE* f = std::fopen(input.c_str(), "w");
         for (const TToc& t : tocs) {

@@ -236,7 +236,12 @@ void ExpectSameRecord(const TCDDBDiscInfo& got, const TCDDBDiscInfo& want, const
     EXPECT_TRUE(got == want);
 }
 
-std::string TempPath(const char* name) { return testing::TempDir() + name; }
+// A file name of this test process alone (other builds may run the same
+// tests at the same time).
+std::string TempPath(const char* name) {
+    static const std::string tag = std::to_string(std::random_device{}()) + "_";
+    return testing::TempDir() + "wx_xmcd_" + tag + name;
+}
 
 class TNoNetwork : public TCddbNetwork {
 public:
