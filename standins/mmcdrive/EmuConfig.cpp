@@ -29,7 +29,7 @@ std::vector<int> ParseList(const std::string& text) {
 
 }  // namespace
 
-std::shared_ptr<Disc> LoadImage(const std::string& cuePath, IniFile& sidecar, std::string& error) {
+std::shared_ptr<Disc> LoadDiscImage(const std::string& cuePath, IniFile& sidecar, std::string& error) {
     sidecar.Load(cuePath + ".ini");
     auto disc = Disc::LoadCue(cuePath, ParseList(sidecar.Get("Disc", "SessionStarts")), error);
     if (!disc) return nullptr;
@@ -66,7 +66,7 @@ EmuSetup BuildSetup(const IniFile& ini, const std::string& baseDir, std::vector<
         std::string image = Resolve(baseDir, ini.Get(s, "Image"));
         if (!image.empty()) {
             std::string err;
-            disc = LoadImage(image, sidecar, err);
+            disc = LoadDiscImage(image, sidecar, err);
             if (!disc) errors.push_back(s + ": " + err);
         }
         Personality p;
@@ -98,7 +98,7 @@ EmuSetup DefaultSetup(const std::string& imagePath, std::vector<std::string>& er
     EmuSetup setup = BuildSetup(ini, "", errors);
     IniFile sidecar;
     std::string err;
-    auto disc = LoadImage(imagePath, sidecar, err);
+    auto disc = LoadDiscImage(imagePath, sidecar, err);
     if (!disc) errors.push_back(err);
     setup.units[0].drive->Load(disc);
     return setup;

@@ -29,7 +29,7 @@ struct EmuSetup {
 };
 
 // Loads a CUE image and its sidecar; nullptr and error on failure.
-std::shared_ptr<Disc> LoadImage(const std::string& cuePath, IniFile& sidecar, std::string& error);
+std::shared_ptr<Disc> LoadDiscImage(const std::string& cuePath, IniFile& sidecar, std::string& error);
 
 // Paths in the file are taken relative to baseDir.  Drives whose image
 // cannot be loaded come up without a disc; the reason is added to errors.

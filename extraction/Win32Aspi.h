@@ -1,0 +1,56 @@
+// The ASPI transport: loads the ASPI library at run time, reports its host
+// adapters, hands its entry points to the rip thread and executes one
+// request with a time-out and an abort.
+#pragma once
+#include <cstdint>
+
+#include "classlib/component.h"
+#include "classlib/win.h"
+#include "extraction/AspiDefs.h"
+
+namespace wx {
+
+// Millisecond counter used by every bounded wait; tests replace it to
+// check the behaviour across a wrap of the counter.
+extern std::uint32_t (*AspiTickSource)();
+
+// True when more than seconds * 1000 ms have passed since startTick,
+// counting modulo 2^28.
+bool IsTimedOut(std::uint32_t startTick, std::uint32_t seconds);
+
+class TWin32Aspi : public TComponent {
+public:
+    // Loads the library (by default "WNASPI32.DLL").  Raises nothing: a
+    // missing or incomplete library gives Adapters() == -1.
+    explicit TWin32Aspi(TComponent* owner, const char* libraryName = "WNASPI32.DLL");
+    ~TWin32Aspi() override;
+
+    // Host adapters, or -1 without a usable ASPI library.
+    int Adapters() const { return adapters_; }
+    TSendASPI32Command GetSendCommandProc() const { return send_; }
+    TGetASPI32SupportInfo GetSupportInfoProc() const { return support_; }
+
+    // Passes a request to the library without waiting; nothing without it.
+    void SendCommand(void* srb);
+    static void ClearSRB(SRB_ExecSCSICmd& srb) { wx::ClearSRB(srb); }
+
+    // Executes the request and waits up to `seconds`; returns SRB_Status as
+    // it stands after the wait (0 when the request never completed, which
+    // also aborts it).  Any record type whose header is the ASPI header
+    // may be passed: only execute requests (SRB_Cmd 2) are waited for by
+    // event.
+    std::uint8_t ExecSRBWait(void* srb, std::uint32_t seconds, bool poll, bool pumpMessages);
+
+private:
+    void Abort(std::uint8_t haId, void* target);
+    HMODULE library_ = nullptr;
+    TSendASPI32Command send_ = nullptr;
+    TGetASPI32SupportInfo support_ = nullptr;
+    int adapters_ = -1;
+};
+
+// Sends a device reset (SRB_Cmd 4) without waiting, polls it for up to 10 s
+// and aborts it when it never completes.
+void ResetAspiDevice(TWin32Aspi& aspi, std::uint8_t adapter, std::uint8_t target);
+
+}  // namespace wx
