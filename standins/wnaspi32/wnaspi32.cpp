@@ -21,7 +21,9 @@ using namespace wx::emu;
 namespace {
 
 std::mutex g_lock;
-std::unique_ptr<AspiEmulator> g_emu;
+// Never destroyed at process exit: by then its worker thread is gone and
+// could not be joined.  A new configuration replaces it (outside DllMain).
+AspiEmulator* g_emu = nullptr;
 std::string g_configPath;
 std::filesystem::file_time_type g_configTime;
 std::vector<std::string> g_images;  // Image= of each unit, as configured
@@ -73,7 +75,8 @@ void Ensure(bool rebuildOnChange) {
     HMODULE pin;
     GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
                        reinterpret_cast<LPCSTR>(&Ensure), &pin);
-    g_emu.reset();
+    delete g_emu;
+    g_emu = nullptr;
     std::vector<std::string> errors;
     EmuSetup setup;
     IniFile ini;
@@ -92,7 +95,7 @@ void Ensure(bool rebuildOnChange) {
     std::string log = Env("WX_ASPI_LOG");
     if (log.empty()) log = setup.logPath;
     LogErrors(log, errors);
-    g_emu = std::make_unique<AspiEmulator>(setup.adapters, setup.units, SignalEvent);
+    g_emu = new AspiEmulator(setup.adapters, setup.units, SignalEvent);
     g_emu->SetLogFile(log);
     g_configPath = path;
     g_configTime = when;
@@ -143,7 +146,7 @@ extern "C" __declspec(dllexport) DWORD SendASPI32Command(void* srb) {
         Ensure(false);
         auto* s = static_cast<SRB_ExecSCSICmd*>(srb);
         if (s && s->SRB_Cmd == SC_EXEC_SCSI_CMD && s->SRB_CDBLen > 0 && s->CDBByte[0] == 0x00) CheckDiscChange();
-        emu = g_emu.get();
+        emu = g_emu;
     }
     return emu->Send(srb);
 }
