@@ -212,7 +212,11 @@ bool TID3TagV2::SetFrameText(const std::string& id, const std::string& text) {
         f = &frames_.back();
         for (std::size_t k = 0; k < 4 && k < id.size(); ++k) f->Id[k] = AsciiUpper(id[k]);
     } else {
-        f = &frames_[static_cast<std::size_t>(i)];  // id and flags stay
+        // Id and status flags stay.  The format flags (compressed,
+        // encrypted, grouped) described the old data, not the plain text
+        // written now; kept, they would make the new text unreadable.
+        f = &frames_[static_cast<std::size_t>(i)];
+        f->Flags[1] &= static_cast<std::uint8_t>(~0xE0);
     }
     f->Data.assign(1, 0);
     f->Data.insert(f->Data.end(), text.begin(), text.end());

@@ -215,6 +215,31 @@ TEST_F(ID3TagV2, SetFrameTextAppendsOrReplacesKeepingFlags) {
     EXPECT_EQ(Text(tag, "TIT2"), "new");
 }
 
+TEST_F(ID3TagV2, ReplacedTextDropsFormatFlagsOfTheOldData) {
+    const std::string f = Path("z.mp3");
+    WriteAll(f, Tag(Frame("COMM", Bytes{0x78, 0x9C, 1, 2}, 0x20, 0xE0) + Frame("TIT2", Bytes{0, 'a'}, 0, 0x41), 200) +
+                    Audio(200));
+    {
+        TID3TagV2 tag(f);
+        bool u;
+        std::string d, t;
+        EXPECT_FALSE(tag.GetComment(u, d, t));  // compressed
+        tag.SetComment("", "plain");
+        tag.SetFrameText("TIT2", "t");
+        ASSERT_TRUE(tag.WriteTag());
+    }
+    TID3TagV2 tag(f, true);
+    const TID3v2Frame& comm = tag.Frame(tag.IndexOfFrame("COMM"));
+    EXPECT_EQ(comm.Flags[0], 0x20);  // status flags stay
+    EXPECT_EQ(comm.Flags[1], 0x00);
+    EXPECT_EQ(tag.Frame(tag.IndexOfFrame("TIT2")).Flags[1], 0x01);
+    bool u;
+    std::string d, t;
+    ASSERT_TRUE(tag.GetComment(u, d, t));
+    EXPECT_EQ(t, "plain");
+    EXPECT_EQ(Text(tag, "TIT2"), "t");
+}
+
 TEST_F(ID3TagV2, GrowthFailsWhenNoTemporaryNameIsFree) {
     const std::string f = Path("full.mp3");
     const Bytes content = Tag(Frame("TIT2", Bytes{0, 'a'}), 40) + Audio(300);
