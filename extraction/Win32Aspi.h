@@ -7,6 +7,7 @@
 #include "classlib/component.h"
 #include "classlib/win.h"
 #include "extraction/AspiDefs.h"
+#include "extraction/DriveCmds.h"
 
 namespace wx {
 
@@ -47,6 +48,19 @@ private:
     TSendASPI32Command send_ = nullptr;
     TGetASPI32SupportInfo support_ = nullptr;
     int adapters_ = -1;
+};
+
+// Runs requests through TWin32Aspi as the main window and the settings
+// dialog do: 10 seconds, polling when the settings say so, no pumping.
+class TAspiExecutor : public TSrbExecutor {
+public:
+    TAspiExecutor(TWin32Aspi& aspi, const bool& poll) : aspi_(aspi), poll_(poll) {}
+    void Exec(SRB_ExecSCSICmd& srb) override { aspi_.ExecSRBWait(&srb, 10, poll_, false); }
+    bool HaInquiry(SRB_HAInquiry& ha) override { return aspi_.ExecSRBWait(&ha, 10, true, false) == SS_COMP; }
+
+private:
+    TWin32Aspi& aspi_;
+    const bool& poll_;
 };
 
 // Sends a device reset (SRB_Cmd 4) without waiting, polls it for up to 10 s
