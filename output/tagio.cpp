@@ -1,10 +1,12 @@
 #include "output/tagio.h"
 
+#include <cstdio>
 #include <cstring>
 #include <exception>
 
 #include "classlib/sjis.h"
 #include "output/binaryfile.h"
+#include "output/chunkbank.h"
 #include "output/id3tag.h"
 #include "output/mp3defs.h"
 
@@ -260,6 +262,117 @@ bool ReadTagV1V2(const std::string& fileName, bool& hasV1, TTagFields& rec, bool
         return false;
     }
     return true;
+}
+
+std::string MakeChunkTempFileName(const std::string& folder) {
+    std::string base = folder;
+    if (!base.empty() && base.back() != '/' && !wx::HasTrailingBackslash(base)) {
+#if defined(_WIN32)
+        base += '\\';
+#else
+        base += '/';
+#endif
+    }
+    for (unsigned n = 1; n <= 0xFFFF; ++n) {
+        char name[16];
+        std::snprintf(name, sizeof(name), "CNK%X.TMP", n);
+        if (!FileExists(base + name)) return base + name;
+    }
+    return std::string();
+}
+
+namespace {
+
+struct TVqfText {
+    const char* id;
+    std::string TTagFields::*field;
+};
+const TVqfText kVqfTexts[] = {
+    {"NAME", &TTagFields::Title},   {"AUTH", &TTagFields::Artist},  {"ALBM", &TTagFields::Album},
+    {"(c) ", &TTagFields::Copyright}, {"COMT", &TTagFields::Comment},
+};
+
+// Folder part of a path, separator included (whole characters only).
+std::string FolderOf(const std::string& path) {
+    std::size_t end = 0;
+    for (std::size_t i = 0; i < path.size();) {
+        const char c = path[i];
+        const std::size_t n = wx::SjisCharLength(path, i);
+        i += n ? n : 1;
+        if (c == '\\' || c == '/' || c == ':') end = i;
+    }
+    return path.substr(0, end);
+}
+
+// A year text as a number the year chunk can hold; -1 when it is none.
+int YearNumber(const std::string& text) {
+    const std::string t = wx::TrimSpaces(text);
+    if (t.empty() || t.size() > 9) return -1;
+    int n = 0;
+    for (const char c : t) {
+        if (c < '0' || c > '9') return -1;
+        n = n * 10 + (c - '0');
+    }
+    return n <= 0xFFFF ? n : -1;
+}
+
+}  // namespace
+
+bool WriteVQFTag(const std::string& fileName, const TTagFields& rec) {
+    try {
+        if (!FileExists(fileName)) return false;
+        wx::TChunkBank bank;
+        if (!bank.LoadFromFile(fileName)) return false;
+        for (const TVqfText& t : kVqfTexts) {
+            const std::string text = Cut(rec.*t.field, MaxTextBytes);
+            if (!text.empty())
+                bank.SetChunkString(t.id, text);
+            else if (!bank.GetChunkString(t.id).empty())
+                bank.DeleteChunk(t.id);
+        }
+        if (!rec.Year.empty()) {
+            const int year = YearNumber(rec.Year);
+            if (year >= 0) bank.SetYear(year);
+        } else if (bank.GetYear() > 0) {
+            bank.DeleteChunk("YEAR");
+        }
+        const std::string folder = FolderOf(fileName);
+        const std::string fresh = MakeChunkTempFileName(folder);
+        if (fresh.empty()) return false;
+        if (!bank.SaveHeader(fresh) || !wx::TChunkBank::AppendAudioData(fileName, fresh)) {
+            DeleteFileName(fresh);
+            return false;
+        }
+        // The old file steps aside, the new one takes its name, then the
+        // old one goes; a failure on the way puts the old file back.
+        const std::string aside = MakeChunkTempFileName(folder);
+        if (aside.empty() || !RenameFileName(fileName, aside)) {
+            DeleteFileName(fresh);
+            return false;
+        }
+        if (!RenameFileName(fresh, fileName)) {
+            RenameFileName(aside, fileName);
+            DeleteFileName(fresh);
+            return false;
+        }
+        DeleteFileName(aside);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool ReadVQFTag(const std::string& fileName, TTagFields& rec) {
+    ClearTagFields(rec);
+    try {
+        wx::TChunkBank bank;
+        if (!FileExists(fileName) || !bank.LoadFromFile(fileName)) return false;
+        for (const TVqfText& t : kVqfTexts) rec.*t.field = Cut(bank.GetChunkString(t.id), MaxTextBytes);
+        if (bank.GetYear() > 0) rec.Year = std::to_string(bank.GetYear());
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 int ParseTrackNumber(const std::string& text) {

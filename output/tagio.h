@@ -55,6 +55,15 @@ int ParseGenreText(const std::string& text);
 // Track number text to a zero-based number: "4/12" gives 3, "" and "4a" -1.
 int ParseTrackNumber(const std::string& text);
 
+// TwinVQ header chunks ("NAME", "AUTH", "ALBM", "(c) ", "COMT", "YEAR").
+// Writing builds a new file beside the old one and swaps the two; the file
+// is left as it was when that fails.
+bool WriteVQFTag(const std::string& fileName, const TTagFields& rec);
+bool ReadVQFTag(const std::string& fileName, TTagFields& rec);
+// A free temporary name in the folder: "CNK" and a hexadecimal number
+// (1, 2, 3 ...) with the extension ".TMP"; empty when none is free.
+std::string MakeChunkTempFileName(const std::string& folder);
+
 // The first MPEG audio frame header of an MP3 file: where the audio
 // starts (after an ID3v2 tag) and ends (before an ID3v1 block).
 struct TAudioSpan {

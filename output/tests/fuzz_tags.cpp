@@ -2,8 +2,8 @@
 // code and the merged tag reading, on files made of the fuzzer's bytes.
 //
 // Input: byte 0 picks what is written (bit 0 ID3v2 fields, bit 1 ID3v1,
-// bit 2 emphasis, bit 3 a long comment that makes the tag grow); the rest
-// is the file.  After every write the file must still hold the old content
+// bit 2 emphasis, bit 3 a long comment that makes the tag grow, bit 4 the
+// TwinVQ chunks instead); the rest is the file.  After every write the file must still hold the old content
 // behind the new tag, the fields must read back, and no temporary file may
 // be left behind.
 #include <cstddef>
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "classlib/sjis.h"
+#include "output/chunkbank.h"
 #include "output/id3tag.h"
 #include "output/tagio.h"
 
@@ -63,6 +64,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t mode = data[0];
     WriteAll(kFile, data + 1, size - 1);
     const Bytes original(data + 1, data + size);
+
+    if (mode & 16) {
+        // TwinVQ: read, rewrite, and the bytes behind "DATA" stay.
+        tagio::TTagFields got;
+        if (tagio::ReadVQFTag(kFile, got))
+            Check(got.Title.size() <= 255 && OnBoundary(got.Title), "chunk text too long");
+        tagio::TTagFields rec;
+        rec.Title = (mode & 8) ? std::string(300, 't') : std::string();
+        rec.Comment = "c";
+        rec.Year = (mode & 2) ? "" : "2001";
+        if (tagio::WriteVQFTag(kFile, rec)) {
+            wx::TChunkBank bank;
+            Check(bank.LoadFromFile(kFile), "rewritten file does not load");
+            Check(bank.GetChunkString("COMT") == "c", "chunk not written");
+            const Bytes after = ReadAll(kFile);
+            const std::size_t tail = original.size() - (16 + (std::size_t{original[12]} << 24 | std::size_t{original[13]} << 16 |
+                                                                std::size_t{original[14]} << 8 | original[15]));
+            Check(after.size() >= tail && std::equal(after.end() - static_cast<std::ptrdiff_t>(tail), after.end(),
+                                                     original.end() - static_cast<std::ptrdiff_t>(tail)),
+                  "audio behind DATA changed");
+        } else {
+            Check(ReadAll(kFile) == original, "failed chunk rewrite changed the file");
+        }
+        NoLeftovers();
+        return 0;
+    }
 
     // Reading: every getter on every frame.
     std::uint32_t oldLength = 0;

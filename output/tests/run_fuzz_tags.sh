@@ -24,7 +24,7 @@ sources=(
   "$root/output/tests/fuzz_tags.cpp"
   "$root/output/binaryfile.cpp" "$root/output/id3tag.cpp" "$root/output/tagio.cpp"
   "$root/output/mp3defs.cpp" "$root/output/unicodetbl.cpp" "$root/output/unicodetbl_data.cpp"
-  "$root/classlib/sjis.cpp"
+  "$root/output/chunkbank.cpp" "$root/classlib/sjis.cpp"
 )
 "$clangxx" -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
   -I"$root" "${sources[@]}" -o fuzz_tags || exit 1
@@ -36,6 +36,7 @@ frame='\xff\xfb\x90\x64'
 pad=$(printf '%0200d' 0)
 printf "\x0f"'ID3\x03\x00\x00\x00\x00\x00\x40TIT2\x00\x00\x00\x04\x00\x00\x00abcTPE1\x00\x00\x00\x07\x00\x00\x01\xff\xfeA\x00B\x00COMM\x00\x00\x00\x06\x00\x00\x00eng\x00xTCON\x00\x00\x00\x05\x00\x00\x00(17)\x00\x00'"$frame$pad"'TAGtitle' > corpus/full
 printf "\x07$frame$pad" > corpus/bare
+printf "\x10"'TWIN97012000\x00\x00\x00\x21COMM\x00\x00\x00\x10\x00\x00\x00\x01\x00\x00\x00\x60\x00\x00\x00\x2c\x00\x00\x00\x00NAME\x00\x00\x00\x01xDATA'"$pad" > corpus/vqf
 printf "\x03"'ID3\x04\x00\x00\x7f\x7f\x7f\x7fTIT2\x7f\xff\xff\xff\x00\x00'"$frame$pad" > corpus/bad
 
 mkdir -p findings

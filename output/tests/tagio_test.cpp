@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <algorithm>
 #include <memory>
 
 #include "output/id3tag.h"
@@ -349,4 +350,105 @@ TEST_F(TagIO, BrokenFilesGiveResultsNotExceptions) {
     EXPECT_FALSE(WriteTagV1V2(folder, r, 2, false, false));
     EXPECT_FALSE(ReadTagV1V2(folder, hasV1, got, hasV2));
     EXPECT_FALSE(SetEmphasisFlag(folder, true));
+}
+
+namespace {
+
+Bytes Be32(std::uint32_t v) {
+    return {static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 8),
+            static_cast<std::uint8_t>(v)};
+}
+
+Bytes Chunk(const std::string& id, const Bytes& data) { return Str(id) + Be32(static_cast<std::uint32_t>(data.size())) + data; }
+
+Bytes Vqf(const Bytes& chunks, const Bytes& audio) { return Str("TWIN97012000") + Be32(static_cast<std::uint32_t>(chunks.size())) + chunks + Str("DATA") + audio; }
+
+const Bytes kComm = Chunk("COMM", Be32(1) + Be32(96) + Be32(44) + Be32(0));
+
+std::vector<std::string> Files(const std::filesystem::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+TEST_F(TagIO, TwinVqChunksRewrittenAroundTheSameAudio) {
+    const std::string f = Path("a.vqf");
+    const Bytes audio = Audio(3000);
+    WriteAll(f, Vqf(kComm + Chunk("ENCD", Str("x")) + Chunk("COMT", Str("old")), audio));
+    TTagFields r = Sample();
+    r.Comment = "";
+    r.Year = "2000";
+    ASSERT_TRUE(WriteVQFTag(f, r));
+    const Bytes expected = Vqf(kComm + Chunk("ENCD", Str("x")) + Chunk("NAME", Str("Title")) + Chunk("AUTH", Str("Artist")) +
+                                   Chunk("ALBM", Str("Album")) + Chunk("(c) ", Str("(C) Maker")) +
+                                   Chunk("YEAR", Bytes{0x07, 0xD0, 0x00}),
+                               audio);
+    EXPECT_EQ(ReadAll(f), expected);
+    EXPECT_EQ(Files(dir_), std::vector<std::string>{"a.vqf"});  // no temporary file left
+
+    TTagFields got;
+    got.Genre = 5;
+    ASSERT_TRUE(ReadVQFTag(f, got));
+    EXPECT_EQ(got.Title, "Title");
+    EXPECT_EQ(got.Artist, "Artist");
+    EXPECT_EQ(got.Album, "Album");
+    EXPECT_EQ(got.Copyright, "(C) Maker");
+    EXPECT_EQ(got.Comment, "");
+    EXPECT_EQ(got.Year, "2000");
+    EXPECT_EQ(got.Genre, -1);
+
+    // Emptied fields remove their chunks; a year that is no number leaves
+    // the year chunk as it was.
+    r = TTagFields();
+    r.Title = "T";
+    r.Year = "MMI";
+    ASSERT_TRUE(WriteVQFTag(f, r));
+    EXPECT_EQ(ReadAll(f), Vqf(kComm + Chunk("ENCD", Str("x")) + Chunk("NAME", Str("T")) + Chunk("YEAR", Bytes{0x07, 0xD0, 0x00}), audio));
+    r.Year = "70000";  // does not fit the chunk
+    ASSERT_TRUE(WriteVQFTag(f, r));
+    ASSERT_TRUE(ReadVQFTag(f, got));
+    EXPECT_EQ(got.Year, "2000");
+    r.Year = "";
+    ASSERT_TRUE(WriteVQFTag(f, r));
+    EXPECT_EQ(ReadAll(f), Vqf(kComm + Chunk("ENCD", Str("x")) + Chunk("NAME", Str("T")), audio));
+}
+
+TEST_F(TagIO, TwinVqFailuresLeaveTheFile) {
+    TTagFields r = Sample();
+    TTagFields got = Sample();
+    EXPECT_FALSE(WriteVQFTag(Path("none.vqf"), r));
+    EXPECT_FALSE(ReadVQFTag(Path("none.vqf"), got));
+    EXPECT_EQ(got.Title, "");
+    const std::vector<Bytes> broken = {
+        Vqf(Chunk("NAME", Str("x")), Audio(100)),                                // no COMM
+        Str("TWIN97012000") + Be32(4000) + kComm + Str("DATA") + Audio(100),     // area length past the end
+        Str("TWIN97012000") + Be32(30) + Str("COMM") + Be32(0x7FFFFFF0) + Audio(100),  // chunk past the end
+        Str("TWIN9701") + Audio(100),                                            // short signature
+        kComm,                                                                   // no signature at all
+    };
+    int n = 0;
+    for (const Bytes& content : broken) {
+        const std::string f = Path("b" + std::to_string(n++) + ".vqf");
+        WriteAll(f, content);
+        EXPECT_FALSE(WriteVQFTag(f, r)) << n;
+        // A chunk area that claims more than it holds still reads up to
+        // "DATA"; only the rewrite, which needs the audio where the
+        // length says, refuses it.
+        EXPECT_EQ(ReadVQFTag(f, got), n == 2) << n;
+        EXPECT_EQ(ReadAll(f), content) << n;
+    }
+    EXPECT_EQ(Files(dir_).size(), broken.size());
+}
+
+TEST_F(TagIO, ChunkTemporaryNames) {
+    const std::string folder = dir_.string();
+    const std::string first = MakeChunkTempFileName(folder);
+    EXPECT_EQ(std::filesystem::path(first).filename().string(), "CNK1.TMP");
+    EXPECT_EQ(std::filesystem::path(first).parent_path(), dir_);
+    WriteAll(first, Bytes{1});
+    EXPECT_EQ(std::filesystem::path(MakeChunkTempFileName(folder)).filename().string(), "CNK2.TMP");
+    EXPECT_EQ(MakeChunkTempFileName(folder + "/"), (dir_ / "CNK2.TMP").string().substr(0, folder.size()) + "/CNK2.TMP");
 }

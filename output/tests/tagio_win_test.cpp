@@ -113,3 +113,31 @@ TEST_F(TagIOLocked, ReadOnlyFileIsReadButNotWritten) {
     }
     SetFileAttributesA(f.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
+
+TEST_F(TagIOLocked, TwinVqFileHeldOpenIsLeftAsItWas) {
+    const std::string f = Path("held.vqf");
+    auto be32 = [](std::uint32_t v) {
+        return Bytes{static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16),
+                     static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
+    };
+    const Bytes comm = Str("COMM") + be32(16) + be32(1) + be32(96) + be32(44) + be32(0);
+    const Bytes content = Str("TWIN97012000") + be32(static_cast<std::uint32_t>(comm.size())) + comm + Str("DATA") + Audio(500);
+    WriteAll(f, content);
+    {
+        // A player that reads the file and lets others read and write it,
+        // but not delete or rename it.
+        Holder player(f, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+        ASSERT_NE(player.h, INVALID_HANDLE_VALUE);
+        TTagFields got;
+        EXPECT_TRUE(ReadVQFTag(f, got));
+        EXPECT_FALSE(WriteVQFTag(f, Sample()));
+    }
+    EXPECT_EQ(ReadAll(f), content);
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"held.vqf"});
+    EXPECT_TRUE(WriteVQFTag(f, Sample()));
+    TTagFields got;
+    ASSERT_TRUE(ReadVQFTag(f, got));
+    EXPECT_EQ(got.Title, "Title");
+}

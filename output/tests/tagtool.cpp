@@ -5,6 +5,8 @@
 //   tagtool write FILE MODE TITLE ARTIST ALBUM YEAR COMMENT COPYRIGHT TRACK GENRE
 //   tagtool read FILE
 //   tagtool emphasis FILE on|off
+//   tagtool write-vqf FILE TITLE ARTIST ALBUM YEAR COMMENT COPYRIGHT
+//   tagtool read-vqf FILE
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -57,6 +59,24 @@ int main(int argc, char** argv) {
                     v1, v2, ToHex(r.Title).c_str(), ToHex(r.Artist).c_str(), ToHex(r.Album).c_str(),
                     ToHex(r.Year).c_str(), ToHex(r.Comment).c_str(), ToHex(r.Copyright).c_str(),
                     ToHex(r.TrackText).c_str(), r.Genre);
+        return ok ? 0 : 1;
+    }
+    if (argc == 9 && std::strcmp(argv[1], "write-vqf") == 0) {
+        tagio::TTagFields r;
+        r.Title = FromHex(argv[3]);
+        r.Artist = FromHex(argv[4]);
+        r.Album = FromHex(argv[5]);
+        r.Year = FromHex(argv[6]);
+        r.Comment = FromHex(argv[7]);
+        r.Copyright = FromHex(argv[8]);
+        return tagio::WriteVQFTag(argv[2], r) ? 0 : 1;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "read-vqf") == 0) {
+        tagio::TTagFields r;
+        const bool ok = tagio::ReadVQFTag(argv[2], r);
+        std::printf("Title=%s\nArtist=%s\nAlbum=%s\nYear=%s\nComment=%s\nCopyright=%s\n", ToHex(r.Title).c_str(),
+                    ToHex(r.Artist).c_str(), ToHex(r.Album).c_str(), ToHex(r.Year).c_str(), ToHex(r.Comment).c_str(),
+                    ToHex(r.Copyright).c_str());
         return ok ? 0 : 1;
     }
     if (argc == 4 && std::strcmp(argv[1], "emphasis") == 0)
