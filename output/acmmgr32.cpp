@@ -137,15 +137,13 @@ void TAcmDrv::ReleaseWriter() {
 // --- Setup --------------------------------------------------------------------
 
 bool TAcmDrv::Setup(const WAVEFORMATEX* srcFormat, const void* params, std::uint8_t mode, bool closeAfterTest) {
+    // Not while a file is open: the open file keeps its sink and state.
+    if (open_) return false;
     UseWma = UseGogo = UsePipe = UseTwinVq = false;
     SameRateAndChannels = RawFile = TargetIsPcm = PassThrough = false;
     setupDone_ = false;
     errorText_.clear();
     failed_ = false;
-    if (open_) {
-        Fail(MsgCreateFailed);
-        return false;
-    }
     // Streams of an earlier Setup that was never followed by Open and Close.
     CloseStreams();
     switch (mode) {
@@ -279,7 +277,8 @@ bool TAcmDrv::Setup(const WAVEFORMATEX* srcFormat, const void* params, std::uint
 // --- Open -----------------------------------------------------------------------
 
 bool TAcmDrv::Open(const std::string& fileName) {
-    if (open_ || !setupDone_) {
+    if (open_) return false;  // the open file goes on undisturbed
+    if (!setupDone_) {
         Fail(MsgCreateFailed);
         return false;
     }

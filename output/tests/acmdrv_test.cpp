@@ -513,3 +513,78 @@ TEST(AcmDriverWma, AttributesAreStoredAndReadBack) {
     ASSERT_TRUE(header.has_value());
     EXPECT_EQ(header->FileSize, file.size());
 }
+
+// --- Calling order and aborts ---------------------------------------------------------
+
+TEST(AcmDriverOrder, CallsOutOfOrderAreRefusedHarmlessly) {
+    TAcmDrv drv;
+    const Bytes pcm = wavtools::TestSignal(100);
+    EXPECT_FALSE(drv.Write(pcm.data(), std::uint32_t(pcm.size())));  // nothing open
+    EXPECT_FALSE(drv.Close());
+    EXPECT_FALSE(drv.Open(Out("no_setup.wav")));                      // no Setup yet
+    const WAVEFORMATEX cd = CdFormat();
+    EXPECT_FALSE(drv.Setup(&cd, &cd, 9, false));                      // no such sink
+    EXPECT_FALSE(drv.Setup(&cd, nullptr, admAcmWave, false));
+    ASSERT_TRUE(drv.Setup(&cd, &cd, admAcmWave, false));
+    ASSERT_TRUE(drv.Open(Out("order.wav")));
+    EXPECT_FALSE(drv.Open(Out("order2.wav")));                        // already open
+    EXPECT_FALSE(drv.Setup(&cd, &cd, admAcmWave, false));             // not while open
+    EXPECT_TRUE(drv.Write(pcm.data(), std::uint32_t(pcm.size())));
+    EXPECT_TRUE(drv.Close());
+    EXPECT_FALSE(drv.Write(pcm.data(), std::uint32_t(pcm.size())));  // closed again
+    // Setup is needed again for the next file.
+    EXPECT_FALSE(drv.Open(Out("order3.wav")));
+    ASSERT_TRUE(drv.Setup(&cd, &cd, admAcmWave, false));
+    ASSERT_TRUE(drv.Open(Out("order3.wav")));
+    EXPECT_TRUE(drv.Close());
+    const auto riff = wavtools::ParseRiff(wavtools::ReadFile(Out("order.wav")));
+    ASSERT_TRUE(riff.Valid);
+    EXPECT_EQ(riff.Chunks.at("data"), pcm);
+}
+
+TEST(AcmDriverOrder, TooLongFileNameIsRefusedNotCut) {
+    TAcmDrv drv;
+    const WAVEFORMATEX cd = CdFormat();
+    ASSERT_TRUE(drv.Setup(&cd, &cd, admAcmWave, false));
+    EXPECT_FALSE(drv.Open(OutDir() + "\\" + std::string(600, 'a') + ".wav"));
+    EXPECT_STREQ(drv.ErrorText().c_str(), MsgNameTooLong);
+}
+
+TEST(AcmDriverOrder, AbortEndsTheWaitForAnEncoderThatDoesNotFinish) {
+    TAcmDrv drv;
+    const std::string program = TestEnc();
+    TPipeEncodeParams params{program.c_str(), "-sleep 20000"};
+    const WAVEFORMATEX cd = CdFormat();
+    ASSERT_TRUE(drv.Setup(&cd, &params, admPipe, false));
+    ASSERT_TRUE(drv.Open(Out("slow.raw")));
+    const Bytes pcm = wavtools::TestSignal(4410);
+    ASSERT_TRUE(drv.Write(pcm.data(), std::uint32_t(pcm.size())));
+    // The progress window's abort, from another thread, while Close waits.
+    HANDLE t = CreateThread(
+        nullptr, 0,
+        [](LPVOID p) -> DWORD {
+            Sleep(500);
+            static_cast<TAcmDrv*>(p)->AbortRequested = true;
+            return 0;
+        },
+        &drv, 0, nullptr);
+    const DWORD start = GetTickCount();
+    EXPECT_FALSE(drv.Close());
+    EXPECT_LT(GetTickCount() - start, 5000u);
+    EXPECT_STREQ(drv.ErrorText().c_str(), MsgAborted);
+    EXPECT_FALSE(drv.IsPipeEncoderRunning());
+    WaitForSingleObject(t, INFINITE);
+    CloseHandle(t);
+}
+
+TEST(AcmDriverOrder, ChooserRefusesAFormatItCannotHold) {
+    TAcmDrv drv;
+    std::vector<std::uint8_t> block(256, 0);
+    auto* f = reinterpret_cast<WAVEFORMATEX*>(block.data());
+    f->wFormatTag = WAVE_FORMAT_IMA_ADPCM;
+    f->cbSize = 250;
+    drv.FormatName = "stale";
+    EXPECT_FALSE(drv.ChooseFormat(nullptr, "title", f));  // no dialog is shown
+    EXPECT_EQ(drv.FormatName, "");
+    EXPECT_EQ(drv.FormatTagName, "");
+}
