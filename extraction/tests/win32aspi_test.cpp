@@ -190,3 +190,33 @@ TEST(Win32AspiWait, PumpingHandlesPendingMessages) {
 }
 
 }  // namespace
+
+namespace {
+
+// Changing Image= in the configuration while the library runs is a disc
+// change: no disc, then a unit attention once, then ready.
+TEST(Win32AspiStandin, DiscChangeThroughTheConfiguration) {
+    StandinSetup st("Personality=plextor\n");
+    TWin32Aspi aspi(nullptr);
+    auto tur = [&] {
+        SRB_ExecSCSICmd s;
+        TWin32Aspi::ClearSRB(s);
+        s.SRB_Cmd = SC_EXEC_SCSI_CMD;
+        s.SRB_Target = 1;
+        s.SRB_SenseLen = SENSE_LEN;
+        s.SRB_CDBLen = 6;
+        aspi.ExecSRBWait(&s, 10, false, false);
+        return s.SRB_Status == SS_COMP ? 0 : (s.SenseArea[2] & 0x0F) * 256 + s.SenseArea[12];
+    };
+    EXPECT_EQ(tur(), 0x628);
+    EXPECT_EQ(tur(), 0);
+    Sleep(50);
+    testimg::WriteText(st.config, "[ASPI]\nAdapters=1\n[Drive0]\nAdapter=0\nTarget=1\nImage=\n");
+    EXPECT_EQ(tur(), 0x23A);  // medium not present
+    Sleep(50);
+    testimg::WriteText(st.config, "[ASPI]\nAdapters=1\n[Drive0]\nAdapter=0\nTarget=1\nImage=disc.cue\n");
+    EXPECT_EQ(tur(), 0x628);
+    EXPECT_EQ(tur(), 0);
+}
+
+}  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <random>
 #include <set>
 #include <vector>
 
@@ -643,6 +644,52 @@ TEST(EmuConfigTest, DrivesFromIniAndSidecarWithOverrides) {
     EXPECT_EQ(s.units[1].drive->disc(), nullptr);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors[0].find("nowhere.cue"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// Random and mangled sheets: refused or loaded, never a crash.
+TEST(CueRobustness, MangledSheetsNeverCrash) {
+    TempDir dir;
+    WriteBin(dir.File("t.bin"), 50);
+    std::mt19937 rng(7);
+    const std::string base = kCue;
+    for (int i = 0; i < 400; ++i) {
+        std::string text = base;
+        int edits = 1 + int(rng() % 6);
+        for (int e = 0; e < edits; ++e) {
+            std::size_t at = rng() % text.size();
+            switch (rng() % 4) {
+            case 0: text[at] = char(rng() % 256); break;
+            case 1: text.erase(at, rng() % 12); break;
+            case 2: text.insert(at, std::string(1 + rng() % 4, "0123456789:\" \n"[rng() % 14])); break;
+            case 3: text.insert(at, "INDEX 01 99:59:74\n"); break;
+            }
+            if (text.empty()) text = "FILE";
+        }
+        WriteText(dir.File("t.cue"), text);
+        std::string err;
+        auto d = Disc::LoadCue(dir.File("t.cue"), {2}, err);
+        if (!d) {
+            EXPECT_FALSE(err.empty());
+            continue;
+        }
+        // Whatever loaded answers its own commands within bounds.
+        MmcDrive drive;
+        drive.Load(std::shared_ptr<Disc>(std::move(d)));
+        std::vector<std::uint8_t> buf(4096);
+        std::uint8_t tur[6] = {};
+        drive.Execute(0, tur, 6, buf.data(), 0, true);
+        for (std::uint8_t fmt : {0, 1, 2, 5}) {
+            std::uint8_t cdb[10] = {0x43, 0, fmt, 0, 0, 0, 1, 0x10, 0x00, 0};
+            auto r = drive.Execute(0, cdb, 10, buf.data(), std::uint32_t(buf.size()), true);
+            EXPECT_LE(r.transferred, buf.size());
+        }
+        std::uint8_t rd[12] = {0xBE, 0, 0, 0, 0, 0, 0, 0, 1, 0x10, 0, 0};
+        drive.Execute(0, rd, 12, buf.data(), 2352, true);
+    }
 }
 
 }  // namespace

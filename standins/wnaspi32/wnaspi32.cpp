@@ -25,7 +25,7 @@ std::mutex g_lock;
 // could not be joined.  A new configuration replaces it (outside DllMain).
 AspiEmulator* g_emu = nullptr;
 std::string g_configPath;
-std::filesystem::file_time_type g_configTime;
+std::uint64_t g_configTime = 0;
 std::vector<std::string> g_images;  // Image= of each unit, as configured
 
 std::string Env(const char* name) {
@@ -49,10 +49,13 @@ std::string ConfigPath() {
     return (std::filesystem::path(ModuleDir()) / "wnaspi32.ini").string();
 }
 
-std::filesystem::file_time_type TimeOf(const std::string& p) {
-    std::error_code ec;
-    auto t = std::filesystem::last_write_time(p, ec);
-    return ec ? std::filesystem::file_time_type{} : t;
+// Last write time (100 ns units) and size of a file, folded into one
+// stamp; 0 when the file is missing.
+std::uint64_t TimeOf(const std::string& p) {
+    WIN32_FILE_ATTRIBUTE_DATA a;
+    if (!GetFileAttributesExA(p.c_str(), GetFileExInfoStandard, &a)) return 0;
+    std::uint64_t t = (std::uint64_t(a.ftLastWriteTime.dwHighDateTime) << 32) | a.ftLastWriteTime.dwLowDateTime;
+    return t ^ (std::uint64_t(a.nFileSizeLow) << 48);
 }
 
 void SignalEvent(void* ev) { SetEvent(static_cast<HANDLE>(ev)); }
