@@ -42,7 +42,7 @@ void TCddbClient::Traced(const std::string& prefix, const std::string& line) {
 }
 
 std::string TCddbClient::HelloText() const {
-    const std::string email = TrimBlanks(settings_.UserEmail);
+    const std::string email = CddbTrim(settings_.UserEmail);
     std::string hello;
     if (email.empty()) {
         hello = "username hostname";
@@ -193,7 +193,7 @@ bool TCddbClient::HttpRequest(std::unique_ptr<TCddbSocket>& sock, const std::str
     if (SendLine(sock, "\r") < 0 || SendLine(sock, "\r") < 0) return false;
     std::string status;
     if (!ReadLine(sock, status)) return false;
-    if (!StartsWith(status, "HTTP/") || status.size() < 12 || status.compare(9, 3, "200") != 0) {
+    if (!CddbStartsWith(status, "HTTP/") || status.size() < 12 || status.compare(9, 3, "200") != 0) {
         CloseSocket(sock);
         ResultText = FormatReport(StripLineEnd(status));
         return false;
@@ -229,7 +229,7 @@ bool TCddbClient::ReadServerMessage(std::unique_ptr<TCddbSocket>& sock) {
     std::string first;
     if (!ReadLine(sock, first)) return false;
     first = StripLineEnd(first);
-    if (!StartsWith(first, "210")) return true;
+    if (!CddbStartsWith(first, "210")) return true;
     const bool isNew = settings_.LastMotdLine.empty() || first.find(settings_.LastMotdLine) == std::string::npos;
     if (isNew) settings_.LastMotdLine = first;
     std::vector<std::string> lines;
@@ -293,7 +293,7 @@ bool TCddbClient::QueryAndRead() {
             if (!HttpRequest(sock, HttpGetPrefix() + "cmd=stat&hello=" + hello + "&proto=1")) return false;
             std::string first;
             if (!ReadLine(sock, first)) return false;
-            if (StartsWith(first, "210")) {
+            if (CddbStartsWith(first, "210")) {
                 std::size_t budget = kCddbMaxReplyBytes;
                 for (;;) {
                     std::string line;
@@ -301,7 +301,7 @@ bool TCddbClient::QueryAndRead() {
                     line = StripLineEnd(line);
                     if (IsEndMarker(line)) break;
                     const auto at = line.find("max proto:");
-                    if (at != std::string::npos) Level6 = ParseLeadingInt(TrimBlanks(line.substr(at + 10))) >= 6;
+                    if (at != std::string::npos) Level6 = ParseLeadingInt(CddbTrim(line.substr(at + 10))) >= 6;
                 }
             }
             if (!Reconnect(sock)) return false;
@@ -330,16 +330,16 @@ bool TCddbClient::QueryAndRead() {
     if (!ReadLine(sock, reply)) return false;
     std::string category;
     std::string chosenId;
-    if (StartsWith(reply, "200")) {
+    if (CddbStartsWith(reply, "200")) {
         category = reply.size() > 4 ? reply.substr(4, 35) : std::string();
         category = StripLineEnd(category.substr(0, category.find(' ')));
-    } else if (StartsWith(reply, "211") || StartsWith(reply, "210")) {
+    } else if (CddbStartsWith(reply, "211") || CddbStartsWith(reply, "210")) {
         if (!ChooseMatch(sock, category, chosenId)) return false;
         if (category.empty()) {
             CloseSocket(sock);
             return false;
         }
-    } else if (StartsWith(reply, "202")) {
+    } else if (CddbStartsWith(reply, "202")) {
         CloseSession(sock);
         ResultText = kCddbMsgNoMatch;
         NetworkError = false;
@@ -369,7 +369,7 @@ bool TCddbClient::QueryAndRead() {
         line = StripLineEnd(line);
         // A reply other than "210 ... follows" carries no record and no end
         // marker: waiting for one would only end in a time-out.
-        if (lines.empty() && !StartsWith(line, "210")) {
+        if (lines.empty() && !CddbStartsWith(line, "210")) {
             CloseSession(sock);
             ResultText = kCddbMsgServerError;
             return false;
@@ -409,7 +409,7 @@ bool TCddbClient::GetSites() {
     }
     std::string first;
     if (!ReadLine(sock, first)) return false;
-    if (StartsWith(first, "210")) {
+    if (CddbStartsWith(first, "210")) {
         std::size_t budget = kCddbMaxReplyBytes;
         for (;;) {
             std::string line;

@@ -30,19 +30,19 @@ std::string BlanksToPlus(const std::string& text) {
     return s;
 }
 
-std::string TrimLeftBlanks(const std::string& text) {
+std::string CddbTrimLeft(const std::string& text) {
     std::size_t i = 0;
     while (i < text.size() && IsBlank(text[i])) ++i;
     return text.substr(i);
 }
 
-std::string TrimRightBlanks(const std::string& text) {
+std::string CddbTrimRight(const std::string& text) {
     std::size_t n = text.size();
     while (n > 0 && IsBlank(text[n - 1])) --n;
     return text.substr(0, n);
 }
 
-std::string TrimBlanks(const std::string& text) { return TrimLeftBlanks(TrimRightBlanks(text)); }
+std::string CddbTrim(const std::string& text) { return CddbTrimLeft(CddbTrimRight(text)); }
 
 std::string EncodeBase64(const std::string& bytes) {
     static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -70,7 +70,7 @@ std::string EncodeBase64(const std::string& bytes) {
     return out;
 }
 
-bool StartsWith(const std::string& text, const char* prefix) {
+bool CddbStartsWith(const std::string& text, const char* prefix) {
     return text.compare(0, std::strlen(prefix), prefix) == 0;
 }
 

@@ -22,14 +22,14 @@ std::string StripLineEnd(const std::string& text);
 std::string BlanksToPlus(const std::string& text);
 
 // Blanks (and tabs) removed at both ends / at the start / at the end.
-std::string TrimBlanks(const std::string& text);
-std::string TrimLeftBlanks(const std::string& text);
-std::string TrimRightBlanks(const std::string& text);
+std::string CddbTrim(const std::string& text);
+std::string CddbTrimLeft(const std::string& text);
+std::string CddbTrimRight(const std::string& text);
 
 // Standard Base64 with "=" padding, as one unbroken line (it goes into a
 // single header line).
 std::string EncodeBase64(const std::string& bytes);
 
-bool StartsWith(const std::string& text, const char* prefix);
+bool CddbStartsWith(const std::string& text, const char* prefix);
 
 }  // namespace wx

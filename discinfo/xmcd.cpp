@@ -42,25 +42,25 @@ void ParseXmcd(const std::vector<std::string>& lines, TCDDBDiscInfo& info, bool&
     bool inOffsets = false;
     std::size_t offsetIndex = 0;
     for (const std::string& line : lines) {
-        if (StartsWith(line, "# Track frame offsets:")) {
+        if (CddbStartsWith(line, "# Track frame offsets:")) {
             inOffsets = true;
-        } else if (StartsWith(line, "# Disc length:")) {
+        } else if (CddbStartsWith(line, "# Disc length:")) {
             inOffsets = false;
-            info.DiscLength = ParseLeadingInt(TrimBlanks(After(line, 14)));
-        } else if (StartsWith(line, "# Revision:")) {
-            info.Revision = ParseLeadingInt(TrimBlanks(After(line, 11)));
-        } else if (StartsWith(line, "# Submitted via:")) {
+            info.DiscLength = ParseLeadingInt(CddbTrim(After(line, 14)));
+        } else if (CddbStartsWith(line, "# Revision:")) {
+            info.Revision = ParseLeadingInt(CddbTrim(After(line, 11)));
+        } else if (CddbStartsWith(line, "# Submitted via:")) {
             info.SubmittedVia = After(line, 17);
-        } else if (StartsWith(line, "DISCID=")) {
+        } else if (CddbStartsWith(line, "DISCID=")) {
             if (!info.DiscIds.empty()) info.DiscIds += ",";
             info.DiscIds += After(line, 7);
             discidSeen = true;
-        } else if (StartsWith(line, "DGENRE=")) {
+        } else if (CddbStartsWith(line, "DGENRE=")) {
             info.Genre = After(line, 7);
-        } else if (StartsWith(line, "DYEAR=")) {
+        } else if (CddbStartsWith(line, "DYEAR=")) {
             info.Year = After(line, 6);
         } else if (inOffsets) {
-            const std::string rest = TrimLeftBlanks(After(line, 1));
+            const std::string rest = CddbTrimLeft(After(line, 1));
             if (!rest.empty()) {
                 if (rest[0] < '0' || rest[0] > '9')
                     inOffsets = false;
@@ -69,15 +69,15 @@ void ParseXmcd(const std::vector<std::string>& lines, TCDDBDiscInfo& info, bool&
             }
         }
         if (!discidSeen) continue;
-        if (StartsWith(line, "DTITLE="))
+        if (CddbStartsWith(line, "DTITLE="))
             info.Artist += After(line, 7);
-        else if (StartsWith(line, "PLAYORDER="))
+        else if (CddbStartsWith(line, "PLAYORDER="))
             info.PlayOrder += After(line, 10);
-        else if (StartsWith(line, "TTITLE"))
+        else if (CddbStartsWith(line, "TTITLE"))
             AppendTrackValue(line, 6, info.TrackTitles, info.TrackCount);
-        else if (StartsWith(line, "EXTD="))
+        else if (CddbStartsWith(line, "EXTD="))
             info.ExtendedData += After(line, 5);
-        else if (StartsWith(line, "EXTT"))
+        else if (CddbStartsWith(line, "EXTT"))
             AppendTrackValue(line, 4, info.ExtendedTrackData, info.TrackCount);
     }
 }
@@ -86,8 +86,8 @@ void SplitDiscTitle(TCDDBDiscInfo& info) {
     const auto slash = info.Artist.find('/');
     if (slash == std::string::npos) return;
     const std::string whole = info.Artist;
-    info.Artist = TrimRightBlanks(whole.substr(0, slash));
-    info.Title = TrimBlanks(whole.substr(slash + 1));
+    info.Artist = CddbTrimRight(whole.substr(0, slash));
+    info.Title = CddbTrim(whole.substr(slash + 1));
 }
 
 TDiscInfoSet ParseMatchLine(const std::string& line) {

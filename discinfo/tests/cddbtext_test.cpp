@@ -21,9 +21,9 @@ TEST(CddbText, LineEndsBlanksAndTrimming) {
     EXPECT_EQ(StripLineEnd("a\rb\n"), "a\rb");
     EXPECT_EQ(StripLineEnd("\r\n"), "");
     EXPECT_EQ(BlanksToPlus("cddb query 1 2"), "cddb+query+1+2");
-    EXPECT_EQ(TrimBlanks(" \t x y \t"), "x y");
-    EXPECT_EQ(TrimLeftBlanks("  x "), "x ");
-    EXPECT_EQ(TrimRightBlanks("  x \t"), "  x");
+    EXPECT_EQ(CddbTrim(" \t x y \t"), "x y");
+    EXPECT_EQ(CddbTrimLeft("  x "), "x ");
+    EXPECT_EQ(CddbTrimRight("  x \t"), "  x");
 }
 
 TEST(CddbText, Base64StandardVectorsAndNoLineBreaks) {

@@ -16,7 +16,7 @@ TEST(DiscId, DigitSumOfPrintedNumber) {
     EXPECT_EQ(CDDBDigitSum(-58), 13);  // the sign is no digit
 }
 
-TEST(DiscId, OneTrackDiscFromTheRecordFormatDescription) {
+TEST(DiscId, OneTrackDiscOfThreeMinutes) {
     // One track at 00:02:00, lead-out at 03:00:00: checksum 2, total 178.
     const std::uint32_t id = CddbDiscId({Msf(0, 2, 0)}, Msf(3, 0, 0));
     EXPECT_EQ(id >> 24, 2u);
