@@ -166,6 +166,41 @@ bool TDriveScanner::IsIgnoreTargetStat(int adapter, int target, int lun, bool us
     return (buf[2] & 7) == 0 && useAspi;
 }
 
+TInquiryInfo DecodeInquiry(const std::uint8_t* p) {
+    TInquiryInfo i;
+    i.Qualifier = p[0] >> 5;
+    i.DeviceType = p[0] & 0x1F;
+    i.Removable = p[1] & 0x80;
+    i.IsoVersion = p[2] >> 6;
+    i.EcmaVersion = (p[2] >> 3) & 7;
+    i.AnsiVersion = p[2] & 7;
+    i.Aenc = p[3] & 0x80;
+    i.TrmIop = p[3] & 0x40;
+    i.ResponseFormat = p[3] & 0x0F;
+    i.RelAdr = p[7] & 0x80;
+    i.WBus32 = p[7] & 0x40;
+    i.WBus16 = p[7] & 0x20;
+    i.Sync = p[7] & 0x10;
+    i.Linked = p[7] & 0x08;
+    i.CmdQue = p[7] & 0x02;
+    i.SoftReset = p[7] & 0x01;
+    i.Vendor = InquiryText(p, 8, 16);
+    i.Product = InquiryText(p, 16, 32);
+    i.Revision = InquiryText(p, 32, 36);
+    i.VendorSpecific = InquiryText(p, 36, 56);
+    return i;
+}
+
+bool ReadDeviceInfo(TSrbExecutor& exec, const TDriveAddress& d, TInquiryInfo& info) {
+    TAspiBuffer buf(56);
+    SRB_ExecSCSICmd s;
+    BuildExecSRB(s, d, SRB_DIR_IN, buf.data(), 56, {0x12, 0, 0, 0, 56, 0}, 6);
+    exec.Exec(s);
+    if (!CommandSucceeded(s, d.IgnoreTargetStat)) return false;
+    info = DecodeInquiry(buf.data());
+    return true;
+}
+
 std::string DriveAdapterText(const TDeviceEntry& e) {
     if (e.ClassDrvInfo && e.Adapter == 255)
         return std::string("PnP Drive : ") + char(e.PortNumber & 0xFF);

@@ -52,6 +52,19 @@ private:
     std::uint8_t alignment_[256] = {};
 };
 
+// The fields the device information window shows, from a 56-byte INQUIRY
+// answer (DispDriveBtnClick).
+struct TInquiryInfo {
+    int Qualifier = 0, DeviceType = 0, IsoVersion = 0, EcmaVersion = 0, AnsiVersion = 0, ResponseFormat = 0;
+    bool Removable = false, Aenc = false, TrmIop = false;
+    bool RelAdr = false, WBus32 = false, WBus16 = false, Sync = false, Linked = false, CmdQue = false,
+         SoftReset = false;
+    std::string Vendor, Product, Revision, VendorSpecific;
+};
+TInquiryInfo DecodeInquiry(const std::uint8_t* data56);
+// INQUIRY with allocation 56 to the drive; false when it fails.
+bool ReadDeviceInfo(TSrbExecutor& exec, const TDriveAddress& d, TInquiryInfo& info);
+
 // The drive page's texts for an entry: the address shown in AdapterLabel
 // and SCSIIDLabel, the type name, and the read-command list item.
 std::string DriveAdapterText(const TDeviceEntry& e);

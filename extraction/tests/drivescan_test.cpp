@@ -200,3 +200,37 @@ TEST(ClassDriverScan, EntriesFromTheClassDriverTable) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DeviceInfo, InquiryFieldsOfTheDetailsWindow) {
+    EmuRig rig("[ASPI]\nAdapters=1\n[Drive0]\nAdapter=0\nTarget=1\nPersonality=toshiba\nVendorSpecific=FIRMWARE NOTE\n");
+    TInquiryInfo info;
+    ASSERT_TRUE(ReadDeviceInfo(*rig.exec, TDriveAddress{0, 1, 0, false}, info));
+    EXPECT_EQ(info.DeviceType, 5);
+    EXPECT_TRUE(info.Removable);
+    EXPECT_EQ(info.AnsiVersion, 2);
+    EXPECT_EQ(info.ResponseFormat, 2);
+    EXPECT_TRUE(info.Sync);
+    EXPECT_FALSE(info.CmdQue);
+    EXPECT_EQ(info.Vendor, "TOSHIBA ");
+    EXPECT_EQ(info.Product, "CD-ROM XM-6201TA");
+    EXPECT_EQ(info.Revision, "1.00");
+    EXPECT_EQ(info.VendorSpecific, "FIRMWARE NOTE       ");
+    EXPECT_EQ(rig.Find("buflen=56 cdb=120000003800").size(), 1u);
+    EXPECT_FALSE(ReadDeviceInfo(*rig.exec, TDriveAddress{0, 2, 0, false}, info));
+
+    std::uint8_t raw[56] = {0xE7, 0x80, 0xD2, 0xC3, 0, 0, 0, 0xFB};
+    TInquiryInfo d = DecodeInquiry(raw);
+    EXPECT_EQ(d.Qualifier, 7);
+    EXPECT_EQ(d.DeviceType, 7);
+    EXPECT_EQ(d.IsoVersion, 3);
+    EXPECT_EQ(d.EcmaVersion, 2);
+    EXPECT_EQ(d.AnsiVersion, 2);
+    EXPECT_TRUE(d.Aenc && d.TrmIop);
+    EXPECT_EQ(d.ResponseFormat, 3);
+    EXPECT_TRUE(d.RelAdr && d.WBus32 && d.WBus16 && d.Sync && d.Linked && d.CmdQue && d.SoftReset);
+    EXPECT_EQ(d.Vendor, "        ");  // zero bytes shown as blanks
+}
+
+}  // namespace

@@ -220,3 +220,33 @@ TEST(Win32AspiStandin, DiscChangeThroughTheConfiguration) {
 }
 
 }  // namespace
+
+namespace {
+
+// Without WX_ASPI_CONFIG the library reads "wnaspi32.ini" beside itself.
+TEST(Win32AspiStandin, ConfigurationBesideTheLibraryByDefault) {
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string ini = exe;
+    ini = ini.substr(0, ini.find_last_of('\\') + 1) + "wnaspi32.ini";
+    SetEnvironmentVariableA("WX_ASPI_CONFIG", nullptr);
+    testimg::WriteText(ini, "[ASPI]\nAdapters=3\n");
+    {
+        TWin32Aspi aspi(nullptr);
+        EXPECT_EQ(aspi.Adapters(), 3);
+    }
+    DeleteFileA(ini.c_str());
+    // Neither file nor demo disc: one adapter, one drive without a disc.
+    TWin32Aspi aspi(nullptr);
+    EXPECT_EQ(aspi.Adapters(), 1);
+    SRB_ExecSCSICmd s;
+    TWin32Aspi::ClearSRB(s);
+    s.SRB_Cmd = SC_EXEC_SCSI_CMD;
+    s.SRB_Target = 1;
+    s.SRB_SenseLen = SENSE_LEN;
+    s.SRB_CDBLen = 6;
+    EXPECT_EQ(aspi.ExecSRBWait(&s, 10, false, false), SS_ERR);
+    EXPECT_EQ(s.SenseArea[12], 0x3A);
+}
+
+}  // namespace
