@@ -560,14 +560,12 @@ TEST(AcmDriverOrder, AbortEndsTheWaitForAnEncoderThatDoesNotFinish) {
     const Bytes pcm = wavtools::TestSignal(4410);
     ASSERT_TRUE(drv.Write(pcm.data(), std::uint32_t(pcm.size())));
     // The progress window's abort, from another thread, while Close waits.
-    HANDLE t = CreateThread(
-        nullptr, 0,
-        [](LPVOID p) -> DWORD {
-            Sleep(500);
-            static_cast<TAcmDrv*>(p)->AbortRequested = true;
-            return 0;
-        },
-        &drv, 0, nullptr);
+    LPTHREAD_START_ROUTINE raiseAbort = [](LPVOID p) WINAPI -> DWORD {
+        Sleep(500);
+        static_cast<TAcmDrv*>(p)->AbortRequested = true;
+        return 0;
+    };
+    HANDLE t = CreateThread(nullptr, 0, raiseAbort, &drv, 0, nullptr);
     const DWORD start = GetTickCount();
     EXPECT_FALSE(drv.Close());
     EXPECT_LT(GetTickCount() - start, 5000u);
