@@ -1,0 +1,21 @@
+// Tags of WMA files: the header attributes, through the attribute editor of
+// the WMA writer library (WMAudioCreateInfo, loaded with the library by the
+// output driver).  Like the other tag functions, these report failure by
+// their result.
+#pragma once
+#include <string>
+
+#include "output/tagio.h"
+
+namespace tagio {
+
+// "Title", "Author", "WM/AlbumTitle", "Description", "Copyright",
+// "WM/Year", "WM/Track" (the track number minus 1, only when there is one)
+// and "WM/Genre".  False when the library is missing, the editor cannot be
+// opened, an attribute cannot be set (the file is then left as it was) or
+// the attributes cannot be written.
+bool WriteWMTTag(const std::string& fileName, const TTagFields& rec);
+// The same attributes back into the record; true whenever the editor opened.
+bool ReadWMTTag(const std::string& fileName, TTagFields& rec);
+
+}  // namespace tagio
