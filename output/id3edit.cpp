@@ -30,8 +30,8 @@ TID3Form::TID3Form(wx::TComponent* owner) : TForm(owner, "TID3FORM") {
 
 void TID3Form::FormCreate() {
     GetCenter(*this);
-    static const tagio::TTagFields kEmpty;
-    const tagio::TTagFields& r = TagRecord ? *TagRecord : kEmpty;
+    static const wx::TTrackRecord kEmpty;
+    const wx::TTrackRecord& r = TagRecord ? *TagRecord : kEmpty;
     std::vector<std::string> items = GenreListItems(false, r.Genre);
     SortGenreItems(items);
     GenreBox.SetItems(items);
@@ -122,7 +122,7 @@ void TID3Form::Button1Click() {
         return;
     }
     if (TagRecord) {
-        tagio::TTagFields& r = *TagRecord;
+        wx::TTrackRecord& r = *TagRecord;
         r.Title = wx::SjisCut(TitleEdit.Text(), tagio::MaxTextBytes);
         r.Artist = wx::SjisCut(ArtistEdit.Text(), tagio::MaxTextBytes);
         r.Album = wx::SjisCut(AlbumEdit.Text(), tagio::MaxTextBytes);

@@ -14,7 +14,7 @@ public:
     explicit TID3Form(wx::TComponent* owner = nullptr);
 
     // Set by the opener before ShowModal.
-    tagio::TTagFields* TagRecord = nullptr;
+    wx::TTrackRecord* TagRecord = nullptr;
     // "-None-" stores genre -1 when set, else the first genre without a name.
     bool AllowNoGenre = false;
     // Longest title, artist, album, comment and copyright.

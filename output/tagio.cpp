@@ -58,7 +58,7 @@ std::int64_t AudioStartOf(const std::string& fileName) {
 
 }  // namespace
 
-void ClearTagFields(TTagFields& rec) {
+void ClearTagFields(wx::TTrackRecord& rec) {
     rec.Title.clear();
     rec.Artist.clear();
     rec.Album.clear();
@@ -69,7 +69,7 @@ void ClearTagFields(TTagFields& rec) {
     rec.Genre = -1;
 }
 
-void TrackBufToID3Tag(const TTagFields& rec, TID3v1Block& block) {
+void TrackBufToID3Tag(const wx::TTrackRecord& rec, TID3v1Block& block) {
     std::memset(block, ' ', sizeof(block));
     std::memcpy(block, "TAG", 3);
     PutV1Field(block + 3, rec.Title, 30);
@@ -80,7 +80,7 @@ void TrackBufToID3Tag(const TTagFields& rec, TID3v1Block& block) {
     block[127] = static_cast<std::uint8_t>(rec.Genre & 0xFF);
 }
 
-void ID3TagToTrackInfo(const TID3v1Block& block, TTagFields& rec) {
+void ID3TagToTrackInfo(const TID3v1Block& block, wx::TTrackRecord& rec) {
     rec.Title = V1Field(block + 3, 30);
     rec.Artist = V1Field(block + 33, 30);
     rec.Album = V1Field(block + 63, 30);
@@ -97,7 +97,7 @@ bool FindAudioSpan(const std::string& fileName, TAudioSpan& span) {
     return SpanOf(f, start, span);
 }
 
-bool WriteTag(const std::string& fileName, const TTagFields& rec) {
+bool WriteTag(const std::string& fileName, const wx::TTrackRecord& rec) {
     try {
         if (!FileExists(fileName)) return false;
         const std::int64_t start = AudioStartOf(fileName);
@@ -115,7 +115,7 @@ bool WriteTag(const std::string& fileName, const TTagFields& rec) {
     }
 }
 
-bool ReadTag(const std::string& fileName, TTagFields& rec) {
+bool ReadTag(const std::string& fileName, wx::TTrackRecord& rec) {
     ClearTagFields(rec);
     try {
         if (!FileExists(fileName)) return false;
@@ -152,7 +152,7 @@ bool SetEmphasisFlag(const std::string& fileName, bool on) {
     }
 }
 
-bool WriteTagV2(const std::string& fileName, const TTagFields& rec) {
+bool WriteTagV2(const std::string& fileName, const wx::TTrackRecord& rec) {
     try {
         if (!FileExists(fileName)) return false;
         TID3TagV2 tag(fileName);
@@ -199,8 +199,8 @@ int ParseGenreText(const std::string& text) {
     return -1;
 }
 
-bool ReadTagV2(const std::string& fileName, TTagFields& rec) {
-    TTagFields copy = rec;
+bool ReadTagV2(const std::string& fileName, wx::TTrackRecord& rec) {
+    wx::TTrackRecord copy = rec;
     ClearTagFields(copy);
     try {
         if (!FileExists(fileName)) return false;
@@ -229,19 +229,19 @@ bool ReadTagV2(const std::string& fileName, TTagFields& rec) {
     }
 }
 
-bool WriteTagV1V2(const std::string& fileName, const TTagFields& rec, int writeMode, bool forceV1, bool forceV2) {
+bool WriteTagV1V2(const std::string& fileName, const wx::TTrackRecord& rec, int writeMode, bool forceV1, bool forceV2) {
     bool result = true;
     if (writeMode == 0 || writeMode == 2 || forceV1) result = WriteTag(fileName, rec);
     if (writeMode == 1 || writeMode == 2 || forceV2) result = WriteTagV2(fileName, rec);
     return result;
 }
 
-bool ReadTagV1V2(const std::string& fileName, bool& hasV1, TTagFields& rec, bool& hasV2) {
-    TTagFields v2 = rec, v1 = rec;
+bool ReadTagV1V2(const std::string& fileName, bool& hasV1, wx::TTrackRecord& rec, bool& hasV2) {
+    wx::TTrackRecord v2 = rec, v1 = rec;
     hasV2 = ReadTagV2(fileName, v2);
     hasV1 = ReadTag(fileName, v1);
     if (hasV1 && hasV2) {
-        TTagFields merged = v1;
+        wx::TTrackRecord merged = v1;
         merged.TrackText = v2.TrackText;
         auto longer = [](std::string& mine, const std::string& other) {
             if (other.size() > mine.size()) mine = other;
@@ -285,11 +285,11 @@ namespace {
 
 struct TVqfText {
     const char* id;
-    std::string TTagFields::*field;
+    std::string wx::TTrackRecord::*field;
 };
 const TVqfText kVqfTexts[] = {
-    {"NAME", &TTagFields::Title},   {"AUTH", &TTagFields::Artist},  {"ALBM", &TTagFields::Album},
-    {"(c) ", &TTagFields::Copyright}, {"COMT", &TTagFields::Comment},
+    {"NAME", &wx::TTrackRecord::Title},   {"AUTH", &wx::TTrackRecord::Artist},  {"ALBM", &wx::TTrackRecord::Album},
+    {"(c) ", &wx::TTrackRecord::Copyright}, {"COMT", &wx::TTrackRecord::Comment},
 };
 
 // Folder part of a path, separator included (whole characters only).
@@ -318,7 +318,7 @@ int YearNumber(const std::string& text) {
 
 }  // namespace
 
-bool WriteVQFTag(const std::string& fileName, const TTagFields& rec) {
+bool WriteVQFTag(const std::string& fileName, const wx::TTrackRecord& rec) {
     try {
         if (!FileExists(fileName)) return false;
         wx::TChunkBank bank;
@@ -362,7 +362,7 @@ bool WriteVQFTag(const std::string& fileName, const TTagFields& rec) {
     }
 }
 
-bool ReadVQFTag(const std::string& fileName, TTagFields& rec) {
+bool ReadVQFTag(const std::string& fileName, wx::TTrackRecord& rec) {
     ClearTagFields(rec);
     try {
         wx::TChunkBank bank;

@@ -11,39 +11,38 @@
 #include <memory>
 #include <string>
 
+#include "extraction/TrackTable.h"
+
 namespace tagio {
 
-// The tag fields of a track record.  Texts are Shift-JIS; the record keeps
-// at most 255 bytes of each (10 of Year and TrackText), which the readers
-// observe.  Genre -1 means no genre.
-struct TTagFields {
-    std::string Title, Artist, Album, Year, Comment, Copyright, TrackText;
-    std::int32_t Genre = -1;
-    bool HasTag = false;
-    bool PreEmphasis = false;
-};
+// The tag fields of a track record (Title, Artist, Album, Year, Comment,
+// Copyright, TrackText, Genre, HasTag, PreEmphasis) are what these
+// functions read and write; the readers observe the record's lengths (255
+// bytes, 10 for Year and TrackText).  Genre -1 means no genre.
+using TTagFields = wx::TTrackRecord;
+using wx::TTrackRecord;
 
 constexpr std::size_t MaxTextBytes = 255;
 constexpr std::size_t MaxShortTextBytes = 10;
 
 // Empties the texts and sets Genre to -1 (HasTag and PreEmphasis stay).
-void ClearTagFields(TTagFields& rec);
+void ClearTagFields(TTrackRecord& rec);
 
 // ID3v1: the last 128 bytes of an MP3 file.
 using TID3v1Block = std::uint8_t[128];
-void TrackBufToID3Tag(const TTagFields& rec, TID3v1Block& block);
-void ID3TagToTrackInfo(const TID3v1Block& block, TTagFields& rec);
+void TrackBufToID3Tag(const TTrackRecord& rec, TID3v1Block& block);
+void ID3TagToTrackInfo(const TID3v1Block& block, TTrackRecord& rec);
 
-bool WriteTag(const std::string& fileName, const TTagFields& rec);
-bool ReadTag(const std::string& fileName, TTagFields& rec);
-bool WriteTagV2(const std::string& fileName, const TTagFields& rec);
-bool ReadTagV2(const std::string& fileName, TTagFields& rec);
+bool WriteTag(const std::string& fileName, const TTrackRecord& rec);
+bool ReadTag(const std::string& fileName, TTrackRecord& rec);
+bool WriteTagV2(const std::string& fileName, const TTrackRecord& rec);
+bool ReadTagV2(const std::string& fileName, TTrackRecord& rec);
 
 // Tag kinds by ID3TagWriteMode (0 ID3v1, 1 ID3v2, 2 both) plus the forced
 // ones; the result is that of the last writer, true when none ran.
-bool WriteTagV1V2(const std::string& fileName, const TTagFields& rec, int writeMode, bool forceV1, bool forceV2);
+bool WriteTagV1V2(const std::string& fileName, const TTrackRecord& rec, int writeMode, bool forceV1, bool forceV2);
 // Both kinds, merged; false when neither is present.
-bool ReadTagV1V2(const std::string& fileName, bool& hasV1, TTagFields& rec, bool& hasV2);
+bool ReadTagV1V2(const std::string& fileName, bool& hasV1, TTrackRecord& rec, bool& hasV2);
 
 // Marks (01) or clears (00) the emphasis bits of the first MPEG frame
 // header.  False when the file is not an MP3 file or cannot be written.
@@ -58,8 +57,8 @@ int ParseTrackNumber(const std::string& text);
 // TwinVQ header chunks ("NAME", "AUTH", "ALBM", "(c) ", "COMT", "YEAR").
 // Writing builds a new file beside the old one and swaps the two; the file
 // is left as it was when that fails.
-bool WriteVQFTag(const std::string& fileName, const TTagFields& rec);
-bool ReadVQFTag(const std::string& fileName, TTagFields& rec);
+bool WriteVQFTag(const std::string& fileName, const TTrackRecord& rec);
+bool ReadVQFTag(const std::string& fileName, TTrackRecord& rec);
 // A free temporary name in the folder: "CNK" and a hexadecimal number
 // (1, 2, 3 ...) with the extension ".TMP"; empty when none is free.
 std::string MakeChunkTempFileName(const std::string& folder);

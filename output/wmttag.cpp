@@ -65,7 +65,7 @@ std::string TextOf(const std::vector<BYTE>& value, std::size_t maxBytes) {
 
 }  // namespace
 
-bool WriteWMTTag(const std::string& fileName, const TTagFields& rec) {
+bool WriteWMTTag(const std::string& fileName, const wx::TTrackRecord& rec) {
     TInfoRef info;
     if (!OpenInfo(fileName, info)) return false;
     bool ok = SetText(info.p, L"Title", rec.Title) && SetText(info.p, L"Author", rec.Artist) &&
@@ -83,19 +83,19 @@ bool WriteWMTTag(const std::string& fileName, const TTagFields& rec) {
     return ok && SUCCEEDED(info.p->Close());
 }
 
-bool ReadWMTTag(const std::string& fileName, TTagFields& rec) {
+bool ReadWMTTag(const std::string& fileName, wx::TTrackRecord& rec) {
     ClearTagFields(rec);
     TInfoRef info;
     if (!OpenInfo(fileName, info)) return false;
     struct TText {
         const wchar_t* name;
-        std::string TTagFields::*field;
+        std::string wx::TTrackRecord::*field;
         std::size_t limit;
     };
     const TText texts[] = {
-        {L"Title", &TTagFields::Title, MaxTextBytes},          {L"Author", &TTagFields::Artist, MaxTextBytes},
-        {L"Description", &TTagFields::Comment, MaxTextBytes},  {L"WM/AlbumTitle", &TTagFields::Album, MaxTextBytes},
-        {L"Copyright", &TTagFields::Copyright, MaxTextBytes}, {L"WM/Year", &TTagFields::Year, MaxShortTextBytes},
+        {L"Title", &wx::TTrackRecord::Title, MaxTextBytes},          {L"Author", &wx::TTrackRecord::Artist, MaxTextBytes},
+        {L"Description", &wx::TTrackRecord::Comment, MaxTextBytes},  {L"WM/AlbumTitle", &wx::TTrackRecord::Album, MaxTextBytes},
+        {L"Copyright", &wx::TTrackRecord::Copyright, MaxTextBytes}, {L"WM/Year", &wx::TTrackRecord::Year, MaxShortTextBytes},
     };
     DWORD type;
     std::vector<BYTE> value;

@@ -14,8 +14,8 @@ namespace tagio {
 // and "WM/Genre".  False when the library is missing, the editor cannot be
 // opened, an attribute cannot be set (the file is then left as it was) or
 // the attributes cannot be written.
-bool WriteWMTTag(const std::string& fileName, const TTagFields& rec);
+bool WriteWMTTag(const std::string& fileName, const wx::TTrackRecord& rec);
 // The same attributes back into the record; true whenever the editor opened.
-bool ReadWMTTag(const std::string& fileName, TTagFields& rec);
+bool ReadWMTTag(const std::string& fileName, wx::TTrackRecord& rec);
 
 }  // namespace tagio

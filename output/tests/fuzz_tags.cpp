@@ -67,10 +67,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     if (mode & 16) {
         // TwinVQ: read, rewrite, and the bytes behind "DATA" stay.
-        tagio::TTagFields got;
+        wx::TTrackRecord got;
         if (tagio::ReadVQFTag(kFile, got))
             Check(got.Title.size() <= 255 && OnBoundary(got.Title), "chunk text too long");
-        tagio::TTagFields rec;
+        wx::TTrackRecord rec;
         rec.Title = (mode & 8) ? std::string(300, 't') : std::string();
         rec.Comment = "c";
         rec.Year = (mode & 2) ? "" : "2001";
@@ -108,14 +108,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string d, t;
         tag.GetComment(u, d, t);
     }
-    tagio::TTagFields got;
+    wx::TTrackRecord got;
     bool hasV1, hasV2;
     tagio::ReadTagV1V2(kFile, hasV1, got, hasV2);
     Check(got.Title.size() <= 255 && got.Year.size() <= 10 && got.TrackText.size() <= 10, "field too long");
     Check(OnBoundary(got.Title) && OnBoundary(got.Year), "field cut inside a character");
     Check(got.Genre >= -1 && got.Genre <= 255, "genre outside the table");
 
-    tagio::TTagFields rec;
+    wx::TTrackRecord rec;
     rec.Title = "\x83\x65\x83\x58\x83\x67";
     rec.Artist = std::string(40, 'a');
     rec.Album = "Album";
@@ -132,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Check(after.size() - tag.TagLength() == original.size() - oldLength, "audio length changed");
             Check(std::equal(after.begin() + tag.TagLength(), after.end(), original.begin() + oldLength),
                   "audio changed");
-            tagio::TTagFields back;
+            wx::TTrackRecord back;
             Check(tagio::ReadTagV2(kFile, back), "written tag not read");
             Check(back.Title == rec.Title && back.Comment == wx::SjisCut(rec.Comment, 255) && back.Genre == 17,
                   "fields differ");
@@ -144,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Bytes beforeV1 = ReadAll(kFile);
     if (mode & 2) {
         if (tagio::WriteTag(kFile, rec)) {
-            tagio::TTagFields back;
+            wx::TTrackRecord back;
             Check(tagio::ReadTag(kFile, back), "ID3v1 not read back");
             Check(back.Title == rec.Title && back.Genre == 17, "ID3v1 fields differ");
             Check(ReadAll(kFile).size() <= beforeV1.size() + 128, "ID3v1 grew the file too much");

@@ -33,8 +33,8 @@ std::vector<std::string> Items(const TComboBox& box) {
 
 std::string Selected(const TComboBox& box) { return box.ItemIndex() < 0 ? "" : box.Item(box.ItemIndex()); }
 
-tagio::TTagFields Record() {
-    tagio::TTagFields r;
+wx::TTrackRecord Record() {
+    wx::TTrackRecord r;
     r.Title = "Title";
     r.Artist = "Artist";
     r.Album = "Album";
@@ -55,7 +55,7 @@ TEST_F(TagForms, TagDialogShowsTheRecordAndStoresEdits) {
     GenreDisplaySet.set(8);
     GenreDisplaySet.set(0);
     GenreDisplaySet.set(24);
-    tagio::TTagFields r = Record();
+    wx::TTrackRecord r = Record();
     TID3Form form;
     form.TagRecord = &r;
     prompter.OnModal = [&](TForm&) -> INT_PTR {
@@ -85,7 +85,7 @@ TEST_F(TagForms, TagDialogShowsTheRecordAndStoresEdits) {
 }
 
 TEST_F(TagForms, EmptyDialogWithNoGenreIsCancel) {
-    tagio::TTagFields r;
+    wx::TTrackRecord r;
     r.Genre = -1;
     r.Title = "";
     TID3Form form;
@@ -100,7 +100,7 @@ TEST_F(TagForms, EmptyDialogWithNoGenreIsCancel) {
     EXPECT_EQ(r.Genre, -1);
 
     // Cancel after edits leaves the record alone.
-    tagio::TTagFields kept = Record();
+    wx::TTrackRecord kept = Record();
     form.TagRecord = &kept;
     prompter.OnModal = [&](TForm&) -> INT_PTR {
         form.TitleEdit.SetText("changed");
@@ -114,7 +114,7 @@ TEST_F(TagForms, EmptyDialogWithNoGenreIsCancel) {
 
 TEST_F(TagForms, NoGenreStoresFreeNumberOrMinusOne) {
     for (const bool allow : {false, true}) {
-        tagio::TTagFields r;
+        wx::TTrackRecord r;
         TID3Form form;
         form.TagRecord = &r;
         form.AllowNoGenre = allow;
@@ -130,7 +130,7 @@ TEST_F(TagForms, NoGenreStoresFreeNumberOrMinusOne) {
 
 TEST_F(TagForms, GenreOutsideTheDisplaySetStaysSelectedThroughTheCheckBox) {
     GenreDisplaySet.set(0);
-    tagio::TTagFields r = Record();
+    wx::TTrackRecord r = Record();
     r.Genre = 146;  // JPop, not in the display set
     TID3Form form;
     form.TagRecord = &r;
@@ -154,7 +154,7 @@ TEST_F(TagForms, GenreOutsideTheDisplaySetStaysSelectedThroughTheCheckBox) {
 }
 
 TEST_F(TagForms, ClearKeepsTheTrackNumber) {
-    tagio::TTagFields r = Record();
+    wx::TTrackRecord r = Record();
     TID3Form form;
     form.TagRecord = &r;
     prompter.OnModal = [&](TForm&) -> INT_PTR {
@@ -177,7 +177,7 @@ TEST_F(TagForms, ClearKeepsTheTrackNumber) {
 }
 
 TEST_F(TagForms, TextLimitAndRecordLengths) {
-    tagio::TTagFields r = Record();
+    wx::TTrackRecord r = Record();
     TID3Form form;
     form.TagRecord = &r;
     form.TextLimit = 30;
@@ -205,7 +205,7 @@ TEST_F(TagForms, TextLimitAndRecordLengths) {
 }
 
 TEST_F(TagForms, EnterWalksTheEditsByTabPosition) {
-    tagio::TTagFields r = Record();
+    wx::TTrackRecord r = Record();
     TID3Form form;
     form.TagRecord = &r;
     prompter.OnModal = [&](TForm&) -> INT_PTR {
@@ -328,7 +328,7 @@ TEST_F(TagForms, KeysInRealModalDialogs) {
         });
         EXPECT_EQ(f.ShowModal(), key == VK_RETURN ? IDOK : IDCANCEL);
     }
-    tagio::TTagFields r = Record();
+    wx::TTrackRecord r = Record();
     TID3Form form;
     form.TagRecord = &r;
     form.OnMessage(WM_SHOWWINDOW, [&](WPARAM, LPARAM) -> LRESULT {

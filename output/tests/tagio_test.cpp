@@ -26,8 +26,8 @@ protected:
 // 亜 is 0x88 0x9F: its trail byte has the value of a lead byte.
 const std::string kA = "\x88\x9F";
 
-TTagFields Sample() {
-    TTagFields r;
+wx::TTrackRecord Sample() {
+    wx::TTrackRecord r;
     r.Title = "Title";
     r.Artist = "Artist";
     r.Album = "Album";
@@ -47,7 +47,7 @@ std::string Field(const TID3v1Block& b, int offset, int n) {
 }  // namespace
 
 TEST_F(TagIO, ID3v1ByteLayout) {
-    TTagFields r = Sample();
+    wx::TTrackRecord r = Sample();
     r.Comment = std::string(40, 'c');
     r.Year = "20011";
     r.Genre = -1;
@@ -61,7 +61,7 @@ TEST_F(TagIO, ID3v1ByteLayout) {
     EXPECT_EQ(Field(b, 97, 30), std::string(30, 'c'));
     EXPECT_EQ(b[127], 255);  // genre -1
 
-    TTagFields back;
+    wx::TTrackRecord back;
     back.Copyright = "old";
     back.TrackText = "old";
     ID3TagToTrackInfo(b, back);
@@ -76,7 +76,7 @@ TEST_F(TagIO, ID3v1ByteLayout) {
 
 TEST_F(TagIO, ID3v1CutNeverSplitsADoubleByteCharacter) {
     TID3v1Block b;
-    TTagFields r;
+    wx::TTrackRecord r;
     // 29 single bytes and a double-byte character: its lead byte is the 30th.
     r.Title = std::string(29, 'a') + kA;
     // Fifteen double-byte characters fill 30 bytes exactly; the 30th byte is
@@ -99,7 +99,7 @@ TEST_F(TagIO, ID3v1FieldsReadWithInnerZeroBytes) {
     std::memset(b, 0, sizeof(b));
     std::memcpy(b, "TAGABC", 6);
     std::memcpy(b + 33, "AB\0C   ", 7);
-    TTagFields r;
+    wx::TTrackRecord r;
     ID3TagToTrackInfo(b, r);
     EXPECT_EQ(r.Title, "ABC");
     EXPECT_EQ(r.Artist, std::string("AB\0C", 4));
@@ -110,14 +110,14 @@ TEST_F(TagIO, ID3v1OnMp3FilesOnly) {
     const std::string mp3 = Path("a.mp3");
     const Bytes audio = Audio(1000);
     WriteAll(mp3, audio);
-    TTagFields r = Sample();
+    wx::TTrackRecord r = Sample();
     ASSERT_TRUE(WriteTag(mp3, r));
     r.Title = "Second";
     ASSERT_TRUE(WriteTag(mp3, r));  // replaces the first block
     Bytes b = ReadAll(mp3);
     ASSERT_EQ(b.size(), audio.size() + 128);
     EXPECT_EQ(Bytes(b.begin(), b.begin() + 1000), audio);
-    TTagFields got;
+    wx::TTrackRecord got;
     ASSERT_TRUE(ReadTag(mp3, got));
     EXPECT_EQ(got.Title, "Second");
     EXPECT_EQ(got.Genre, 17);
@@ -171,7 +171,7 @@ TEST_F(TagIO, EmphasisFlag) {
 TEST_F(TagIO, ID3v2RoundTripAndGenreText) {
     const std::string f = Path("v2.mp3");
     WriteAll(f, Audio(800));
-    TTagFields r = Sample();
+    wx::TTrackRecord r = Sample();
     r.Title = "\x83\x65\x83\x58\x83\x67";  // テスト
     ASSERT_TRUE(WriteTagV2(f, r));
     {
@@ -185,7 +185,7 @@ TEST_F(TagIO, ID3v2RoundTripAndGenreText) {
         ASSERT_EQ(tag.FrameCount(), 8);
         for (int i = 0; i < 8; ++i) EXPECT_EQ(tag.Frame(i).IdText(), order[i]);
     }
-    TTagFields got;
+    wx::TTrackRecord got;
     got.PreEmphasis = true;
     ASSERT_TRUE(ReadTagV2(f, got));
     EXPECT_EQ(got.Title, r.Title);
@@ -229,7 +229,7 @@ TEST_F(TagIO, GenreTextsClampedIntoTheTable) {
 }
 
 TEST_F(TagIO, ReadTagV2KeepsRecordWhenFileIsMissingAndClearsOtherwise) {
-    TTagFields r = Sample();
+    wx::TTrackRecord r = Sample();
     EXPECT_FALSE(ReadTagV2(Path("none.mp3"), r));
     EXPECT_EQ(r.Title, "Title");
     const std::string f = Path("plain.mp3");
@@ -256,7 +256,7 @@ TEST_F(TagIO, ReadTagV2KeepsRecordWhenFileIsMissingAndClearsOtherwise) {
 }
 
 TEST_F(TagIO, WriteModesAndForcedKinds) {
-    TTagFields r = Sample();
+    wx::TTrackRecord r = Sample();
     struct Case {
         int mode;
         bool forceV1, forceV2, v1, v2;
@@ -270,7 +270,7 @@ TEST_F(TagIO, WriteModesAndForcedKinds) {
         WriteAll(f, Audio(400));
         EXPECT_TRUE(WriteTagV1V2(f, r, c.mode, c.forceV1, c.forceV2));
         bool hasV1, hasV2;
-        TTagFields got;
+        wx::TTrackRecord got;
         EXPECT_TRUE(ReadTagV1V2(f, hasV1, got, hasV2));
         EXPECT_EQ(hasV1, c.v1) << n;
         EXPECT_EQ(hasV2, c.v2) << n;
@@ -283,7 +283,7 @@ TEST_F(TagIO, WriteModesAndForcedKinds) {
     EXPECT_TRUE(WriteTagV1V2(wav, r, 2, false, false));
     EXPECT_TRUE(WriteTagV1V2(wav, r, 3, false, false));  // neither kind
     bool hasV1, hasV2;
-    TTagFields got = Sample();
+    wx::TTrackRecord got = Sample();
     EXPECT_FALSE(ReadTagV1V2(Path("none.mp3"), hasV1, got, hasV2));
     EXPECT_FALSE(hasV1);
     EXPECT_FALSE(hasV2);
@@ -293,12 +293,12 @@ TEST_F(TagIO, WriteModesAndForcedKinds) {
 TEST_F(TagIO, MergeTakesTheLongerTextAndLargerGenre) {
     const std::string f = Path("merge.mp3");
     WriteAll(f, Audio(400));
-    TTagFields v1 = Sample();
+    wx::TTrackRecord v1 = Sample();
     v1.Title = std::string(30, 't');
     v1.Artist = "Same";
     v1.Genre = 20;
     ASSERT_TRUE(WriteTag(f, v1));
-    TTagFields v2 = Sample();
+    wx::TTrackRecord v2 = Sample();
     v2.Title = std::string(40, 'T');
     v2.Artist = "SAME";
     v2.Album = "Al";
@@ -306,7 +306,7 @@ TEST_F(TagIO, MergeTakesTheLongerTextAndLargerGenre) {
     v2.Genre = 8;
     ASSERT_TRUE(WriteTagV2(f, v2));
     bool hasV1, hasV2;
-    TTagFields got;
+    wx::TTrackRecord got;
     ASSERT_TRUE(ReadTagV1V2(f, hasV1, got, hasV2));
     EXPECT_TRUE(hasV1);
     EXPECT_TRUE(hasV2);
@@ -330,12 +330,12 @@ TEST_F(TagIO, TrackNumbers) {
 }
 
 TEST_F(TagIO, BrokenFilesGiveResultsNotExceptions) {
-    TTagFields r = Sample();
+    wx::TTrackRecord r = Sample();
     // An ID3v2 size pointing past the end of the file.
     const std::string past = Path("past.mp3");
     Bytes content = V2Header(0x00FFFFFF) + Audio(400);
     WriteAll(past, content);
-    TTagFields got;
+    wx::TTrackRecord got;
     bool hasV1 = true, hasV2 = true;
     EXPECT_NO_THROW(EXPECT_FALSE(ReadTagV1V2(past, hasV1, got, hasV2)));
     EXPECT_FALSE(WriteTag(past, r));  // no frame header at the start
@@ -378,7 +378,7 @@ TEST_F(TagIO, TwinVqChunksRewrittenAroundTheSameAudio) {
     const std::string f = Path("a.vqf");
     const Bytes audio = Audio(3000);
     WriteAll(f, Vqf(kComm + Chunk("ENCD", Str("x")) + Chunk("COMT", Str("old")), audio));
-    TTagFields r = Sample();
+    wx::TTrackRecord r = Sample();
     r.Comment = "";
     r.Year = "2000";
     ASSERT_TRUE(WriteVQFTag(f, r));
@@ -389,7 +389,7 @@ TEST_F(TagIO, TwinVqChunksRewrittenAroundTheSameAudio) {
     EXPECT_EQ(ReadAll(f), expected);
     EXPECT_EQ(Files(dir_), std::vector<std::string>{"a.vqf"});  // no temporary file left
 
-    TTagFields got;
+    wx::TTrackRecord got;
     got.Genre = 5;
     ASSERT_TRUE(ReadVQFTag(f, got));
     EXPECT_EQ(got.Title, "Title");
@@ -402,7 +402,7 @@ TEST_F(TagIO, TwinVqChunksRewrittenAroundTheSameAudio) {
 
     // Emptied fields remove their chunks; a year that is no number leaves
     // the year chunk as it was.
-    r = TTagFields();
+    r = wx::TTrackRecord();
     r.Title = "T";
     r.Year = "MMI";
     ASSERT_TRUE(WriteVQFTag(f, r));
@@ -417,8 +417,8 @@ TEST_F(TagIO, TwinVqChunksRewrittenAroundTheSameAudio) {
 }
 
 TEST_F(TagIO, TwinVqFailuresLeaveTheFile) {
-    TTagFields r = Sample();
-    TTagFields got = Sample();
+    wx::TTrackRecord r = Sample();
+    wx::TTrackRecord got = Sample();
     EXPECT_FALSE(WriteVQFTag(Path("none.vqf"), r));
     EXPECT_FALSE(ReadVQFTag(Path("none.vqf"), got));
     EXPECT_EQ(got.Title, "");

@@ -13,8 +13,8 @@ namespace {
 
 class TagIOLocked : public ScratchDir {};
 
-TTagFields Sample() {
-    TTagFields r;
+wx::TTrackRecord Sample() {
+    wx::TTrackRecord r;
     r.Title = "Title";
     r.Artist = "Artist";
     r.Genre = 8;
@@ -40,7 +40,7 @@ TEST_F(TagIOLocked, FileLockedByAnotherProgramGivesFalse) {
     const Bytes before = ReadAll(f);
     Holder lock(f, GENERIC_READ | GENERIC_WRITE, 0);
     ASSERT_NE(lock.h, INVALID_HANDLE_VALUE);
-    TTagFields r = Sample();
+    wx::TTrackRecord r = Sample();
     r.Title = "Changed";
     bool hasV1 = true, hasV2 = true;
     EXPECT_NO_THROW({
@@ -67,7 +67,7 @@ TEST_F(TagIOLocked, ReadingWorksWhileAnotherProgramWrites) {
     ASSERT_NE(writer.h, INVALID_HANDLE_VALUE);
     Holder denyWrite(f, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
     bool hasV1, hasV2;
-    TTagFields got;
+    wx::TTrackRecord got;
     ASSERT_TRUE(ReadTagV1V2(f, hasV1, got, hasV2));
     EXPECT_TRUE(hasV1);
     EXPECT_TRUE(hasV2);
@@ -82,7 +82,7 @@ TEST_F(TagIOLocked, ReadingWorksWhileAnotherProgramDeniesWriters) {
     Holder reader(f, GENERIC_READ, FILE_SHARE_READ);
     ASSERT_NE(reader.h, INVALID_HANDLE_VALUE);
     bool hasV1, hasV2;
-    TTagFields got;
+    wx::TTrackRecord got;
     ASSERT_TRUE(ReadTagV1V2(f, hasV1, got, hasV2));
     EXPECT_EQ(got.Artist, "Artist");
     // Writing needs the file for itself.
@@ -100,12 +100,12 @@ TEST_F(TagIOLocked, ReadOnlyFileIsReadButNotWritten) {
     CloseHandle(probe.h);
     probe.h = INVALID_HANDLE_VALUE;
     bool hasV1, hasV2;
-    TTagFields got;
+    wx::TTrackRecord got;
     EXPECT_TRUE(ReadTagV1V2(f, hasV1, got, hasV2));
     EXPECT_EQ(got.Title, "Title");
     if (!systemRefusesWriters) GTEST_LOG_(INFO) << "the system lets writers open read-only files";
     if (systemRefusesWriters) {
-        TTagFields r = Sample();
+        wx::TTrackRecord r = Sample();
         r.Title = "Changed";
         EXPECT_FALSE(WriteTagV1V2(f, r, 2, false, false));
         EXPECT_FALSE(SetEmphasisFlag(f, true));
@@ -128,7 +128,7 @@ TEST_F(TagIOLocked, TwinVqFileHeldOpenIsLeftAsItWas) {
         // but not delete or rename it.
         Holder player(f, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
         ASSERT_NE(player.h, INVALID_HANDLE_VALUE);
-        TTagFields got;
+        wx::TTrackRecord got;
         EXPECT_TRUE(ReadVQFTag(f, got));
         EXPECT_FALSE(WriteVQFTag(f, Sample()));
     }
@@ -137,7 +137,7 @@ TEST_F(TagIOLocked, TwinVqFileHeldOpenIsLeftAsItWas) {
     for (const auto& e : std::filesystem::directory_iterator(dir_)) names.push_back(e.path().filename().string());
     EXPECT_EQ(names, std::vector<std::string>{"held.vqf"});
     EXPECT_TRUE(WriteVQFTag(f, Sample()));
-    TTagFields got;
+    wx::TTrackRecord got;
     ASSERT_TRUE(ReadVQFTag(f, got));
     EXPECT_EQ(got.Title, "Title");
 }

@@ -39,7 +39,7 @@ std::string ToHex(const std::string& s) {
 
 int main(int argc, char** argv) {
     if (argc >= 12 && std::strcmp(argv[1], "write") == 0) {
-        tagio::TTagFields r;
+        wx::TTrackRecord r;
         r.Title = FromHex(argv[4]);
         r.Artist = FromHex(argv[5]);
         r.Album = FromHex(argv[6]);
@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
         return tagio::WriteTagV1V2(argv[2], r, std::atoi(argv[3]), false, false) ? 0 : 1;
     }
     if (argc == 3 && std::strcmp(argv[1], "read") == 0) {
-        tagio::TTagFields r;
+        wx::TTrackRecord r;
         bool v1 = false, v2 = false;
         const bool ok = tagio::ReadTagV1V2(argv[2], v1, r, v2);
         std::printf("v1=%d\nv2=%d\nTitle=%s\nArtist=%s\nAlbum=%s\nYear=%s\nComment=%s\nCopyright=%s\nTrack=%s\nGenre=%d\n",
@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
         return ok ? 0 : 1;
     }
     if (argc == 9 && std::strcmp(argv[1], "write-vqf") == 0) {
-        tagio::TTagFields r;
+        wx::TTrackRecord r;
         r.Title = FromHex(argv[3]);
         r.Artist = FromHex(argv[4]);
         r.Album = FromHex(argv[5]);
@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
         return tagio::WriteVQFTag(argv[2], r) ? 0 : 1;
     }
     if (argc == 3 && std::strcmp(argv[1], "read-vqf") == 0) {
-        tagio::TTagFields r;
+        wx::TTrackRecord r;
         const bool ok = tagio::ReadVQFTag(argv[2], r);
         std::printf("Title=%s\nArtist=%s\nAlbum=%s\nYear=%s\nComment=%s\nCopyright=%s\n", ToHex(r.Title).c_str(),
                     ToHex(r.Artist).c_str(), ToHex(r.Album).c_str(), ToHex(r.Year).c_str(), ToHex(r.Comment).c_str(),

@@ -69,8 +69,8 @@ protected:
     }
 };
 
-TTagFields Sample() {
-    TTagFields r;
+wx::TTrackRecord Sample() {
+    wx::TTrackRecord r;
     r.Title = "\x8A\x43\x82\xCC\x89\xCC";  // 海の歌
     r.Artist = "Artist";
     r.Album = "Album";
@@ -106,7 +106,7 @@ TEST_F(WmaTags, AttributesWrittenAndReadBack) {
     ASSERT_TRUE(Attribute(f, L"WM/Genre", type, v));
     EXPECT_EQ(WideText(v), L"Rock");
 
-    TTagFields got;
+    wx::TTrackRecord got;
     ASSERT_TRUE(ReadWMTTag(f, got));
     EXPECT_EQ(got.Title, Sample().Title);
     EXPECT_EQ(got.Artist, "Artist");
@@ -124,7 +124,7 @@ TEST_F(WmaTags, AttributesWrittenAndReadBack) {
 
 TEST_F(WmaTags, TrackNumbersAndGenres) {
     const std::string f = MakeWma("b.wma");
-    TTagFields r = Sample();
+    wx::TTrackRecord r = Sample();
     DWORD type;
     std::vector<BYTE> v;
     r.TrackText = "04";
@@ -134,7 +134,7 @@ TEST_F(WmaTags, TrackNumbersAndGenres) {
     EXPECT_EQ(v[0], 3);
     ASSERT_TRUE(Attribute(f, L"WM/Genre", type, v));
     EXPECT_EQ(WideText(v), L"");
-    TTagFields got;
+    wx::TTrackRecord got;
     ASSERT_TRUE(ReadWMTTag(f, got));
     EXPECT_EQ(got.Genre, -1);
 
@@ -185,7 +185,7 @@ TEST_F(WmaTags, FailuresLeaveFileAndRecord) {
     const Bytes before = ReadAll(f);
     // An attribute the library refuses (a string beyond 64 KB): nothing of
     // the set is committed.
-    TTagFields r = Sample();
+    wx::TTrackRecord r = Sample();
     r.Title = "New";
     r.Comment = std::string(40000, 'c');
     EXPECT_FALSE(WriteWMTTag(f, r));
@@ -195,7 +195,7 @@ TEST_F(WmaTags, FailuresLeaveFileAndRecord) {
     r = Sample();
     r.Title = std::string(600, 't');
     ASSERT_TRUE(WriteWMTTag(f, r));
-    TTagFields got;
+    wx::TTrackRecord got;
     ASSERT_TRUE(ReadWMTTag(f, got));
     EXPECT_EQ(got.Title, "");
     EXPECT_EQ(got.Artist, "Artist");
