@@ -141,3 +141,28 @@ TEST_F(TagIOLocked, TwinVqFileHeldOpenIsLeftAsItWas) {
     ASSERT_TRUE(ReadVQFTag(f, got));
     EXPECT_EQ(got.Title, "Title");
 }
+
+TEST_F(TagIOLocked, ShiftJisFileNamesWithBackslashTrailBytes) {
+    // ソ is 0x83 0x5C: its second byte is a backslash.
+    const std::string name = dir_.string() + "\\\x83\x5C\x83\x93\x83\x4F.mp3";  // ソング.mp3
+    {
+        HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        const Bytes audio = Audio(2000);
+        DWORD written = 0;
+        WriteFile(h, audio.data(), static_cast<DWORD>(audio.size()), &written, nullptr);
+        CloseHandle(h);
+    }
+    TTrackRecord r = Sample();
+    r.Comment = std::string(3000, 'c');  // the tag grows through a temporary file beside it
+    ASSERT_TRUE(WriteTagV1V2(name, r, 2, false, false));
+    bool hasV1, hasV2;
+    TTrackRecord got;
+    ASSERT_TRUE(ReadTagV1V2(name, hasV1, got, hasV2));
+    EXPECT_TRUE(hasV1);
+    EXPECT_TRUE(hasV2);
+    EXPECT_EQ(got.Title, "Title");
+    std::vector<std::wstring> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir_)) names.push_back(e.path().filename().wstring());
+    EXPECT_EQ(names, std::vector<std::wstring>{L"\u30BD\u30F3\u30B0.mp3"});
+}
