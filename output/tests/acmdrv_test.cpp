@@ -550,6 +550,14 @@ TEST(AcmDriverOrder, TooLongFileNameIsRefusedNotCut) {
     EXPECT_STREQ(drv.ErrorText().c_str(), MsgNameTooLong);
 }
 
+namespace {
+DWORD WINAPI AbortAfterHalfASecond(LPVOID drv) {
+    Sleep(500);
+    static_cast<TAcmDrv*>(drv)->AbortRequested = true;
+    return 0;
+}
+}  // namespace
+
 TEST(AcmDriverOrder, AbortEndsTheWaitForAnEncoderThatDoesNotFinish) {
     TAcmDrv drv;
     const std::string program = TestEnc();
@@ -560,12 +568,7 @@ TEST(AcmDriverOrder, AbortEndsTheWaitForAnEncoderThatDoesNotFinish) {
     const Bytes pcm = wavtools::TestSignal(4410);
     ASSERT_TRUE(drv.Write(pcm.data(), std::uint32_t(pcm.size())));
     // The progress window's abort, from another thread, while Close waits.
-    LPTHREAD_START_ROUTINE raiseAbort = [](LPVOID p) WINAPI -> DWORD {
-        Sleep(500);
-        static_cast<TAcmDrv*>(p)->AbortRequested = true;
-        return 0;
-    };
-    HANDLE t = CreateThread(nullptr, 0, raiseAbort, &drv, 0, nullptr);
+    HANDLE t = CreateThread(nullptr, 0, AbortAfterHalfASecond, &drv, 0, nullptr);
     const DWORD start = GetTickCount();
     EXPECT_FALSE(drv.Close());
     EXPECT_LT(GetTickCount() - start, 5000u);
