@@ -126,4 +126,16 @@ bool ReadWMTTag(const std::string& fileName, wx::TTrackRecord& rec) {
     return true;
 }
 
+bool WriteTagsAfterRip(const std::string& fileName, const TTrackRecord& track, bool mp3Output,
+                       bool deEmphasisApplied, int writeMode) {
+    bool ok = true;
+    if (mp3Output) {
+        if (track.HasTag) ok = WriteTagV1V2(fileName, track, writeMode, false, false);
+        if (!deEmphasisApplied && track.PreEmphasis) ok = SetEmphasisFlag(fileName, true) && ok;
+    } else if (track.HasTag) {
+        ok = WriteWMTTag(fileName, track);
+    }
+    return ok;
+}
+
 }  // namespace tagio

@@ -18,4 +18,13 @@ bool WriteWMTTag(const std::string& fileName, const wx::TTrackRecord& rec);
 // The same attributes back into the record; true whenever the editor opened.
 bool ReadWMTTag(const std::string& fileName, wx::TTrackRecord& rec);
 
+// The tags of a freshly ripped file, for an output that can carry them.
+// MP3 output (mp3Output; not the encoder library's RIFF containers): the
+// ID3 tags by writeMode when the track has tags, then the emphasis flag
+// when the track is pre-emphasised and de-emphasis was not applied.  Any
+// other such output (WMA): the WMA attributes when the track has tags.
+// True when every write that ran succeeded.
+bool WriteTagsAfterRip(const std::string& fileName, const TTrackRecord& track, bool mp3Output,
+                       bool deEmphasisApplied, int writeMode);
+
 }  // namespace tagio

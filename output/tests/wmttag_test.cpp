@@ -221,3 +221,53 @@ TEST_F(WmaTags, FailuresLeaveFileAndRecord) {
     EXPECT_FALSE(WriteWMTTag(f, Sample()));
     EXPECT_FALSE(ReadWMTTag(f, got));
 }
+
+TEST_F(WmaTags, TagsAfterARip) {
+    // MP3 output: ID3 tags by the write mode, then the emphasis mark.
+    const std::string mp3 = Path("rip.mp3");
+    WriteAll(mp3, Audio(2000));
+    TTrackRecord t = Sample();
+    t.HasTag = true;
+    t.PreEmphasis = true;
+    ASSERT_TRUE(WriteTagsAfterRip(mp3, t, true, false, 1));
+    bool hasV1, hasV2;
+    TTrackRecord got;
+    ASSERT_TRUE(ReadTagV1V2(mp3, hasV1, got, hasV2));
+    EXPECT_FALSE(hasV1);
+    EXPECT_TRUE(hasV2);
+    TAudioSpan span;
+    ASSERT_TRUE(FindAudioSpan(mp3, span));
+    EXPECT_EQ(span.Header & 3, 1u);
+
+    // De-emphasis applied: no mark.  No tags: nothing but the mark.
+    const std::string plain = Path("plain.mp3");
+    WriteAll(plain, Audio(2000));
+    ASSERT_TRUE(WriteTagsAfterRip(plain, t, true, true, 2));
+    ASSERT_TRUE(FindAudioSpan(plain, span));
+    EXPECT_EQ(span.Header & 3, 0u);
+    EXPECT_TRUE(ReadTagV1V2(plain, hasV1, got, hasV2));
+    EXPECT_TRUE(hasV1 && hasV2);
+    const std::string untagged = Path("untagged.mp3");
+    WriteAll(untagged, Audio(2000));
+    t.HasTag = false;
+    ASSERT_TRUE(WriteTagsAfterRip(untagged, t, true, false, 2));
+    EXPECT_EQ(ReadAll(untagged).size(), 2000u);
+    ASSERT_TRUE(FindAudioSpan(untagged, span));
+    EXPECT_EQ(span.Header & 3, 1u);
+
+    // WMA output: the attributes, only with tags.
+    const std::string wma = MakeWma("rip.wma");
+    const Bytes before = ReadAll(wma);
+    ASSERT_TRUE(WriteTagsAfterRip(wma, t, false, false, 2));
+    EXPECT_EQ(ReadAll(wma), before);
+    t.HasTag = true;
+    ASSERT_TRUE(WriteTagsAfterRip(wma, t, false, false, 2));
+    ASSERT_TRUE(ReadWMTTag(wma, got));
+    EXPECT_EQ(got.Title, t.Title);
+
+    // A file that cannot take tags reports false and is left alone.
+    const std::string wav = Path("rip.wav");
+    WriteAll(wav, Bytes(500, 'R'));
+    EXPECT_FALSE(WriteTagsAfterRip(wav, t, false, false, 2));
+    EXPECT_EQ(ReadAll(wav), Bytes(500, 'R'));
+}
