@@ -166,3 +166,26 @@ TEST_F(TagIOLocked, ShiftJisFileNamesWithBackslashTrailBytes) {
     for (const auto& e : std::filesystem::directory_iterator(dir_)) names.push_back(e.path().filename().wstring());
     EXPECT_EQ(names, std::vector<std::wstring>{L"\u30BD\u30F3\u30B0.mp3"});
 }
+
+TEST_F(TagIOLocked, GrowingTagOnAFileThatCannotBeRenamedLeavesIt) {
+    const std::string f = Path("grow.mp3");
+    WriteAll(f, Audio(3000));
+    ASSERT_TRUE(WriteTagV2(f, Sample()));
+    const Bytes before = ReadAll(f);
+    TTrackRecord r = Sample();
+    r.Comment = std::string(4000, 'c');  // beyond the padding: the file must be replaced
+    {
+        // A reader that shares reading and writing but not deleting or renaming.
+        Holder reader(f, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+        ASSERT_NE(reader.h, INVALID_HANDLE_VALUE);
+        EXPECT_FALSE(WriteTagV2(f, r));
+    }
+    EXPECT_EQ(ReadAll(f), before);
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"grow.mp3"});
+    EXPECT_TRUE(WriteTagV2(f, r));  // once the reader is gone
+    TTrackRecord got;
+    ASSERT_TRUE(ReadTagV2(f, got));
+    EXPECT_EQ(got.Comment, std::string(255, 'c'));
+}
