@@ -1,0 +1,319 @@
+// The rip engine: carries out one TTransferRecord.  This is the portable
+// core of the rip thread TExecuteAspiThread (wendrisub_win.h): it reads
+// sectors through the request's ASPI entry point (or the pass-through or
+// MSCDEX transport of the platform), trims silence, corrects jitter,
+// verifies, and sends every block through the block output to the output
+// sink.  Everything outside itself it reaches through small interfaces, so
+// the same code runs natively against the emulated drive and under Windows
+// against WNASPI32.DLL and TAcmDrv.
+//
+// Portable: no <windows.h>.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "classlib/exceptions.h"
+#include "extraction/AspiDefs.h"
+#include "extraction/ripsample.h"
+#include "extraction/transrec.h"
+
+namespace wx {
+
+// Window messages of the rip thread to the main window.
+constexpr std::uint32_t WM_RIP_PROGRESS = 0x500;
+constexpr std::uint32_t WM_RIP_TIMEOUT = 0x501;
+constexpr std::uint32_t WM_RIP_DONE = 0x502;
+constexpr std::uint32_t WM_RIP_PHASE = 0x503;
+constexpr std::uint32_t WM_RIP_STATUS = 0x504;
+constexpr std::uint32_t WM_RIP_LEVEL = 0x505;
+constexpr std::uint32_t WM_PLAY_POSITION = 0x610;
+
+// Phases (wParam of WM_RIP_PHASE).
+constexpr int RipPhaseReading = 0;
+constexpr int RipPhaseConverting = 1;
+constexpr int RipPhaseMerging = 3;
+constexpr int RipPhaseComparing = 4;
+constexpr int RipPhaseConvertAfterCompare = 5;
+
+// The status block posted with WM_RIP_STATUS: 255 bytes, zero-terminated
+// text.  The receiver frees it with FreeStatusText.
+constexpr std::size_t StatusTextBytes = 255;
+char* NewStatusText(const std::string& text);
+inline void FreeStatusText(char* p) { delete[] p; }
+
+// Texts of the rip thread (Shift-JIS).
+extern const char* const MsgTrackFormat;      // ﾄﾗｯｸ%dの
+extern const char* const MsgSearchSilence;    // 無音区間検出中.
+extern const char* const MsgReading;          // ﾃﾞｰﾀ取得中.
+extern const char* const MsgConverting;       // ﾃﾞｰﾀ形式変換中.
+extern const char* const MsgFinishing;        // 終了処理中です…
+extern const char* const MsgReadDone;         // ﾃﾞｰﾀ取得完了.
+extern const char* const MsgWriteErrorStop;   // ﾃﾞｰﾀ書き込みｴﾗｰにより中断.
+extern const char* const MsgNoMemory;         // メモリが確保できません.
+
+// Raised by the writer thread's constructor when its ring cannot be made.
+class EWendriSubThread : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// The rip engine's unit buffers, reserved once at program start: six read
+// slots, the kept tail of the jitter correction and the volume buffer, each
+// aligned to 16 bytes.
+constexpr std::uint32_t ReadSlotCount = 6;
+constexpr std::uint32_t ReadSlotBytes = 55 * SubcodeSectorBytes + 256;   // 134896
+constexpr std::uint32_t KeptTailBytes = 60 * SubcodeSectorBytes + 256;   // 147136
+constexpr std::uint32_t VolumeBufferBytes = KeptTailBytes;
+constexpr std::uint32_t MaxSectorsPerRead = 55;
+
+struct TRipBuffers {
+    std::uint8_t* Slot[ReadSlotCount] = {};
+    std::uint8_t* KeptTail = nullptr;
+    std::uint8_t* VolumeBuffer = nullptr;
+    bool MemoryShortage = false;
+    bool Reserved() const { return KeptTail != nullptr && !MemoryShortage; }
+};
+// Reserves the buffers (again a no-op when already reserved); false, with
+// MemoryShortage set, when any of them cannot be had.
+bool ReserveRipBuffers(TRipBuffers& b);
+void FreeRipBuffers(TRipBuffers& b);
+extern TRipBuffers RipBuffers;
+
+// Where the output goes: TAcmDrv under Windows, anything in tests.  Write
+// and Close report failure.
+class IRipOutput {
+public:
+    virtual ~IRipOutput() = default;
+    virtual bool Write(const void* data, std::uint32_t length) = 0;
+    virtual bool Close() = 0;
+};
+
+// A started worker thread.
+class IRipWorker {
+public:
+    virtual ~IRipWorker() = default;
+    virtual void Join() = 0;
+};
+
+// What the engine needs of the system: time, events, messages to the main
+// window, threads, and the transports that are not the ASPI entry point.
+class IRipPlatform {
+public:
+    virtual ~IRipPlatform() = default;
+    virtual std::uint32_t TickCount() = 0;
+    virtual void Sleep(std::uint32_t ms) = 0;
+    // An auto-reset, initially non-signalled event, as handed to the ASPI
+    // library in SRB_PostProc.
+    virtual void* CreateEvent() = 0;
+    virtual bool WaitEvent(void* event, std::uint32_t ms) = 0;  // true when signalled
+    virtual void CloseEvent(void* event) = 0;
+    // PostMessage to the request's NotifyWindow; pointers posted become the
+    // receiver's.
+    virtual void Post(void* window, std::uint32_t msg, std::intptr_t wParam, std::intptr_t lParam) = 0;
+    virtual std::unique_ptr<IRipWorker> StartThread(std::function<void()> body) = 0;
+    virtual bool IsWindows9x() { return false; }
+    // The pass-through transport on the rip device.
+    virtual void OpenRipDevice(std::int32_t portNumber, std::int32_t pathId, std::int32_t targetId, bool overlapped,
+                               std::int32_t lun) {}
+    virtual bool ExecOnRipDevice(SRB_ExecSCSICmd& srb) { return false; }
+    virtual void CloseRipDevice() {}
+    // MSCDEX: status 256 means success.
+    virtual std::uint32_t MscdexReadSectors(void* dest, std::int32_t lba, std::int32_t count) { return 0; }
+    virtual std::int32_t MscdexSearchStartPoint(std::int32_t lba) { return -1; }
+    virtual bool FileExists(const std::string& path) { return false; }
+    virtual bool DeleteFile(const std::string& path) { return false; }
+};
+
+// The temporary store of the two-stage mode (slot 0 only here).
+class ITempStore {
+public:
+    virtual ~ITempStore() = default;
+    virtual bool Open(const std::string& path) = 0;
+    virtual bool Append(const void* data, std::uint32_t length) = 0;
+    virtual bool HasData() = 0;
+    virtual bool ReopenForReading() = 0;
+    virtual std::uint64_t Size() = 0;
+    virtual void SetReadPosition(std::uint64_t pos) = 0;
+    virtual bool Read(void* data, std::uint32_t length) = 0;
+    virtual void CloseAndDelete() = 0;
+};
+
+// The normalizer over the temporary store.
+class INormalizer {
+public:
+    virtual ~INormalizer() = default;
+    virtual bool Analyse(ITempStore& store, int mode, bool averageLevel, std::int64_t targetLevel) = 0;
+    virtual bool BeginScaled(bool percentile) = 0;
+    virtual bool ReadScaled(ITempStore& store, void* data, std::uint32_t length) = 0;
+    virtual void End() = 0;
+};
+
+class TRipEngine;
+
+// The read methods that finish a request themselves (two-pass, burst,
+// benchmark) and digital play.  Each posts WM_RIP_DONE through the engine.
+class IRipMethods {
+public:
+    virtual ~IRipMethods() = default;
+    virtual void Benchmark(TRipEngine& e) = 0;
+    virtual void DigitalPlay(TRipEngine& e) = 0;
+    virtual void TwoPass(TRipEngine& e) = 0;
+    virtual void Burst(TRipEngine& e) = 0;
+};
+
+struct TRipContext {
+    IRipPlatform* Platform = nullptr;
+    IRipOutput* Output = nullptr;
+    TRipBuffers* Buffers = &RipBuffers;
+    // The rip memory block the writer ring and the store live in.
+    std::uint8_t* RipCache = nullptr;
+    std::uint32_t RipCacheSize = 0;
+    ITempStore* Store = nullptr;        // nullptr: the two-stage mode cannot run
+    INormalizer* Normalizer = nullptr;  // nullptr: normalization cannot run
+    IRipMethods* Methods = nullptr;     // nullptr: only plain and one-pass reads
+    // Normalizer mode from the percentile and clip-restore switches.
+    std::function<int(bool, bool)> NormalizeModeOf;
+    // Monitoring through the wave-out thread: reset its position, queue a
+    // block.  Empty: no monitoring.
+    std::function<void()> MonitorReset;
+    std::function<void(const void*, std::uint32_t)> MonitorPut;
+    // Runs the external encoder on the finished WAV file; false when no
+    // output was produced.  Empty: the external encoder cannot run.
+    std::function<bool(TRipEngine&)> ExternalEncoder;
+};
+
+// The writer thread: a ring in the rip memory block between the rip thread
+// and the output sink.
+class TWaveWriteThread {
+public:
+    static constexpr std::uint32_t PieceBytes = 47040;
+    static constexpr std::uint32_t MinRingBytes = 131072;
+    // Raises EWendriSubThread when the ring would be below 128 KiB.
+    TWaveWriteThread(IRipPlatform& platform, IRipOutput& output, std::uint32_t usableSize, std::uint8_t* ringMemory);
+    ~TWaveWriteThread();
+    TWaveWriteThread(const TWaveWriteThread&) = delete;
+    TWaveWriteThread& operator=(const TWaveWriteThread&) = delete;
+
+    static std::uint32_t RingSizeFor(std::uint32_t usableSize);
+    std::uint32_t RingSize() const { return size_; }
+    // nullptr sets the end mark.  false when the block does not fit whole.
+    bool PutData(const void* block, std::uint32_t length);
+    bool GetData(void* buffer, std::uint32_t length);
+    std::uint32_t GetRest(void* buffer, std::uint32_t length);
+    bool Running() const { return running_; }
+    bool Terminated() const { return terminated_; }
+    void Terminate() { terminated_ = true; }
+    void WaitFor();
+    // The driver's Write or Close failed: the file is incomplete.
+    bool Failed() const { return failed_; }
+
+    void Start();  // runs Execute on a thread of the platform
+    void Execute();
+
+private:
+    IRipPlatform& platform_;
+    IRipOutput& output_;
+    std::uint8_t* ring_;
+    std::uint32_t size_;
+    std::uint32_t read_ = 0, write_ = 0;
+    bool endOfData_ = false;
+    std::atomic<bool> running_{true};
+    std::atomic<bool> terminated_{false};
+    std::atomic<bool> failed_{false};
+    std::unique_ptr<std::uint8_t[]> transfer_;
+    std::unique_ptr<IRipWorker> thread_;
+    std::mutex lock_;
+};
+
+class TRipEngine {
+public:
+    // Copies the request (construction steps of the rip thread; the thread
+    // itself is the caller's).  `terminated` is the abort request.
+    TRipEngine(const TTransferRecord& request, const TRipContext& context, std::function<bool()> terminated);
+    ~TRipEngine();
+    TRipEngine(const TRipEngine&) = delete;
+    TRipEngine& operator=(const TRipEngine&) = delete;
+
+    // The thread body.  Posts WM_RIP_DONE exactly once.
+    void Execute();
+
+    // Working copy of the request; the result fields go to Result().
+    TTransferRecord& Request() { return r_; }
+    TTransferRecord& Result() { return *result_; }
+    const TRipContext& Context() const { return ctx_; }
+    bool Aborted() const { return terminated_(); }
+
+    // Building blocks, also used by the read methods built elsewhere.
+    bool BuildReadRequest(std::int32_t lba, std::int32_t count, SRB_ExecSCSICmd& srb, std::uint8_t* buffer);
+    bool ReadSectors(SRB_ExecSCSICmd& srb, void* event, std::uint32_t& dataBytes, std::int32_t count,
+                     std::int32_t lba, int slot);
+    void PostProcessRead(std::uint8_t* buffer, std::int32_t count, std::int32_t overlap);
+    bool IsGoodRead(const SRB_ExecSCSICmd& srb) const;
+    void AbortSRB(SRB_ExecSCSICmd& srb);
+    bool Rezero(void* event);
+    bool Seek(std::int32_t lba, void* event);
+    std::int32_t FindAudioEnd(std::int32_t start, std::int32_t end);
+    std::int32_t FindAudioStart(std::int32_t start, std::int32_t end);
+    void PostStatusText(const std::string& phrase);
+    void PostLevel(std::uint32_t peaks);
+    void PostPhase(int phase);
+    void PostProgress(std::int32_t percent);
+    int IsTargetError(std::uint8_t targetStatus) const { return r_.IgnoreTargetStatus ? 0 : targetStatus; }
+    bool IsTimedOut(std::uint32_t startTick, std::uint32_t seconds);
+    void DeleteWorkFile(const std::string& name);
+    // The block output: null areas, volume, de-emphasis, level, monitor,
+    // and the hand-over to the writer, the store or the sink.  false when
+    // the block could not be delivered.
+    bool WriteBlock(std::uint8_t* block, std::uint32_t length);
+    void ResetNullAreaCount() { nullAreas_.Reset(); }
+    void ResetDeemphasis() { deemph_.Reset(); }
+    // Fills the result block, posts WM_RIP_DONE and closes the event.
+    void Finish();
+    void FinishOnWriteError();
+
+    // Counters.
+    std::int32_t JitterCorrections = 0;
+    std::int32_t AverageCorrections = 0;
+    std::int32_t ScsiErrors = 0;
+    std::int32_t VerifyRereads = 0;
+    std::int32_t Retries = 0;
+    std::int32_t NullAreas() const { return nullAreas_.Areas(); }
+    SRB_ExecSCSICmd LastSrb{};
+
+private:
+    void SilenceTrimming();
+    bool ReadOneSectorForSearch(std::int32_t lba, void* event, bool& nonSilent);
+    void PlainRead();
+    void TwoStageConversion();
+    void EndWriter();
+    void FillResult();
+    bool SendSrb(SRB_ExecSCSICmd& srb);
+    bool WaitSrb(SRB_ExecSCSICmd& srb, void* event, bool poll);
+    void Fail() { r_.ResultClass = rrNG; }
+
+    TTransferRecord r_;
+    TRipContext ctx_;
+    IRipPlatform& pf_;
+    std::function<bool()> terminated_;
+    std::unique_ptr<TTransferRecord> result_;
+    TRipBuffers& buf_;
+    void* event_ = nullptr;
+    bool firstBlock_ = true;
+    std::int32_t lastPercent_ = -1;
+    std::uint32_t dataOffset_[5] = {};
+    std::uint32_t lastDataOffset_ = 0;
+    std::uint8_t blockCounter_ = 0;
+    TNullAreaCounter nullAreas_;
+    TDeemphasis deemph_;
+    std::unique_ptr<TWaveWriteThread> writer_;
+    bool useWriteThread_ = false;
+    bool outputFailed_ = false;
+    bool storeOpen_ = false;
+    bool donePosted_ = false;
+};
+
+}  // namespace wx
