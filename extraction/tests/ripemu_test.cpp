@@ -1,0 +1,278 @@
+// The rip engine against the emulated MMC drive behind its ASPI front:
+// whole discs ripped track by track and compared with the image, with
+// cd-paranoia's reading of the same CUE sheet, under injected jitter and
+// injected medium errors.
+#include <cstdio>
+#include <fstream>
+
+#include "extraction/tests/riptest_util.h"
+#include "standins/mmcdrive/AspiEmulator.h"
+#include "standins/tests/TestImage.h"
+
+using namespace wx;
+using namespace wxtest;
+
+namespace {
+
+emu::AspiEmulator*& Emulator() {
+    static emu::AspiEmulator* e = nullptr;
+    return e;
+}
+std::uint32_t EmulatorSend(void* srb) { return Emulator()->Send(srb); }
+
+#if !defined(_WIN32)
+std::string RunTool(const std::string& cmd) {
+    std::string out;
+    FILE* p = popen((cmd + " 2>&1").c_str(), "r");
+    if (!p) return out;
+    char buf[4096];
+    std::size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    pclose(p);
+    return out;
+}
+#endif
+
+struct TTrack {
+    std::int32_t start, end;
+};
+
+class EmulatedRip : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(ReserveRipBuffers(RipBuffers));
+        // Five tracks; track 4 ends in 400 sectors of silence (the image's
+        // zero tail starts inside it).
+        const std::int32_t sectors = 6000;
+        testimg::WriteBin(dir.File("demo.bin"), sectors);
+        {
+            std::ifstream in(dir.File("demo.bin"), std::ios::binary);
+            image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        }
+        // Silence inside track 3 (sectors 3000..3100) and at the end of
+        // track 4 (4800..5000).
+        std::fill(image.begin() + 3000 * 2352, image.begin() + 3100 * 2352, 0);
+        std::fill(image.begin() + 4800 * 2352, image.begin() + 5000 * 2352, 0);
+        {
+            std::ofstream out(dir.File("demo.bin"), std::ios::binary | std::ios::trunc);
+            out.write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
+        }
+        testimg::WriteText(dir.File("demo.cue"),
+                           "TITLE \"Demo\"\nFILE \"demo.bin\" BINARY\n"
+                           "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                           "  TRACK 02 AUDIO\n    INDEX 01 00:13:37\n"
+                           "  TRACK 03 AUDIO\n    FLAGS PRE\n    INDEX 01 00:30:00\n"
+                           "  TRACK 04 AUDIO\n    INDEX 01 00:50:00\n"
+                           "  TRACK 05 AUDIO\n    INDEX 01 01:06:50\n");
+        std::string err;
+        disc = emu::Disc::LoadCue(dir.File("demo.cue"), {}, err);
+        ASSERT_TRUE(disc) << err;
+        for (auto& t : disc->Tracks()) tracks.push_back({t.startLba, t.endLba});
+        ASSERT_EQ(tracks.size(), 5u);
+        drive = std::make_shared<emu::MmcDrive>();
+        drive->Load(disc);
+        std::uint8_t tur[6] = {};
+        drive->Execute(0, tur, 6, nullptr, 0, true);  // takes the unit attention of the new disc
+        emu::Unit u;
+        u.adapter = 0;
+        u.target = 1;
+        u.drive = drive;
+        emulator = std::make_unique<emu::AspiEmulator>(
+            std::vector<emu::HostAdapter>{emu::HostAdapter{}}, std::vector<emu::Unit>{u},
+            [](void* ev) { static_cast<TEvent*>(ev)->Signal(); });
+        Emulator() = emulator.get();
+        ctx.Platform = &platform;
+    }
+    void TearDown() override {
+        emulator.reset();
+        Emulator() = nullptr;
+    }
+    TTransferRecord Request(int track) {
+        TTransferRecord r = EmptyTransferRecord();
+        r.Adapter = 0;
+        r.Target = 1;
+        r.StartLba = tracks[track - 1].start;
+        r.EndLba = tracks[track - 1].end;
+        r.LastReadableLba = disc->LeadOut() - 1;
+        r.ReadCommand = 4;  // 0xD8
+        r.SectorsPerRead = 26;
+        r.TrackNumber = track;
+        r.MaxRetry = 4;
+        r.SendAspiCommand = &EmulatorSend;
+        r.UseAspi = true;
+        r.VolumePercent = 100;
+        r.PlayList[0] = -1;
+        return r;
+    }
+    std::vector<std::uint8_t> Rip(const TTransferRecord& r) {
+        TMemoryOutput out;
+        ctx.Output = &out;
+        TRipEngine e(r, ctx, [] { return false; });
+        e.Execute();
+        EXPECT_EQ(out.closes, 1);
+        return out.bytes;
+    }
+    std::vector<std::uint8_t> Image(std::int64_t from, std::int64_t bytes) const {
+        std::vector<std::uint8_t> v(std::size_t(bytes), 0);
+        for (std::int64_t i = 0; i < bytes; ++i) {
+            std::int64_t p = from + i;
+            if (p >= 0 && p < std::int64_t(image.size())) v[std::size_t(i)] = image[std::size_t(p)];
+        }
+        return v;
+    }
+    // The frame offset within +-limit at which `got` starts in the image
+    // stream from `lba`, or a value beyond the limit when it starts nowhere.
+    int StartShift(const std::vector<std::uint8_t>& got, std::int32_t lba, int limit) const {
+        for (int s = -limit; s <= limit; ++s)
+            if (Image(std::int64_t(lba) * 2352 + 4 * s, 4096) ==
+                std::vector<std::uint8_t>(got.begin(), got.begin() + 4096))
+                return s;
+        return limit + 1;
+    }
+
+    testimg::TempDir dir;
+    std::vector<std::uint8_t> image;
+    std::shared_ptr<emu::Disc> disc;
+    std::shared_ptr<emu::MmcDrive> drive;
+    std::unique_ptr<emu::AspiEmulator> emulator;
+    std::vector<TTrack> tracks;
+    TTestPlatform platform;
+    TRipContext ctx;
+};
+
+}  // namespace
+
+TEST_F(EmulatedRip, PlainRipOfEveryTrackIsTheImage) {
+    for (int kind : {4, 8, 1}) {
+        for (int t = 1; t <= 5; ++t) {
+            if (kind != 4 && t != 1 && t != 5) continue;
+            TTransferRecord r = Request(t);
+            r.ReadCommand = std::uint8_t(kind);
+            std::vector<std::uint8_t> got = Rip(r);
+            std::int64_t len = std::int64_t(tracks[t - 1].end - tracks[t - 1].start) * 2352;
+            ASSERT_EQ(std::int64_t(got.size()), len) << "kind " << kind << " track " << t;
+            EXPECT_TRUE(got == Image(std::int64_t(tracks[t - 1].start) * 2352, len)) << "kind " << kind << " track " << t;
+            EXPECT_EQ(platform.result.ResultClass, rrOK);
+            EXPECT_EQ(platform.result.ScsiErrors, 0);
+        }
+    }
+    EXPECT_EQ(platform.result.NullAreas, 0);
+}
+
+TEST_F(EmulatedRip, NullAreasAndTrimmingOnTheDisc) {
+    TTransferRecord r = Request(3);
+    std::vector<std::uint8_t> got = Rip(r);
+    EXPECT_EQ(platform.result.NullAreas, 1);  // 100 silent sectors inside track 3
+    // Track 4's silent tail is trimmed to just after its last sound.
+    r = Request(4);
+    r.SkipTrailSilence = true;
+    got = Rip(r);
+    EXPECT_EQ(std::int64_t(got.size()), std::int64_t(4800 - tracks[3].start) * 2352);
+    EXPECT_EQ(platform.result.NullAreas, 0);
+}
+
+// Tracks 3 and 4 are left out: where the sector a block is aligned on is
+// silent, every shift matches it, so a drive's jitter cannot be seen there
+// and a seam just before the sound resumes may be off by the jitter.
+TEST_F(EmulatedRip, OnePassJitterCorrectionUnderInjectedJitter) {
+    drive->faults().jitterFrames = 40;
+    drive->faults().seed = 7;
+    int differentFromImage = 0;
+    for (int t : {1, 2, 5}) {
+        // Plain reads of a jittering drive do not give the image back ...
+        TTransferRecord plain = Request(t);
+        std::vector<std::uint8_t> bad = Rip(plain);
+        std::int64_t len = std::int64_t(tracks[t - 1].end - tracks[t - 1].start) * 2352;
+        if (bad != Image(std::int64_t(tracks[t - 1].start) * 2352, len)) ++differentFromImage;
+
+        // ... the corrected reads do: one unbroken run of the image, placed
+        // where the first read of the track happened to land.
+        TTransferRecord r = Request(t);
+        r.OverlapSectors = 4;
+        r.OnePassJitter = true;
+        std::vector<std::uint8_t> got = Rip(r);
+        ASSERT_GT(got.size(), 4096u);
+        int s0 = StartShift(got, tracks[t - 1].start, 40);
+        ASSERT_LE(std::abs(s0), 40) << "track " << t << " does not start on the image";
+        EXPECT_LE(std::abs(std::int64_t(got.size()) - len), 80 * 4) << "track " << t;
+        std::vector<std::uint8_t> want = Image(std::int64_t(tracks[t - 1].start) * 2352 + 4 * s0, std::int64_t(got.size()));
+        auto mm = std::mismatch(got.begin(), got.end(), want.begin());
+        EXPECT_TRUE(mm.first == got.end()) << "track " << t << " has a gap or a repeated frame at byte "
+                                           << (mm.first - got.begin()) << " of " << got.size() << " s0 " << s0;
+        EXPECT_EQ(platform.result.ResultClass, rrOK);
+        EXPECT_GT(platform.result.JitterCorrections, 0);
+    }
+    EXPECT_EQ(differentFromImage, 3);
+}
+
+TEST_F(EmulatedRip, ConstantOffsetIsCarriedThrough) {
+    drive->faults().offsetFrames = 30;
+    TTransferRecord r = Request(2);
+    r.OverlapSectors = 4;
+    std::vector<std::uint8_t> got = Rip(r);
+    std::int64_t len = std::int64_t(tracks[1].end - tracks[1].start) * 2352;
+    EXPECT_TRUE(got == Image(std::int64_t(tracks[1].start) * 2352 + 120, len));
+    EXPECT_EQ(platform.result.JitterCorrections, 0);  // the same offset throughout
+}
+
+TEST_F(EmulatedRip, InjectedMediumErrorsGiveTheirResultClasses) {
+    // Track 2: one sector fails 3 times (within MaxRetry 4), another twice.
+    drive->faults().mediumErrors = {{tracks[1].start + 100, 3}, {tracks[1].start + 700, 2}};
+    TTransferRecord r = Request(2);
+    std::vector<std::uint8_t> got = Rip(r);
+    std::int64_t len = std::int64_t(tracks[1].end - tracks[1].start) * 2352;
+    EXPECT_TRUE(got == Image(std::int64_t(tracks[1].start) * 2352, len));
+    EXPECT_EQ(platform.result.ResultClass, rrOK);
+    EXPECT_EQ(platform.result.ScsiErrors, 5);
+    EXPECT_EQ(platform.result.RetryCount, 0);
+
+    // Track 3: a sector that fails 5 times in a row ends the track as NG.
+    drive->faults().mediumErrors = {{tracks[2].start + 300, 5}};
+    r = Request(3);
+    got = Rip(r);
+    EXPECT_EQ(platform.result.ResultClass, rrNG);
+    EXPECT_EQ(platform.result.RetryCount, 5);
+    EXPECT_EQ(platform.result.ScsiErrors, 5);
+    EXPECT_EQ(platform.result.LastSrb.SRB_Status, SS_ERR);
+    EXPECT_EQ(platform.result.LastSrb.SRB_TargStat, STATUS_CHKCOND);
+    EXPECT_EQ(platform.result.LastSrb.SenseArea[2] & 0x0F, 3);  // medium error
+    EXPECT_EQ(platform.result.LastSrb.SenseArea[12], 0x11);
+    // Everything before the failing read was written, nothing after it.
+    EXPECT_EQ(got.size() % 2352, 0u);
+    EXPECT_LE(std::int64_t(got.size()), std::int64_t(300) * 2352);
+    EXPECT_TRUE(got == Image(std::int64_t(tracks[2].start) * 2352, std::int64_t(got.size())));
+
+    // Track 5 with verify and overlap: an unreadable sector that recovers.
+    drive->faults().mediumErrors = {{tracks[4].start + 50, 1}};
+    drive->faults().jitterFrames = 10;
+    r = Request(5);
+    r.OverlapSectors = 4;
+    r.VerifyRead = true;
+    got = Rip(r);
+    EXPECT_EQ(platform.result.ResultClass, rrOK);
+    EXPECT_GE(platform.result.ScsiErrors, 1);
+    int s0 = StartShift(got, tracks[4].start, 10);
+    ASSERT_LE(std::abs(s0), 10);
+    EXPECT_TRUE(got == Image(std::int64_t(tracks[4].start) * 2352 + 4 * s0, std::int64_t(got.size())));
+}
+
+// cd-paranoia is a Linux program: checked by the host build only.
+#if !defined(_WIN32)
+TEST_F(EmulatedRip, SameBytesAsCdParanoia) {
+    if (RunTool("command -v cd-paranoia").find("cd-paranoia") == std::string::npos)
+        GTEST_FAIL() << "cd-paranoia is missing: run scripts/setup";
+    for (int t = 1; t <= 5; ++t) {
+        std::string wav = dir.File("t" + std::to_string(t) + ".wav");
+        RunTool("cd-paranoia -q -d " + dir.File("demo.cue") + " -w " + std::to_string(t) + " " + wav);
+        std::ifstream in(wav, std::ios::binary);
+        std::vector<std::uint8_t> theirs((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_GT(theirs.size(), 44u) << "cd-paranoia read nothing of track " << t;
+        theirs.erase(theirs.begin(), theirs.begin() + 44);
+        TTransferRecord r = Request(t);
+        r.OverlapSectors = 4;
+        std::vector<std::uint8_t> ours = Rip(r);
+        EXPECT_EQ(ours.size(), theirs.size()) << "track " << t;
+        EXPECT_TRUE(ours == theirs) << "track " << t;
+    }
+}
+#endif
