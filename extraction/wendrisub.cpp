@@ -214,7 +214,7 @@ TRipEngine::~TRipEngine() {
         writer_->Terminate();
         writer_->WaitFor();
     }
-    if (event_) pf_.CloseEvent(event_);
+    if (event_) pf_.FreeEvent(event_);
 }
 
 // ---------------------------------------------------------------------------
@@ -242,7 +242,7 @@ bool TRipEngine::IsTimedOut(std::uint32_t startTick, std::uint32_t seconds) {
 
 void TRipEngine::DeleteWorkFile(const std::string& name) {
     std::string path = r_.WorkFolder + name;
-    if (pf_.FileExists(path)) pf_.DeleteFile(path);
+    if (pf_.FileExists(path)) pf_.RemoveFile(path);
 }
 
 // ---------------------------------------------------------------------------
@@ -465,7 +465,7 @@ bool TRipEngine::ReadOneSectorForSearch(std::int32_t lba, void* event, bool& non
 }
 
 std::int32_t TRipEngine::FindAudioEnd(std::int32_t start, std::int32_t end) {
-    void* ev = pf_.CreateEvent();
+    void* ev = pf_.NewEvent();
     const std::int32_t savedOverlap = r_.OverlapSectors;
     r_.OverlapSectors = 0;
     std::int32_t result = end;
@@ -482,12 +482,12 @@ std::int32_t TRipEngine::FindAudioEnd(std::int32_t start, std::int32_t end) {
         }
     }
     r_.OverlapSectors = savedOverlap;
-    pf_.CloseEvent(ev);
+    pf_.FreeEvent(ev);
     return any ? result : end;
 }
 
 std::int32_t TRipEngine::FindAudioStart(std::int32_t start, std::int32_t end) {
-    void* ev = pf_.CreateEvent();
+    void* ev = pf_.NewEvent();
     const std::int32_t savedOverlap = r_.OverlapSectors;
     r_.OverlapSectors = 0;
     std::int32_t result = start;  // no sound in the range (or a failing sector): keep the start
@@ -500,7 +500,7 @@ std::int32_t TRipEngine::FindAudioStart(std::int32_t start, std::int32_t end) {
         }
     }
     r_.OverlapSectors = savedOverlap;
-    pf_.CloseEvent(ev);
+    pf_.FreeEvent(ev);
     return result;
 }
 
@@ -563,7 +563,7 @@ void TRipEngine::Execute() {
     }
     nullAreas_.Reset();
     deemph_.Reset();
-    event_ = pf_.CreateEvent();
+    event_ = pf_.NewEvent();
     r_.ResultClass = rrOK;
     Retries = 0;
     lastPercent_ = -1;
@@ -586,7 +586,7 @@ void TRipEngine::Execute() {
         pf_.Sleep(1000);
     }
     if (r_.DigitalPlay) {
-        pf_.CloseEvent(event_);
+        pf_.FreeEvent(event_);
         event_ = nullptr;
         if (ctx_.Methods) {
             ctx_.Methods->DigitalPlay(*this);
@@ -599,7 +599,7 @@ void TRipEngine::Execute() {
     if (r_.MonitorOutput && ctx_.MonitorReset) ctx_.MonitorReset();
     SilenceTrimming();
     if (r_.TwoPass || r_.BurstRead) {
-        pf_.CloseEvent(event_);
+        pf_.FreeEvent(event_);
         event_ = nullptr;
         if (ctx_.Methods) {
             if (r_.TwoPass)
@@ -869,7 +869,7 @@ void TRipEngine::Finish() {
     donePosted_ = true;
     pf_.Post(r_.NotifyWindow, WM_RIP_DONE, 0, reinterpret_cast<std::intptr_t>(result_.release()));
     if (event_) {
-        pf_.CloseEvent(event_);
+        pf_.FreeEvent(event_);
         event_ = nullptr;
     }
 }
@@ -883,7 +883,7 @@ void TRipEngine::FinishOnWriteError() {
     donePosted_ = true;
     pf_.Post(r_.NotifyWindow, WM_RIP_DONE, 0, reinterpret_cast<std::intptr_t>(result_.release()));
     if (event_) {
-        pf_.CloseEvent(event_);
+        pf_.FreeEvent(event_);
         event_ = nullptr;
     }
 }

@@ -108,9 +108,9 @@ public:
     virtual void Sleep(std::uint32_t ms) = 0;
     // An auto-reset, initially non-signalled event, as handed to the ASPI
     // library in SRB_PostProc.
-    virtual void* CreateEvent() = 0;
+    virtual void* NewEvent() = 0;
     virtual bool WaitEvent(void* event, std::uint32_t ms) = 0;  // true when signalled
-    virtual void CloseEvent(void* event) = 0;
+    virtual void FreeEvent(void* event) = 0;
     // PostMessage to the request's NotifyWindow; pointers posted become the
     // receiver's.
     virtual void Post(void* window, std::uint32_t msg, std::intptr_t wParam, std::intptr_t lParam) = 0;
@@ -125,7 +125,7 @@ public:
     virtual std::uint32_t MscdexReadSectors(void* dest, std::int32_t lba, std::int32_t count) { return 0; }
     virtual std::int32_t MscdexSearchStartPoint(std::int32_t lba) { return -1; }
     virtual bool FileExists(const std::string& path) { return false; }
-    virtual bool DeleteFile(const std::string& path) { return false; }
+    virtual bool RemoveFile(const std::string& path) { return false; }
 };
 
 // The temporary store of the two-stage mode (slot 0 only here).

@@ -53,7 +53,7 @@ public:
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     }
-    void* CreateEvent() override {
+    void* NewEvent() override {
         std::lock_guard<std::mutex> g(m_);
         events_.push_back(std::make_unique<TEvent>());
         ++openEvents;
@@ -73,7 +73,7 @@ public:
         if (fastTimeouts) skew_ += ms;
         return false;
     }
-    void CloseEvent(void* event) override {
+    void FreeEvent(void* event) override {
         std::lock_guard<std::mutex> g(m_);
         --openEvents;
     }

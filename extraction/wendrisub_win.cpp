@@ -1,0 +1,110 @@
+#include "extraction/wendrisub_win.h"
+
+#include <algorithm>
+
+#include "extraction/ClassDrv.h"
+#include "extraction/MSCDEXCALL.h"
+
+namespace wx {
+
+std::uint32_t TWinRipPlatform::TickCount() { return GetTickCount(); }
+
+void TWinRipPlatform::Sleep(std::uint32_t ms) { ::Sleep(ms); }
+
+void* TWinRipPlatform::NewEvent() { return ::CreateEventA(nullptr, FALSE, FALSE, nullptr); }
+
+bool TWinRipPlatform::WaitEvent(void* event, std::uint32_t ms) {
+    return WaitForSingleObject(static_cast<HANDLE>(event), ms) == WAIT_OBJECT_0;
+}
+
+void TWinRipPlatform::FreeEvent(void* event) {
+    if (event) CloseHandle(static_cast<HANDLE>(event));
+}
+
+void TWinRipPlatform::Post(void* window, std::uint32_t msg, std::intptr_t wParam, std::intptr_t lParam) {
+    if (PostMessageA(static_cast<HWND>(window), msg, WPARAM(wParam), LPARAM(lParam))) return;
+    // Nobody took the message: what it hands over would be lost.
+    if (msg == WM_RIP_STATUS) FreeStatusText(reinterpret_cast<char*>(lParam));
+    if (msg == WM_RIP_DONE) FreeResultBlock(reinterpret_cast<TTransferRecord*>(lParam));
+}
+
+namespace {
+class TFunctionThread : public TThread, public IRipWorker {
+public:
+    explicit TFunctionThread(std::function<void()> body) : body_(std::move(body)) {}
+    void Join() override { WaitFor(); }
+
+protected:
+    void Execute() override { body_(); }
+
+private:
+    std::function<void()> body_;
+};
+}  // namespace
+
+std::unique_ptr<IRipWorker> TWinRipPlatform::StartThread(std::function<void()> body) {
+    auto t = std::make_unique<TFunctionThread>(std::move(body));
+    t->Start();
+    return t;
+}
+
+bool TWinRipPlatform::IsWindows9x() {
+    OSVERSIONINFOA v{};
+    v.dwOSVersionInfoSize = sizeof v;
+    return GetVersionExA(&v) && v.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+}
+
+void TWinRipPlatform::OpenRipDevice(std::int32_t portNumber, std::int32_t pathId, std::int32_t targetId,
+                                    bool overlapped, std::int32_t lun) {
+    ClassDrvOpenDevice(portNumber, pathId, targetId, overlapped, lun);
+}
+
+bool TWinRipPlatform::ExecOnRipDevice(SRB_ExecSCSICmd& srb) { return ClassDrvExecSRBOpen(srb); }
+
+void TWinRipPlatform::CloseRipDevice() { ClassDrvCloseDevice(); }
+
+std::uint32_t TWinRipPlatform::MscdexReadSectors(void* dest, std::int32_t lba, std::int32_t count) {
+    // One call of the library carries at most 27 sectors: larger reads go
+    // in pieces, and the first failing piece is the answer.
+    auto* p = static_cast<std::uint8_t*>(dest);
+    std::uint32_t status = MscdexReadOk;
+    for (std::int32_t done = 0; done < count && status == MscdexReadOk;) {
+        std::int32_t n = std::min(count - done, MscdexMaxSectors);
+        status = wx::MscdexReadSectors(p ? p + std::size_t(done) * SectorBytes : nullptr, lba + done, n);
+        done += n;
+    }
+    return status;
+}
+
+std::int32_t TWinRipPlatform::MscdexSearchStartPoint(std::int32_t lba) { return wx::MscdexSearchStartPoint(lba); }
+
+bool TWinRipPlatform::FileExists(const std::string& path) {
+    DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool TWinRipPlatform::RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != FALSE; }
+
+int RipThreadPriority(std::int32_t value) {
+    static const int scale[7] = {THREAD_PRIORITY_IDLE,         THREAD_PRIORITY_LOWEST,  THREAD_PRIORITY_BELOW_NORMAL,
+                                 THREAD_PRIORITY_NORMAL,       THREAD_PRIORITY_ABOVE_NORMAL, THREAD_PRIORITY_HIGHEST,
+                                 THREAD_PRIORITY_TIME_CRITICAL};
+    int i = 3 + int(std::clamp<std::int32_t>(value, -3, 3)) + (value > 0 ? 1 : 0);
+    return scale[std::clamp(i, 0, 6)];
+}
+
+TExecuteAspiThread::TExecuteAspiThread(const TTransferRecord& request, TRipContext context) {
+    if (!context.Platform) context.Platform = &platform_;
+    engine_ = std::make_unique<TRipEngine>(request, context, [this] { return Terminated(); });
+    SetPriority(RipThreadPriority(request.ThreadPriority));
+    Start();
+}
+
+TExecuteAspiThread::~TExecuteAspiThread() {
+    Terminate();
+    WaitFor();
+}
+
+void TExecuteAspiThread::Execute() { engine_->Execute(); }
+
+}  // namespace wx

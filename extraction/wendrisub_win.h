@@ -1,0 +1,56 @@
+// The rip thread of the program: TExecuteAspiThread runs the rip engine
+// (wendrisub.h) for one TTransferRecord on a thread of the class library,
+// with the Windows platform: kernel events handed to the ASPI library,
+// PostMessage to the request's window, the pass-through and MSCDEX
+// transports.
+#pragma once
+#include <memory>
+
+#include "classlib/thread.h"
+#include "classlib/win.h"
+#include "extraction/wendrisub.h"
+
+namespace wx {
+
+class TWinRipPlatform : public IRipPlatform {
+public:
+    std::uint32_t TickCount() override;
+    void Sleep(std::uint32_t ms) override;
+    void* NewEvent() override;
+    bool WaitEvent(void* event, std::uint32_t ms) override;
+    void FreeEvent(void* event) override;
+    void Post(void* window, std::uint32_t msg, std::intptr_t wParam, std::intptr_t lParam) override;
+    std::unique_ptr<IRipWorker> StartThread(std::function<void()> body) override;
+    bool IsWindows9x() override;
+    void OpenRipDevice(std::int32_t portNumber, std::int32_t pathId, std::int32_t targetId, bool overlapped,
+                       std::int32_t lun) override;
+    bool ExecOnRipDevice(SRB_ExecSCSICmd& srb) override;
+    void CloseRipDevice() override;
+    std::uint32_t MscdexReadSectors(void* dest, std::int32_t lba, std::int32_t count) override;
+    std::int32_t MscdexSearchStartPoint(std::int32_t lba) override;
+    bool FileExists(const std::string& path) override;
+    bool RemoveFile(const std::string& path) override;
+};
+
+// The class library's priority scale, idle to time-critical, for the
+// request's priority value: normal + v, one step more when v > 0.
+int RipThreadPriority(std::int32_t value);
+
+class TExecuteAspiThread : public TThread {
+public:
+    // Copies the request and starts the thread.  The context names the
+    // output sink (the request's TAcmDrv), the rip memory block and the
+    // read methods built elsewhere; its platform is this thread's own when
+    // none is given.
+    TExecuteAspiThread(const TTransferRecord& request, TRipContext context);
+    ~TExecuteAspiThread() override;
+
+protected:
+    void Execute() override;
+
+private:
+    TWinRipPlatform platform_;
+    std::unique_ptr<TRipEngine> engine_;
+};
+
+}  // namespace wx
