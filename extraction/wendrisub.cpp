@@ -1,5 +1,7 @@
 #include "extraction/wendrisub.h"
 
+#include "extraction/DriveCmds.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -257,8 +259,6 @@ bool TRipEngine::BuildReadRequest(std::int32_t lba, std::int32_t count, SRB_Exec
     srb.SRB_Flags = SRB_DIR_IN;
     srb.SRB_SenseLen = SENSE_LEN;
     srb.SRB_BufPointer = buffer;
-    srb.SRB_CDBLen = 12;
-    PutBE32(srb.CDBByte + 2, std::uint32_t(lba));
     std::int32_t n = count + r_.OverlapSectors;
     bool result = true;
     if (r_.LastReadableLba < lba + n) {
@@ -270,40 +270,13 @@ bool TRipEngine::BuildReadRequest(std::int32_t lba, std::int32_t count, SRB_Exec
             n = r_.LastReadableLba - lba + 1;
         }
     }
-    std::uint8_t* cdb = srb.CDBByte;
-    switch (r_.ReadCommand) {
-    case 0: case 3: case 4: case 5:
-        cdb[0] = 0xD8;
-        cdb[9] = std::uint8_t(n);
-        cdb[10] = 0;
-        srb.SRB_BufLen = std::uint32_t(n) * SectorBytes;
-        break;
-    case 1:
-        cdb[0] = 0xD8;
-        cdb[9] = std::uint8_t(n);
-        cdb[10] = 2;
-        srb.SRB_BufLen = std::uint32_t(n) * SubcodeSectorBytes;
-        break;
-    case 2: case 7:
-        cdb[0] = 0x28;
-        srb.SRB_CDBLen = 10;
-        cdb[8] = std::uint8_t(n);
-        srb.SRB_BufLen = std::uint32_t(n) * SectorBytes;
-        break;
-    case 6:
-        cdb[0] = 0xD4;
-        srb.SRB_CDBLen = 10;
-        cdb[8] = std::uint8_t(n);
-        srb.SRB_BufLen = std::uint32_t(n) * SectorBytes;
-        break;
-    case 8: case 9:
-        cdb[0] = 0xBE;
-        cdb[8] = std::uint8_t(n);
-        cdb[9] = 0x10;
-        srb.SRB_BufLen = std::uint32_t(n) * SectorBytes;
-        break;
-    default:
-        break;
+    // The command block of the drive's read command kind (shared with the
+    // drive commands); a kind without a command leaves it unset.
+    TReadCommand c = BuildReadCommand(r_.ReadCommand, std::uint32_t(lba), std::uint8_t(n));
+    if (c.BytesPerSector != 0) {
+        std::memcpy(srb.CDBByte, c.Cdb, sizeof c.Cdb);
+        srb.SRB_CDBLen = c.CdbLen;
+        srb.SRB_BufLen = std::uint32_t(n) * c.BytesPerSector;
     }
     return result;
 }

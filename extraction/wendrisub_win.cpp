@@ -4,6 +4,7 @@
 
 #include "extraction/ClassDrv.h"
 #include "extraction/MSCDEXCALL.h"
+#include "output/acmmgr32.h"
 
 namespace wx {
 
@@ -93,8 +94,18 @@ int RipThreadPriority(std::int32_t value) {
     return scale[std::clamp(i, 0, 6)];
 }
 
+bool TAcmDrvOutput::Write(const void* data, std::uint32_t length) {
+    return driver_ && driver_->Write(data, length);
+}
+
+bool TAcmDrvOutput::Close() { return driver_ && driver_->Close(); }
+
 TExecuteAspiThread::TExecuteAspiThread(const TTransferRecord& request, TRipContext context) {
     if (!context.Platform) context.Platform = &platform_;
+    if (!context.Output && request.OutputDriver) {
+        output_ = std::make_unique<TAcmDrvOutput>(request.OutputDriver);
+        context.Output = output_.get();
+    }
     engine_ = std::make_unique<TRipEngine>(request, context, [this] { return Terminated(); });
     SetPriority(RipThreadPriority(request.ThreadPriority));
     Start();

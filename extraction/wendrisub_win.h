@@ -32,16 +32,27 @@ public:
     bool RemoveFile(const std::string& path) override;
 };
 
+// The output driver as the engine's sink.
+class TAcmDrvOutput : public IRipOutput {
+public:
+    explicit TAcmDrvOutput(TAcmDrv* driver) : driver_(driver) {}
+    bool Write(const void* data, std::uint32_t length) override;
+    bool Close() override;
+
+private:
+    TAcmDrv* driver_;
+};
+
 // The class library's priority scale, idle to time-critical, for the
 // request's priority value: normal + v, one step more when v > 0.
 int RipThreadPriority(std::int32_t value);
 
 class TExecuteAspiThread : public TThread {
 public:
-    // Copies the request and starts the thread.  The context names the
-    // output sink (the request's TAcmDrv), the rip memory block and the
-    // read methods built elsewhere; its platform is this thread's own when
-    // none is given.
+    // Copies the request and starts the thread.  The context names the rip
+    // memory block and the read methods built elsewhere; without a platform
+    // or an output of its own the thread uses the Windows platform and the
+    // request's OutputDriver.
     TExecuteAspiThread(const TTransferRecord& request, TRipContext context);
     ~TExecuteAspiThread() override;
 
@@ -50,6 +61,7 @@ protected:
 
 private:
     TWinRipPlatform platform_;
+    std::unique_ptr<TAcmDrvOutput> output_;
     std::unique_ptr<TRipEngine> engine_;
 };
 

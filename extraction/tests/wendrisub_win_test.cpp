@@ -1,0 +1,200 @@
+// The rip thread under Wine: TExecuteAspiThread reading through the
+// WNASPI32.DLL stand-in's entry point with kernel events, reporting to a
+// window by posted messages, and writing a WAV file through TAcmDrv.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <vector>
+
+#include "extraction/Win32Aspi.h"
+#include "extraction/tests/StandinSetup.h"
+#include "extraction/wendrisub_win.h"
+#include "output/acmmgr32.h"
+
+using namespace wx;
+using wx::test::StandinSetup;
+
+namespace {
+
+class TMemorySink : public IRipOutput {
+public:
+    bool Write(const void* data, std::uint32_t length) override {
+        auto* p = static_cast<const std::uint8_t*>(data);
+        bytes.insert(bytes.end(), p, p + length);
+        return true;
+    }
+    bool Close() override {
+        ++closes;
+        return true;
+    }
+    std::vector<std::uint8_t> bytes;
+    int closes = 0;
+};
+
+struct TReport {
+    std::vector<UINT> messages;
+    std::vector<std::string> statuses;
+    TTransferRecord result{};
+    bool done = false;
+};
+
+// Pumps the thread's messages until WM_RIP_DONE (or 60 s), freeing what they
+// hand over as the main window does.
+TReport Pump(HWND wnd) {
+    TReport rep;
+    DWORD start = GetTickCount();
+    while (!rep.done && GetTickCount() - start < 60000) {
+        MSG m;
+        if (!PeekMessageA(&m, wnd, 0, 0, PM_REMOVE)) {
+            Sleep(1);
+            continue;
+        }
+        if (m.message >= WM_RIP_PROGRESS && m.message <= WM_RIP_LEVEL) {
+            rep.messages.push_back(m.message);
+            if (m.message == WM_RIP_STATUS) {
+                rep.statuses.push_back(reinterpret_cast<char*>(m.lParam));
+                FreeStatusText(reinterpret_cast<char*>(m.lParam));
+            }
+            if (m.message == WM_RIP_DONE) {
+                auto* r = reinterpret_cast<TTransferRecord*>(m.lParam);
+                rep.result = *r;
+                FreeResultBlock(r);
+                rep.done = true;
+            }
+        } else {
+            DispatchMessageA(&m);
+        }
+    }
+    return rep;
+}
+
+class RipThreadWine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(ReserveRipBuffers(RipBuffers));
+        wnd = CreateWindowExA(0, "STATIC", "rip", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        ASSERT_NE(wnd, nullptr);
+        aspi = std::make_unique<TWin32Aspi>(nullptr);
+        ASSERT_EQ(aspi->Adapters(), 1);
+        // Take the unit attention of the freshly loaded disc.
+        SRB_ExecSCSICmd s;
+        ClearSRB(s);
+        s.SRB_Cmd = SC_EXEC_SCSI_CMD;
+        s.SRB_Target = 1;
+        s.SRB_SenseLen = SENSE_LEN;
+        s.SRB_CDBLen = 6;
+        aspi->ExecSRBWait(&s, 10, false, false);
+    }
+    void TearDown() override {
+        aspi.reset();
+        DestroyWindow(wnd);
+    }
+    TTransferRecord Request(std::int32_t start, std::int32_t end) {
+        TTransferRecord r = EmptyTransferRecord();
+        r.Target = 1;
+        r.StartLba = start;
+        r.EndLba = end;
+        r.LastReadableLba = 1799;
+        r.ReadCommand = 4;
+        r.SectorsPerRead = 26;
+        r.TrackNumber = 2;
+        r.MaxRetry = 3;
+        r.NotifyWindow = wnd;
+        r.SendAspiCommand = aspi->GetSendCommandProc();
+        r.GetAspiSupportInfo = aspi->GetSupportInfoProc();
+        r.UseAspi = true;
+        r.VolumePercent = 100;
+        r.ThreadPriority = 1;
+        r.PlayList[0] = -1;
+        return r;
+    }
+
+    StandinSetup standin{"Personality=plextor\nLatency=1\n"};
+    HWND wnd = nullptr;
+    std::unique_ptr<TWin32Aspi> aspi;
+};
+
+}  // namespace
+
+TEST_F(RipThreadWine, RipsThroughTheAspiLibraryWithEvents) {
+    for (bool poll : {false, true}) {
+        for (bool overlap : {false, true}) {
+            TMemorySink sink;
+            TRipContext ctx;
+            ctx.Output = &sink;
+            TTransferRecord r = Request(600, 1200);
+            r.PollStatus = poll;
+            r.OverlapSectors = overlap ? 4 : 0;
+            auto t = std::make_unique<TExecuteAspiThread>(r, ctx);
+            TReport rep = Pump(wnd);
+            ASSERT_TRUE(rep.done);
+            EXPECT_EQ(t->WaitFor(10000), DWORD(WAIT_OBJECT_0));
+            EXPECT_TRUE(t->FatalError().empty());
+            EXPECT_EQ(rep.result.ResultClass, rrOK);
+            EXPECT_EQ(rep.result.ScsiErrors, 0);
+            ASSERT_EQ(sink.bytes.size(), 600u * 2352);
+            EXPECT_TRUE(testimg::MatchesImage(sink.bytes.data(), sink.bytes.size(), 600 * 2352)) << poll << overlap;
+            EXPECT_EQ(sink.closes, 1);
+            EXPECT_EQ(rep.messages.back(), WM_RIP_DONE);
+            ASSERT_GE(rep.statuses.size(), 3u);
+            EXPECT_EQ(rep.statuses.back(), std::string("\xc4\xd7\xaf\xb8") + "2\x82\xcc" + MsgReadDone);
+        }
+    }
+}
+
+TEST_F(RipThreadWine, InjectedMediumErrorEndsTheTrack) {
+    aspi.reset();  // unloads the library, which reads its set-up when loaded
+    StandinSetup faulty("Personality=plextor\nMediumErrors=700:0\n");
+    aspi = std::make_unique<TWin32Aspi>(nullptr);
+    TMemorySink sink;
+    TRipContext ctx;
+    ctx.Output = &sink;
+    auto t = std::make_unique<TExecuteAspiThread>(Request(600, 1200), ctx);
+    TReport rep = Pump(wnd);
+    ASSERT_TRUE(rep.done);
+    // The unit attention of the new disc and four failures of sector 700.
+    EXPECT_EQ(rep.result.ResultClass, rrNG);
+    EXPECT_EQ(rep.result.RetryCount, 4);
+    EXPECT_EQ(rep.result.LastSrb.SRB_TargStat, STATUS_CHKCOND);
+    EXPECT_EQ(sink.closes, 1);
+    EXPECT_LE(sink.bytes.size(), 100u * 2352);
+}
+
+TEST_F(RipThreadWine, WritesAWaveFileThroughTheOutputDriver) {
+    TAcmDrv drv;
+    WAVEFORMATEX cd{};
+    cd.wFormatTag = WAVE_FORMAT_PCM;
+    cd.nChannels = 2;
+    cd.nSamplesPerSec = 44100;
+    cd.wBitsPerSample = 16;
+    cd.nBlockAlign = 4;
+    cd.nAvgBytesPerSec = 44100 * 4;
+    std::string file = standin.dir.File("track.wav");
+    ASSERT_TRUE(drv.Setup(&cd, &cd, admAcmWave, false));
+    ASSERT_TRUE(drv.Open(file));
+    std::vector<std::uint8_t> cache(1 << 20);
+    TRipContext ctx;
+    ctx.RipCache = cache.data();
+    ctx.RipCacheSize = std::uint32_t(cache.size());
+    TTransferRecord r = Request(0, 600);
+    r.OutputDriver = &drv;
+    r.UseWriteThread = true;
+    auto t = std::make_unique<TExecuteAspiThread>(r, ctx);
+    TReport rep = Pump(wnd);
+    ASSERT_TRUE(rep.done);
+    t->WaitFor(10000);
+    EXPECT_EQ(rep.result.ResultClass, rrOK);
+    std::ifstream in(file, std::ios::binary);
+    std::vector<std::uint8_t> wav((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(wav.size(), 44u + 600u * 2352);
+    EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+    EXPECT_TRUE(testimg::MatchesImage(wav.data() + 44, 600u * 2352, 0));
+}
+
+TEST(RipThreadPriority, Scale) {
+    EXPECT_EQ(RipThreadPriority(0), THREAD_PRIORITY_NORMAL);
+    EXPECT_EQ(RipThreadPriority(1), THREAD_PRIORITY_HIGHEST);
+    EXPECT_EQ(RipThreadPriority(2), THREAD_PRIORITY_TIME_CRITICAL);
+    EXPECT_EQ(RipThreadPriority(-1), THREAD_PRIORITY_BELOW_NORMAL);
+    EXPECT_EQ(RipThreadPriority(-2), THREAD_PRIORITY_LOWEST);
+}
