@@ -1,5 +1,6 @@
 #include "extraction/wendrisub.h"
 
+#include "extraction/ClassDrv.h"
 #include "extraction/DriveCmds.h"
 
 #include <algorithm>
@@ -80,6 +81,13 @@ void FreeRipBuffers(TRipBuffers& b) {
     FreeAligned(b.VolumeBuffer);
     b.MemoryShortage = false;
 }
+
+void IRipPlatform::OpenRipDevice(std::int32_t portNumber, std::int32_t pathId, std::int32_t targetId,
+                                 bool overlapped, std::int32_t lun) {
+    ClassDrvOpenDevice(portNumber, pathId, targetId, overlapped, lun);
+}
+bool IRipPlatform::ExecOnRipDevice(SRB_ExecSCSICmd& srb) { return ClassDrvExecSRBOpen(srb); }
+void IRipPlatform::CloseRipDevice() { ClassDrvCloseDevice(); }
 
 // ---------------------------------------------------------------------------
 // Writer thread

@@ -116,11 +116,12 @@ public:
     virtual void Post(void* window, std::uint32_t msg, std::intptr_t wParam, std::intptr_t lParam) = 0;
     virtual std::unique_ptr<IRipWorker> StartThread(std::function<void()> body) = 0;
     virtual bool IsWindows9x() { return false; }
-    // The pass-through transport on the rip device.
+    // The pass-through transport on the rip device (by default the class
+    // driver's open device, ClassDrv.h).
     virtual void OpenRipDevice(std::int32_t portNumber, std::int32_t pathId, std::int32_t targetId, bool overlapped,
-                               std::int32_t lun) {}
-    virtual bool ExecOnRipDevice(SRB_ExecSCSICmd& srb) { return false; }
-    virtual void CloseRipDevice() {}
+                               std::int32_t lun);
+    virtual bool ExecOnRipDevice(SRB_ExecSCSICmd& srb);
+    virtual void CloseRipDevice();
     // MSCDEX: status 256 means success.
     virtual std::uint32_t MscdexReadSectors(void* dest, std::int32_t lba, std::int32_t count) { return 0; }
     virtual std::int32_t MscdexSearchStartPoint(std::int32_t lba) { return -1; }

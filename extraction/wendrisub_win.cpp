@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "extraction/ClassDrv.h"
 #include "extraction/MSCDEXCALL.h"
 #include "output/acmmgr32.h"
 
@@ -54,15 +53,6 @@ bool TWinRipPlatform::IsWindows9x() {
     v.dwOSVersionInfoSize = sizeof v;
     return GetVersionExA(&v) && v.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
 }
-
-void TWinRipPlatform::OpenRipDevice(std::int32_t portNumber, std::int32_t pathId, std::int32_t targetId,
-                                    bool overlapped, std::int32_t lun) {
-    ClassDrvOpenDevice(portNumber, pathId, targetId, overlapped, lun);
-}
-
-bool TWinRipPlatform::ExecOnRipDevice(SRB_ExecSCSICmd& srb) { return ClassDrvExecSRBOpen(srb); }
-
-void TWinRipPlatform::CloseRipDevice() { ClassDrvCloseDevice(); }
 
 std::uint32_t TWinRipPlatform::MscdexReadSectors(void* dest, std::int32_t lba, std::int32_t count) {
     // One call of the library carries at most 27 sectors: larger reads go

@@ -1,8 +1,8 @@
 // The rip thread of the program: TExecuteAspiThread runs the rip engine
 // (wendrisub.h) for one TTransferRecord on a thread of the class library,
 // with the Windows platform: kernel events handed to the ASPI library,
-// PostMessage to the request's window, the pass-through and MSCDEX
-// transports.
+// PostMessage to the request's window, the MSCDEX transport (the
+// pass-through transport is the portable class driver's).
 #pragma once
 #include <memory>
 
@@ -22,10 +22,6 @@ public:
     void Post(void* window, std::uint32_t msg, std::intptr_t wParam, std::intptr_t lParam) override;
     std::unique_ptr<IRipWorker> StartThread(std::function<void()> body) override;
     bool IsWindows9x() override;
-    void OpenRipDevice(std::int32_t portNumber, std::int32_t pathId, std::int32_t targetId, bool overlapped,
-                       std::int32_t lun) override;
-    bool ExecOnRipDevice(SRB_ExecSCSICmd& srb) override;
-    void CloseRipDevice() override;
     std::uint32_t MscdexReadSectors(void* dest, std::int32_t lba, std::int32_t count) override;
     std::int32_t MscdexSearchStartPoint(std::int32_t lba) override;
     bool FileExists(const std::string& path) override;

@@ -7,7 +7,9 @@
 #include <fstream>
 
 #include "extraction/tests/riptest_util.h"
+#include "extraction/ClassDrv.h"
 #include "standins/mmcdrive/AspiEmulator.h"
+#include "standins/mmcdrive/EmuDeviceIo.h"
 #include "standins/tests/TestImage.h"
 
 using namespace wx;
@@ -370,3 +372,44 @@ TEST(DemoDiscRip, EveryTrackIsTheImageAndCdParanoiasReading) {
     }
 }
 #endif
+
+// Without ASPI the rip goes through the class driver's open device: the
+// request's entry point is never called.
+namespace {
+std::uint32_t NeverCalled(void*) {
+    ADD_FAILURE() << "the ASPI entry point was called without ASPI";
+    return SS_ERR;
+}
+}  // namespace
+
+TEST_F(EmulatedRip, PassThroughTransportWithoutAspi) {
+    emu::EmuDeviceIo io;
+    emu::EmuLetter d;
+    d.letter = 'E';
+    d.drive = drive;
+    d.port = 2;
+    d.path = 0;
+    d.target = 3;
+    io.letters.push_back(d);
+    SetDeviceIo(&io);
+    ClassDrvResetForTest();
+    ASSERT_EQ(ClassDrvEnumDevices(), 1);
+    TClassDrvDevice dev;
+    ASSERT_TRUE(ClassDrvGetDevice(0, dev));
+    TTransferRecord r = Request(2);
+    r.UseAspi = false;
+    r.SendAspiCommand = &NeverCalled;
+    r.PortNumber = dev.PortNumber;
+    r.Adapter = dev.PathId;
+    r.Target = dev.TargetId;
+    r.Lun = dev.Lun;
+    r.OverlapSectors = 4;
+    std::vector<std::uint8_t> got = Rip(r);
+    std::int64_t len = std::int64_t(tracks[1].end - tracks[1].start) * 2352;
+    EXPECT_TRUE(got == Image(std::int64_t(tracks[1].start) * 2352, len));
+    EXPECT_EQ(platform.result.ResultClass, rrOK);
+    EXPECT_EQ(ClassDrvOpenIndex(), -1);  // closed at the end of the rip
+    EXPECT_EQ(io.openHandles(), 0);
+    ClassDrvResetForTest();
+    SetDeviceIo(nullptr);
+}
