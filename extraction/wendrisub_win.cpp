@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "extraction/MSCDEXCALL.h"
+#include "classlib/dialogs.h"
 #include "output/acmmgr32.h"
+#include "output/extencoder.h"
 
 namespace wx {
 
@@ -90,7 +92,32 @@ bool TAcmDrvOutput::Write(const void* data, std::uint32_t length) {
 
 bool TAcmDrvOutput::Close() { return driver_ && driver_->Close(); }
 
+const char* const MsgExternalEncoding =
+    "\x8a\x4f\x95\x94\xb4\xdd\xba\xb0\xc0\xde\x82\xc9\x82\xe6\x82\xe9\x88\xb3\x8f\x6b\x82\xcc\x8e\xc0\x8d\x73\x92\x86\x2e";
+const char* const MsgRenameFailed =
+    "\x83\x74\x83\x40\x83\x43\x83\x8b\x96\xbc\x82\xcc\x95\xcf\x8d\x58\x82\xaa\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1"
+    "\x82\xc5\x82\xb5\x82\xbd";
+
+bool RunExternalEncoder(TRipEngine& e) {
+    TTransferRecord& r = e.Request();
+    TFileEncoderJob job;
+    job.Program = r.EncoderProgram;
+    job.Options = r.EncoderOptions;
+    job.SourceFile = r.WorkFolder + "wendri_pass0.wav";
+    job.OutputFile = r.OutputFileName;
+    job.MinSourceBytes = r.BurstRead ? 520000 : 2396;
+    TFileEncoderRun run = RunFileEncoder(job, [&e] { return e.Aborted(); }, [&e] {
+        e.PostProgress(-1);
+        e.PostPhase(RipPhaseConverting);
+        e.PostStatusText(MsgExternalEncoding);
+    });
+    if (!run.Parameters.empty()) r.EncoderOptions = run.Parameters;
+    if (run.Result == TFileEncoderResult::RenameFailed) ShowMessageBox(MsgRenameFailed, MB_OK | MB_ICONERROR);
+    return run.Result == TFileEncoderResult::Done;
+}
+
 TExecuteAspiThread::TExecuteAspiThread(const TTransferRecord& request, TRipContext context) {
+    if (!context.ExternalEncoder) context.ExternalEncoder = &RunExternalEncoder;
     if (!context.Platform) context.Platform = &platform_;
     if (!context.Output && request.OutputDriver) {
         output_ = std::make_unique<TAcmDrvOutput>(request.OutputDriver);

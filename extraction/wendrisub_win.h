@@ -39,6 +39,12 @@ private:
     TAcmDrv* driver_;
 };
 
+// Runs the external encoder on the finished work file WorkFolder +
+// "wendri_pass0.wav" into OutputFileName; false when no output was made.
+bool RunExternalEncoder(TRipEngine& e);
+extern const char* const MsgExternalEncoding;  // 外部ｴﾝｺｰﾀﾞによる圧縮の実行中.
+extern const char* const MsgRenameFailed;      // ファイル名の変更ができませんでした
+
 // The class library's priority scale, idle to time-critical, for the
 // request's priority value: normal + v, one step more when v > 0.
 int RipThreadPriority(std::int32_t value);

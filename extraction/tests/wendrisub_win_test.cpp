@@ -3,6 +3,7 @@
 // window by posted messages, and writing a WAV file through TAcmDrv.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <vector>
 
@@ -197,4 +198,59 @@ TEST(RipThreadPriority, Scale) {
     EXPECT_EQ(RipThreadPriority(2), THREAD_PRIORITY_TIME_CRITICAL);
     EXPECT_EQ(RipThreadPriority(-1), THREAD_PRIORITY_BELOW_NORMAL);
     EXPECT_EQ(RipThreadPriority(-2), THREAD_PRIORITY_LOWEST);
+}
+
+namespace {
+std::string ProgramDir() {
+    char buf[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, buf, MAX_PATH);
+    std::string p(buf, n);
+    return p.substr(0, p.find_last_of('\\') + 1);
+}
+}  // namespace
+
+// After the rip into the work file, the external encoder makes the output
+// file from it; a missing encoder is a failed track, not a good one.
+TEST_F(RipThreadWine, ExternalEncoderOnTheWorkFile) {
+    for (bool present : {true, false}) {
+        TAcmDrv drv;
+        WAVEFORMATEX cd{};
+        cd.wFormatTag = WAVE_FORMAT_PCM;
+        cd.nChannels = 2;
+        cd.nSamplesPerSec = 44100;
+        cd.wBitsPerSample = 16;
+        cd.nBlockAlign = 4;
+        cd.nAvgBytesPerSec = 44100 * 4;
+        std::string work = standin.dir.File("") ;
+        if (work.back() != '\\' && work.back() != '/') work += "\\";
+        ASSERT_TRUE(drv.Setup(&cd, &cd, admAcmWave, false));
+        ASSERT_TRUE(drv.Open(work + "wendri_pass0.wav"));
+        TTransferRecord r = Request(0, 300);
+        r.OutputDriver = &drv;
+        r.UseExternalEncoder = true;
+        r.WorkFolder = work;
+        r.EncoderProgram = ProgramDir() + (present ? "testenc.exe" : "missing-encoder.exe");
+        r.EncoderOptions = "-v";
+        r.OutputFileName = standin.dir.File(present ? "out.mp3" : "none.mp3");
+        TRipContext ctx;
+        auto t = std::make_unique<TExecuteAspiThread>(r, ctx);
+        TReport rep = Pump(wnd);
+        ASSERT_TRUE(rep.done);
+        t->WaitFor(10000);
+        // The work file is gone either way.
+        EXPECT_EQ(GetFileAttributesA((work + "wendri_pass0.wav").c_str()), INVALID_FILE_ATTRIBUTES);
+        if (present) {
+            EXPECT_EQ(rep.result.ResultClass, rrOK);
+            std::ifstream in(r.OutputFileName, std::ios::binary);
+            std::vector<std::uint8_t> out((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            ASSERT_EQ(out.size(), 44u + 300u * 2352);  // the test encoder copies its source
+            EXPECT_TRUE(testimg::MatchesImage(out.data() + 44, 300u * 2352, 0));
+            EXPECT_NE(std::find(rep.statuses.begin(), rep.statuses.end(),
+                                std::string("\xc4\xd7\xaf\xb8") + "2\x82\xcc" + MsgExternalEncoding),
+                      rep.statuses.end());
+        } else {
+            EXPECT_EQ(rep.result.ResultClass, rrNG);
+            EXPECT_EQ(GetFileAttributesA(r.OutputFileName.c_str()), INVALID_FILE_ATTRIBUTES);
+        }
+    }
 }
