@@ -6,6 +6,7 @@
 #include "classlib/dialogs.h"
 #include "output/acmmgr32.h"
 #include "output/extencoder.h"
+#include "settings/configstore.h"
 
 namespace wx {
 
@@ -118,6 +119,11 @@ bool RunExternalEncoder(TRipEngine& e) {
 
 TExecuteAspiThread::TExecuteAspiThread(const TTransferRecord& request, TRipContext context) {
     if (!context.ExternalEncoder) context.ExternalEncoder = &RunExternalEncoder;
+    if (!context.RipCache) {
+        // The rip memory block the settings store reserved.
+        context.RipCache = static_cast<std::uint8_t*>(RipCacheBuffer.Address);
+        context.RipCacheSize = RipCacheBuffer.Address ? RipCacheBuffer.Size : 0;
+    }
     if (!context.Platform) context.Platform = &platform_;
     if (!context.Output && request.OutputDriver) {
         output_ = std::make_unique<TAcmDrvOutput>(request.OutputDriver);
