@@ -15,6 +15,14 @@ namespace wx {
 // Text of the calling thread's last Windows error, in the system's language.
 std::string SysErrorMessage(DWORD code);
 
+// Looks up an entry point of a loaded library into a typed function
+// pointer; false (and a null pointer) when the library lacks it.
+template <typename F>
+bool BindProc(HMODULE module, F& fn, const char* name) {
+    fn = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    return fn != nullptr;
+}
+
 // RAII owner of a kernel handle (files, events, threads, mutexes).
 class THandle {
 public:

@@ -23,8 +23,8 @@ bool IsTimedOut(std::uint32_t startTick, std::uint32_t seconds) {
 TWin32Aspi::TWin32Aspi(TComponent* owner, const char* libraryName) : TComponent(owner) {
     library_ = LoadLibraryA(libraryName);
     if (!library_) return;
-    send_ = reinterpret_cast<TSendASPI32Command>(reinterpret_cast<void*>(GetProcAddress(library_, "SendASPI32Command")));
-    support_ = reinterpret_cast<TGetASPI32SupportInfo>(reinterpret_cast<void*>(GetProcAddress(library_, "GetASPI32SupportInfo")));
+    BindProc(library_, send_, "SendASPI32Command");
+    BindProc(library_, support_, "GetASPI32SupportInfo");
     std::uint32_t info = (send_ && support_) ? support_() : 0;
     if (send_ && support_ && ((info >> 8) & 0xFF) == SS_COMP) {
         adapters_ = int(info & 0xFF);

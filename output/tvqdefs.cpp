@@ -11,8 +11,7 @@ int g_refCount = 0;
 
 template <typename F>
 bool Bind(F& f, const char* name) {
-    f = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(g_module, name)));
-    return f != nullptr;
+    return BindProc(g_module, f, name);
 }
 
 void Release() {

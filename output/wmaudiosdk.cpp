@@ -1,5 +1,7 @@
 #include "output/wmaudiosdk.h"
 
+#include "classlib/win.h"
+
 TWMAudioCreateWriter WMAudioCreateWriter = nullptr;
 TWMAudioCreateInfo WMAudioCreateInfo = nullptr;
 
@@ -11,9 +13,9 @@ bool LoadWmaLibrary(const char* path) {
     UnloadWmaLibrary();
     HMODULE lib = LoadLibraryA(path);
     if (!lib) return false;
-    auto writer = reinterpret_cast<TWMAudioCreateWriter>(reinterpret_cast<void*>(GetProcAddress(lib, "WMAudioCreateWriter")));
-    auto info = reinterpret_cast<TWMAudioCreateInfo>(reinterpret_cast<void*>(GetProcAddress(lib, "WMAudioCreateInfo")));
-    if (!writer || !info) {
+    TWMAudioCreateWriter writer;
+    TWMAudioCreateInfo info;
+    if (!wx::BindProc(lib, writer, "WMAudioCreateWriter") || !wx::BindProc(lib, info, "WMAudioCreateInfo")) {
         FreeLibrary(lib);
         return false;
     }
