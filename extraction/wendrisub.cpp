@@ -259,13 +259,7 @@ void TRipEngine::DeleteWorkFile(const std::string& name) {
 // Reads
 
 bool TRipEngine::BuildReadRequest(std::int32_t lba, std::int32_t count, SRB_ExecSCSICmd& srb, std::uint8_t* buffer) {
-    ClearSRB(srb);
-    srb.SRB_Cmd = SC_EXEC_SCSI_CMD;
-    srb.SRB_HaId = std::uint8_t(r_.Adapter);
-    srb.SRB_Target = std::uint8_t(r_.Target);
-    srb.SRB_Lun = std::uint8_t(r_.Lun);
-    srb.SRB_Flags = SRB_DIR_IN;
-    srb.SRB_SenseLen = SENSE_LEN;
+    AddressDrive(srb, SRB_DIR_IN);
     srb.SRB_BufPointer = buffer;
     std::int32_t n = count + r_.OverlapSectors;
     bool result = true;
@@ -383,18 +377,20 @@ void TRipEngine::AbortSRB(SRB_ExecSCSICmd& srb) {
         pf_.Sleep(1);
 }
 
-bool TRipEngine::Rezero(void* event) {
-    SRB_ExecSCSICmd srb;
+void TRipEngine::AddressDrive(SRB_ExecSCSICmd& srb, std::uint8_t flags) const {
     ClearSRB(srb);
     srb.SRB_Cmd = SC_EXEC_SCSI_CMD;
     srb.SRB_HaId = std::uint8_t(r_.Adapter);
     srb.SRB_Target = std::uint8_t(r_.Target);
     srb.SRB_Lun = std::uint8_t(r_.Lun);
-    srb.SRB_Flags = SRB_EVENT_NOTIFY;
-    srb.SRB_PostProc = event;
+    srb.SRB_Flags = flags;
     srb.SRB_SenseLen = SENSE_LEN;
-    srb.SRB_CDBLen = 6;
-    srb.CDBByte[0] = 0x01;
+}
+
+// A command without data: sent, waited for; a time-out aborts it and tells
+// the window.
+bool TRipEngine::RunNoDataCommand(SRB_ExecSCSICmd& srb, void* event) {
+    srb.SRB_PostProc = event;
     if (!SendSrb(srb) && LoadStatus(srb) == SS_PENDING) srb.SRB_Status = SS_ERR;
     if (!WaitSrb(srb, event, false)) {
         AbortSRB(srb);
@@ -404,26 +400,21 @@ bool TRipEngine::Rezero(void* event) {
     return true;
 }
 
+bool TRipEngine::Rezero(void* event) {
+    SRB_ExecSCSICmd srb;
+    AddressDrive(srb, SRB_EVENT_NOTIFY);
+    srb.SRB_CDBLen = 6;
+    srb.CDBByte[0] = 0x01;
+    return RunNoDataCommand(srb, event);
+}
+
 bool TRipEngine::Seek(std::int32_t lba, void* event) {
     SRB_ExecSCSICmd srb;
-    ClearSRB(srb);
-    srb.SRB_Cmd = SC_EXEC_SCSI_CMD;
-    srb.SRB_HaId = std::uint8_t(r_.Adapter);
-    srb.SRB_Target = std::uint8_t(r_.Target);
-    srb.SRB_Lun = std::uint8_t(r_.Lun);
-    srb.SRB_Flags = SRB_EVENT_NOTIFY;
-    srb.SRB_PostProc = event;
-    srb.SRB_SenseLen = SENSE_LEN;
+    AddressDrive(srb, SRB_EVENT_NOTIFY);
     srb.SRB_CDBLen = 10;
     srb.CDBByte[0] = 0x2B;
     PutBE32(srb.CDBByte + 2, std::uint32_t(std::max(0, lba)));
-    if (!SendSrb(srb) && LoadStatus(srb) == SS_PENDING) srb.SRB_Status = SS_ERR;
-    if (!WaitSrb(srb, event, false)) {
-        AbortSRB(srb);
-        pf_.Post(r_.NotifyWindow, WM_RIP_TIMEOUT, 100, 0);
-        return false;
-    }
-    return true;
+    return RunNoDataCommand(srb, event);
 }
 
 // One sector of a silence search into slot 0; false when all tries failed.

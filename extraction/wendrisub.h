@@ -257,6 +257,10 @@ public:
     void AbortSRB(SRB_ExecSCSICmd& srb);
     bool Rezero(void* event);
     bool Seek(std::int32_t lba, void* event);
+    // A request to the record's drive: cleared, addressed, with the sense
+    // length and the given flags.
+    void AddressDrive(SRB_ExecSCSICmd& srb, std::uint8_t flags) const;
+    bool RunNoDataCommand(SRB_ExecSCSICmd& srb, void* event);
     std::int32_t FindAudioEnd(std::int32_t start, std::int32_t end);
     std::int32_t FindAudioStart(std::int32_t start, std::int32_t end);
     void PostStatusText(const std::string& phrase);
