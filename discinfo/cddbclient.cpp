@@ -180,6 +180,18 @@ bool TCddbClient::ReadReplyLine(std::unique_ptr<TCddbSocket>& sock, std::string&
     return true;
 }
 
+bool TCddbClient::ReadReplyBody(std::unique_ptr<TCddbSocket>& sock, std::vector<std::string>& lines) {
+    lines.clear();
+    std::size_t budget = kCddbMaxReplyBytes;
+    for (;;) {
+        std::string line;
+        if (!ReadReplyLine(sock, line, budget)) return false;
+        line = StripLineEnd(line);
+        if (IsEndMarker(line)) return true;
+        lines.push_back(std::move(line));
+    }
+}
+
 bool TCddbClient::HttpRequest(std::unique_ptr<TCddbSocket>& sock, const std::string& requestLine) {
     if (SendLine(sock, requestLine + " HTTP/1.0") < 0) return false;
     if (UseProxy() && (settings_.Flags & kCddbFlagProxyAuth)) {
@@ -233,14 +245,7 @@ bool TCddbClient::ReadServerMessage(std::unique_ptr<TCddbSocket>& sock) {
     const bool isNew = settings_.LastMotdLine.empty() || first.find(settings_.LastMotdLine) == std::string::npos;
     if (isNew) settings_.LastMotdLine = first;
     std::vector<std::string> lines;
-    std::size_t budget = kCddbMaxReplyBytes;
-    for (;;) {
-        std::string line;
-        if (!ReadReplyLine(sock, line, budget)) return false;
-        line = StripLineEnd(line);
-        if (IsEndMarker(line)) break;
-        if (isNew) lines.push_back(line);
-    }
+    if (!ReadReplyBody(sock, lines)) return false;
     if (isNew && ui_) ui_->ShowServerMessage(lines);
     return true;
 }
@@ -250,13 +255,10 @@ bool TCddbClient::ChooseMatch(std::unique_ptr<TCddbSocket>& sock, std::string& c
     discId.clear();
     std::vector<TDiscInfoSet> sets;
     std::vector<std::string> items;
-    std::size_t budget = kCddbMaxReplyBytes;
-    for (;;) {
-        std::string line;
-        if (!ReadReplyLine(sock, line, budget)) return false;
-        line = StripLineEnd(line);
+    std::vector<std::string> lines;
+    if (!ReadReplyBody(sock, lines)) return false;
+    for (const std::string& line : lines) {
         if (line.empty()) continue;
-        if (IsEndMarker(line)) break;
         TDiscInfoSet set = ParseMatchLine(line);
         const std::string shownCategory = Level6 ? CddbUtf8ToSjis(set.Category) : set.Category;
         const std::string shownTitle = Level6 ? CddbUtf8ToSjis(set.Title) : set.Title;
@@ -294,12 +296,9 @@ bool TCddbClient::QueryAndRead() {
             std::string first;
             if (!ReadLine(sock, first)) return false;
             if (CddbStartsWith(first, "210")) {
-                std::size_t budget = kCddbMaxReplyBytes;
-                for (;;) {
-                    std::string line;
-                    if (!ReadReplyLine(sock, line, budget)) return false;
-                    line = StripLineEnd(line);
-                    if (IsEndMarker(line)) break;
+                std::vector<std::string> lines;
+                if (!ReadReplyBody(sock, lines)) return false;
+                for (const std::string& line : lines) {
                     const auto at = line.find("max proto:");
                     if (at != std::string::npos) Level6 = ParseLeadingInt(CddbTrim(line.substr(at + 10))) >= 6;
                 }
@@ -409,16 +408,7 @@ bool TCddbClient::GetSites() {
     }
     std::string first;
     if (!ReadLine(sock, first)) return false;
-    if (CddbStartsWith(first, "210")) {
-        std::size_t budget = kCddbMaxReplyBytes;
-        for (;;) {
-            std::string line;
-            if (!ReadReplyLine(sock, line, budget)) return false;
-            line = StripLineEnd(line);
-            if (IsEndMarker(line)) break;
-            SiteLines.push_back(std::move(line));
-        }
-    }
+    if (CddbStartsWith(first, "210") && !ReadReplyBody(sock, SiteLines)) return false;
     if (UseHttp())
         CloseSocket(sock);
     else

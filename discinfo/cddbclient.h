@@ -153,6 +153,9 @@ private:
     bool ReadLine(std::unique_ptr<TCddbSocket>& sock, std::string& line);
     // ReadLine for the lines of a multi-line reply, charged to a byte budget.
     bool ReadReplyLine(std::unique_ptr<TCddbSocket>& sock, std::string& line, std::size_t& budget);
+    // The lines of a multi-line reply up to its end marker, line ends
+    // stripped, within one reply's byte budget.
+    bool ReadReplyBody(std::unique_ptr<TCddbSocket>& sock, std::vector<std::string>& lines);
     bool HttpRequest(std::unique_ptr<TCddbSocket>& sock, const std::string& requestLine);
     void CloseSession(std::unique_ptr<TCddbSocket>& sock);
     void CloseSocket(std::unique_ptr<TCddbSocket>& sock);
