@@ -200,10 +200,9 @@ void StoreDeviceTable(const TConfigStore& store, TCustomIniFile& ini) {
     for (int n = 0; n < count; ++n) {
         const TDeviceEntry& e = store.Devices[static_cast<std::size_t>(n)];
         const std::string sec = "DEVICES_" + std::to_string(n);
-        // The selected drive takes the read command shown on the drive page.
-        const int maker = (n == store.ComboBox2.ItemIndex() && store.ComboBox1.ItemIndex() >= 0)
-                              ? store.ComboBox1.ItemIndex()
-                              : e.DriveMaker;
+        // Each entry keeps its own read command; the drive page writes a
+        // command chosen for the selected drive into its entry.
+        const int maker = e.DriveMaker;
         const bool byLetter = e.PortNumber >= PortNumberByLetter;
         ini.EraseSection(sec);
         ini.WriteInteger(sec, "Adapter", byLetter ? 0 : e.Adapter);
@@ -426,16 +425,30 @@ void LoadSettings(TConfigStore& s, TCustomIniFile& ini, const TSettingsEnvironme
 // ---------------------------------------------------------------------------
 // Storing
 
-bool StoreSettings(const TConfigStore& s, TCustomIniFile& ini) {
+bool StoreSettings(const TConfigStore& s, TCustomIniFile& ini, const TMainWindowKeys& w,
+                   const TFilerExtFilter& filter, bool autoRefresh) {
     ini.WriteInteger("Common", "ReadBlock", s.SpinEdit1.Value());
     ini.WriteInteger("Common", "SpinMultiple", s.SpinEdit2.Value());
     ini.WriteInteger("Common", "UseCDROM", s.ComboBox2.ItemIndex());
+    ini.WriteInteger("Common", "WindowTop", w.WindowTop);
+    ini.WriteInteger("Common", "WindowLeft", w.WindowLeft);
+    ini.WriteInteger("Common", "CDPWindowTop", w.CDPWindowTop);
+    ini.WriteInteger("Common", "CDPWindowLeft", w.CDPWindowLeft);
+    ini.WriteInteger("Common", "WindowHeight", w.WindowHeight);
+    ini.WriteInteger("Common", "WindowWidth", w.WindowWidth);
+    ini.WriteInteger("Common", "DirViewWidth", w.DirViewWidth);
+    ini.WriteInteger("Common", "TrackViewHeight", w.TrackViewHeight);
     ini.WriteInteger("Common", "SubThreadPriority", s.CustomTrackBar1.Position());
     ini.WriteInteger("Common", "MemoryUseRatio", s.MemUseRatio.Value());
     ini.WriteInteger("Common", "PrefetchSize", s.PreReadWaveSize.Position());
     ini.WriteInteger("Common", "SelectReadMode", s.SelReadMethod.ItemIndex());
+    for (int i = 0; i < 7; ++i)
+        ini.WriteInteger("Common", "TrColW" + std::to_string(i), w.TrColW[static_cast<std::size_t>(i)]);
     ini.WriteString("MP3", "DispGenres", DispGenresText(GenreDisplaySet));
     ini.WriteInteger("MP3", "OutputLayerType", s.UseLayerType.ItemIndex());
+    ini.WriteString("Common", "ListViewPattern", ListViewPatternWord(w.LargeIcon));
+    ini.WriteString("Common", "SortPattern", SortPatternWord(w.SortPattern));
+    ini.WriteString("Common", "SortDir", SortDirWord(w.SortAscending));
     ini.WriteBool("Common", "ChangeSpin", s.CheckBox2.Checked);
     ini.WriteBool("Common", "ResetDevice", s.CheckBox7.Checked);
     ini.WriteBool("Common", "CheckNullArea", s.CheckBox1.Checked);
@@ -450,16 +463,24 @@ bool StoreSettings(const TConfigStore& s, TCustomIniFile& ini) {
             ini.WriteBool(kReadMethodSections[m], kReadMethodKeys[m][k],
                           s.ReadMethodFlags[static_cast<std::size_t>(m * 3 + k)]);
 
+    // The file manager's state is kept by the main window (the dialog's
+    // page 6 edits it in place), so it is written from there.
     ini.EraseSection("Filer");
-    ini.WriteBool("Filer", "IsDispCDROM", !s.NoDispCDROM.Checked);
+    ini.WriteBool("Filer", "IsDispCDROM", w.IsDispCDROM);
     ini.WriteBool("Filer", "ChangeBootDir", s.BootDirChange.Checked);
-    ini.WriteBool("Filer", "AutoRefresh", s.AutoRefresh.Checked);
-    ini.WriteInteger("Filer", "DispAllExts", s.RestrictExt.Checked ? 0 : 1);
-    for (std::size_t i = 0; i < s.ExtList.Items.Count() && i < 16 && !s.ExtList.Items[i].empty(); ++i)
-        ini.WriteString("Filer", "DispExt" + std::to_string(i + 1), s.ExtList.Items[i]);
+    ini.WriteString("Filer", "BootDir", w.BootDir);
+    ini.WriteBool("Filer", "AutoRefresh", autoRefresh);
+    ini.WriteInteger("Filer", "DispAllExts", filter.ShowAll ? 1 : 0);
+    for (int i = 0; i < filter.Count && i < TFilerExtFilter::MaxEntries; ++i) {
+        const std::string& e = filter.Entries[static_cast<std::size_t>(i)];
+        if (e.empty()) break;
+        ini.WriteString("Filer", "DispExt" + std::to_string(i + 1), e);
+    }
     ini.WriteString("Filer", "UsePlayer", s.UsePlayer.Text);
     ini.WriteString("Filer", "UseEditor", s.UseEditor.Text);
 
+    ini.WriteBool("Common", "DispToolBar", w.DispToolBar);
+    ini.WriteBool("Common", "DispPlayPanel", w.DispPlayPanel);
     ini.WriteBool("Common", "IsDispSplash", s.IsDispSplash.Checked);
     ini.WriteBool("Common", "DigitalPlayZC", s.DigitalPlayZC.Checked);
     ini.WriteBool("Common", "ReadWait", s.CheckBox10.Checked);
@@ -482,6 +503,7 @@ bool StoreSettings(const TConfigStore& s, TCustomIniFile& ini) {
 
     ini.WriteString("Format", "FormatTag", s.Edit2.Text);
     ini.WriteString("Format", "FormatBody", s.Edit3.Text);
+    ini.WriteString("Common", "CurrentPath", w.CurrentPath);
     ini.WriteString("Common", "Language", s.LangSelect.ItemIndex() == 1 ? "JAPANESE" : "ENGLISH");
 
     static const char* const encodeTypes[3] = {"ACMENC", "OTHER", "GOGO"};
@@ -564,4 +586,38 @@ bool StoreSettings(const TConfigStore& s, TCustomIniFile& ini) {
             ini.WriteString("Genre", "FG" + std::to_string(n), UserGenreNames[static_cast<std::size_t>(n)]);
     StoreDeviceTable(s, ini);
     return !ini.WriteFailed();
+}
+
+// ---------------------------------------------------------------------------
+// The whole load
+
+bool GetCfg(TConfigStore& s, TCustomIniFile& ini, const TGetCfgEnvironment& env) {
+    if (env.Wait) env.Wait(250);
+    // The file manager's state, which the main window has read already
+    // (read here when it has not, so that the close writes it back).
+    if (!MainWindowKeys.Loaded) ReadMainWindowKeys(ini, MainWindowKeys, FilerExtFilter, AutoRefresh);
+    s.RestrictExt.Checked = !FilerExtFilter.ShowAll;
+    s.ExtList.Items.Clear();
+    for (int i = 0; i < FilerExtFilter.Count && i < TFilerExtFilter::MaxEntries; ++i)
+        s.ExtList.Items.Add(FilerExtFilter.Entries[static_cast<std::size_t>(i)]);
+    s.AutoRefresh.Checked = AutoRefresh;
+    s.NoDispCDROM.Checked = !MainWindowKeys.IsDispCDROM;
+
+    LoadSettings(s, ini, env.Settings);
+    MainWindowKeys.CurrentPath = ini.ReadString("Common", "CurrentPath", "");
+
+    if (!DecideDriveMode(s, env.AspiAdapterCount, env.ClassDriverScan)) {
+        if (env.NoDriveInterface) env.NoDriveInterface();
+        return false;
+    }
+    const bool result = LoadDeviceTable(s, ini, UseAspi);
+    s.ShowSelectedReadCommand();
+
+    // Last: the output format must be one ACM can convert to.
+    if (env.TestOutputFormat && !env.TestOutputFormat(s.OutputWaveFormat)) {
+        s.OutputWaveFormat = s.DefaultPcmFormat;
+        env.TestOutputFormat(s.OutputWaveFormat);
+        if (env.FormatNames) env.FormatNames(s.OutputWaveFormat, s.Edit2.Text, s.Edit3.Text);
+    }
+    return result;
 }

@@ -2,12 +2,11 @@
 // Portable: no <windows.h>; what depends on the running system (files that
 // exist, the GOGO library) comes in through TSettingsEnvironment.
 //
-// The main window keeps its own keys in the same file (window layout,
-// track-list columns, list view, tool bar, boot folder, save-dialog path)
-// and writes them itself after StoreSettings, which erases the Filer
-// section first.  The drive-mode decision between ASPI and the class
-// driver needs the transports and runs between LoadSettings and
-// LoadDeviceTable.
+// GetCfg and StoreCfg are the two whole operations: GetCfg loads every
+// setting from one open file (with the drive-mode decision between ASPI
+// and the class driver and the test of the output format), StoreCfg writes
+// every setting, the main window's own keys (mainkeys.h) among them, to one
+// open file in its fixed order.
 #pragma once
 #include <array>
 #include <bitset>
@@ -17,6 +16,7 @@
 
 #include "settings/configstore.h"
 #include "settings/inifile.h"
+#include "settings/mainkeys.h"
 
 struct TSettingsEnvironment {
     std::function<bool(const std::string&)> FileExists;
@@ -31,8 +31,36 @@ struct TSettingsEnvironment {
 // The scalar keys and the structured values that need no drive interface
 // (read-method flags, output format header, genre names and display set).
 void LoadSettings(TConfigStore& store, TCustomIniFile& ini, const TSettingsEnvironment& env);
-// False when any write was refused (the caller still flushes with UpdateFile).
-bool StoreSettings(const TConfigStore& store, TCustomIniFile& ini);
+// Every setting in the fixed order: the store's values, the main window's
+// keys and the file manager's state ([Filer] is erased first).  False when
+// any write was refused (the caller still flushes with UpdateFile).
+bool StoreSettings(const TConfigStore& store, TCustomIniFile& ini, const TMainWindowKeys& keys = MainWindowKeys,
+                   const TFilerExtFilter& filter = FilerExtFilter, bool autoRefresh = AutoRefresh);
+
+// What loading needs beyond the file: the drive interfaces, the output
+// driver's format test, the pause before reading and the end of the run.
+struct TGetCfgEnvironment {
+    TSettingsEnvironment Settings;
+    int AspiAdapterCount = 0;               // host adapters ASPI reports (0 or -1: none)
+    std::function<int()> ClassDriverScan;   // class-driver drives found
+    std::function<void(int ms)> Wait;       // the pause before the file is read
+    // Neither ASPI nor the class driver: show the message and end the run.
+    std::function<void()> NoDriveInterface;
+    // Sets up an ACM conversion from the default PCM format to the format
+    // as a test; true when it can be used.
+    std::function<bool(const std::array<std::uint8_t, 256>&)> TestOutputFormat;
+    // The ACM names of a format's tag and of the format.
+    std::function<void(const std::array<std::uint8_t, 256>&, std::string& tagName, std::string& formatName)>
+        FormatNames;
+};
+
+// The whole load.  Copies the file manager's state into page 6, reads every
+// key, decides the drive mode (stopping with false when no drive interface
+// is left), loads the device table and shows the selected drive's read
+// command, and tests the output format, falling back to the default PCM
+// format.  True when device entries were loaded and all of them belong to
+// the drive interface in use; false asks for a drive rescan.
+bool GetCfg(TConfigStore& store, TCustomIniFile& ini, const TGetCfgEnvironment& env);
 
 // The choice between ASPI and the NT class driver, made after LoadSettings
 // has set CheckBox21 and before LoadDeviceTable.  classDriverScan scans the

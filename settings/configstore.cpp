@@ -251,6 +251,20 @@ const TDeviceEntry* TConfigStore::SelectedDevice() const {
     return &Devices[static_cast<std::size_t>((i >= 0 && i < DeviceCount) ? i : 0)];
 }
 
+TDeviceEntry* TConfigStore::SelectedDevice() {
+    return const_cast<TDeviceEntry*>(static_cast<const TConfigStore*>(this)->SelectedDevice());
+}
+
+void TConfigStore::ShowSelectedReadCommand() {
+    if (const TDeviceEntry* e = SelectedDevice()) ComboBox1.SetItemIndex(EffectiveReadCommand(e->DriveMaker));
+}
+
+void TConfigStore::SelectReadCommand(int kind) {
+    ComboBox1.SetItemIndex(kind);
+    if (TDeviceEntry* e = SelectedDevice(); e && ComboBox1.ItemIndex() >= 0)
+        e->DriveMaker = static_cast<std::uint8_t>(ComboBox1.ItemIndex());
+}
+
 std::uint32_t RipCacheSizeFor(std::uint64_t availablePhysical, int memoryUseRatio) {
     const int ratio = memoryUseRatio < 5 ? 5 : (memoryUseRatio > 95 ? 95 : memoryUseRatio);
     // availablePhysical / 100 * ratio keeps the product inside 64 bits for

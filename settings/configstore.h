@@ -206,6 +206,13 @@ public:
 
     // The selected drive's entry, or null when the table is empty.
     const TDeviceEntry* SelectedDevice() const;
+    TDeviceEntry* SelectedDevice();
+    // ComboBox1 shows the selected drive's read command (unknown make as
+    // PLEXTOR).  The entry is the one place the command is kept.
+    void ShowSelectedReadCommand();
+    // A read command chosen for the selected drive: shown in ComboBox1 and
+    // written to the drive's entry.
+    void SelectReadCommand(int kind);
 
 private:
     std::int32_t waitTime_ = 50;

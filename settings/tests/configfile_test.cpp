@@ -249,10 +249,11 @@ TEST_F(ConfigFileTest, StoreErasesFilerAndGenreAndKeepsPellora) {
     EXPECT_EQ(s.PelloraPort.Text, "11000");  // 0 or less
     EXPECT_EQ(UserGenreNames[3], "Old");
     UserGenreNames[3].clear();
-    s.ExtList.Items.Add(".wav");
-    s.ExtList.Items.Add("");
-    s.ExtList.Items.Add(".mp3");  // after the first empty entry: not written
-    StoreSettings(s, ini);
+    TFilerExtFilter filter;
+    filter.Add(".wav");
+    filter.Add("");
+    filter.Add(".mp3");  // after the first empty entry: not written
+    StoreSettings(s, ini, TMainWindowKeys{}, filter, true);
     EXPECT_FALSE(ini.ValueExists("Filer", "DispExt9"));
     EXPECT_EQ(ini.ReadString("Filer", "DispExt1", ""), ".wav");
     EXPECT_FALSE(ini.ValueExists("Filer", "DispExt2"));
@@ -337,10 +338,14 @@ TEST(DeviceTable, LoadAndStoreEdgeCases) {
     EXPECT_EQ(s.ComboBox2.ItemIndex(), 0);  // UseCDROM = count: the first entry
     EXPECT_FALSE(LoadDeviceTable(s, ini, false));  // entry 0 is an ASPI entry
 
-    // Store: the selected drive takes ComboBox1; others keep their command.
+    // Store: each drive keeps its own command; one chosen on the drive
+    // page goes into the selected drive's entry.  ComboBox1 alone (set by
+    // nobody) must not decide what the selected drive gets.
     s.Devices[1].DriveMaker = rcScsi3;
+    s.ComboBox2.SetItemIndex(1);
+    s.ComboBox1.SetItemIndex(rcSonyMode2);
     s.ComboBox2.SetItemIndex(0);
-    s.ComboBox1.SetItemIndex(rcExtend);
+    s.SelectReadCommand(rcExtend);
     s.DeviceCount = 2;
     ini.SetText("[DEVICES_0]\nAdapter=9\nTarget=9\nStale=1\n[DEVICES_1]\nAdapter=0\nTarget=0\n"
                 "[DEVICES_2]\nAdapter=3\nTarget=3\n[DEVICES_3]\nAdapter=3\nTarget=3\n"

@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
     s.Devices[0].DeviceName = "PLEXTOR CD-R   PX-W1210A";
     s.Devices[1].ClassDrvInfo = true;
     s.Devices[1].PortNumber = 0x10044;
+    s.Devices[1].DriveMaker = rcUnknownMake;  // written as PLEXTOR
     s.ComboBox2.Items.Add("a");
     s.ComboBox2.Items.Add("b");
     s.ComboBox2.SetItemIndex(1);
