@@ -6,6 +6,8 @@
 #   win32 - MinGW-w64 i686; everything, compile only (record layouts at 32 bits).
 
 set(WX_ROOT ${CMAKE_CURRENT_LIST_DIR}/..)
+# Where resources/make_avi.py draws the progress window's animations.
+set(WX_ANIMATION_DIR ${CMAKE_BINARY_DIR}/resources/animations)
 
 if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(WX_RUN_TESTS ON)
@@ -96,8 +98,14 @@ function(wx_resources target)
       COMMENT "Converting ${base} to code page 932"
       VERBATIM)
     target_sources(${target} PRIVATE ${out})
+    set(deps "${abs}")
+    # The progress window's animations are drawn at build time.
+    if(base MATCHES "^progress(_en)?\\.rc$")
+      list(APPEND deps ${WX_ANIMATION_DIR}/ripping.avi ${WX_ANIMATION_DIR}/compress.avi)
+      add_dependencies(${target} wx_animations)
+    endif()
     set_source_files_properties(${out} PROPERTIES
-      OBJECT_DEPENDS "${abs}"
-      COMPILE_OPTIONS "-c;932;-I${WX_ROOT}/resources;-I${WX_ROOT};-I${CMAKE_CURRENT_SOURCE_DIR}")
+      OBJECT_DEPENDS "${deps}"
+      COMPILE_OPTIONS "-c;932;-I${WX_ROOT}/resources;-I${WX_ROOT};-I${CMAKE_CURRENT_SOURCE_DIR};-I${WX_ANIMATION_DIR}")
   endforeach()
 endfunction()

@@ -1,0 +1,160 @@
+// The rip control of the main window: the rip command with its checks, the
+// naming and overwrite checks, the drive preparation, the run (one request
+// per track, one rip thread at a time, the progress window shown modally),
+// the handlers of the rip thread's messages, the completion of each track
+// (result row, tags, next track) and the end of the run (drive restored,
+// report, final message).
+//
+// The main window owns one TRipControl and lends it what it needs through
+// TRipHost; the handlers are bound to the main window with Attach.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "classlib/controls.h"
+#include "classlib/form.h"
+#include "extraction/DriveCmds.h"
+#include "extraction/TrackTable.h"
+#include "extraction/ripplan.h"
+#include "extraction/transrec.h"
+#include "extraction/wendrisub.h"
+
+class TAcmDrv;
+
+namespace wx {
+
+class TExecuteAspiThread;
+class TProgressForm;
+class TVerifyRslt;
+class TWin32Aspi;
+
+struct TRipHost {
+    TForm* MainForm = nullptr;       // receives the rip thread's messages; owner of the windows
+    TTrackTable* Tracks = nullptr;   // the track table (slots 1..n, lead-out 100)
+    TListView* TrackList = nullptr;  // one row per track; column sub 4 shows the stem
+    TConfigStore* Config = nullptr;
+    TAcmDrv* AcmDrv = nullptr;
+    TWin32Aspi* Aspi = nullptr;      // the ASPI transport when UseAspi
+    TSrbExecutor* Exec = nullptr;    // drive commands on the transport in use
+    bool WmaAvailable = false;       // the WMA writer library is loaded
+    // The folder shown in the file list.
+    std::function<std::string()> ListedFolder;
+    // The media-change timer on or off.
+    std::function<void(bool)> MediaTimer;
+    // Reads the table of contents of the selected drive into the table and
+    // the track list.
+    std::function<void()> ReadToc;
+    std::function<void()> RefreshFiler;
+    // Stops test playback and clears its history; adds a made file to it.
+    std::function<void()> StopTestPlay;
+    std::function<void(const std::string&)> AddTestPlayFile;
+    // Sends one SSTP notice (sends only when allowed).
+    std::function<void(const std::string&)> SendMsgToPellora;
+    // Opens the wave-out thread for monitoring (device, pre-read, volume);
+    // false when the device cannot be used.  Empty: no wave-out thread.
+    std::function<bool(int, int, int)> OpenWaveOut;
+    std::function<void()> StopWaveOut;
+    // The rip context of each thread (read methods built elsewhere).
+    std::function<TRipContext()> Context;
+    // The system's free-space answer for a root ("C:\"); -1 when unknown.
+    std::function<std::int64_t(const std::string&)> DiskFree;
+};
+
+class TRipControl {
+public:
+    explicit TRipControl(TRipHost host);
+    ~TRipControl();
+    TRipControl(const TRipControl&) = delete;
+    TRipControl& operator=(const TRipControl&) = delete;
+
+    // Binds WM_RIP_PROGRESS .. WM_RIP_LEVEL of the main window.
+    void Attach(TForm& form);
+
+    // The rip command.  fromFolderDrop: a drop on a folder or the folder
+    // picker has set RipTargetFolder and asked already.
+    void ToolRipStartClick(bool fromFolderDrop = false);
+    void TransferData();
+    // 0 ready, 1 skip, 2 output failed or no disk space, 3 past the last
+    // track, 4 the output driver could not be set up.
+    int PrepareTransfer(int track, TTransferRecord& r);
+    bool CheckExistsFiles(const std::string& folder);
+    bool CheckCells();
+    void SetFileNameToTrack(const std::string& name, int track);
+    std::int64_t GetAllTrackFrames();
+    std::int64_t GetDiskFree(int drive);  // 1 = "A"; -1 when unknown
+    bool isUseEmph(int track);
+    bool GetEncoderOption(std::string& options);
+    int GetRemainTrack();
+
+    // Handlers of the rip thread's messages.
+    void WMRipProgress(int percent, int track);
+    void WMRipDone(TTransferRecord* result);
+    void WMRipPhase(int phase);
+    void WMRipStatus(char* text);
+    void WMLevelMeter(std::uint32_t left, std::uint32_t right);
+    void DispDrawOutStatus(bool report);
+
+    // The progress window's cancel.
+    void Cancel();
+
+    // State read by the main window and tests.
+    bool Running() const { return running_; }
+    bool AbortFlag = false;
+    bool DiscStateFlag = false;       // a failed start asks for a new look at the disc
+    std::string RipTargetFolder;      // set by a drop on a folder or the folder picker
+    std::string OutputFolder;         // with a trailing backslash
+    bool TagFlag = false;
+    TLevelRing LevelRing;
+    TExecuteAspiThread* RipThread() const { return thread_.get(); }
+    TProgressForm* ProgressForm() const { return progress_.get(); }
+    TVerifyRslt* Report() const { return report_.get(); }
+    // Every result record of the last run, in order.
+    const std::vector<TTransferRecord>& Results() const { return results_; }
+    int CurrentTrack() const { return currentTrack_; }
+    std::int64_t TotalSectors() const { return totalSectors_; }
+    std::int64_t DoneSectors() const { return doneSectors_; }
+    // Called when the run has ended (tests, the benchmark writer).
+    std::function<void()> OnRunEnd;
+
+private:
+    TDriveAddress Drive() const;
+    bool RowSelected(int row) const;
+    int Rows() const;
+    void StartThread(const TTransferRecord& r);
+    void EndRun(const TTransferRecord& r);
+    void RestoreDrive(int readCommand);
+    void AddReportRow(const TTransferRecord& r);
+    void WriteTags(const TTransferRecord& r);
+    std::string Text(unsigned id) const;
+
+    TRipHost h_;
+    bool running_ = false;
+    bool mscdex_ = false;
+    int overlap_ = 0;
+    int currentTrack_ = 0;
+    std::int32_t currentStartLba_ = 0;
+    int savedSpin_ = -1;
+    bool spinChanged_ = false;
+    bool sstp_ = false;
+    std::uint32_t startTick_ = 0;
+    int trackCount_ = 0;
+    std::uint64_t elapsedSum_ = 0, audioSum_ = 0;
+    std::int64_t totalSectors_ = 0, doneSectors_ = 0;
+    std::string currentFolder_;
+    std::string encoderOption_;
+    std::unique_ptr<TExecuteAspiThread> thread_;
+    std::unique_ptr<TProgressForm> progress_;
+    std::unique_ptr<TVerifyRslt> report_;
+    std::vector<TTransferRecord> results_;
+    TTransferRecord current_{};  // the request of the running track
+};
+
+// "%d秒" or "%d分%d秒" from the message table.
+std::string FormatSeconds(std::uint32_t s);
+// printf into a std::string.
+std::string Format(const std::string& pattern, ...);
+
+}  // namespace wx

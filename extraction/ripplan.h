@@ -1,0 +1,111 @@
+// The rules of the rip control that need no window: which tracks a run
+// takes, the names of their output files, the run's sector count, the
+// temporary names, the track at a sector, the disc's media identity, the
+// selection walk of the track list and the level ring.  Portable: no
+// <windows.h>.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "extraction/TrackTable.h"
+#include "settings/configstore.h"
+
+namespace wx {
+
+// Whether a track-list row is selected (row = track number - 1).
+using TRowSelected = std::function<bool(int row)>;
+
+// A track a rip can take: audio, and a range that gives at least one
+// sector at a non-negative LBA.
+bool IsRippableRange(const TTrackRecord& t);
+// The sectors a track's rip reads (its range).
+std::int32_t RangeSectors(const TTrackRecord& t);
+
+// ---- Output names ---------------------------------------------------------
+// Extension of the output choice: ".rmp" for GOGO RIFF-MP3, ".mp3" for MP3
+// except GOGO RIFF-WAVE, ".wma", ".vqf", else ".wav".
+std::string OutputExtension(const TConfigStore& c);
+// Whether de-emphasis applies to the track.
+bool IsUseEmph(const TConfigStore& c, const TTrackRecord& t);
+// "_DeEMPH", "_EMPH" or "" for the track.
+std::string EmphasisSuffix(const TConfigStore& c, const TTrackRecord& t);
+
+struct TOutputName {
+    std::string Final;    // the file the user gets
+    std::string Written;  // the file the output driver writes now
+    bool Tagged = false;  // the output can carry a tag
+};
+// The one name builder of the rip: the output folder (trailing backslash or
+// not) + the trimmed stem + the emphasis suffix + the extension.  The
+// overwrite check and the request use the same names.
+TOutputName BuildOutputName(const TConfigStore& c, const std::string& folder, const TTrackRecord& t);
+
+// ---- Rip start checks -----------------------------------------------------
+struct TCellCheck {
+    bool Ok = false;
+    int MissingNameTrack = 0;  // a counted track without a stem (Ok false)
+};
+// Over tracks 1..count: the selected audio tracks with RangeStart below
+// RangeEnd count; one without a stem fails.
+TCellCheck CheckCells(const TTrackTable& table, int rows, const TRowSelected& selected);
+// The run's total sectors: the sectors of every selected track a rip takes
+// (the same count the done sectors grow by, so the run bar ends at 100 %).
+std::int64_t GetAllTrackFrames(const TTrackTable& table, int rows, const TRowSelected& selected);
+// Selected rows whose track number is `current` or higher.
+int GetRemainTrack(int rows, int current, const TRowSelected& selected);
+
+// The stem a typed name gives: blanks trimmed, folder part removed (a dot
+// and what follows it stay); at most 255 bytes.
+std::string StemFromTypedName(const std::string& name);
+// The stem of "yes to all" for a track: name + "_%.02d".
+std::string NumberedStem(const std::string& base, int track);
+// The base of the base-file-name command: trimmed, file part only, without
+// its extension.
+std::string BaseNameFromText(const std::string& text);
+
+// First free folder + "\TMP" + n + ext, n = 1..999 (a trailing backslash of
+// the folder is dropped first); empty when all 999 are taken.
+std::string MakeTempFileName(const std::string& folder, const std::string& ext,
+                             const std::function<bool(const std::string&)>& exists);
+
+// ---- Lookups ----------------------------------------------------------------
+// From the last track down, the first whose start is not above lba; -1 for
+// no tracks, a negative lba or one before track 1.
+int GetTrackNum(const TTrackTable& table, std::int32_t lba);
+// The disc's media identity as the CD player's driver reports it: the sum
+// of every track start written as 0x00MMSSFF, plus, for a disc of fewer
+// than three tracks, the disc's length in frames.  0 without an audio disc.
+std::uint32_t MediaIdentity(const TTrackTable& table);
+
+// ---- Track list selection ---------------------------------------------------
+struct TTrackListState {
+    std::vector<bool> Audio;     // per row
+    std::vector<bool> Selected;  // per row
+    int Focused = -1;
+};
+// The row the next-track key toggles (and moves `current` to it); -1 on an
+// empty list.
+int SelectNextTrackRow(const TTrackListState& s, int& current);
+
+// ---- Level ring (levels shown while no progress window is up) -----------------
+struct TLevelRing {
+    std::uint32_t Left[16] = {}, Right[16] = {};
+    int WriteIndex = 0, ReadIndex = 0;
+    int DelayCounter = 0;
+    void Clear();
+    // One WM_RIP_LEVEL pair; nt selects the platform's catch-up step.
+    void Put(std::uint32_t left, std::uint32_t right, bool nt);
+};
+
+// ---- Report figures ----------------------------------------------------------
+// Whole seconds a track took (tick difference + 1, masked to 31 bits, / 1000).
+std::uint32_t ElapsedSeconds(std::uint32_t startTick, std::uint32_t nowTick);
+// Audio seconds / elapsed seconds, elapsed 0 counted as 1.
+double SpeedRatio(std::uint32_t audioSeconds, std::uint32_t elapsedSeconds);
+// Bytes per second of a benchmark time; negative when the time is below
+// 1 ms (not measured).
+double BenchRate(std::uint32_t bytes, std::int32_t ms);
+
+}  // namespace wx

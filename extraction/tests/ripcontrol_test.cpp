@@ -1,0 +1,319 @@
+// Whole rips through the rip control under Wine: the track table read from
+// the ASPI stand-in's disc, a host form with the track list, the output
+// driver writing WAV files, the windows of a run scripted through the
+// prompter (folder question, missing names, overwrite, cancel, report).
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <vector>
+
+#include "classlib/app.h"
+#include "classlib/dialogs.h"
+#include "extraction/Verify.h"
+#include "extraction/Win32Aspi.h"
+#include "extraction/progress.h"
+#include "extraction/ripcontrol.h"
+#include "extraction/setfname.h"
+#include "extraction/tests/StandinSetup.h"
+#include "output/acmmgr32.h"
+#include "resources/msgids.h"
+
+using namespace wx;
+using wx::test::StandinSetup;
+
+namespace {
+
+std::vector<std::uint8_t> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+bool Exists(const std::string& p) { return GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+class THostForm : public TForm {
+public:
+    THostForm() : TForm(nullptr, "TRIPHOSTFORM") {}
+    TListView List{this, 100};
+};
+
+class RipControlWine : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { Application.Initialize(); }
+
+    void SetUp() override {
+        ASSERT_TRUE(ReserveRipBuffers(RipBuffers));
+        aspi = std::make_unique<TWin32Aspi>(nullptr);
+        ASSERT_EQ(aspi->Adapters(), 1);
+        exec = std::make_unique<TAspiExecutor>(*aspi, poll);
+        TDeviceEntry e;
+        e.Adapter = 0;
+        e.Target = 1;
+        e.Enabled = true;
+        e.DriveMaker = rcPlextor;
+        c.Devices[0] = e;
+        c.DeviceCount = 1;
+        c.ComboBox2.Items.Add("drive");
+        c.ComboBox2.SetItemIndex(0);
+        c.ComboBox1.SetItemIndex(rcPlextor);
+        c.SpinEdit1.SetValue(26);
+        c.MaxRetry = 3;
+        c.CheckBox18.Checked = true;  // the report
+        c.DispLevelMeter.Checked = true;
+        c.SetWaitTime(0);
+        UseAspi = true;
+        out = standin.dir.File("out");
+        CreateDirectoryA(out.c_str(), nullptr);
+        host.Show();
+        ReadToc();
+        TRipHost h;
+        h.MainForm = &host;
+        h.Tracks = &table;
+        h.TrackList = &host.List;
+        h.Config = &c;
+        h.AcmDrv = &drv;
+        h.Aspi = aspi.get();
+        h.Exec = exec.get();
+        h.ListedFolder = [this] { return out; };
+        h.ReadToc = [this] { ReadToc(); };
+        h.MediaTimer = [this](bool on) { timerCalls.push_back(on); };
+        rip = std::make_unique<TRipControl>(h);
+        rip->Attach(host);
+        prompter.OnModal = [this](TForm& f) -> INT_PTR { return OnModal(f); };
+    }
+    void TearDown() override {
+        rip.reset();
+        host.DestroyHandle();
+        aspi.reset();
+    }
+
+    void ReadToc() {
+        TTocReader reader(*exec);
+        TDriveAddress d;
+        d.Target = 1;
+        reader.dispTrack(table, d);
+        if (host.List.ColumnWidth(0) == 0)
+            for (int i = 0; i < 7; ++i) host.List.AddColumn("c" + std::to_string(i), 60);
+        host.List.Clear();
+        for (const TTrackRow& r : TrackListRows(table)) {
+            const int item = host.List.AddItem(r.Cells[0]);
+            for (int s = 1; s < 7; ++s) host.List.SetSubItem(item, s, r.Cells[s]);
+        }
+    }
+    void Select(std::initializer_list<int> tracks) {
+        for (int i = 0; i < host.List.Count(); ++i) host.List.SetSelected(i, false);
+        for (int t : tracks) host.List.SetSelected(t - 1, true);
+    }
+    void Name(int track, const std::string& stem) { table.Slots[track].FileStem = stem; }
+
+    // The windows of a run as a user answers them.
+    INT_PTR OnModal(TForm& f) {
+        if (auto* p = dynamic_cast<TProgressForm*>(&f)) {
+            sawProgress = true;
+            while (rip->Running()) {
+                MSG m;
+                if (!GetMessageA(&m, nullptr, 0, 0)) break;
+                TranslateMessage(&m);
+                DispatchMessageA(&m);
+                if (p->Handle() && rip->Running()) {
+                    lastStatus = p->Label4.Text();
+                    if (p->ProgressBar1.Position() > 0) sawTrackProgress = true;
+                    if (TLevelMeter* lm = p->LeftLevelMeter(); lm && lm->BarLength() > 0) sawLevel = true;
+                    if (cancelAtPercent >= 0 && p->ProgressBar1.Position() >= cancelAtPercent &&
+                        rip->CurrentTrack() == cancelTrack) {
+                        cancelAtPercent = -1;
+                        p->Button1.Click();
+                    }
+                }
+                if (p->Handle()) runBarEnd = p->ProgressBar2.Position();
+            }
+            return IDCANCEL;
+        }
+        if (auto* v = dynamic_cast<TVerifyRslt*>(&f)) {
+            reportRows = v->Rows();
+            reportListRows = v->ListView1.Count();
+            return IDOK;
+        }
+        if (auto* n = dynamic_cast<TFileNameSetForm*>(&f)) {
+            nameQuestions.push_back(n->Label1.Text());
+            n->Edit1.SetText(typedName);
+            (typedAnswer == mrYesToAll ? n->Button2 : n->Button1).Click();
+            return n->ModalResult();
+        }
+        return IDCANCEL;
+    }
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> v;
+        for (auto& m : prompter.Messages) v.push_back(m.text);
+        return v;
+    }
+    // The PCM of track t as the image holds it.
+    void ExpectImagePcm(const std::string& file, int track) {
+        std::vector<std::uint8_t> wav = ReadFile(file);
+        const TTrackRecord& t = table.Slots[track];
+        ASSERT_EQ(wav.size(), 44u + std::size_t(t.SectorCount) * 2352) << file;
+        EXPECT_TRUE(testimg::MatchesImage(wav.data() + 44, wav.size() - 44, std::int64_t(t.StartLba) * 2352)) << file;
+    }
+
+    StandinSetup standin{"Personality=plextor\nLatency=1\n"};
+    std::unique_ptr<TWin32Aspi> aspi;
+    bool poll = false;
+    std::unique_ptr<TAspiExecutor> exec;
+    TConfigStore c;
+    TTrackTable table;
+    THostForm host;
+    TAcmDrv drv;
+    std::unique_ptr<TRipControl> rip;
+    std::string out;
+    std::vector<bool> timerCalls;
+    TScriptedPrompter prompter;
+    TPrompterGuard guard{prompter};
+    // What the scripted user saw and does.
+    bool sawProgress = false, sawTrackProgress = false, sawLevel = false;
+    int runBarEnd = -1;
+    std::string lastStatus;
+    std::vector<TVerifyRslt::TRow> reportRows;
+    int reportListRows = -1;
+    std::vector<std::string> nameQuestions;
+    std::string typedName;
+    INT_PTR typedAnswer = IDYES;
+    int cancelAtPercent = -1, cancelTrack = 0;
+};
+
+}  // namespace
+
+TEST_F(RipControlWine, RipsTheSelectedTracksWithReportAndEndMessage) {
+    ASSERT_EQ(table.TrackCount, 3);
+    Name(1, "one");
+    Name(3, "three");
+    Select({1, 3});
+    rip->ToolRipStartClick();
+    EXPECT_FALSE(rip->Running());
+    // The folder question first, the end message last.
+    std::vector<std::string> texts = Texts();
+    ASSERT_GE(texts.size(), 2u);
+    EXPECT_EQ(texts.front(), Format(LoadResString(MSG_RIP_CONFIRM_FOLDER), (out + "\\").c_str()));
+    EXPECT_EQ(texts.back(), LoadResString(MSG_RIP_FINISHED));
+    ExpectImagePcm(out + "\\one.wav", 1);
+    ExpectImagePcm(out + "\\three.wav", 3);
+    ASSERT_EQ(rip->Results().size(), 2u);
+    EXPECT_EQ(rip->Results()[0].ResultClass, rrOK);
+    EXPECT_EQ(rip->Results()[1].TrackNumber, 3);
+    // One report row per track, in order, with the right result.
+    ASSERT_EQ(reportRows.size(), 2u);
+    EXPECT_EQ(reportListRows, 2);
+    EXPECT_EQ(reportRows[0][0], "1");
+    EXPECT_EQ(reportRows[1][0], "3");
+    EXPECT_EQ(reportRows[1][1], "OK");
+    EXPECT_EQ(reportRows[0][3], "-");  // no jitter correction
+    // The run bar ends at 100 %; the thread's levels reached the meters.
+    EXPECT_TRUE(sawProgress);
+    EXPECT_TRUE(sawTrackProgress);
+    EXPECT_TRUE(sawLevel);
+    EXPECT_EQ(runBarEnd, 100);
+    EXPECT_EQ(rip->DoneSectors(), rip->TotalSectors());
+    // The media timer was stopped for the run and started again.
+    ASSERT_FALSE(timerCalls.empty());
+    EXPECT_FALSE(timerCalls.front());
+    EXPECT_TRUE(timerCalls.back());
+}
+
+TEST_F(RipControlWine, MissingNamesAndTheOverwriteQuestionOfAPreEmphasisedTrack) {
+    // Track 2 carries pre-emphasis: its file is stem + "_EMPH".
+    std::ofstream(out + "\\disc_02_EMPH.wav") << "old";
+    ASSERT_TRUE(table.Slots[2].PreEmphasis);
+    c.UseDeEmph.Checked = false;
+    typedName = "disc";
+    typedAnswer = mrYesToAll;
+    Select({1, 2});
+    rip->ToolRipStartClick();
+    ASSERT_EQ(nameQuestions.size(), 1u);
+    EXPECT_EQ(nameQuestions[0], Format(LoadResString(MSG_RIP_NAME_MISSING), 1));
+    EXPECT_EQ(table.Slots[1].FileStem, "disc_01");
+    EXPECT_EQ(table.Slots[2].FileStem, "disc_02");
+    EXPECT_EQ(host.List.ItemText(1, 5), "disc_02");
+    const std::vector<std::string> texts = Texts();
+    const std::string ask = Format(LoadResString(MSG_RIP_OVERWRITE), (out + "\\disc_02_EMPH.wav").c_str());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), ask), texts.end());
+    ExpectImagePcm(out + "\\disc_01.wav", 1);
+    ExpectImagePcm(out + "\\disc_02_EMPH.wav", 2);
+    c.UseDeEmph.Checked = true;
+    prompter.Messages.clear();
+    Select({2});
+    rip->ToolRipStartClick();
+    EXPECT_EQ(Texts().back(), LoadResString(MSG_RIP_FINISHED));
+    EXPECT_TRUE(Exists(out + "\\disc_02_DeEMPH.wav"));
+}
+
+TEST_F(RipControlWine, OverwriteRefusedEndsTheCommandAndKeepsTheFile) {
+    Name(1, "keep");
+    std::ofstream(out + "\\keep.wav") << "old";
+    prompter.Answers = {IDOK, IDCANCEL};  // the folder, then no overwrite
+    Select({1});
+    rip->ToolRipStartClick();
+    EXPECT_FALSE(sawProgress);
+    EXPECT_EQ(ReadFile(out + "\\keep.wav").size(), 3u);
+}
+
+TEST_F(RipControlWine, CancelDuringATrackEndsTheRunAsCancelled) {
+    Name(1, "a");
+    Name(2, "b");
+    Name(3, "c");
+    Select({1, 2, 3});
+    cancelTrack = 2;
+    cancelAtPercent = 10;
+    rip->ToolRipStartClick();
+    EXPECT_EQ(Texts().back(), LoadResString(MSG_RIP_ABORTED));
+    EXPECT_TRUE(rip->AbortFlag);
+    ASSERT_EQ(rip->Results().size(), 2u);  // track 3 never started
+    EXPECT_FALSE(Exists(out + "\\c.wav"));
+    ExpectImagePcm(out + "\\a.wav", 1);
+    // The cancelled track's file is short: nothing claims it complete.
+    EXPECT_LT(ReadFile(out + "\\b_EMPH.wav").size(), 44u + std::size_t(table.Slots[2].SectorCount) * 2352);
+    EXPECT_NE(Texts().back(), LoadResString(MSG_RIP_FINISHED));
+}
+
+TEST_F(RipControlWine, RefusedStartsShowTheirMessageAndRestoreTheDrive) {
+    // No selection: nothing at all.
+    Select({});
+    rip->ToolRipStartClick();
+    EXPECT_TRUE(prompter.Messages.empty());
+    // An output folder that does not exist: the open fails; the drive's block
+    // size is put back although no thread ran.
+    c.ComboBox1.SetItemIndex(rcToshiba);
+    out = standin.dir.File("missing-folder");
+    Name(1, "x");
+    Select({1});
+    standin.ClearLog();
+    rip->ToolRipStartClick();
+    EXPECT_EQ(Texts().back(), LoadResString(MSG_FILE_OPEN_FAILED));
+    EXPECT_FALSE(sawProgress);
+    EXPECT_FALSE(rip->Running());
+    EXPECT_TRUE(rip->DiscStateFlag);
+    // MODE SELECT to 2352 bytes and back.
+    EXPECT_EQ(standin.Find({"cdb=15"}).size(), 2u);
+    // A selected track without a name reports it.
+    prompter.Messages.clear();
+    c.ComboBox1.SetItemIndex(rcPlextor);
+    out = standin.dir.File("out");
+    typedName = "";
+    Select({3});
+    rip->ToolRipStartClick();
+    EXPECT_TRUE(prompter.Messages.size() == 1u) << prompter.Messages.size();
+}
+
+TEST_F(RipControlWine, AnNgTrackIsNamedInTheEndMessageWithoutReport) {
+    rip.reset();
+    aspi.reset();
+    // Sector 700 (track 2) fails every read.
+    StandinSetup faulty("Personality=plextor\nLatency=1\nMediumErrors=700:0\n");
+    SetUp();
+    c.CheckBox18.Checked = false;
+    Name(1, "a");
+    Name(2, "b");
+    Select({1, 2});
+    rip->ToolRipStartClick();
+    ASSERT_EQ(rip->Results().size(), 2u);
+    EXPECT_EQ(rip->Results()[1].ResultClass, rrNG);
+    EXPECT_EQ(Texts().back(), Format(LoadResString(MSG_RIP_FINISHED_NG), "2"));
+    EXPECT_EQ(prompter.Messages.back().flags & MB_ICONMASK, UINT(MB_ICONWARNING));
+}
