@@ -202,7 +202,7 @@ void TAcmDrv::FlushEncoder() {
             g.WritePCM(nullptr, 0);
             WaitWhile(g.WindowHandle(), [&] { return g.IsEncoding(); }, INFINITE);
         }
-        if (g.EncodeResult() != 0 && !failed_)
+        if ((g.ErrorReported() || g.EncodeResult() != 0) && !failed_)
             Fail(std::string(MsgEncoderStopped) + " (" + std::to_string(g.EncodeResult()) + ")");
     } else if (UseTwinVq && TwinVqEncoder) {
         wx::TTVQEnc& t = *TwinVqEncoder;
@@ -210,7 +210,8 @@ void TAcmDrv::FlushEncoder() {
             t.WritePCM(nullptr, 0);
             WaitWhile(t.WindowHandle(), [&] { return t.IsEncoding(); }, INFINITE);
         }
-        if (t.ResultCode() != 0 && !failed_)
+        // The TwinVQ worker reports a write error with code 0.
+        if ((t.ErrorReported() || t.ResultCode() != 0) && !failed_)
             Fail(std::string(MsgEncoderStopped) + " (" + std::to_string(t.ResultCode()) + ")");
     }
 }

@@ -290,6 +290,7 @@ void TGogoTea::Start() {
     encodeResult_ = 0;
     stopRequested_ = false;
     thread_->SetPriority(WindowsThreadPriority(priority_));
+    errorReported_ = false;
     isEncoding_ = true;
     if (!PostThreadMessageA(thread_->ThreadId(), WM_ENC_START, static_cast<WPARAM>(allFrames_), frequency_)) {
         // The worker is gone: nothing will ever end this encoding.
@@ -324,6 +325,7 @@ bool TGogoTea::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ENC_DONE:
         return true;
     case WM_ENC_ERROR:
+        errorReported_ = true;
         isEncoding_ = false;
         prepared_ = false;
         encodeResult_ = static_cast<int>(wp);

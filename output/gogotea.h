@@ -113,6 +113,10 @@ public:
     TGogoTeaFinishEncode OnFinish;
 
     // The hidden window's handle (the worker posts its reports there).
+    // The worker reported an error (WM_ENC_ERROR, whatever its code) during
+    // the last run: its output is incomplete.
+    bool ErrorReported() const { return errorReported_; }
+
     HWND WindowHandle() const;
     // The worker's thread id (its messages go there).
     DWORD WorkerThreadId() const;
@@ -144,6 +148,7 @@ private:
     int frequency_ = 100;
     std::string sourceFile_, destinationFile_;
     std::atomic<bool> isEncoding_{false};
+    std::atomic<bool> errorReported_{false};
     int processors_ = 1;
     TEmphasis emphasis_ = TEmphasis::_NO_EMPH;
     bool usePsy_ = false, useLpf_ = false, useVbr_ = false;

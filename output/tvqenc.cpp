@@ -280,6 +280,7 @@ void TTVQEnc::Prepare() {
 void TTVQEnc::Start() {
     resultCode_ = 0;
     thread_->SetPriority(WindowsThreadPriority(priority_));
+    errorReported_ = false;
     isEncoding_ = true;
     if (!prepared_ || !bitFile_ ||
         !PostThreadMessageA(thread_->ThreadId(), WM_ENC_START, reinterpret_cast<WPARAM>(this), period_)) {
@@ -309,6 +310,7 @@ DWORD TTVQEnc::WorkerThreadId() const { return thread_ ? thread_->ThreadId() : 0
 bool TTVQEnc::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_ENC_ERROR:
+        errorReported_ = true;
         isEncoding_ = false;
         prepared_ = false;
         ClearTags();

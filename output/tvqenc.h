@@ -79,6 +79,10 @@ public:
     TTVQEncEncodeError OnError;
     TTVQEncFinishEncode OnFinish;
 
+    // The worker reported an error (WM_ENC_ERROR, whatever its code) during
+    // the last run: its output is incomplete.
+    bool ErrorReported() const { return errorReported_; }
+
     HWND WindowHandle() const;
     // The worker's thread id (its messages go there).
     DWORD WorkerThreadId() const;
@@ -109,6 +113,7 @@ private:
     int year_ = 0;
     TThreadPriority priority_ = TThreadPriority::tpIdle;
     std::atomic<bool> isEncoding_{false};
+    std::atomic<bool> errorReported_{false};
     int nCan_ = 16;
     int bitRate_ = 96;
     int sampleRate_ = 44;

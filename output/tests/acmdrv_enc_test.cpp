@@ -256,3 +256,23 @@ TEST_F(EncoderSinkTest, TwinVqFileWithItsTags) {
     EXPECT_NE(text.find("Song"), std::string::npos);
     EXPECT_NE(text.find("Band"), std::string::npos);
 }
+
+// A write error of the TwinVQ file is reported with error code 0: the driver
+// must fail on the report itself, not on its code.
+TEST_F(EncoderSinkTest, TwinVqOnAFullDiskFailsTheDriver) {
+    wx::TTVQEnc tvq(nullptr);
+    TAcmDrv drv;
+    drv.TwinVqEncoder = &tvq;
+    const WAVEFORMATEX cd = Cd();
+    TTwinVQEncodeParams p{44, 2, nullptr, 96, 16};
+    int errors = 0;
+    tvq.OnError = [&](wx::TTVQEnc*, int) { ++errors; };
+    ASSERT_TRUE(drv.Setup(&cd, &p, admTwinVq, false));
+    // Every write to this device fails with "no space left".
+    ASSERT_TRUE(drv.Open("Z:\\dev\\full")) << drv.ErrorText();
+    const Bytes pcm = wavtools::TestSignal(44100 * 4);
+    EXPECT_FALSE(Feed(drv, pcm, 47040)) << "a file that could not be written was reported as finished";
+    EXPECT_FALSE(drv.ErrorText().empty());
+    EXPECT_EQ(errors, 1);
+    EXPECT_FALSE(tvq.IsEncoding());
+}
