@@ -22,6 +22,9 @@ std::string ShortPath(const std::string& path) {
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// How long an encoder ended on a stop gets to let go of its files.
+constexpr DWORD AbortWaitMs = 5000;
+
 }  // namespace
 
 std::string MakeEncoderTempName(const std::string& folder, const std::string& extension) {
@@ -80,14 +83,19 @@ TFileEncoderRun RunFileEncoder(const TFileEncoderJob& job, const std::function<b
         }
         if (stopRequested && stopRequested()) break;
     }
-    GetExitCodeProcess(info.hProcess, &run.ExitCode);
-    CloseHandle(info.hProcess);
     if (!ended) {
-        // The encoder may still be writing its temporary file: leave it be,
-        // and claim no output.
+        // Stopped while the encoder still runs: end it, so that it lets go of
+        // its temporary file, and remove what it had written.
+        TerminateProcess(info.hProcess, 1);
+        WaitForSingleObject(info.hProcess, AbortWaitMs);
+        GetExitCodeProcess(info.hProcess, &run.ExitCode);
+        CloseHandle(info.hProcess);
+        DeleteFileA(run.TempFile.c_str());
         run.Result = TFileEncoderResult::Aborted;
         return run;
     }
+    GetExitCodeProcess(info.hProcess, &run.ExitCode);
+    CloseHandle(info.hProcess);
     if (run.ExitCode != 0) {
         DeleteFileA(run.TempFile.c_str());
         run.Result = TFileEncoderResult::EncoderFailed;

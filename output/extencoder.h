@@ -4,7 +4,7 @@
 // The encoder writes a temporary "TMPn.MP3" in the output's folder, which
 // becomes the output file only when the encoder ended by itself with exit
 // code 0; after a stop request or a failed encoder the output is never
-// claimed.
+// claimed; a stop ends the encoder and removes its temporary file.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -26,7 +26,8 @@ enum class TFileEncoderResult {
     SourceTooShort,  // shorter than MinSourceBytes: nothing done
     NoTempName,      // TMP1..TMP999 all taken, or the folder is missing
     StartFailed,     // the program could not be started
-    Aborted,         // a stop was requested before the encoder ended
+    Aborted,         // a stop was requested before the encoder ended: it was
+                     // ended and its temporary file removed
     EncoderFailed,   // the encoder ended with a non-zero exit code
     RenameFailed,    // the temporary output could not become the output
 };

@@ -97,6 +97,29 @@ TEST(FileEncoder, StopRequestClaimsNoOutput) {
     EXPECT_FALSE(Exists(job.OutputFile));
 }
 
+TEST(FileEncoder, StopWhileTheEncoderWritesRemovesItsTemporaryFile) {
+    Source();
+    // The encoder writes its temporary file at once and then keeps it open.
+    const auto job = Job("-hold 20000", "held.mp3");
+    const std::string pattern = RunDir() + "\\TMP*.MP3";
+    int polls = 0;
+    const auto tempWritten = [&] {
+        WIN32_FIND_DATAA fd;
+        HANDLE h = FindFirstFileA(pattern.c_str(), &fd);
+        if (h == INVALID_HANDLE_VALUE) return ++polls > 200;
+        FindClose(h);
+        return true;
+    };
+    const DWORD start = GetTickCount();
+    const auto run = RunFileEncoder(job, tempWritten);
+    EXPECT_EQ(run.Result, TFileEncoderResult::Aborted);
+    EXPECT_LE(polls, 200) << "the encoder never wrote its temporary file";
+    EXPECT_FALSE(Exists(run.TempFile)) << run.TempFile;
+    EXPECT_FALSE(Exists(job.OutputFile));
+    // Ended, not waited out.
+    EXPECT_LT(GetTickCount() - start, 15000u);
+}
+
 TEST(FileEncoder, SourceChecks) {
     Source();
     auto job = Job("", "short.mp3");

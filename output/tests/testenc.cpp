@@ -6,7 +6,8 @@
 // Switches: -wav (write the PCM as a 44,100 Hz 16-bit stereo WAV file),
 // -die N (exit with code 3 after N input bytes), -exit N (exit code at the
 // end), -noise N (print N bytes to standard error first), -sleep MS (wait
-// before ending), -quit (end at once), -nowrite (produce no output).
+// before ending), -hold MS (keep the written output open that long before
+// closing it), -quit (end at once), -nowrite (produce no output).
 // Anything else starting with '-' is ignored, as encoders ignore options
 // meant for others.
 #include <windows.h>
@@ -55,7 +56,7 @@ bool WriteAll(HANDLE h, const char* p, DWORD n) {
 int main(int argc, char** argv) {
     bool wav = false, quit = false, nowrite = false;
     long long dieAfter = -1;
-    int exitCode = 0, sleepMs = 0;
+    int exitCode = 0, sleepMs = 0, holdMs = 0;
     long noise = 0;
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
@@ -66,6 +67,7 @@ int main(int argc, char** argv) {
         else if (a == "-exit") exitCode = int(next());
         else if (a == "-noise") noise = long(next());
         else if (a == "-sleep") sleepMs = int(next());
+        else if (a == "-hold") holdMs = int(next());
         else if (a == "-quit") quit = true;
         else if (a == "-nowrite") nowrite = true;
         else if (a == "-" || a.empty() || a[0] != '-') files.push_back(a);
@@ -111,6 +113,7 @@ int main(int argc, char** argv) {
         ok = WriteAll(out, h.data(), DWORD(h.size()));
     }
     ok = ok && WriteAll(out, data.data(), DWORD(data.size()));
+    if (holdMs > 0) Sleep(DWORD(holdMs));
     CloseHandle(out);
     return ok ? exitCode : 6;
 }
