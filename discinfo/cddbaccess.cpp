@@ -53,7 +53,7 @@ void TCDDBAccess::Execute() {
         switch (Mode) {
             case TCddbMode::Query: client_.RunQuery(); break;
             case TCddbMode::Sites: client_.RunSites(); break;
-            case TCddbMode::Submit: break;  // sending is done by the submission job
+            case TCddbMode::Submit: client_.RunSubmit(); break;
         }
         WSACleanup();
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 
 #include "discinfo/cddbconv.h"
 #include "discinfo/cddbmsg.h"
@@ -83,18 +84,20 @@ void TCddbClient::CloseSession(std::unique_ptr<TCddbSocket>& sock) {
 }
 
 bool TCddbClient::Connect(std::unique_ptr<TCddbSocket>& sock) {
-    const char* noHost = kCddbMsgNoHost;
-    if (UseProxy()) {
-        host_ = settings_.ProxyHost;
-        port_ = settings_.ProxyPort;
-        noHost = kCddbMsgNoProxyHost;
-    } else if (UseHttp()) {
-        host_ = settings_.ServerHost;
-        port_ = kCddbHttpPort;
-    } else {
-        host_ = settings_.ServerHost;
-        port_ = settings_.CddbpPort;
+    if (UseProxy()) return ConnectTo(sock, settings_.ProxyHost, settings_.ProxyPort, kCddbMsgNoProxyHost);
+    if (UseHttp()) return ConnectTo(sock, settings_.ServerHost, kCddbHttpPort, kCddbMsgNoHost);
+    return ConnectTo(sock, settings_.ServerHost, settings_.CddbpPort, kCddbMsgNoHost);
+}
+
+bool TCddbClient::ConnectTo(std::unique_ptr<TCddbSocket>& sock, const std::string& host, int port,
+                            const char* noHost) {
+    host_ = host;
+    port_ = port;
+    if (!sock) {
+        ResultText = kCddbMsgNoSocket;
+        return false;
     }
+    sock->SetAbort(&AbortRequest);
     const unsigned wait = std::max<std::uint32_t>(TimeoutMs(settings_.Timeout), 1000u);
     switch (sock->Connect(host_, port_, wait)) {
         case TCddbSocket::TConnect::Ok:
@@ -113,6 +116,7 @@ bool TCddbClient::Connect(std::unique_ptr<TCddbSocket>& sock) {
 bool TCddbClient::Reconnect(std::unique_ptr<TCddbSocket>& sock) {
     CloseSocket(sock);
     sock = net_.NewSocket();
+    if (sock) sock->SetAbort(&AbortRequest);
     const unsigned wait = std::max<std::uint32_t>(TimeoutMs(settings_.Timeout), 1000u);
     if (!sock || sock->Connect(host_, port_, wait) != TCddbSocket::TConnect::Ok) {
         CloseSocket(sock);
@@ -123,8 +127,16 @@ bool TCddbClient::Reconnect(std::unique_ptr<TCddbSocket>& sock) {
 }
 
 int TCddbClient::SendLine(std::unique_ptr<TCddbSocket>& sock, const std::string& text) {
-    Traced("XMITED: ", text);
-    if (!sock || !sock->Send(text.data(), text.size()) || !sock->Send("\n", 1)) {
+    return SendBytes(sock, text, text + "\n");
+}
+
+int TCddbClient::SendCrlfLine(std::unique_ptr<TCddbSocket>& sock, const std::string& text) {
+    return SendBytes(sock, text, text + "\r\n");
+}
+
+int TCddbClient::SendBytes(std::unique_ptr<TCddbSocket>& sock, const std::string& traced, const std::string& bytes) {
+    Traced("XMITED: ", traced);
+    if (!sock || AbortRequest || !sock->Send(bytes.data(), bytes.size())) {
         CloseSocket(sock);
         ResultText = kCddbMsgCommFailed;
         return -1;
@@ -133,9 +145,14 @@ int TCddbClient::SendLine(std::unique_ptr<TCddbSocket>& sock, const std::string&
 }
 
 bool TCddbClient::ReadLine(std::unique_ptr<TCddbSocket>& sock, std::string& line) {
+    return ReadLineWithin(sock, line, TimeoutMs(settings_.Timeout), false);
+}
+
+bool TCddbClient::ReadLineWithin(std::unique_ptr<TCddbSocket>& sock, std::string& line, std::uint32_t limit,
+                                 bool keepOnFailure) {
     line.clear();
     const std::uint32_t start = net_.TickCount();
-    const std::uint32_t limit = TimeoutMs(settings_.Timeout);
+    bool closed = false;
     while (sock && net_.TickCount() - start < limit && !AbortRequest) {
         if (!pending_.empty()) {
             const auto lf = pending_.find('\n');
@@ -151,7 +168,10 @@ bool TCddbClient::ReadLine(std::unique_ptr<TCddbSocket>& sock, std::string& line
             return true;
         }
         const long waiting = sock->Pending();
-        if (waiting < 0) break;
+        if (waiting < 0) {
+            closed = true;
+            break;
+        }
         if (waiting == 0) {
             net_.Sleep(100);
             continue;
@@ -160,17 +180,26 @@ bool TCddbClient::ReadLine(std::unique_ptr<TCddbSocket>& sock, std::string& line
         const std::size_t want = static_cast<std::size_t>(waiting) < sizeof buf ? static_cast<std::size_t>(waiting)
                                                                                  : sizeof buf;
         const long got = sock->Receive(buf, want);
-        if (got <= 0) break;
+        if (got <= 0) {
+            closed = true;
+            break;
+        }
         pending_.append(buf, static_cast<std::size_t>(got));
     }
+    if (keepOnFailure) return false;
     CloseSocket(sock);
-    ResultText = kCddbMsgTimeout;
+    ResultText = closed && !AbortRequest ? kCddbMsgClosed : kCddbMsgTimeout;
     return false;
+}
+
+void TCddbClient::SkipSpareLine(std::unique_ptr<TCddbSocket>& sock) {
+    std::string line;
+    if (ReadLineWithin(sock, line, 2000, true)) Traced("DUMMYRECVED): ", line);
 }
 
 bool TCddbClient::ReadReplyLine(std::unique_ptr<TCddbSocket>& sock, std::string& line, std::size_t& budget) {
     if (!ReadLine(sock, line)) return false;
-    const std::size_t cost = line.size() + 1;
+    const std::size_t cost = line.size() + kCddbLineOverhead;
     if (cost > budget) {
         CloseSocket(sock);
         ResultText = kCddbMsgServerError;
@@ -192,17 +221,25 @@ bool TCddbClient::ReadReplyBody(std::unique_ptr<TCddbSocket>& sock, std::vector<
     }
 }
 
-bool TCddbClient::HttpRequest(std::unique_ptr<TCddbSocket>& sock, const std::string& requestLine) {
-    if (SendLine(sock, requestLine + " HTTP/1.0") < 0) return false;
-    if (UseProxy() && (settings_.Flags & kCddbFlagProxyAuth)) {
-        if (settings_.ProxyPassword.empty() && (settings_.Flags & kCddbFlagAskPassword) && ui_) {
-            std::string password;
-            if (ui_->AskProxyPassword(password)) settings_.ProxyPassword = password;
-        }
-        const std::string credentials = settings_.ProxyUser + ":" + settings_.ProxyPassword;
-        if (SendLine(sock, "Proxy-Authorization: Basic " + EncodeBase64(credentials)) < 0) return false;
+bool TCddbClient::SendProxyAuthorization(std::unique_ptr<TCddbSocket>& sock) {
+    if (!UseProxy() || !(settings_.Flags & kCddbFlagProxyAuth)) return true;
+    if (settings_.ProxyPassword.empty() && (settings_.Flags & kCddbFlagAskPassword) && ui_) {
+        std::string password;
+        if (ui_->AskProxyPassword(password)) settings_.ProxyPassword = password;
     }
-    if (SendLine(sock, "\r") < 0 || SendLine(sock, "\r") < 0) return false;
+    const std::string credentials = settings_.ProxyUser + ":" + settings_.ProxyPassword;
+    return SendCrlfLine(sock, "Proxy-Authorization: Basic " + EncodeBase64(credentials)) > 0;
+}
+
+bool TCddbClient::HttpRequest(std::unique_ptr<TCddbSocket>& sock, const std::string& requestLine) {
+    // Every line of the request ends in CR LF, and one empty line ends it.
+    if (SendCrlfLine(sock, requestLine + " HTTP/1.0") < 0) return false;
+    if (!SendProxyAuthorization(sock)) return false;
+    if (SendCrlfLine(sock, "") < 0) return false;
+    return ReadHttpStatus(sock);
+}
+
+bool TCddbClient::ReadHttpStatus(std::unique_ptr<TCddbSocket>& sock) {
     std::string status;
     if (!ReadLine(sock, status)) return false;
     if (!CddbStartsWith(status, "HTTP/") || status.size() < 12 || status.compare(9, 3, "200") != 0) {
@@ -221,7 +258,7 @@ bool TCddbClient::HttpRequest(std::unique_ptr<TCddbSocket>& sock, const std::str
 bool TCddbClient::ReadBanner(std::unique_ptr<TCddbSocket>& sock, const std::string& hello) {
     std::string banner;
     if (!ReadLine(sock, banner)) return false;
-    if (banner.find("200") == std::string::npos && banner.find("201") == std::string::npos) {
+    if (!CddbStartsWith(banner, "200") && !CddbStartsWith(banner, "201")) {
         CloseSocket(sock);
         ResultText = kCddbMsgRefused;
         return false;
@@ -229,7 +266,7 @@ bool TCddbClient::ReadBanner(std::unique_ptr<TCddbSocket>& sock, const std::stri
     if (SendLine(sock, "cddb hello " + hello) < 0) return false;
     std::string reply;
     if (!ReadLine(sock, reply)) return false;
-    if (reply.find("200") == std::string::npos) {
+    if (!CddbStartsWith(reply, "200")) {
         CloseSocket(sock);
         ResultText = kCddbMsgRefused;
         return false;
@@ -265,12 +302,20 @@ bool TCddbClient::ChooseMatch(std::unique_ptr<TCddbSocket>& sock, std::string& c
         items.push_back("ID: " + shownCategory + " , TITLE = " + shownTitle);
         sets.push_back(std::move(set));
     }
+    if (sets.empty()) {
+        // An empty list is no match, whatever its status line said.
+        CloseSession(sock);
+        ResultText = kCddbMsgNoMatch;
+        NetworkError = false;
+        return true;
+    }
     const int chosen = ui_ ? ui_->ChooseMatch(items) : -1;
     if (chosen >= 0 && static_cast<std::size_t>(chosen) < sets.size()) {
         category = sets[static_cast<std::size_t>(chosen)].Category;
         discId = sets[static_cast<std::size_t>(chosen)].DiscId;
     } else {
         CloseSession(sock);
+        ResultText = kCddbMsgChoiceCancelled;
     }
     return true;
 }
@@ -279,7 +324,10 @@ bool TCddbClient::QueryAndRead() {
     const std::string hello = UseHttp() ? BlanksToPlus(HelloText()) : HelloText();
     const std::string query = UseHttp() ? BlanksToPlus(QueryText()) : QueryText();
     std::unique_ptr<TCddbSocket> sock = net_.NewSocket();
-    if (!sock) return false;
+    if (!sock) {
+        ResultText = kCddbMsgNoSocket;
+        return false;
+    }
     Status(kCddbStatusConnecting);
     if (!Connect(sock)) return false;
     if (!UseHttp() && !ReadBanner(sock, hello)) return false;
@@ -290,7 +338,7 @@ bool TCddbClient::QueryAndRead() {
             if (SendLine(sock, "proto 6") < 0) return false;
             std::string reply;
             if (!ReadLine(sock, reply)) return false;
-            Level6 = reply.find("201") != std::string::npos;
+            Level6 = CddbStartsWith(reply, "201");
         } else {
             if (!HttpRequest(sock, HttpGetPrefix() + "cmd=stat&hello=" + hello + "&proto=1")) return false;
             std::string first;
@@ -377,7 +425,7 @@ bool TCddbClient::QueryAndRead() {
         lines.push_back(std::move(line));
     }
     Info.Category = category;
-    if (!lines.empty()) ParseXmcd(lines);
+    if (!lines.empty()) wx::ParseXmcd(lines, Info, discidSeen_, Level6);
     CloseSession(sock);
     NetworkError = false;
     ResultText = kCddbMsgReadOk;
@@ -419,6 +467,153 @@ bool TCddbClient::GetSites() {
 }
 
 void TCddbClient::RunSites() { Success = GetSites(); }
+
+namespace {
+
+// The lines of a text file without their line ends; false when it cannot
+// be opened.
+bool ReadFileLines(const std::string& path, std::vector<std::string>& lines) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::string line;
+    while (std::getline(in, line)) lines.push_back(StripLineEnd(line));
+    return true;
+}
+
+}  // namespace
+
+bool TCddbClient::HttpPostFile(std::unique_ptr<TCddbSocket>& sock, const std::string& requestLine) {
+    std::vector<std::string> lines;
+    if (!ReadFileLines(settings_.SubmitFile, lines)) {
+        CloseSocket(sock);
+        ResultText = kCddbMsgNoSubmitFile;
+        return false;
+    }
+    if (SendCrlfLine(sock, requestLine + " HTTP/1.0") < 0) return false;
+    if (!SendProxyAuthorization(sock)) return false;
+    // The file's header lines and the empty line after them end in CR LF;
+    // the body lines in LF alone, as its Content-Length counts them.
+    bool inBody = false;
+    for (const std::string& l : lines) {
+        if (!inBody) {
+            if (SendCrlfLine(sock, l) < 0) return false;
+            inBody = l.empty();
+        } else if (SendLine(sock, l) < 0) {
+            return false;
+        }
+    }
+    if (!inBody && SendCrlfLine(sock, "") < 0) return false;
+    return ReadHttpStatus(sock);
+}
+
+bool TCddbClient::SubmitByHttp(std::unique_ptr<TCddbSocket>& sock) {
+    if (settings_.Flags & kCddbFlagSubmitHttp)
+        settings_.Flags |= kCddbFlagHttp;
+    else
+        settings_.Flags &= static_cast<std::uint8_t>(~kCddbFlagHttp);
+    Status(kCddbStatusConnecting);
+    if (!Connect(sock)) return false;
+    const std::string request = UseProxy() ? "POST http://" + settings_.ServerHost + "/~cddb/submit.cgi"
+                                           : std::string("POST /~cddb/submit.cgi");
+    if (!HttpPostFile(sock, request)) return false;
+    ResultText = kCddbMsgSubmitOk;
+    NetworkError = false;
+    return true;
+}
+
+bool TCddbClient::SmtpCommand(std::unique_ptr<TCddbSocket>& sock, const std::string& command, const char* expected) {
+    if (SendCrlfLine(sock, command) < 0) return false;
+    std::string reply;
+    if (!ReadLine(sock, reply)) return false;
+    if (CddbStartsWith(reply, expected)) return true;
+    if (ui_) ui_->ShowRefusal(kCddbMsgCommandRefused);
+    CloseSocket(sock);
+    return false;
+}
+
+bool TCddbClient::SubmitByMail(std::unique_ptr<TCddbSocket>& sock, const std::string& localHost) {
+    Status(kCddbStatusConnecting);
+    const std::string host = settings_.ServerHost;
+    auto fail = [&](const char* text) {
+        CloseSocket(sock);
+        ResultText = text;
+        return false;
+    };
+    // POP3 first: its greeting tells that the mail service is there.
+    if (!ConnectTo(sock, host, kCddbPop3Port, kCddbMsgConnectFailed)) return fail(kCddbMsgConnectFailed);
+    std::string greeting;
+    if (!ReadLine(sock, greeting)) return fail(kCddbMsgCommFailed);
+    if (!CddbStartsWith(greeting, "+OK")) return fail(kCddbMsgNotReady);
+    if (!SmtpCommand(sock, "QUIT", "+OK")) return fail(kCddbMsgCommFailed);
+    CloseSocket(sock);
+
+    sock = net_.NewSocket();
+    if (!ConnectTo(sock, host, kCddbSmtpPort, kCddbMsgConnectFailed)) return fail(kCddbMsgConnectFailed);
+    if (!ReadLine(sock, greeting)) return fail(kCddbMsgCommFailed);
+    if (!CddbStartsWith(greeting, "220")) return fail(kCddbMsgNotReady);
+    SkipSpareLine(sock);
+    if (!SmtpCommand(sock, "HELO " + localHost, "250")) return fail(kCddbMsgCommFailed);
+    std::string sender = CddbTrim(settings_.UserEmail);
+    if (sender.empty())
+        sender = "username@hostname";
+    else if (sender.find('@') == std::string::npos)
+        sender += "@" + localHost;
+    if (!SmtpCommand(sock, "MAIL FROM:<" + sender + ">", "250")) return fail(kCddbMsgCommFailed);
+    if (!SmtpCommand(sock, "RCPT TO:<" + settings_.SubmitReceiver + ">", "250")) return fail(kCddbMsgCommFailed);
+    Status(kCddbStatusSending);
+    if (!SmtpCommand(sock, "DATA", "354")) return fail(kCddbMsgCommFailed);
+
+    std::vector<std::string> lines;
+    if (!ReadFileLines(settings_.SubmitFile, lines)) return fail(kCddbMsgNoSubmitFile);
+    std::string category;
+    for (char c : submit_ ? submit_->Category : std::string())
+        category += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    const std::string discId = submit_ ? submit_->DiscIds : std::string();
+    const bool utf8 = submit_ && SubmitUtf8;
+    const std::vector<std::string> headers = {
+        "From: " + sender,
+        "To: " + settings_.SubmitReceiver,
+        "Subject: cddb " + category + " " + discId,
+        "MIME-Version: 1.0",
+        utf8 ? "Content-Type: text/plain; charset=UTF-8" : "Content-Type: text/plain; charset=iso-8859-1",
+        "Content-Transfer-Encoding: quoted-printable",
+        std::string("X-Cddbd-Note: Send by Wendrix - Questions: ") + kCddbContactMail,
+        "",  // the end of the headers
+        "",  // and an empty first body line
+    };
+    for (const std::string& h : headers)
+        if (SendCrlfLine(sock, h) < 0) return fail(kCddbMsgCommFailed);
+    for (const std::string& l : lines) {
+        for (std::string& part : EncodeQuotedPrintable(l)) {
+            // A line that begins with "." gets a second one, so that it
+            // cannot end the data.
+            if (!part.empty() && part[0] == '.') part.insert(0, 1, '.');
+            if (SendCrlfLine(sock, part) < 0) return fail(kCddbMsgCommFailed);
+        }
+    }
+    if (!SmtpCommand(sock, ".", "250")) return fail(kCddbMsgCommFailed);
+    SendCrlfLine(sock, "QUIT");
+    CloseSocket(sock);
+    ResultText = kCddbMsgSubmitOk;
+    NetworkError = false;
+    return true;
+}
+
+void TCddbClient::RunSubmit() {
+    Success = false;
+    std::string localHost = net_.LocalHostName();
+    if (localHost.empty()) localHost = "hostname";
+    std::unique_ptr<TCddbSocket> sock = net_.NewSocket();
+    if (!sock) {
+        ResultText = kCddbMsgNoSocket;
+    } else {
+        ResultText = kCddbMsgCommFailed;
+        Success = (settings_.Flags & kCddbFlagSubmitHttp) ? SubmitByHttp(sock) : SubmitByMail(sock, localHost);
+        CloseSocket(sock);
+    }
+    // The file holds the user's mail address: it does not outlive the job.
+    if (!settings_.SubmitFile.empty()) std::remove(settings_.SubmitFile.c_str());
+}
 
 void TCddbClient::ParseXmcd(const std::vector<std::string>& lines) { wx::ParseXmcd(lines, Info, discidSeen_); }
 

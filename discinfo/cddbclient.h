@@ -59,6 +59,9 @@ public:
     // Receives up to size bytes that Pending() announced; <= 0 on failure.
     virtual long Receive(void* buffer, std::size_t size) = 0;
     virtual void Close() = 0;
+    // A flag that, once set, makes waits inside Connect and Send give up
+    // within about 100 ms.
+    virtual void SetAbort(const std::atomic<bool>* /*flag*/) {}
 };
 
 // What a job needs from the system besides sockets being made.
@@ -85,15 +88,24 @@ public:
     // Lets the user pick one of several matches, given as display lines
     // "ID: category , TITLE = title"; the chosen index or -1.
     virtual int ChooseMatch(const std::vector<std::string>& items) = 0;
+    // Tells the user that the mail server refused a command.
+    virtual void ShowRefusal(const std::string& /*text*/) {}
 };
 
 enum class TCddbMode { Query = 0, Submit = 1, Sites = 2 };
 
 // Receiving limits that keep a hostile server from holding unbounded memory:
 // bytes of one line past kCddbMaxLineBytes are dropped; a multi-line reply
-// larger than kCddbMaxReplyBytes ends the job with a server error.
+// whose stored lines would take more than kCddbMaxReplyBytes (each line
+// charged its bytes and what keeping it costs) ends the job with a server
+// error.
 inline constexpr std::size_t kCddbMaxLineBytes = 8192;
 inline constexpr std::size_t kCddbMaxReplyBytes = 2u << 20;
+inline constexpr std::size_t kCddbLineOverhead = sizeof(std::string) + 1;
+
+// Ports of the mail submission on the selected server.
+inline constexpr int kCddbPop3Port = 110;
+inline constexpr int kCddbSmtpPort = 25;
 
 class TCddbClient {
 public:
@@ -105,6 +117,10 @@ public:
     std::vector<std::int32_t> StartFrames;  // tracks then the lead-out (absolute frames)
     std::int32_t DiscSeconds = 0;
     std::int32_t TrackCount = 0;
+
+    // The submit file was written as UTF-8 (mail submissions name the
+    // character set).
+    bool SubmitUtf8 = false;
 
     // Each traced line (without line end) goes here when set.
     std::function<void(const std::string&)> Trace;
@@ -125,6 +141,9 @@ public:
     void RunQuery();
     // Mode 2: the server list.
     void RunSites();
+    // Mode 1: sends the submit file (settings' SubmitFile) by HTTP POST or
+    // by mail, then deletes it.
+    void RunSubmit();
 
     // The xmcd reader on the read result (and the DISCID-seen switch).
     void ParseXmcd(const std::vector<std::string>& lines);
@@ -144,12 +163,27 @@ public:
 private:
     bool QueryAndRead();
     bool GetSites();
+    bool SubmitByHttp(std::unique_ptr<TCddbSocket>& sock);
+    bool SubmitByMail(std::unique_ptr<TCddbSocket>& sock, const std::string& localHost);
+    bool HttpPostFile(std::unique_ptr<TCddbSocket>& sock, const std::string& requestLine);
+    bool SmtpCommand(std::unique_ptr<TCddbSocket>& sock, const std::string& command, const char* expected);
+    bool ConnectTo(std::unique_ptr<TCddbSocket>& sock, const std::string& host, int port, const char* noHost);
+    void SkipSpareLine(std::unique_ptr<TCddbSocket>& sock);
+    // A line with CR LF (HTTP and mail); -1 after a failure.
+    int SendCrlfLine(std::unique_ptr<TCddbSocket>& sock, const std::string& text);
+    bool SendProxyAuthorization(std::unique_ptr<TCddbSocket>& sock);
+    bool ReadHttpStatus(std::unique_ptr<TCddbSocket>& sock);
+    // ReadLine with its own limit; fails without closing or a text when
+    // keepOnFailure.
+    bool ReadLineWithin(std::unique_ptr<TCddbSocket>& sock, std::string& line, std::uint32_t limitMs,
+                        bool keepOnFailure);
 
     void Status(const char* text);
     void Traced(const std::string& prefix, const std::string& line);
     bool Connect(std::unique_ptr<TCddbSocket>& sock);
     bool Reconnect(std::unique_ptr<TCddbSocket>& sock);
     int SendLine(std::unique_ptr<TCddbSocket>& sock, const std::string& text);
+    int SendBytes(std::unique_ptr<TCddbSocket>& sock, const std::string& traced, const std::string& bytes);
     bool ReadLine(std::unique_ptr<TCddbSocket>& sock, std::string& line);
     // ReadLine for the lines of a multi-line reply, charged to a byte budget.
     bool ReadReplyLine(std::unique_ptr<TCddbSocket>& sock, std::string& line, std::size_t& budget);

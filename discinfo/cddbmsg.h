@@ -35,3 +35,17 @@ inline constexpr char kCddbStatusQuerying[] = "\x8f\xee\x95\xf1\x82\xf0\x96\xe2\
 inline constexpr char kCddbStatusReading[] = "\x8f\xee\x95\xf1\x82\xf0\x8e\xe6\x93\xbe\x82\xb5\x82\xc4\x82\xa2\x82\xdc\x82\xb7...";
 
 }  // namespace wx
+
+// Texts added since; this header is compiled with the execution character
+// set CP932, so they are written as they read.
+namespace wx {
+
+inline constexpr char kCddbMsgClosed[] = "リモートサーバーが接続を切断しました.";
+inline constexpr char kCddbMsgChoiceCancelled[] = "タイトルの選択が取り消されました.";
+inline constexpr char kCddbMsgSubmitOk[] = "情報の送信を完了しました.";
+inline constexpr char kCddbMsgNotReady[] = "サーバーが準備できていません.";
+inline constexpr char kCddbMsgCommandRefused[] = "サーバーに接続を拒否されました.";
+inline constexpr char kCddbMsgNoSubmitFile[] = "送信する情報のファイルを開けません.";
+inline constexpr char kCddbStatusSending[] = "サーバーにデータを送信しています...";
+
+}  // namespace wx

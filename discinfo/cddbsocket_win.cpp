@@ -32,14 +32,20 @@ TCddbSocket::TConnect TWinsockSocket::Connect(const std::string& host, int port,
     ioctlsocket(s_, FIONBIO, &nonBlocking);
     if (connect(s_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
         if (WSAGetLastError() != WSAEWOULDBLOCK) return TConnect::Failed;
-        fd_set writable, failed;
-        FD_ZERO(&writable);
-        FD_ZERO(&failed);
-        FD_SET(s_, &writable);
-        FD_SET(s_, &failed);
-        timeval tv{static_cast<long>(timeoutMs / 1000), static_cast<long>(timeoutMs % 1000) * 1000};
-        if (select(0, nullptr, &writable, &failed, &tv) <= 0 || FD_ISSET(s_, &failed) || !FD_ISSET(s_, &writable))
-            return TConnect::Failed;
+        // In slices of 100 ms, so that an abort request ends the wait.
+        const DWORD start = GetTickCount();
+        for (;;) {
+            fd_set writable, failed;
+            FD_ZERO(&writable);
+            FD_ZERO(&failed);
+            FD_SET(s_, &writable);
+            FD_SET(s_, &failed);
+            timeval tv{0, 100000};
+            const int r = select(0, nullptr, &writable, &failed, &tv);
+            if (r < 0 || (r > 0 && FD_ISSET(s_, &failed))) return TConnect::Failed;
+            if (r > 0 && FD_ISSET(s_, &writable)) break;
+            if (Aborted() || GetTickCount() - start >= timeoutMs) return TConnect::Failed;
+        }
         int err = 0;
         int len = sizeof err;
         if (getsockopt(s_, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len) != 0 || err != 0)
@@ -61,7 +67,7 @@ bool TWinsockSocket::Send(const void* data, std::size_t size) {
         }
         if (n < 0 && WSAGetLastError() != WSAEWOULDBLOCK) return false;
         // The peer does not take data: wait for room, at most the time-out.
-        if (GetTickCount() - start >= sendTimeoutMs_) return false;
+        if (Aborted() || GetTickCount() - start >= sendTimeoutMs_) return false;
         fd_set writable;
         FD_ZERO(&writable);
         FD_SET(s_, &writable);

@@ -2,6 +2,8 @@
 #pragma once
 #include <winsock2.h>
 
+#include <atomic>
+
 #include "discinfo/cddbclient.h"
 
 namespace wx {
@@ -16,9 +18,12 @@ public:
     long Pending() override;
     long Receive(void* buffer, std::size_t size) override;
     void Close() override;
+    void SetAbort(const std::atomic<bool>* flag) override { abort_ = flag; }
 
 private:
+    bool Aborted() const { return abort_ && abort_->load(); }
     SOCKET s_;
+    const std::atomic<bool>* abort_ = nullptr;
     unsigned sendTimeoutMs_ = 60000;
 };
 

@@ -56,6 +56,10 @@ void TCddbSyncUi::ShowServerMessage(const std::vector<std::string>& lines) {
     Run([&] { target_.ShowServerMessage(lines); });
 }
 
+void TCddbSyncUi::ShowRefusal(const std::string& text) {
+    Run([&] { target_.ShowRefusal(text); });
+}
+
 int TCddbSyncUi::ChooseMatch(const std::vector<std::string>& items) {
     int chosen = -1;
     if (!Run([&] { chosen = target_.ChooseMatch(items); })) return -1;

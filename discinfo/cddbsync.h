@@ -1,5 +1,5 @@
 // Runs the CDDB job's user-interface steps (status, proxy password, server
-// message, match choice) on the user-interface thread: the job thread hands
+// message, match choice, refusal box) on the user-interface thread: the job thread hands
 // each call to a hidden window of the thread that created this object and
 // waits for it, as a synchronized call.
 #pragma once
@@ -27,6 +27,7 @@ public:
     bool AskProxyPassword(std::string& password) override;
     void ShowServerMessage(const std::vector<std::string>& lines) override;
     int ChooseMatch(const std::vector<std::string>& items) override;
+    void ShowRefusal(const std::string& text) override;
 
 private:
     // Runs fn on the user-interface thread; false when cancelled.

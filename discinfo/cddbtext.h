@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace wx {
 
@@ -31,5 +32,33 @@ std::string CddbTrimRight(const std::string& text);
 std::string EncodeBase64(const std::string& bytes);
 
 bool CddbStartsWith(const std::string& text, const char* prefix);
+
+}  // namespace wx
+
+namespace wx {
+
+// xmcd value escapes: a line break as "\n", a tab as "\t", a backslash as
+// "\\".  In Shift-JIS text (sjis true) the trail byte of a double-byte
+// character is never taken for a backslash; UTF-8 text is escaped byte by
+// byte.
+std::string XmcdEscape(const std::string& value, bool sjis);
+std::string XmcdUnescape(const std::string& value, bool sjis);
+
+// One line of a mail submission as quoted-printable: TAB and the bytes
+// 32..60 and 62..126 as they are, every other byte as "=XX"; a soft break
+// ("=" at the end of a line) once a line would pass 71 characters.  The
+// physical lines, without line ends.
+std::vector<std::string> EncodeQuotedPrintable(const std::string& line);
+
+// The proxy password as the settings file keeps it.  Scrambling inverts
+// every byte and escapes the results that an INI value cannot hold ("&"
+// and "+" forms).  The stored form survives the profile functions under
+// any code page: a leading "=" (which the old form
+// never holds), then the scrambled text with every byte other than letters,
+// digits, "&" and "+" written as "=XX".  The old form is still read.
+std::string ScrambleProxyPassword(const std::string& password);
+std::string UnscrambleProxyPassword(const std::string& scrambled);
+std::string StoredProxyPassword(const std::string& password);
+std::string ReadStoredProxyPassword(const std::string& stored);
 
 }  // namespace wx

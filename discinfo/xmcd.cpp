@@ -38,7 +38,7 @@ std::string After(const std::string& line, std::size_t from) {
 
 }  // namespace
 
-void ParseXmcd(const std::vector<std::string>& lines, TCDDBDiscInfo& info, bool& discidSeen) {
+void ParseXmcd(const std::vector<std::string>& lines, TCDDBDiscInfo& info, bool& discidSeen, bool utf8) {
     bool inOffsets = false;
     std::size_t offsetIndex = 0;
     for (const std::string& line : lines) {
@@ -80,6 +80,13 @@ void ParseXmcd(const std::vector<std::string>& lines, TCDDBDiscInfo& info, bool&
         else if (CddbStartsWith(line, "EXTT"))
             AppendTrackValue(line, 4, info.ExtendedTrackData, info.TrackCount);
     }
+    // Values split over several lines are whole now: their escapes can be
+    // read.
+    const bool sjis = !utf8;
+    info.Artist = XmcdUnescape(info.Artist, sjis);
+    info.ExtendedData = XmcdUnescape(info.ExtendedData, sjis);
+    for (auto& t : info.TrackTitles) t = XmcdUnescape(t, sjis);
+    for (auto& t : info.ExtendedTrackData) t = XmcdUnescape(t, sjis);
 }
 
 void SplitDiscTitle(TCDDBDiscInfo& info) {
@@ -106,8 +113,9 @@ TDiscInfoSet ParseMatchLine(const std::string& line) {
 namespace {
 
 void AddValueLines(std::vector<std::string>& out, const std::string& key, const std::string& rawValue, bool mail,
-                   TCddbTextConverter toUtf8) {
-    const std::string value = toUtf8 ? toUtf8(rawValue) : rawValue;
+                   TCddbTextConverter toUtf8, bool escaped = false) {
+    std::string value = toUtf8 ? toUtf8(rawValue) : rawValue;
+    if (escaped) value = XmcdEscape(value, toUtf8 == nullptr);
     const std::size_t piece = 75 - key.size();
     if (!mail || value.size() <= piece) {
         out.push_back(key + "=" + value);
@@ -137,13 +145,13 @@ std::vector<std::string> BuildSubmitLines(const TCDDBDiscInfo& info, bool mail, 
         dtitle = info.Artist + " / " + info.Title;
     else
         dtitle = info.Artist.empty() ? info.Title : info.Artist;
-    AddValueLines(out, "DTITLE", dtitle, mail, toUtf8);
+    AddValueLines(out, "DTITLE", dtitle, mail, toUtf8, true);
     if (!info.Year.empty()) AddValueLines(out, "DYEAR", info.Year, mail, toUtf8);
     if (!info.Genre.empty()) AddValueLines(out, "DGENRE", info.Genre, mail, toUtf8);
-    for (int i = 0; i < count; ++i) AddValueLines(out, "TTITLE" + std::to_string(i), info.TrackTitles[i], mail, toUtf8);
-    AddValueLines(out, "EXTD", info.ExtendedData, mail, toUtf8);
+    for (int i = 0; i < count; ++i) AddValueLines(out, "TTITLE" + std::to_string(i), info.TrackTitles[i], mail, toUtf8, true);
+    AddValueLines(out, "EXTD", info.ExtendedData, mail, toUtf8, true);
     for (int i = 0; i < count; ++i)
-        AddValueLines(out, "EXTT" + std::to_string(i), info.ExtendedTrackData[i], mail, toUtf8);
+        AddValueLines(out, "EXTT" + std::to_string(i), info.ExtendedTrackData[i], mail, toUtf8, true);
     out.push_back("PLAYORDER=");
     return out;
 }

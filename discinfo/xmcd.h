@@ -43,8 +43,9 @@ struct TDiscInfoSet {
 
 // Reads the lines (without line ends) of an xmcd record into info.
 // discidSeen is the caller's DISCID-seen switch: record lines before the
-// first DISCID line are ignored.
-void ParseXmcd(const std::vector<std::string>& lines, TCDDBDiscInfo& info, bool& discidSeen);
+// first DISCID line are ignored.  The escapes \n, \t and \\ of the text
+// values are decoded (utf8: the values are UTF-8, else Shift-JIS).
+void ParseXmcd(const std::vector<std::string>& lines, TCDDBDiscInfo& info, bool& discidSeen, bool utf8 = false);
 
 // Splits the DTITLE held in Artist at its first "/" into artist and title.
 void SplitDiscTitle(TCDDBDiscInfo& info);
@@ -57,7 +58,8 @@ using TCddbTextConverter = std::string (*)(const std::string&);
 
 // The xmcd lines of a submission.  mail: KEY=value lines longer than 76
 // bytes are cut into several lines of the same key; otherwise each value is
-// one line.  toUtf8, when given, converts every value first.
+// one line.  Line breaks, tabs and backslashes in the text values are
+// written as the escapes \n, \t and \\.  toUtf8, when given, converts every value first.
 std::vector<std::string> BuildSubmitLines(const TCDDBDiscInfo& info, bool mail, TCddbTextConverter toUtf8);
 
 // The header lines (and the empty line) of an HTTP submission ahead of the

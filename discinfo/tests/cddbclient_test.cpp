@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "discinfo/cddbmsg.h"
+#include "discinfo/cddbtext.h"
 #include "discinfo/tests/memnet.h"
 
 namespace wx {
@@ -63,12 +64,9 @@ struct THttpScript {
     void Install(TMemNetwork& net) {
         net.OnConnect = nullptr;
         net.OnLine = [this](TMemConnection& c, const std::string& line) {
-            if (c.lines.size() == 1) requests.push_back(line);
+            // Every line of the request ends in CR LF; an empty line ends it.
+            if (c.lines.size() == 1) requests.push_back(StripLineEnd(line));
             if (line != "\r") return;
-            // The request ends with CR LF CR LF: answer at the second one.
-            int crs = 0;
-            for (const auto& l : c.lines) crs += l == "\r";
-            if (crs < 2) return;
             const std::string& req = c.lines.front();
             std::string body;
             if (req.find("cmd=stat") != std::string::npos) body = stat;
@@ -268,7 +266,7 @@ TEST(CddbClientFailures, NoSocketCanBeMade) {
     c.RunQuery();
     EXPECT_FALSE(c.Success);
     EXPECT_TRUE(c.NetworkError);
-    EXPECT_EQ(c.ResultText, "");
+    EXPECT_EQ(c.ResultText, kCddbMsgNoSocket);
     TCddbClient s(net, nullptr, CddbpSettings());
     s.RunSites();
     EXPECT_EQ(s.ResultText, kCddbMsgNoSocket);
@@ -331,12 +329,14 @@ TEST(CddbClientHttp, DirectRequestsOnTheWire) {
                   "GET /~cddb/cddb.cgi?cmd=stat&" + hello + "&proto=1 HTTP/1.0",
                   "GET /~cddb/cddb.cgi?cmd=cddb+query+0200b201+1+150+180&" + hello + "&proto=6 HTTP/1.0",
                   "GET /~cddb/cddb.cgi?cmd=cddb+read+jazz+0200b201&" + hello + "&proto=6 HTTP/1.0"}));
-    // One connection per request, each to port 80, each ending CR LF CR LF.
+    // One connection per request, each to port 80, each line ending CR LF
+    // and one empty line at the end.
     ASSERT_EQ(net.Connections.size(), 3u);
     for (const auto& conn : net.Connections) {
         EXPECT_EQ(conn->port, 80);
         EXPECT_EQ(conn->host, "cddb.example");
-        EXPECT_EQ(conn->sent.substr(conn->sent.size() - 6), "0\n\r\n\r\n");
+        EXPECT_EQ(conn->sent.substr(conn->sent.size() - 5), "0\r\n\r\n");
+        EXPECT_EQ(conn->sent.find("0\n"), std::string::npos);
         EXPECT_TRUE(conn->clientClosed);
     }
 }
@@ -426,7 +426,7 @@ TEST(CddbClientHttp, ProxyWithAuthorizationAndAskedPassword) {
         EXPECT_EQ(conn->port, 3128);
         ASSERT_GE(conn->lines.size(), 2u);
         EXPECT_EQ(conn->lines[0].rfind("GET http://cddb.example/~cddb/cddb.cgi?cmd=", 0), 0u);
-        EXPECT_EQ(conn->lines[1], "Proxy-Authorization: Basic YWxpY2U6czNjcmV0");
+        EXPECT_EQ(conn->lines[1], "Proxy-Authorization: Basic YWxpY2U6czNjcmV0\r");
     }
     EXPECT_NE(server.requests[1].find("cmd=motd&"), std::string::npos);
     ASSERT_EQ(ui.messages.size(), 1u);
@@ -441,6 +441,52 @@ TEST(CddbClientHttp, ProxyWithAuthorizationAndAskedPassword) {
     c2.RunQuery();
     EXPECT_TRUE(c2.Success);
     for (const auto& l : net2.AllLines()) EXPECT_EQ(l.find("Proxy-Authorization"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace wx
+
+namespace wx {
+namespace {
+
+TEST(CddbClientBounds, ReplyBudgetChargesWhatStoringALineCosts) {
+    // 1 MiB of empty lines is far less than 2 MiB of bytes, but keeping
+    // each line costs more than its bytes: the reply is refused.
+    TMemNetwork net;
+    TCddbpScript server;
+    server.record = "";
+    for (int i = 0; i < (1 << 19); ++i) server.record += "\r\n";
+    server.record += ".\r\n";
+    server.Install(net);
+    TCddbClient c(net, nullptr, CddbpSettings());
+    SetQuery(c);
+    c.RunQuery();
+    EXPECT_FALSE(c.Success);
+    EXPECT_EQ(c.ResultText, kCddbMsgServerError);
+}
+
+TEST(CddbClientBounds, StatusCodesOnlyAtTheStartOfALine) {
+    for (const char* banner : {"433 No connections allowed: 200 users allowed", "x200 ready"}) {
+        TMemNetwork net;
+        TCddbpScript server;
+        server.banner = banner;
+        server.Install(net);
+        TCddbClient c(net, nullptr, CddbpSettings());
+        SetQuery(c);
+        c.RunQuery();
+        EXPECT_FALSE(c.Success) << banner;
+        EXPECT_EQ(c.ResultText, kCddbMsgRefused) << banner;
+    }
+    // A level reply that is no 201 leaves level 1.
+    TMemNetwork net;
+    TCddbpScript server;
+    server.protoReply = "501 Illegal protocol level 6, 201 is not possible";
+    server.Install(net);
+    TCddbClient c(net, nullptr, CddbpSettings());
+    SetQuery(c);
+    c.RunQuery();
+    EXPECT_TRUE(c.Success);
+    EXPECT_FALSE(c.Level6);
 }
 
 }  // namespace

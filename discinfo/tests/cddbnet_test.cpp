@@ -8,7 +8,11 @@
 #include "discinfo/cddbclient.h"
 #include "discinfo/cddbconv.h"
 #include "discinfo/cddbmsg.h"
+#include "discinfo/pellora.h"
 #include "discinfo/tests/nettest_support.h"
+
+#include <cstdio>
+#include <thread>
 
 namespace wx {
 namespace {
@@ -130,7 +134,7 @@ TEST_F(CddbNet, CddbpMatchListsAndChoice) {
     Query(c);
     EXPECT_FALSE(c.Success);
     EXPECT_TRUE(c.NetworkError);
-    EXPECT_EQ(c.ResultText, "");
+    EXPECT_EQ(c.ResultText, kCddbMsgChoiceCancelled);  // a failure always says why
     const auto log = Log("inexact");
     EXPECT_EQ(log.back(), "quit");
     for (const auto& l : log) EXPECT_EQ(l.find("cddb read"), std::string::npos);
@@ -212,7 +216,7 @@ TEST_F(CddbNet, CddbpHostileServersEndWithinTheirBounds) {
         TCddbClient c(*net_, nullptr, Cddbp("closemid", 60));
         const auto ms = Query(c);
         EXPECT_FALSE(c.Success);
-        EXPECT_EQ(c.ResultText, kCddbMsgTimeout);
+        EXPECT_EQ(c.ResultText, kCddbMsgClosed);  // reported as what it is
         EXPECT_LT(ms, 30000u);  // noticed when the server closes, not after the time-out
     }
     {
@@ -300,9 +304,9 @@ TEST_F(CddbNet, HttpDirect) {
         EXPECT_EQ(ui.messages, std::vector<std::vector<std::string>>{{"HTTP news."}});
         const auto log = Log("http");
         const std::string hello = "&hello=tester+example.org+Wendrix(JP)+R3.22";
-        EXPECT_TRUE(Has(log, "GET /exact/cddb.cgi?cmd=stat" + hello + "&proto=1 HTTP/1.0"));
-        EXPECT_TRUE(Has(log, "GET /exact/cddb.cgi?cmd=cddb+query+0b00a302+2+150+18000+300" + hello + "&proto=6 HTTP/1.0"));
-        EXPECT_TRUE(Has(log, "GET /exact/cddb.cgi?cmd=cddb+read+newage+0b00a302" + hello + "&proto=6 HTTP/1.0"));
+        EXPECT_TRUE(Has(log, "GET /exact/cddb.cgi?cmd=stat" + hello + "&proto=1 HTTP/1.0<CR>"));
+        EXPECT_TRUE(Has(log, "GET /exact/cddb.cgi?cmd=cddb+query+0b00a302+2+150+18000+300" + hello + "&proto=6 HTTP/1.0<CR>"));
+        EXPECT_TRUE(Has(log, "GET /exact/cddb.cgi?cmd=cddb+read+newage+0b00a302" + hello + "&proto=6 HTTP/1.0<CR>"));
         EXPECT_TRUE(Has(log, "<CR>"));
     }
     {
@@ -355,9 +359,9 @@ TEST_F(CddbNet, HttpThroughAuthorizingProxy) {
         ASSERT_TRUE(c.Success) << c.ResultText;
         EXPECT_EQ(c.Info.Category, "newage");
         const auto log = Log("proxy");
-        EXPECT_TRUE(Has(log, "Proxy-Authorization: Basic YWxpY2U6czNjcmV0"));
+        EXPECT_TRUE(Has(log, "Proxy-Authorization: Basic YWxpY2U6czNjcmV0<CR>"));
         EXPECT_TRUE(Has(log, "GET http://127.0.0.1/exact/cddb.cgi?cmd=stat&hello=tester+example.org+Wendrix(JP)+R3.22"
-                             "&proto=1 HTTP/1.0"));
+                             "&proto=1 HTTP/1.0<CR>"));
     }
     {
         TCddbClient c(*net_, nullptr, proxied("alice", "wrong"));
@@ -387,6 +391,210 @@ TEST_F(CddbNet, HttpThroughAuthorizingProxy) {
         Query(c);
         EXPECT_TRUE(c.Success) << c.ResultText;
         EXPECT_EQ(ui.passwordAsks, 1);
+    }
+}
+
+}  // namespace
+}  // namespace wx
+
+namespace wx {
+namespace {
+
+TEST_F(CddbNet, HostileServersRefusalsListsAndCancel) {
+    {
+        // A refusal that mentions "200" is still a refusal.
+        TCddbClient c(*net_, nullptr, Cddbp("refuse433"));
+        Query(c);
+        EXPECT_FALSE(c.Success);
+        EXPECT_EQ(c.ResultText, kCddbMsgRefused);
+    }
+    {
+        TTestUi ui;
+        TCddbClient c(*net_, &ui, Cddbp("emptymulti"));
+        Query(c);
+        EXPECT_FALSE(c.Success);
+        EXPECT_TRUE(ui.choices.empty());
+        EXPECT_EQ(c.ResultText, kCddbMsgNoMatch);
+    }
+    {
+        // A server dripping its record: cancel ends the job within a second.
+        TCddbClient c(*net_, nullptr, Cddbp("drip", 60));
+        std::uint32_t abortedAt = 0;
+        std::thread canceller([&] {
+            base_->Sleep(1500);
+            abortedAt = base_->TickCount();
+            c.AbortRequest = true;
+        });
+        Query(c);
+        const std::uint32_t ended = base_->TickCount();
+        canceller.join();
+        EXPECT_FALSE(c.Success);
+        EXPECT_LT(ended - abortedAt, 1000u);
+    }
+}
+
+class CddbSubmitNet : public CddbNet {
+protected:
+    TCDDBNetSettings Submit(std::uint8_t flags, const std::vector<std::string>& fileLines) {
+        TCDDBNetSettings s;
+        s.ServerHost = "127.0.0.1";
+        s.UserEmail = "tester@example.org";
+        s.SubmitReceiver = "freedb-submit@example.org";
+        s.Timeout = 10;
+        s.Flags = flags;
+        s.SubmitFile = testing::TempDir() + "wendrix_cddbtmp_test.$$$";
+        EXPECT_TRUE(WriteTextLines(s.SubmitFile, fileLines));
+        for (const char* n : {"http", "httprefuse", "proxy", "pop3", "pop3err", "smtp", "smtprefuse"})
+            ClearServerLog(*base_, ports_.at("control"), n);
+        return s;
+    }
+    static bool Exists(const std::string& path) {
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        if (f) std::fclose(f);
+        return f != nullptr;
+    }
+};
+
+struct TRefusalUi : TTestUi {
+    std::vector<std::string> refusals;
+    void ShowRefusal(const std::string& text) override { refusals.push_back(text); }
+};
+
+TEST_F(CddbSubmitNet, ByHttpPostDirectAndThroughTheProxy) {
+    TCDDBDiscInfo info;
+    info.Category = "rock";
+    info.DiscIds = "0b00a302";
+    const std::vector<std::string> body = {"# xmcd CD database file", "DISCID=0b00a302", "TTITLE0=One"};
+    std::vector<std::string> file = BuildHttpSubmitHeaders(info, "tester@example.org", false, body);
+    file.insert(file.end(), body.begin(), body.end());
+    {
+        TCDDBNetSettings s = Submit(kCddbFlagSubmitHttp, file);
+        TCddbClient c(*net_, nullptr, s);
+        c.RunSubmit();
+        ASSERT_TRUE(c.Success) << c.ResultText;
+        EXPECT_FALSE(c.NetworkError);
+        EXPECT_EQ(c.ResultText, kCddbMsgSubmitOk);
+        EXPECT_FALSE(Exists(s.SubmitFile));  // it held the user's address
+        const auto log = Log("http");
+        ASSERT_GE(log.size(), 10u);
+        EXPECT_EQ(log[0], "POST /~cddb/submit.cgi HTTP/1.0<CR>");
+        EXPECT_EQ(log[1], "Category: rock<CR>");
+        EXPECT_EQ(log[7], "Content-Length: 52<CR>");
+        EXPECT_EQ(log[8], "<CR>");
+        EXPECT_EQ(std::vector<std::string>(log.begin() + 9, log.end()),
+                  (std::vector<std::string>{"BODY: # xmcd CD database file", "BODY: DISCID=0b00a302",
+                                            "BODY: TTITLE0=One", "BODY: "}));
+    }
+    {
+        TCDDBNetSettings s = Submit(kCddbFlagSubmitHttp | kCddbFlagProxy | kCddbFlagProxyAuth, file);
+        s.ProxyHost = "127.0.0.1";
+        s.ProxyPort = ports_.at("proxy");
+        s.ProxyUser = "alice";
+        s.ProxyPassword = "s3cret";
+        TCddbClient c(*net_, nullptr, s);
+        c.RunSubmit();
+        ASSERT_TRUE(c.Success) << c.ResultText;
+        const auto log = Log("proxy");
+        EXPECT_EQ(log.at(0), "POST http://127.0.0.1/~cddb/submit.cgi HTTP/1.0<CR>");
+        EXPECT_EQ(log.at(1), "Proxy-Authorization: Basic YWxpY2U6czNjcmV0<CR>");
+    }
+    {
+        TCDDBNetSettings s = Submit(kCddbFlagSubmitHttp, file);
+        TPortMapNetwork refusing(*base_, ports_.at("httprefuse"));
+        TCddbClient c(refusing, nullptr, s);
+        c.RunSubmit();
+        EXPECT_FALSE(c.Success);
+        std::string want = kCddbMsgServerReport;
+        EXPECT_EQ(c.ResultText, want.replace(want.find("%s"), 2, "HTTP/1.0 500 Submission refused"));
+    }
+}
+
+TEST_F(CddbSubmitNet, ByMailAfterAPop3GreetingInQuotedPrintable) {
+    const std::string a71(71, 'a'), b72(72, 'b');
+    const std::vector<std::string> file = {"# xmcd", a71, b72, "TTITLE0=Caf\xe9 = .", ".dot"};
+    net_->Ports = {{kCddbPop3Port, ports_.at("pop3")}, {kCddbSmtpPort, ports_.at("smtp")}};
+    {
+        TCDDBNetSettings s = Submit(0, file);
+        TRefusalUi ui;
+        TCddbClient c(*net_, &ui, s);
+        c.NewSubmitInfo(1, 300);
+        c.SetSubmitField(3, 0, "Rock", 0);
+        c.SetSubmitField(2, 0, "0b00a302", 0);
+        c.RunSubmit();
+        ASSERT_TRUE(c.Success) << c.ResultText;
+        EXPECT_EQ(c.ResultText, kCddbMsgSubmitOk);
+        EXPECT_TRUE(ui.refusals.empty());
+        EXPECT_FALSE(Exists(s.SubmitFile));
+        EXPECT_EQ(Log("pop3"), std::vector<std::string>{"QUIT<CR>"});
+        const auto log = Log("smtp");
+        const std::string host = base_->LocalHostName().empty() ? "hostname" : base_->LocalHostName();
+        const std::vector<std::string> want = {
+            "HELO " + host + "<CR>",
+            "MAIL FROM:<tester@example.org><CR>",
+            "RCPT TO:<freedb-submit@example.org><CR>",
+            "DATA<CR>",
+            "From: tester@example.org<CR>",
+            "To: freedb-submit@example.org<CR>",
+            "Subject: cddb rock 0b00a302<CR>",
+            "MIME-Version: 1.0<CR>",
+            "Content-Type: text/plain; charset=iso-8859-1<CR>",
+            "Content-Transfer-Encoding: quoted-printable<CR>",
+            std::string("X-Cddbd-Note: Send by Wendrix - Questions: ") + kCddbContactMail + "<CR>",
+            "<CR>",
+            "<CR>",
+            "# xmcd<CR>",
+            a71 + "<CR>",         // 71 characters: one line
+            b72 + "=<CR>", "<CR>",  // 72: a soft break after the 72nd
+            "TTITLE0=3DCaf=E9 =3D .<CR>",
+            "..dot<CR>",  // a leading dot is doubled
+            ".<CR>",
+            "QUIT<CR>",
+        };
+        EXPECT_EQ(log, want);
+    }
+    {
+        // A POP3 greeting other than "+OK" stops before any SMTP connection.
+        net_->Ports[kCddbPop3Port] = ports_.at("pop3err");
+        TCDDBNetSettings s = Submit(0, file);
+        TCddbClient c(*net_, nullptr, s);
+        c.RunSubmit();
+        EXPECT_FALSE(c.Success);
+        EXPECT_EQ(c.ResultText, kCddbMsgNotReady);
+        EXPECT_TRUE(Log("smtp").empty());
+    }
+    {
+        net_->Ports = {{kCddbPop3Port, ports_.at("pop3")}, {kCddbSmtpPort, ports_.at("smtprefuse")}};
+        TCDDBNetSettings s = Submit(0, file);
+        TRefusalUi ui;
+        TCddbClient c(*net_, &ui, s);
+        c.RunSubmit();
+        EXPECT_FALSE(c.Success);
+        EXPECT_TRUE(c.NetworkError);
+        EXPECT_EQ(ui.refusals, std::vector<std::string>{kCddbMsgCommandRefused});
+        EXPECT_EQ(c.ResultText, kCddbMsgCommFailed);
+        EXPECT_FALSE(Exists(s.SubmitFile));
+    }
+}
+
+TEST_F(CddbNet, SstpTargetsOnLoopback) {
+    const std::string request = "SEND SSTP/1.0<CR>|Sender: Wendrix(R3.22)<CR>|Script: \\hTrack 2 done\\n<CR>|\\e<CR>|<CR>";
+    auto joined = [](const std::vector<std::string>& l) {
+        std::string s;
+        for (const auto& x : l) s += (s.empty() ? "" : "|") + x;
+        return s;
+    };
+    for (const char* mode : {"sstp200", "sstp400", "sstpsilent", "sstpsplit"}) {
+        ClearServerLog(*base_, ports_.at("control"), mode);
+        const std::uint32_t start = base_->TickCount();
+        const bool ok = SendSSTPScript(*base_, "127.0.0.1", ports_.at(mode), "Wendrix(R3.22)", {"Track 2 done"});
+        const std::uint32_t ms = base_->TickCount() - start;
+        const std::string m = mode;
+        EXPECT_EQ(ok, m == "sstp200" || m == "sstpsplit") << m;
+        if (m == "sstpsilent") {
+            EXPECT_GE(ms, 2900u);
+            EXPECT_LT(ms, 5000u);
+        }
+        EXPECT_EQ(joined(Log(mode)), request) << m;
     }
 }
 

@@ -1,5 +1,6 @@
 #include "discinfo/cddbconv.h"
 #include "discinfo/cddbtext.h"
+#include "discinfo/xmcd.h"
 
 #include <gtest/gtest.h>
 
@@ -82,6 +83,71 @@ TEST(CddbConv, ReceivedTextIsConvertedThenCut) {
         ASSERT_GE(cut.size() + 1, n);
         ASSERT_EQ(mixed.compare(0, cut.size(), cut), 0);
         ASSERT_TRUE(cut.size() == mixed.size() || mixed[cut.size()] == 'k' || mixed[cut.size()] == '\x82') << n;
+    }
+}
+
+}  // namespace
+}  // namespace wx
+
+namespace wx {
+namespace {
+
+TEST(CddbText, QuotedPrintableSoftBreakAfterThe72ndCharacter) {
+    EXPECT_EQ(EncodeQuotedPrintable(std::string(71, 'x')), std::vector<std::string>{std::string(71, 'x')});
+    EXPECT_EQ(EncodeQuotedPrintable(std::string(72, 'x')),
+              (std::vector<std::string>{std::string(72, 'x') + "=", ""}));
+    // An encoded byte counts as its three characters; tab and blanks stay.
+    const auto lines = EncodeQuotedPrintable(std::string(70, 'x') + "\xe9y\tz");
+    EXPECT_EQ(lines, (std::vector<std::string>{std::string(70, 'x') + "=E9=", "y\tz"}));
+    EXPECT_EQ(EncodeQuotedPrintable("a=b\x7f"), std::vector<std::string>{"a=3Db=7F"});
+}
+
+TEST(CddbText, XmcdEscapesKeepShiftJisTrailBytes) {
+    const std::string text = "line one\nline\ttwo \\ end";
+    EXPECT_EQ(XmcdEscape(text, true), "line one\\nline\\ttwo \\\\ end");
+    EXPECT_EQ(XmcdUnescape(XmcdEscape(text, true), true), text);
+    // 表 and ソ end in the byte of a backslash: never escaped nor decoded.
+    const std::string sjis = "\x95\x5cn\x83\x5c\\n";
+    EXPECT_EQ(XmcdEscape(sjis, true), "\x95\x5cn\x83\x5c\\\\n");
+    EXPECT_EQ(XmcdUnescape("\x95\x5cn\x83\x5c\\n", true), "\x95\x5cn\x83\x5c\n");
+    EXPECT_EQ(XmcdUnescape(XmcdEscape(sjis, true), true), sjis);
+    // UTF-8 text byte by byte.
+    EXPECT_EQ(XmcdUnescape("\xe3\x81\x82\\n", false), "\xe3\x81\x82\n");
+
+    // Through the writer and the reader, split over mail lines.
+    TCDDBDiscInfo info;
+    info.DiscIds = "0200b201";
+    info.TrackCount = 1;
+    info.ExtendedTrackData[0] = std::string(70, 'e') + "\nafter the break\\";
+    const auto lines = BuildSubmitLines(info, true, nullptr);
+    TCDDBDiscInfo back;
+    bool seen = false;
+    ParseXmcd(lines, back, seen);
+    EXPECT_EQ(back.ExtendedTrackData[0], info.ExtendedTrackData[0]);
+}
+
+TEST(CddbText, ProxyPasswordScrambleAndStoredForms) {
+    // A blank and digits become "+"-pairs, letters one byte each.
+    const std::string s = ScrambleProxyPassword("a 1");
+    EXPECT_EQ(s, std::string("\x9e") + "+" + char(0xDF - 129) + "+" + char(0xCE - 129));
+    for (unsigned char c : ScrambleProxyPassword(std::string("\x01\x7f\xff=&+ ", 7))) {
+        EXPECT_GE(c, 33);
+        EXPECT_NE(c, '=');
+    }
+    EXPECT_EQ(UnscrambleProxyPassword(s), "a 1");
+    EXPECT_EQ(ScrambleProxyPassword(""), "");
+    EXPECT_EQ(StoredProxyPassword(""), "");
+    EXPECT_EQ(ReadStoredProxyPassword(""), "");
+    // A trailing "&" or "+" ends the text instead of reading past it.
+    EXPECT_EQ(UnscrambleProxyPassword(std::string("\x9e&")), "a");
+    EXPECT_EQ(UnscrambleProxyPassword(std::string("\x9e+")), "a");
+    // The stored form is plain ASCII and reads back; the old form still reads.
+    for (const std::string pw : {std::string("s3cret"), std::string("\xff\x01 =&+%\x82\xa0"), std::string(256, '\x80')}) {
+        const std::string stored = StoredProxyPassword(pw);
+        for (unsigned char c : stored) EXPECT_TRUE(c > 32 && c < 127) << int(c);
+        EXPECT_EQ(stored[0], '=');
+        EXPECT_EQ(ReadStoredProxyPassword(stored), pw);
+        EXPECT_EQ(ReadStoredProxyPassword(ScrambleProxyPassword(pw)), pw);
     }
 }
 

@@ -7,10 +7,17 @@ starts every server on a free port, runs COMMAND with WX_CDDB_PORTS set to
 "name=port,..." and ends with the command's exit status.  Servers:
 
   CDDBP, one port per behaviour: exact, exact201, inexact, multi, nomatch,
-    utf8, sjisbad, refuse, badhello, silent, closemid, longline, nolf,
-    badstatus, badread, bigrecord
+    utf8, sjisbad, refuse, refuse433 (a refusal that mentions 200), badhello,
+    silent, closemid, longline, nolf, badstatus, badread, bigrecord, emptymulti
+    (a 211 with no matches), drip (the record one byte every half second)
   http   HTTP/1.0 cmd= interface; the first path segment picks the behaviour
-         (/exact/cddb.cgi, /http11/..., /http404/..., /inexact/...)
+         (/exact/cddb.cgi, /http11/..., /http404/..., /inexact/...); a POST
+         to /~cddb/submit.cgi is a submission, logged with its body
+  httprefuse  as http, but refuses submissions (HTTP 500)
+  pop3, pop3err  a POP3 greeting "+OK" (or "-ERR"), then QUIT
+  smtp, smtprefuse  an SMTP server taking one mail (smtprefuse: 550 to RCPT)
+  sstp200, sstp400, sstpsilent, sstpsplit  SSTP targets: the status line 200,
+         400, none at all, or 200 in several segments
   proxy  an HTTP proxy that wants "Proxy-Authorization: Basic" for
          user "alice" and password "s3cret" (or the long pair below), then
          answers as the http server
@@ -151,6 +158,10 @@ def cddbp_handler(mode):
             if mode == "refuse":
                 self.send("432 No connections allowed: permission denied\r\n")
                 return
+            if mode == "refuse433":
+                self.send("433 No connections allowed: 200 users allowed\r\n")
+                self.readline()
+                return
             code = "201" if mode == "exact201" else "200"
             self.send(code + " fake.cddb CDDBP server v1.5 ready at Tue Dec 08 00:00:00 2026\r\n")
             level = 1
@@ -193,6 +204,8 @@ def cddbp_handler(mode):
                 self.send("202 No match found\r\n")
             elif mode == "badstatus":
                 self.send("666 Something odd happened\r\n")
+            elif mode == "emptymulti":
+                self.send("211 Found inexact matches, list follows (until terminating `.')\r\n.\r\n")
             elif mode in ("inexact", "multi"):
                 head = "211 Found inexact matches" if mode == "inexact" else "210 Found exact matches"
                 self.send(head + ", list follows (until terminating `.')\r\n"
@@ -216,6 +229,11 @@ def cddbp_handler(mode):
                 deadline = time.time() + 60
                 while time.time() < deadline:
                     self.send(b"n" * 65536)
+            elif mode == "drip":
+                self.send(b"210 rock 0 entry follows\r\n")
+                for b in record(discid, category)[40:]:
+                    self.send(bytes([b]))
+                    time.sleep(0.5)
             elif mode == "bigrecord":
                 extra = b"".join(b"EXTT1=" + b"%070d" % i + b"\r\n" for i in range(80000))  # ~6 MB
                 self.send(record(discid, category, extra=extra))
@@ -271,13 +289,29 @@ def read_request(handler):
     return request, headers
 
 
+def read_post_body(handler, headers):
+    """Reads and logs the body of a POST, Content-Length bytes."""
+    length = int(headers.get("content-length", "0") or 0)
+    body = handler.rfile.read(length) if length > 0 else b""
+    for line in body.decode("latin-1").split("\n"):
+        log(handler.name, "BODY: " + line)
+    return len(body) == length
+
+
 class HttpHandler(Base):
     name = "http"
+    refuse_submit = False
 
     def handle(self):
         try:
-            request, _ = read_request(self)
+            request, headers = read_request(self)
             parts = (request or "").split()
+            if len(parts) == 3 and parts[0] == "POST" and parts[1] == "/~cddb/submit.cgi":
+                if not read_post_body(self, headers) or self.refuse_submit:
+                    self.send("HTTP/1.0 500 Submission refused\r\n\r\n")
+                else:
+                    self.send("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n200 OK, submission has been sent.\r\n")
+                return
             if len(parts) != 3 or parts[0] != "GET" or not parts[2].startswith("HTTP/"):
                 self.send("HTTP/1.0 400 Bad Request\r\n\r\n")
                 return
@@ -293,7 +327,7 @@ class ProxyHandler(Base):
         try:
             request, headers = read_request(self)
             parts = (request or "").split()
-            if len(parts) != 3 or parts[0] != "GET" or not parts[1].startswith("http://"):
+            if len(parts) != 3 or parts[0] not in ("GET", "POST") or not parts[1].startswith("http://"):
                 self.send("HTTP/1.0 400 Bad Request\r\n\r\n")
                 return
             auth = headers.get("proxy-authorization", "")
@@ -308,9 +342,105 @@ class ProxyHandler(Base):
                 self.send("HTTP/1.0 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"fake\"\r\n\r\n")
                 return
             url = urllib.parse.urlsplit(parts[1])
+            if parts[0] == "POST":
+                ok = url.path == "/~cddb/submit.cgi" and read_post_body(self, headers)
+                self.send("HTTP/1.0 200 OK\r\n\r\n200 OK\r\n" if ok else "HTTP/1.0 404 Not Found\r\n\r\n")
+                return
             http_answer(self, url.path + ("?" + url.query if url.query else ""))
         except (OSError, ValueError):
             pass
+
+
+class HttpRefuseHandler(HttpHandler):
+    name = "httprefuse"
+    refuse_submit = True
+
+
+def pop3_handler(mode):
+    class Handler(Base):
+        name = mode
+
+        def handle(self):
+            try:
+                if mode == "pop3err":
+                    self.send("-ERR POP3 is not here\r\n")
+                else:
+                    self.send("+OK fake POP3 server ready\r\n")
+                while True:
+                    line = self.readline()
+                    if line is None:
+                        return
+                    if line.upper() == "QUIT":
+                        self.send("+OK bye\r\n")
+                        return
+                    self.send("-ERR unknown command\r\n")
+            except (OSError, ValueError):
+                pass
+    return Handler
+
+
+def smtp_handler(mode):
+    class Handler(Base):
+        name = mode
+
+        def handle(self):
+            try:
+                self.send("220 fake.example ESMTP ready\r\n")
+                while True:
+                    line = self.readline()
+                    if line is None:
+                        return
+                    verb = line.split(" ")[0].split(":")[0].upper()
+                    if verb == "HELO":
+                        self.send("250 fake.example hello\r\n")
+                    elif verb == "MAIL":
+                        self.send("250 sender ok\r\n")
+                    elif verb == "RCPT":
+                        self.send("550 no such user here\r\n" if mode == "smtprefuse" else "250 recipient ok\r\n")
+                    elif verb == "DATA":
+                        self.send("354 end data with <CR><LF>.<CR><LF>\r\n")
+                        while True:
+                            data = self.readline()
+                            if data is None:
+                                return
+                            if data == ".":
+                                break
+                        self.send("250 queued\r\n")
+                    elif verb == "QUIT":
+                        self.send("221 bye\r\n")
+                        return
+                    else:
+                        self.send("500 what\r\n")
+            except (OSError, ValueError):
+                pass
+    return Handler
+
+
+def sstp_handler(mode):
+    class Handler(Base):
+        name = mode
+
+        def handle(self):
+            try:
+                while True:
+                    line = self.readline()
+                    if line is None or line == "":
+                        break
+                if mode == "sstp200":
+                    self.send("SSTP/1.0 200 OK\r\n")
+                elif mode == "sstp400":
+                    self.send("SSTP/1.0 400 Bad Request\r\n")
+                elif mode == "sstpsplit":
+                    for piece in ("SSTP/1.0 2", "00 O", "K\r", "\n"):
+                        self.send(piece)
+                        time.sleep(0.25)
+                else:
+                    self.connection.settimeout(10)
+                    while self.connection.recv(4096):
+                        pass
+            except (OSError, ValueError):
+                pass
+    return Handler
 
 
 class ControlHandler(socketserver.StreamRequestHandler):
@@ -337,8 +467,9 @@ class Server(socketserver.ThreadingTCPServer):
     allow_reuse_address = True
 
 
-CDDBP_MODES = ["exact", "exact201", "inexact", "multi", "nomatch", "utf8", "sjisbad", "refuse", "badhello",
-               "silent", "closemid", "longline", "nolf", "badstatus", "badread", "bigrecord"]
+CDDBP_MODES = ["exact", "exact201", "inexact", "multi", "nomatch", "utf8", "sjisbad", "refuse", "refuse433",
+               "badhello", "silent", "closemid", "longline", "nolf", "badstatus", "badread", "bigrecord",
+               "emptymulti", "drip"]
 
 
 def start_all():
@@ -346,7 +477,14 @@ def start_all():
     for mode in CDDBP_MODES:
         servers[mode] = Server(("127.0.0.1", 0), cddbp_handler(mode))
     servers["http"] = Server(("127.0.0.1", 0), HttpHandler)
+    servers["httprefuse"] = Server(("127.0.0.1", 0), HttpRefuseHandler)
     servers["proxy"] = Server(("127.0.0.1", 0), ProxyHandler)
+    for mode in ("pop3", "pop3err"):
+        servers[mode] = Server(("127.0.0.1", 0), pop3_handler(mode))
+    for mode in ("smtp", "smtprefuse"):
+        servers[mode] = Server(("127.0.0.1", 0), smtp_handler(mode))
+    for mode in ("sstp200", "sstp400", "sstpsilent", "sstpsplit"):
+        servers[mode] = Server(("127.0.0.1", 0), sstp_handler(mode))
     servers["control"] = Server(("127.0.0.1", 0), ControlHandler)
     # A port nobody listens on, for refused connections.
     probe = socket.socket()

@@ -130,6 +130,7 @@ void FuzzClient(std::uint8_t pick, std::uint8_t choose, const std::string& data)
         c.RunQuery();
     CheckRecord(c.Info, c.Level6);
     Check(!c.Success || !c.NetworkError);
+    Check(c.Success || !c.ResultText.empty());  // every failure says why
     for (const auto& conn : net.Connections) Check(conn->clientClosed);
 }
 

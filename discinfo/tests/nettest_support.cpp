@@ -8,10 +8,12 @@ namespace {
 
 class TMappedSocket : public TCddbSocket {
 public:
-    TMappedSocket(std::unique_ptr<TCddbSocket> s, int httpPort) : s_(std::move(s)), httpPort_(httpPort) {}
+    TMappedSocket(std::unique_ptr<TCddbSocket> s, const std::map<int, int>& ports) : s_(std::move(s)), ports_(ports) {}
     TConnect Connect(const std::string& host, int port, unsigned timeoutMs) override {
-        return s_->Connect(host, port == kCddbHttpPort ? httpPort_ : port, timeoutMs);
+        const auto it = ports_.find(port);
+        return s_->Connect(host, it == ports_.end() ? port : it->second, timeoutMs);
     }
+    void SetAbort(const std::atomic<bool>* flag) override { s_->SetAbort(flag); }
     bool Send(const void* data, std::size_t size) override { return s_->Send(data, size); }
     long Pending() override { return s_->Pending(); }
     long Receive(void* buffer, std::size_t size) override { return s_->Receive(buffer, size); }
@@ -19,7 +21,7 @@ public:
 
 private:
     std::unique_ptr<TCddbSocket> s_;
-    int httpPort_;
+    std::map<int, int> ports_;
 };
 
 // Sends a control command and returns the reply lines up to the one that
@@ -62,7 +64,9 @@ std::vector<std::string> Control(TCddbNetwork& net, int port, const std::string&
 std::unique_ptr<TCddbSocket> TPortMapNetwork::NewSocket() {
     auto s = base_.NewSocket();
     if (!s) return nullptr;
-    return std::make_unique<TMappedSocket>(std::move(s), httpPort_);
+    std::map<int, int> ports = Ports;
+    ports[kCddbHttpPort] = httpPort_;
+    return std::make_unique<TMappedSocket>(std::move(s), ports);
 }
 
 std::map<std::string, int> FakeServerPorts() {

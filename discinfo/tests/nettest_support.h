@@ -18,7 +18,8 @@ std::unique_ptr<TCddbNetwork> MakePlatformNetwork();
 std::map<std::string, int> FakeServerPorts();
 
 // The platform network with connections to port 80 sent to another port,
-// since the client always talks HTTP to port 80.
+// since the client always talks HTTP to port 80 (and mail to 110 and 25:
+// Ports maps further ports).
 class TPortMapNetwork : public TCddbNetwork {
 public:
     TPortMapNetwork(TCddbNetwork& base, int httpPort) : base_(base), httpPort_(httpPort) {}
@@ -26,6 +27,8 @@ public:
     std::string LocalHostName() override { return base_.LocalHostName(); }
     std::uint32_t TickCount() override { return base_.TickCount(); }
     void Sleep(unsigned ms) override { base_.Sleep(ms); }
+    void SetHttpPort(int port) { httpPort_ = port; }
+    std::map<int, int> Ports;
 
 private:
     TCddbNetwork& base_;
