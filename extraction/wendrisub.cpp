@@ -215,6 +215,12 @@ TRipEngine::TRipEngine(const TTransferRecord& request, const TRipContext& contex
     r_.OverlapSectors = r_.OverlapSectors > 0 ? 4 : 0;
     useWriteThread_ = r_.UseWriteThread && !r_.TwoStage;
     r_.UseWriteThread = useWriteThread_;
+    // The store starts empty, with the usable part of the rip memory block:
+    // whole sectors, ten fewer than the block holds.
+    if (ctx_.Store) {
+        const std::uint64_t sectors = ctx_.RipCacheSize / SectorBytes;
+        ctx_.Store->Reset(ctx_.RipCache, sectors > 10 ? (sectors - 10) * SectorBytes : 0);
+    }
     result_ = std::make_unique<TTransferRecord>(request);
     if (!r_.UseAspi) pf_.OpenRipDevice(r_.PortNumber, r_.Adapter, r_.Target, r_.BurstRead, r_.Lun);
 }
@@ -515,7 +521,7 @@ bool TRipEngine::WriteBlock(std::uint8_t* block, std::uint32_t length) {
         }
         return true;
     }
-    if (r_.TwoStage) return storeOpen_ && ctx_.Store->Append(block, length);
+    if (r_.TwoStage) return storeOpen_ && ctx_.Store->Write(0, block, length);
     if (!ctx_.Output) return false;
     return ctx_.Output->Write(block, length);
 }
@@ -738,24 +744,25 @@ void TRipEngine::PlainRead() {
     // An abort, a stop on retries or a failed delivery leaves the output
     // incomplete: never reported as a good rip.
     if (!ranToEnd) Fail();
-    if (r_.TwoStage && storeOpen_ && ctx_.Store->HasData()) TwoStageConversion();
+    if (r_.TwoStage && storeOpen_ && ctx_.Store->Size(0) > 0) TwoStageConversion();
     Finish();
 }
 
 void TRipEngine::TwoStageConversion() {
     ITempStore& store = *ctx_.Store;
-    if (!store.ReopenForReading()) {
+    if (!store.Reopen()) {
         Fail();
-        store.CloseAndDelete();
+        store.CloseAll();
         return;
     }
     pf_.Sleep(500);
     bool scaled = false;
+    std::int64_t level = 0, factor = 10000;
     if (r_.Normalize) {
         int mode = ctx_.NormalizeModeOf ? ctx_.NormalizeModeOf(r_.NormalizePercentile, r_.ClipRestore) : 0;
         std::int64_t target = std::int64_t(r_.NormalizeTarget) * 32767 / 10000;
-        if (ctx_.Normalizer && ctx_.Normalizer->Analyse(store, mode, r_.NormalizeMode != 0, target) &&
-            ctx_.Normalizer->BeginScaled(r_.NormalizePercentile)) {
+        if (ctx_.Normalizer && ctx_.Normalizer->Analyze("", false, r_.NormalizeMode != 0, level, factor, target, mode) &&
+            ctx_.Normalizer->BeginApply("", r_.NormalizePercentile)) {
             scaled = true;
         } else {
             // The analysis failed: the audio is written unscaled and the
@@ -763,11 +770,11 @@ void TRipEngine::TwoStageConversion() {
             Fail();
         }
     }
-    store.SetReadPosition(0);
+    store.SetReadPos(0, 0);
     PostPhase(RipPhaseConverting);
     PostStatusText(MsgConverting);
     lastPercent_ = -1;
-    const std::uint64_t total = store.Size();
+    const std::uint64_t total = std::uint64_t(std::max<std::int64_t>(0, store.Size(0)));
     std::uint64_t remaining = total;
     std::vector<std::uint8_t> chunk(TWaveWriteThread::PieceBytes);
     while (remaining > 0 && !Aborted()) {
@@ -777,7 +784,7 @@ void TRipEngine::TwoStageConversion() {
             lastPercent_ = percent;
         }
         std::uint32_t n = std::uint32_t(std::min<std::uint64_t>(remaining, chunk.size()));
-        bool ok = scaled ? ctx_.Normalizer->ReadScaled(store, chunk.data(), n) : store.Read(chunk.data(), n);
+        bool ok = (scaled ? ctx_.Normalizer->ReadScaled(factor, chunk.data(), n) : store.Read(0, chunk.data(), n)) == n;
         if (!ok) {
             Fail();
             break;
@@ -794,7 +801,7 @@ void TRipEngine::TwoStageConversion() {
     if (remaining > 0) Fail();
     PostProgress(100);
     if (scaled) ctx_.Normalizer->End();
-    store.CloseAndDelete();
+    store.CloseAll();
 }
 
 void TRipEngine::EndWriter() {

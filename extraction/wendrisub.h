@@ -129,27 +129,47 @@ public:
     virtual bool RemoveFile(const std::string& path) { return false; }
 };
 
-// The temporary store of the two-stage mode (slot 0 only here).
+// The temporary store: two slots of PCM in the rip memory block that spill
+// to work files (tempstore.h).  Slots open in order, 0 then 1; sizes and
+// read positions are -1 for a slot that is not open.
 class ITempStore {
 public:
     virtual ~ITempStore() = default;
+    // Closes every slot and gives the store its memory: `share` bytes from
+    // `memory` (none when memory is nullptr).
+    virtual void Reset(std::uint8_t* memory, std::uint64_t share) = 0;
+    // Opens the next slot on a new work file; false when both are open or
+    // the file cannot be created.
     virtual bool Open(const std::string& path) = 0;
-    virtual bool Append(const void* data, std::uint32_t length) = 0;
-    virtual bool HasData() = 0;
-    virtual bool ReopenForReading() = 0;
-    virtual std::uint64_t Size() = 0;
-    virtual void SetReadPosition(std::uint64_t pos) = 0;
-    virtual bool Read(void* data, std::uint32_t length) = 0;
-    virtual void CloseAndDelete() = 0;
+    // Appends to a slot; false when not all of it could be stored.
+    virtual bool Write(int slot, const void* data, std::uint32_t length) = 0;
+    // Makes every open slot readable from its start; false on a file error.
+    virtual bool Reopen() = 0;
+    virtual void SetReadPos(int slot, std::int64_t position) = 0;
+    virtual std::int64_t GetReadPos(int slot) const = 0;
+    virtual std::int64_t Size(int slot) const = 0;
+    // Bytes delivered (fewer than asked at the end or on a file error).
+    virtual std::uint32_t Read(int slot, void* data, std::uint32_t length) = 0;
+    // Closes all slots and deletes their files.
+    virtual void CloseAll() = 0;
+    virtual bool IsOpen() const = 0;
 };
 
-// The normalizer over the temporary store.
+// The normalizer (normaliz.h): measures a whole source, then delivers it
+// scaled.  A source is slot 0 of the store (empty name), a file of raw PCM
+// (`raw`) or a WAV file.
 class INormalizer {
 public:
     virtual ~INormalizer() = default;
-    virtual bool Analyse(ITempStore& store, int mode, bool averageLevel, std::int64_t targetLevel) = 0;
-    virtual bool BeginScaled(bool percentile) = 0;
-    virtual bool ReadScaled(ITempStore& store, void* data, std::uint32_t length) = 0;
+    // Level and factor of the source for the target level; false when the
+    // source cannot be read or holds no level to scale by.
+    virtual bool Analyze(const std::string& name, bool raw, bool averageLevel, std::int64_t& level,
+                         std::int64_t& factor, std::int64_t target, int mode) = 0;
+    // Reopens the analysed source for the scaled read; `substitution` puts
+    // restored values in place of clipped samples where they were made.
+    virtual bool BeginApply(const std::string& name, bool substitution) = 0;
+    // Up to `length` scaled bytes; the count delivered.
+    virtual std::uint32_t ReadScaled(std::int64_t factor, void* data, std::uint32_t length) = 0;
     virtual void End() = 0;
 };
 
@@ -275,6 +295,9 @@ public:
     // the block could not be delivered.
     bool WriteBlock(std::uint8_t* block, std::uint32_t length);
     void ResetNullAreaCount() { nullAreas_.Reset(); }
+    // The null-area count the result reports (read methods that count per
+    // run put the chosen run's count here).
+    TNullAreaCounter& NullAreaCounter() { return nullAreas_; }
     void ResetDeemphasis() { deemph_.Reset(); }
     // Fills the result block, posts WM_RIP_DONE and closes the event.
     void Finish();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "extraction/MSCDEXCALL.h"
+#include "extraction/ripmethods.h"
 #include "classlib/dialogs.h"
 #include "output/acmmgr32.h"
 #include "output/extencoder.h"
@@ -119,6 +120,8 @@ bool RunExternalEncoder(TRipEngine& e) {
 
 TExecuteAspiThread::TExecuteAspiThread(const TTransferRecord& request, TRipContext context) {
     if (!context.ExternalEncoder) context.ExternalEncoder = &RunExternalEncoder;
+    // The program's temporary store, normalizer and read methods.
+    UseProgramRipServices(context);
     if (!context.RipCache) {
         // The rip memory block the settings store reserved.
         context.RipCache = static_cast<std::uint8_t*>(RipCacheBuffer.Address);

@@ -1,0 +1,29 @@
+#include "extraction/ripmethods.h"
+
+#include "extraction/normaliz.h"
+#include "extraction/twopass.h"
+
+namespace wx {
+
+namespace {
+// A method this build does not have: the request ends as a failure.
+void Unavailable(TRipEngine& e) {
+    e.Request().ResultClass = rrNG;
+    e.Finish();
+}
+}  // namespace
+
+void TRipMethods::Benchmark(TRipEngine& e) { Unavailable(e); }
+void TRipMethods::DigitalPlay(TRipEngine& e) { Unavailable(e); }
+void TRipMethods::TwoPass(TRipEngine& e) { ReadTwoPass(e, files_); }
+void TRipMethods::Burst(TRipEngine& e) { Unavailable(e); }
+
+void UseProgramRipServices(TRipContext& context) {
+    static TRipMethods methods;
+    if (!context.Store) context.Store = &TempStore;
+    if (!context.Normalizer) context.Normalizer = &Normalizer;
+    if (!context.Methods) context.Methods = &methods;
+    if (!context.NormalizeModeOf) context.NormalizeModeOf = &NormalizeModeOf;
+}
+
+}  // namespace wx

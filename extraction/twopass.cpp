@@ -1,0 +1,457 @@
+#include "extraction/twopass.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "extraction/ripsample.h"
+
+namespace wx {
+
+const char* const TwoPassWorkFiles[4] = {"wendri_pass1.$$$", "wendri_pass2.$$$", "wendri_verify0.$$$",
+                                         "wendri_verify1.$$$"};
+
+namespace {
+
+constexpr std::uint32_t HalfTail = 2 * SectorBytes;  // 4704: the overlap of two blocks
+constexpr std::uint32_t ComparePiece = 117600;
+constexpr std::uint32_t AlignBytes = 5 * SectorBytes;  // 11760
+// Room before and after a merge block for the overlap search's window.
+constexpr std::uint32_t Guard = 8192;
+
+std::string Format1(const char* f, int a) {
+    char b[128];
+    std::snprintf(b, sizeof b, f, a);
+    return b;
+}
+std::string Format2(const char* f, int a, int c) {
+    char b[128];
+    std::snprintf(b, sizeof b, f, a, c);
+    return b;
+}
+
+class TTwoPass {
+public:
+    TTwoPass(TRipEngine& e, ITempFiles& files)
+        : e_(e), r_(e.Request()), pf_(*e.Context().Platform), store_(e.Context().Store), files_(files) {}
+
+    void Run();
+
+private:
+    enum class TStop { None, Failed, TimedOut, WriteError };
+
+    bool ReadPasses(int run);
+    bool ReadBlock(std::int32_t lba, std::int32_t count, int slot, bool counted);
+    bool Merge(int run);
+    bool WriteMerged(const std::uint8_t* data, std::uint32_t length);
+    void CompareRuns();
+    void Output(int chosen);
+    bool Aborted() { return e_.Aborted(); }
+    std::string Work(const std::string& name) const { return r_.WorkFolder + name; }
+    std::string RunFileName(int run) const { return Work(TwoPassWorkFiles[2 + run]); }
+    void PostPercent(std::int32_t percent) {
+        if (percent == lastPercent_) return;
+        lastPercent_ = percent;
+        e_.PostProgress(percent);
+    }
+    void DeleteWorkFiles();
+    void WriteErrorEnd();
+    void End();
+
+    TRipEngine& e_;
+    TTransferRecord& r_;
+    IRipPlatform& pf_;
+    ITempStore* store_;
+    ITempFiles& files_;
+    void* event_ = nullptr;
+    std::int32_t p_ = 0;
+    TStop stop_ = TStop::None;
+    std::int32_t lastPercent_ = -1;
+    bool runOk_[2] = {};
+    std::unique_ptr<ITempFile> runFile_[2];
+    std::uint64_t runBytes_[2] = {};
+    TNullAreaCounter runNull_[2];
+    std::int64_t largestShift_[2] = {};
+    std::int64_t lastCorrection_ = 0;
+    int chosen_ = 0;
+    int currentRun_ = 0;
+    TNullAreaCounter counter_;
+    TDeemphasis deemph_;
+    std::vector<std::uint8_t> merge_[2];
+    std::vector<std::uint8_t> volume_;
+};
+
+void TTwoPass::Run() {
+    r_.OverlapSectors = 0;
+    p_ = r_.SectorsPerRead <= 4 ? 5 : r_.SectorsPerRead;
+    r_.SectorsPerRead = p_;
+    r_.ResultClass = rrNG;
+    event_ = pf_.NewEvent();
+    const int runs = r_.VerifyRead ? 2 : 1;
+    if (store_ && r_.EndLba > r_.StartLba) {
+        for (int m = 0; m < runs; ++m) {
+            if (!ReadPasses(m) || Aborted()) break;
+            if (!Merge(m)) break;
+            runOk_[m] = true;
+        }
+    }
+    if (stop_ == TStop::WriteError) return;  // ended already
+    if (!Aborted() && stop_ == TStop::None) {
+        if (r_.VerifyRead && runOk_[0] && runOk_[1]) {
+            CompareRuns();
+        } else if (!r_.VerifyRead && runOk_[0]) {
+            r_.ResultClass = rrOK;
+            if (r_.Normalize) Output(0);
+        }
+    }
+    if (stop_ == TStop::WriteError) return;
+    End();
+}
+
+// One read of `count` sectors at `lba` into a read slot, repeated while it
+// fails and retries are left.  false on a time-out, an abort or too many
+// failures.
+bool TTwoPass::ReadBlock(std::int32_t lba, std::int32_t count, int slot, bool counted) {
+    for (;;) {
+        if (Aborted()) return false;
+        SRB_ExecSCSICmd srb;
+        ClearSRB(srb);
+        std::uint32_t bytes = 0;
+        if (r_.SeekEachRead && !e_.Seek(lba, event_)) {
+            stop_ = TStop::TimedOut;
+            return false;
+        }
+        if (!e_.ReadSectors(srb, event_, bytes, count, lba, slot)) {
+            if (counted) e_.LastSrb = srb;
+            stop_ = TStop::TimedOut;
+            return false;
+        }
+        if (!counted) return true;  // a dummy read: its data is not used
+        e_.LastSrb = srb;
+        if (e_.IsGoodRead(srb)) return true;
+        ++e_.Retries;
+        ++e_.ScsiErrors;
+        if (e_.Retries > r_.MaxRetry) return false;
+    }
+}
+
+bool TTwoPass::ReadPasses(int run) {
+    const std::int32_t range = r_.EndLba - r_.StartLba;
+    std::uint8_t* slot = e_.Context().Buffers->Slot[0];
+    for (int w = 1; w <= 2; ++w) {
+        if (Aborted()) return false;
+        e_.PostPhase(RipPhaseReading);
+        e_.PostStatusText(r_.VerifyRead ? Format2(MsgTwoPassRunPass, run + 1, w) : Format1(MsgTwoPassPass, w));
+        e_.Retries = 0;
+        lastPercent_ = -1;
+        if (!store_->Open(Work(TwoPassWorkFiles[w - 1]))) return false;
+        std::int32_t i = w == 1 ? 0 : p_ - 2;
+        for (;;) {
+            const std::int32_t o = r_.StartLba + i;
+            if (o >= r_.EndLba) break;
+            // The last block ends with the range, never past it.
+            const std::int32_t j = std::min(p_, r_.EndLba - o);
+            if (j < 1) break;
+            PostPercent(std::int32_t(std::min<std::int64_t>(100, std::int64_t(i) * 100 / range)));
+            if (r_.UseMscdex) pf_.Sleep(50);
+            if (!ReadBlock(o, j, 0, true)) {
+                if (stop_ == TStop::TimedOut) e_.Retries = r_.MaxRetry + 1;
+                return false;
+            }
+            e_.PostProcessRead(slot, j, 0);
+            const std::uint32_t bytes = std::uint32_t(j) * SectorBytes;
+            if (r_.LevelMeter) e_.PostLevel(PeakLevels(slot, bytes));
+            if (!store_->Write(w - 1, slot, bytes)) {
+                WriteErrorEnd();
+                return false;
+            }
+            if (r_.UseReadWait) pf_.Sleep(std::uint32_t(std::max(0, r_.ReadWaitMs)));
+            if (r_.DummyRead && j > 5 && !ReadBlock(o + j, j - 4, 1, false)) {
+                e_.Retries = r_.MaxRetry + 1;
+                return false;
+            }
+            i += 2 * p_ - 4;
+            if (j == p_) e_.Retries = 0;
+        }
+        e_.PostProgress(100);
+        if (r_.LevelMeter) e_.PostLevel(0);
+        if (w == 1) {
+            if (r_.SeekEachRead) {
+                pf_.Sleep(3000);
+                if (!e_.Rezero(event_) || !e_.Seek(r_.StartLba + p_ - 2, event_)) {
+                    stop_ = TStop::TimedOut;
+                    e_.Retries = r_.MaxRetry + 1;
+                    return false;
+                }
+            }
+            pf_.Sleep(3000);
+            e_.PostProgress(0);
+            e_.Retries = 0;
+            // A range that pass 1's first block covers needs no second pass.
+            if (range <= p_) return true;
+            if (r_.DummyRead && !ReadBlock(r_.StartLba, p_ - 2, 1, false)) {
+                e_.Retries = r_.MaxRetry + 1;
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// The block writer of the merge: into the run file, or through null areas,
+// volume and de-emphasis to the output.  The block itself stays as read,
+// for the next overlap search.
+bool TTwoPass::WriteMerged(const std::uint8_t* data, std::uint32_t length) {
+    if (length == 0) return true;
+    if (!r_.NoNullAreaCount) counter_.Count(data, length);
+    if (ITempFile* run = runFile_[currentRun_].get()) {
+        if (!run->Append(data, length)) return false;
+        runBytes_[currentRun_] += length;
+        return true;
+    }
+    const std::uint8_t* out = data;
+    if (r_.VolumePercent != 100 || r_.DeEmphasis) {
+        std::memcpy(volume_.data(), data, length);
+        if (r_.VolumePercent != 100) ApplyVolume(volume_.data(), r_.VolumePercent, length);
+        if (r_.DeEmphasis) deemph_.Process(volume_.data(), length);
+        out = volume_.data();
+    }
+    IRipOutput* o = e_.Context().Output;
+    return o && o->Write(out, length);
+}
+
+bool TTwoPass::Merge(int run) {
+    const bool toFile = r_.VerifyRead || r_.Normalize;
+    e_.PostProgress(0);
+    e_.PostPhase(RipPhaseMerging);
+    e_.PostStatusText(r_.VerifyRead ? Format1(MsgTwoPassMergeRun, run + 1) : std::string(MsgTwoPassMerge));
+    lastPercent_ = 0;
+    counter_.Reset();
+    deemph_.Reset();
+    lastCorrection_ = 0;
+    currentRun_ = run;
+    runBytes_[run] = 0;
+    if (toFile) {
+        runFile_[run] = files_.Create(RunFileName(run));
+        if (!runFile_[run]) return false;
+    }
+    const std::uint32_t blockBytes = std::uint32_t(p_) * SectorBytes;
+    for (auto& m : merge_) m.assign(Guard + blockBytes + Guard, 0);
+    volume_.assign(blockBytes, 0);
+    if (!store_->Reopen()) {
+        store_->CloseAll();
+        return false;
+    }
+    store_->SetReadPos(0, 0);
+    store_->SetReadPos(1, 0);
+    const std::int64_t total[2] = {std::max<std::int64_t>(0, store_->Size(0)),
+                                   std::max<std::int64_t>(0, store_->Size(1))};
+    int cur = 0;
+    std::uint8_t* prev = merge_[cur].data() + Guard;
+    std::uint32_t n = store_->Read(0, prev, blockBytes);
+    n -= n % SectorBytes;
+    bool ok = WriteMerged(prev, n);
+    std::int64_t largest = 0;
+    int slot = 1;  // pass 2's block comes next
+    while (ok && n > 0 && !Aborted()) {
+        std::uint8_t* block = merge_[cur ^ 1].data() + Guard;
+        std::memset(block, 0, blockBytes);
+        std::uint32_t got = store_->Read(slot, block, blockBytes);
+        got -= got % SectorBytes;
+        if (got == 0) break;
+        {
+            std::int64_t share = 100;
+            for (int s = 0; s < 2; ++s) {
+                if (total[s] <= 0) continue;
+                const std::int64_t rem = total[s] - store_->GetReadPos(s);
+                share = std::min(share, total[s] >= 235201 ? rem / (total[s] / 100) : rem * 100 / total[s]);
+            }
+            PostPercent(std::int32_t(std::clamp<std::int64_t>(100 - share, 0, 100)));
+        }
+        const std::uint32_t w = got / SectorBytes;
+        if (w >= 3) {
+            // Where the new block's start lies in the block before it.
+            const std::int32_t s = FindOverlapShift(block, prev + n - HalfTail, HalfTail, w);
+            const std::int64_t c = -4 * std::int64_t(s);
+            if (c != lastCorrection_) {
+                ++e_.JitterCorrections;
+                lastCorrection_ = c;
+            }
+            largest = std::max<std::int64_t>(largest, c < 0 ? -c : c);
+            const std::int64_t from = std::int64_t(2 * SectorBytes) + c;
+            if (from < std::int64_t(got)) ok = WriteMerged(block + from, std::uint32_t(std::int64_t(got) - from));
+        }
+        if (!ok) break;
+        cur ^= 1;
+        prev = block;
+        n = got;
+        slot ^= 1;
+        pf_.Sleep(1);
+    }
+    if (!ok) {
+        store_->CloseAll();
+        WriteErrorEnd();
+        return false;
+    }
+    // Everything the passes stored must have come back.
+    const bool whole = !Aborted() && store_->GetReadPos(0) == total[0] &&
+                       (store_->Size(1) < 0 || store_->GetReadPos(1) == total[1]);
+    store_->CloseAll();
+    runNull_[run] = counter_;
+    largestShift_[run] = largest;
+    if (runFile_[run] && !runFile_[run]->Flush()) {
+        WriteErrorEnd();
+        return false;
+    }
+    return whole;
+}
+
+void TTwoPass::CompareRuns() {
+    ITempFile& f0 = *runFile_[0];
+    ITempFile& f1 = *runFile_[1];
+    const std::uint64_t size[2] = {runBytes_[0], runBytes_[1]};
+    std::vector<std::uint8_t> a(ComparePiece, 0), b(ComparePiece, 0);
+    const std::uint64_t half = std::min(size[0], size[1]) / 2 / SectorBytes * SectorBytes;
+    f0.ReadAt(half, a.data(), AlignBytes);
+    f1.ReadAt(half, b.data(), AlignBytes);
+    const std::int32_t s = FindOverlapShift(a.data() + HalfTail, b.data() + HalfTail, HalfTail, 5);
+    const std::int64_t c = 4 * std::int64_t(s);
+    std::uint64_t pos0 = c < 0 ? std::uint64_t(-c) : 0, pos1 = c > 0 ? std::uint64_t(c) : 0;
+    e_.PostProgress(0);
+    e_.PostPhase(RipPhaseComparing);
+    e_.PostStatusText(MsgCompareRuns);
+    pf_.Sleep(200);
+    lastPercent_ = 0;
+    int differing = 0;
+    for (std::uint32_t pieces = 1; !Aborted(); ++pieces) {
+        const std::uint32_t n0 = f0.ReadAt(pos0, a.data(), ComparePiece);
+        const std::uint32_t n1 = f1.ReadAt(pos1, b.data(), ComparePiece);
+        const std::uint32_t common = std::min(n0, n1) & ~3u;
+        if (CountDiffWords(a.data(), b.data(), common) != 0) ++differing;
+        pos0 += n0;
+        pos1 += n1;
+        if (size[0] > 0) {
+            const std::int32_t pc = std::int32_t(100 - (size[0] - std::min(pos0, size[0])) * 100 / size[0]);
+            if (pc != lastPercent_) {
+                PostPercent(pc);
+                pf_.Sleep(10);
+            }
+        }
+        if (pieces % 256 == 0) pf_.Sleep(10);
+        if (n0 < ComparePiece || n1 < ComparePiece) break;
+    }
+    if (Aborted()) return;
+    r_.ResultClass = rrS1;
+    chosen_ = 0;
+    if (largestShift_[1] < largestShift_[0]) {
+        r_.ResultClass = rrS2;
+        chosen_ = 1;
+    }
+    if (differing == 0) r_.ResultClass = rrOK;
+    Output(chosen_);
+}
+
+// Writes run file `chosen` to the output, scaled by the normalizer when
+// normalization is asked.
+void TTwoPass::Output(int chosen) {
+    chosen_ = chosen;
+    e_.PostProgress(0);
+    e_.PostPhase(RipPhaseConvertAfterCompare);
+    e_.PostStatusText(MsgConverting);
+    pf_.Sleep(200);
+    lastPercent_ = 0;
+    const std::uint64_t bytes =
+        std::min<std::uint64_t>(runBytes_[chosen], std::uint64_t(r_.EndLba - r_.StartLba) * SectorBytes);
+    INormalizer* norm = e_.Context().Normalizer;
+    bool scaled = false;
+    std::int64_t level = 0, factor = 10000;
+    const std::string name = RunFileName(chosen);
+    if (r_.Normalize) {
+        // The normalizer reads the file by its name.
+        runFile_[0].reset();
+        runFile_[1].reset();
+        files_.Remove(RunFileName(chosen ^ 1));
+        const int mode = e_.Context().NormalizeModeOf
+                             ? e_.Context().NormalizeModeOf(r_.NormalizePercentile, r_.ClipRestore)
+                             : 0;
+        const std::int64_t target = std::int64_t(r_.NormalizeTarget) * 32767 / 10000;
+        scaled = norm && norm->Analyze(name, true, r_.NormalizeMode != 0, level, factor, target, mode) &&
+                 norm->BeginApply(name, r_.NormalizePercentile);
+        // A failed analysis (or a silent track): the audio goes out
+        // unscaled, and the result says the request was not carried out.
+        if (!scaled) r_.ResultClass = rrNG;
+    }
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> plain(nullptr, &std::fclose);
+    if (r_.Normalize && !scaled) plain.reset(std::fopen(name.c_str(), "rb"));
+    deemph_.Reset();
+    std::vector<std::uint8_t> piece(SectorBytes);
+    std::uint64_t done = 0;
+    bool ok = true;
+    for (std::uint32_t count = 1; done < bytes && !Aborted(); ++count) {
+        const std::uint32_t want = std::uint32_t(std::min<std::uint64_t>(SectorBytes, bytes - done));
+        std::uint32_t got;
+        if (scaled) got = norm->ReadScaled(factor, piece.data(), want);
+        else if (r_.Normalize) got = plain ? std::uint32_t(std::fread(piece.data(), 1, want, plain.get())) : 0;
+        else got = runFile_[chosen]->ReadAt(done, piece.data(), want);
+        if (got == 0) break;
+        if (r_.VolumePercent != 100 && !r_.Normalize) ApplyVolume(piece.data(), r_.VolumePercent, got);
+        if (r_.DeEmphasis) deemph_.Process(piece.data(), got);
+        IRipOutput* o = e_.Context().Output;
+        if (!o || !o->Write(piece.data(), got)) {
+            ok = false;
+            break;
+        }
+        done += got;
+        PostPercent(std::int32_t(done * 100 / (bytes ? bytes : 1)));
+        if (count % 256 == 0) pf_.Sleep(10);
+    }
+    if (scaled) norm->End();
+    plain.reset();
+    if (!ok) {
+        WriteErrorEnd();
+        return;
+    }
+    // A run file that did not come back whole is not a good rip.
+    if (done < bytes && !Aborted()) r_.ResultClass = rrNG;
+}
+
+void TTwoPass::DeleteWorkFiles() {
+    runFile_[0].reset();
+    runFile_[1].reset();
+    if (store_) store_->CloseAll();
+    for (const char* n : TwoPassWorkFiles)
+        if (files_.Exists(Work(n))) files_.Remove(Work(n));
+}
+
+void TTwoPass::WriteErrorEnd() {
+    stop_ = TStop::WriteError;
+    if (r_.LevelMeter) e_.PostLevel(0);
+    DeleteWorkFiles();
+    // The output is closed, but the result says it is incomplete.
+    if (IRipOutput* o = e_.Context().Output) o->Close();
+    e_.NullAreaCounter() = counter_;
+    e_.FinishOnWriteError();
+    pf_.FreeEvent(event_);
+    event_ = nullptr;
+}
+
+void TTwoPass::End() {
+    if (r_.LevelMeter) e_.PostLevel(0);
+    DeleteWorkFiles();
+    if (Aborted() || stop_ != TStop::None) r_.ResultClass = rrNG;
+    e_.NullAreaCounter() = runNull_[chosen_];
+    e_.Finish();
+    pf_.FreeEvent(event_);
+    event_ = nullptr;
+}
+
+}  // namespace
+
+void ReadTwoPass(TRipEngine& e, ITempFiles& files) {
+    TTwoPass t(e, files);
+    t.Run();
+}
+
+}  // namespace wx
