@@ -1,0 +1,219 @@
+// The two-pass read against the emulated MMC drive behind its ASPI front:
+// whole tracks with and without verify, under injected jitter, injected
+// medium errors and a read that never completes.
+#include <fstream>
+
+#include "extraction/normaliz.h"
+#include "extraction/ripmethods.h"
+#include "extraction/tests/riptest_util.h"
+#include "extraction/tests/tempfiles_util.h"
+#include "standins/mmcdrive/AspiEmulator.h"
+#include "standins/tests/TestImage.h"
+
+using namespace wx;
+using namespace wxtest;
+
+namespace {
+
+emu::AspiEmulator*& Emulator() {
+    static emu::AspiEmulator* e = nullptr;
+    return e;
+}
+std::uint32_t EmulatorSend(void* srb) { return Emulator()->Send(srb); }
+
+class TwoPassEmulated : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(ReserveRipBuffers(RipBuffers));
+        testimg::WriteBin(dir.File("demo.bin"), 4000);
+        {
+            std::ifstream in(dir.File("demo.bin"), std::ios::binary);
+            image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        }
+        std::fill(image.begin() + 2000 * 2352, image.begin() + 2100 * 2352, 0);  // a null area in track 3
+        {
+            std::ofstream out(dir.File("demo.bin"), std::ios::binary | std::ios::trunc);
+            out.write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
+        }
+        testimg::WriteText(dir.File("demo.cue"),
+                           "FILE \"demo.bin\" BINARY\n"
+                           "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                           "  TRACK 02 AUDIO\n    INDEX 01 00:10:37\n"
+                           "  TRACK 03 AUDIO\n    INDEX 01 00:20:00\n"
+                           "  TRACK 04 AUDIO\n    INDEX 01 00:40:00\n");
+        std::string err;
+        disc = emu::Disc::LoadCue(dir.File("demo.cue"), {}, err);
+        ASSERT_TRUE(disc) << err;
+        drive = std::make_shared<emu::MmcDrive>();
+        drive->Load(disc);
+        std::uint8_t tur[6] = {};
+        drive->Execute(0, tur, 6, nullptr, 0, true);
+        MakeEmulator({});
+        cache.assign(400 * SectorBytes, 0);  // the store spills on every track
+        ctx.Platform = &platform;
+        ctx.Store = &store;
+        ctx.Normalizer = &normalizer;
+        ctx.Methods = &methods;
+        ctx.NormalizeModeOf = &NormalizeModeOf;
+        ctx.RipCache = cache.data();
+        ctx.RipCacheSize = std::uint32_t(cache.size());
+    }
+    void TearDown() override {
+        emulator.reset();
+        Emulator() = nullptr;
+    }
+    void MakeEmulator(std::set<int> hang) {
+        emu::Unit u;
+        u.target = 1;
+        u.drive = drive;
+        u.hangOpcodes = std::move(hang);
+        u.hangCount = 1;
+        emulator.reset();
+        emulator = std::make_unique<emu::AspiEmulator>(std::vector<emu::HostAdapter>{emu::HostAdapter{}},
+                                                       std::vector<emu::Unit>{u},
+                                                       [](void* ev) { static_cast<TEvent*>(ev)->Signal(); });
+        Emulator() = emulator.get();
+    }
+    TTransferRecord Request(int track) {
+        const auto& t = disc->Tracks()[std::size_t(track - 1)];
+        TTransferRecord r = EmptyTransferRecord();
+        r.Target = 1;
+        r.StartLba = t.startLba;
+        r.EndLba = t.endLba;
+        r.LastReadableLba = disc->LeadOut() - 1;
+        r.ReadCommand = 4;
+        r.SectorsPerRead = 26;
+        r.TrackNumber = track;
+        r.MaxRetry = 4;
+        r.SendAspiCommand = &EmulatorSend;
+        r.UseAspi = true;
+        r.VolumePercent = 100;
+        r.TwoPass = true;
+        r.WorkFolder = work.path().string() + "/";
+        r.PlayList[0] = -1;
+        return r;
+    }
+    std::vector<std::uint8_t> Rip(const TTransferRecord& r) {
+        TMemoryOutput out;
+        ctx.Output = &out;
+        files.largest.clear();
+        TRipEngine e(r, ctx, [] { return false; });
+        e.Execute();
+        EXPECT_EQ(out.closes, 1);
+        EXPECT_EQ(files.Left(), 0) << "work files left behind";
+        if (platform.result.ResultClass != rrNG)
+            EXPECT_GT(files.largest[r.WorkFolder + "wendri_pass2.$$$"], 0u) << "the store did not spill";
+        return out.bytes;
+    }
+    std::vector<std::uint8_t> Image(std::int64_t from, std::int64_t bytes) const {
+        std::vector<std::uint8_t> v(std::size_t(bytes), 0);
+        for (std::int64_t i = 0; i < bytes; ++i) {
+            std::int64_t p = from + i;
+            if (p >= 0 && p < std::int64_t(image.size())) v[std::size_t(i)] = image[std::size_t(p)];
+        }
+        return v;
+    }
+    // Where the rip starts in the image, in frames from the track's start
+    // (beyond the limit when nowhere).
+    int StartShift(const std::vector<std::uint8_t>& got, std::int32_t lba, int limit) const {
+        for (int s = -limit; s <= limit; ++s)
+            if (Image(std::int64_t(lba) * 2352 + 4 * s, 4096) == std::vector<std::uint8_t>(got.begin(), got.begin() + 4096))
+                return s;
+        return limit + 1;
+    }
+
+    testimg::TempDir dir, work;
+    std::vector<std::uint8_t> image, cache;
+    std::shared_ptr<emu::Disc> disc;
+    std::shared_ptr<emu::MmcDrive> drive;
+    std::unique_ptr<emu::AspiEmulator> emulator;
+    TTestPlatform platform;
+    TLimitedFiles files;
+    TTempStore store{files};
+    TNormalizer normalizer{&store};
+    TRipMethods methods{files};
+    TRipContext ctx;
+};
+
+}  // namespace
+
+TEST_F(TwoPassEmulated, EveryTrackIsTheImage) {
+    for (bool verify : {false, true}) {
+        for (int t = 1; t <= 4; ++t) {
+            TTransferRecord r = Request(t);
+            r.VerifyRead = verify;
+            std::vector<std::uint8_t> got = Rip(r);
+            const auto& tr = disc->Tracks()[std::size_t(t - 1)];
+            std::int64_t len = std::int64_t(tr.endLba - tr.startLba) * 2352;
+            ASSERT_EQ(std::int64_t(got.size()), len) << "track " << t << " verify " << verify;
+            EXPECT_TRUE(got == Image(std::int64_t(tr.startLba) * 2352, len)) << "track " << t;
+            EXPECT_EQ(platform.result.ResultClass, rrOK);
+            EXPECT_EQ(platform.result.NullAreas, t == 3 ? 1 : 0);
+        }
+    }
+}
+
+// Track 3 is left out: where the sector a block is aligned on is silent,
+// every shift matches it, and a drive's jitter cannot be seen there.
+TEST_F(TwoPassEmulated, InjectedJitterIsMerged) {
+    drive->faults().jitterFrames = 40;
+    drive->faults().seed = 11;
+    for (bool verify : {false, true}) {
+        for (int t : {1, 2, 4}) {
+            TTransferRecord r = Request(t);
+            r.VerifyRead = verify;
+            std::vector<std::uint8_t> got = Rip(r);
+            const auto& tr = disc->Tracks()[std::size_t(t - 1)];
+            std::int64_t len = std::int64_t(tr.endLba - tr.startLba) * 2352;
+            ASSERT_GT(got.size(), 4096u);
+            int s0 = StartShift(got, tr.startLba, 40);
+            ASSERT_LE(std::abs(s0), 40) << "track " << t << " does not start on the image";
+            EXPECT_LE(std::abs(std::int64_t(got.size()) - len), 80 * 4) << "track " << t;
+            std::vector<std::uint8_t> want = Image(std::int64_t(tr.startLba) * 2352 + 4 * s0, std::int64_t(got.size()));
+            auto mm = std::mismatch(got.begin(), got.end(), want.begin());
+            EXPECT_TRUE(mm.first == got.end()) << "track " << t << " verify " << verify << ": seam off the image at byte "
+                                               << (mm.first - got.begin());
+            EXPECT_EQ(platform.result.ResultClass, rrOK) << "track " << t << " verify " << verify;
+            EXPECT_GT(platform.result.JitterCorrections, 0);
+        }
+    }
+}
+
+TEST_F(TwoPassEmulated, InjectedMediumErrors) {
+    const auto& t2 = disc->Tracks()[1];
+    for (bool verify : {false, true}) {
+        drive->faults().mediumErrors = {{t2.startLba + 100, 3}, {t2.startLba + 500, 2}};
+        TTransferRecord r = Request(2);
+        r.VerifyRead = verify;
+        std::vector<std::uint8_t> got = Rip(r);
+        std::int64_t len = std::int64_t(t2.endLba - t2.startLba) * 2352;
+        EXPECT_TRUE(got == Image(std::int64_t(t2.startLba) * 2352, len));
+        EXPECT_EQ(platform.result.ResultClass, rrOK);
+        EXPECT_EQ(platform.result.ScsiErrors, 5);
+    }
+    // More failures in a row than MaxRetry: NG, with the drive's sense.
+    drive->faults().mediumErrors = {{t2.startLba + 300, 5}};
+    TTransferRecord r = Request(2);
+    std::vector<std::uint8_t> got = Rip(r);
+    EXPECT_EQ(platform.result.ResultClass, rrNG);
+    EXPECT_EQ(platform.result.RetryCount, 5);
+    EXPECT_EQ(platform.result.LastSrb.SenseArea[2] & 0x0F, 3);
+    EXPECT_EQ(platform.result.LastSrb.SenseArea[12], 0x11);
+    EXPECT_TRUE(got.empty());
+}
+
+TEST_F(TwoPassEmulated, HungReadIsAbortedAndEndsTheTrack) {
+    platform.fastTimeouts = true;
+    MakeEmulator({0xD8});
+    TTransferRecord r = Request(1);
+    TMemoryOutput out;
+    ctx.Output = &out;
+    TRipEngine e(r, ctx, [] { return false; });
+    e.Execute();
+    EXPECT_EQ(platform.Messages(WM_RIP_TIMEOUT).size(), 1u);
+    EXPECT_EQ(platform.result.ResultClass, rrNG);
+    EXPECT_EQ(platform.result.RetryCount, r.MaxRetry + 1);
+    EXPECT_EQ(platform.doneCount, 1);
+    EXPECT_EQ(out.closes, 1);
+    EXPECT_EQ(files.Left(), 0);
+}
