@@ -14,6 +14,8 @@
 #include <iostream>
 #include <string>
 
+#include "extraction/normaliz.h"
+#include "extraction/ripmethods.h"
 #include "extraction/tests/riptest_util.h"
 #include "standins/mmcdrive/AspiEmulator.h"
 #include "standins/tests/TestImage.h"
@@ -79,7 +81,14 @@ int main(int argc, char** argv) {
     if (!ReserveRipBuffers(RipBuffers)) return 1;
 
     std::vector<TRow> rows;
-    auto ripDisc = [&](const std::string& what, bool overlap, int jitter, const std::string& note) {
+    // The two-pass read keeps its passes in a rip memory block of 128 MiB
+    // and spills the rest of a track to work files in the work folder.
+    std::vector<std::uint8_t> cache(128u << 20);
+    TTempStore store;
+    TNormalizer normalizer(&store);
+    TRipMethods methods;
+    auto ripDisc = [&](const std::string& what, bool overlap, int jitter, const std::string& note, bool twoPass = false,
+                       bool verify = false) {
         auto drive = std::make_shared<emu::MmcDrive>();
         drive->Load(disc);
         std::uint8_t tur[6] = {};
@@ -95,6 +104,11 @@ int main(int argc, char** argv) {
         TRipContext ctx;
         ctx.Platform = &platform;
         ctx.Output = &out;
+        ctx.Store = &store;
+        ctx.Normalizer = &normalizer;
+        ctx.Methods = &methods;
+        ctx.RipCache = cache.data();
+        ctx.RipCacheSize = std::uint32_t(cache.size());
         double c0 = CpuSeconds(RUSAGE_SELF);
         auto w0 = std::chrono::steady_clock::now();
         int ok = 0;
@@ -111,6 +125,9 @@ int main(int argc, char** argv) {
             r.UseAspi = true;
             r.VolumePercent = 100;
             r.OverlapSectors = overlap ? 4 : 0;
+            r.TwoPass = twoPass;
+            r.VerifyRead = verify;
+            r.WorkFolder = dir.string() + "/";
             TRipEngine e(r, ctx, [] { return false; });
             e.Execute();
             if (platform.result.ResultClass == rrOK) ++ok;
@@ -137,6 +154,8 @@ int main(int argc, char** argv) {
     ripDisc("plain read (READ CD-DA, 26 sectors a read)", false, 0, "");
     ripDisc("one-pass jitter correction, drive without jitter", true, 0, "");
     ripDisc("one-pass jitter correction, injected jitter +-20 frames", true, 20, "");
+    ripDisc("two-pass jitter correction, injected jitter +-20 frames", false, 20, "", true, false);
+    ripDisc("two-pass jitter correction with verify (two runs), injected jitter +-20 frames", false, 20, "", true, true);
     paranoia("cd-paranoia -Z (no verification)", "-Z");
     paranoia("cd-paranoia (full paranoia)", "");
 

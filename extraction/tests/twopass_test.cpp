@@ -345,4 +345,14 @@ TEST_F(TwoPassTest, TwoStageModeThroughTheStore) {
     EXPECT_EQ(Peak(output.bytes), ScaledPeak(drive->Range(0, 700), 32767));
     EXPECT_EQ(platform.result.ResultClass, rrOK);
     EXPECT_EQ(WorkFilesLeft(), 0);
+    // A silent track: written unscaled, and not reported as normalized.
+    drive->Silence(1000, 1200);
+    r = RipRequest(1000, 1200, drive->Sectors() - 1);
+    r.WorkFolder = dir.path().string() + "/";
+    r.Normalize = true;
+    r.NormalizeTarget = 10000;
+    Run(r);
+    EXPECT_EQ(output.bytes, drive->Range(1000, 1200));
+    EXPECT_EQ(platform.result.ResultClass, rrNG);
+    EXPECT_EQ(WorkFilesLeft(), 0);
 }

@@ -4,13 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
 #include "extraction/Win32Aspi.h"
 #include "extraction/tests/StandinSetup.h"
 #include "extraction/wendrisub_win.h"
+#include "extraction/tempstore.h"
 #include "output/acmmgr32.h"
+#include "output/riffwave.h"
 
 using namespace wx;
 using wx::test::StandinSetup;
@@ -190,6 +193,43 @@ TEST_F(RipThreadWine, WritesAWaveFileThroughTheOutputDriver) {
     ASSERT_EQ(wav.size(), 44u + 600u * 2352);
     EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
     EXPECT_TRUE(testimg::MatchesImage(wav.data() + 44, 600u * 2352, 0));
+}
+
+TEST_F(RipThreadWine, TwoPassWithVerifyThroughTheProgramsStore) {
+    TAcmDrv drv;
+    WAVEFORMATEX cd{};
+    cd.wFormatTag = WAVE_FORMAT_PCM;
+    cd.nChannels = 2;
+    cd.nSamplesPerSec = 44100;
+    cd.wBitsPerSample = 16;
+    cd.nBlockAlign = 4;
+    cd.nAvgBytesPerSec = 44100 * 4;
+    std::string file = standin.dir.File("twopass.wav");
+    ASSERT_TRUE(drv.Setup(&cd, &cd, admAcmWave, false));
+    ASSERT_TRUE(drv.Open(file));
+    // A rip memory block of 210 sectors: the store spills to its files.
+    std::vector<std::uint8_t> cache(210 * 2352);
+    TRipContext ctx;
+    ctx.RipCache = cache.data();
+    ctx.RipCacheSize = std::uint32_t(cache.size());
+    TTransferRecord r = Request(100, 900);
+    r.OutputDriver = &drv;
+    r.TwoPass = true;
+    r.VerifyRead = true;
+    r.WorkFolder = standin.dir.path().string() + "\\";
+    auto t = std::make_unique<TExecuteAspiThread>(r, ctx);
+    TReport rep = Pump(wnd);
+    ASSERT_TRUE(rep.done);
+    t->WaitFor(10000);
+    EXPECT_EQ(rep.result.ResultClass, rrOK);
+    TRiffWaveReader wav;
+    ASSERT_EQ(wav.Open(file), TWaveError::None);
+    std::vector<std::uint8_t> pcm(800 * 2352 + 100);
+    ASSERT_EQ(wav.Read(pcm.data(), std::uint32_t(pcm.size())), 800u * 2352);
+    EXPECT_TRUE(testimg::MatchesImage(pcm.data(), 800u * 2352, 100 * 2352));
+    for (auto& e : std::filesystem::directory_iterator(standin.dir.path()))
+        EXPECT_EQ(e.path().filename().string().rfind("wendri_", 0), std::string::npos) << e.path().string();
+    EXPECT_FALSE(TempStore.IsOpen());
 }
 
 TEST(RipThreadPriority, Scale) {
