@@ -89,7 +89,7 @@ protected:
         r.UseAspi = true;
         r.VolumePercent = 100;
         r.TwoPass = true;
-        r.WorkFolder = work.path().string() + "/";
+        r.WorkFolder = (work.path() / "").string();
         r.PlayList[0] = -1;
         return r;
     }

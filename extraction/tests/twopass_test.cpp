@@ -57,7 +57,7 @@ protected:
         TTransferRecord r = RipRequest(start, end, drive->Sectors() - 1);
         r.TwoPass = true;
         r.SectorsPerRead = 26;
-        r.WorkFolder = dir.path().string() + "/";
+        r.WorkFolder = WorkFolder();
         return r;
     }
     void Run(const TTransferRecord& r) {
@@ -85,6 +85,8 @@ protected:
         for (auto& c : drive->cdbs) v.push_back({c[0], std::int32_t(GetBE32(c.data() + 2))});
         return v;
     }
+    std::string WorkFolder() const { return (dir.path() / "").string(); }
+    std::string Work(const char* name) const { return WorkFolder() + name; }
     int WorkFilesLeft() const {
         int n = 0;
         for (auto& e : std::filesystem::directory_iterator(dir.path())) n += e.is_regular_file() ? 1 : 0;
@@ -180,7 +182,7 @@ TEST_F(TwoPassTest, VerifyRunsThatAgreeAreOk) {
     EXPECT_TRUE(Posted(Format1ForTest(MsgTwoPassMergeRun, 2)));
     EXPECT_TRUE(Posted(MsgCompareRuns));
     EXPECT_TRUE(Posted(MsgConverting));
-    EXPECT_EQ(files.largest.count(dir.File("wendri_verify1.$$$")), 1u);
+    EXPECT_EQ(files.largest.count(Work("wendri_verify1.$$$")), 1u);
     EXPECT_EQ(WorkFilesLeft(), 0);
     // The runs' shifts may differ and still agree.
     drive->shifts = std::deque<int>(60, 0);
@@ -258,8 +260,8 @@ TEST_F(TwoPassTest, SmallCacheSpillsToWorkFiles) {
         EXPECT_EQ(output.bytes, drive->Range(0, 900)) << verify;
         EXPECT_EQ(platform.result.ResultClass, rrOK);
         // Pass 1 keeps 50 sectors in memory, pass 2 none.
-        EXPECT_GT(files.largest[dir.File("wendri_pass1.$$$")], 0u);
-        EXPECT_GT(files.largest[dir.File("wendri_pass2.$$$")], 400u * SectorBytes);
+        EXPECT_GT(files.largest[Work("wendri_pass1.$$$")], 0u);
+        EXPECT_GT(files.largest[Work("wendri_pass2.$$$")], 400u * SectorBytes);
         EXPECT_EQ(files.Left(), 0);
         EXPECT_EQ(WorkFilesLeft(), 0);
     }
@@ -329,12 +331,12 @@ TEST_F(TwoPassTest, VolumeAndAbort) {
 TEST_F(TwoPassTest, TwoStageModeThroughTheStore) {
     ctx.RipCacheSize = 60 * SectorBytes;
     TTransferRecord r = RipRequest(0, 700, drive->Sectors() - 1);
-    r.WorkFolder = dir.path().string() + "/";
+    r.WorkFolder = WorkFolder();
     r.TwoStage = true;
     Run(r);
     EXPECT_EQ(output.bytes, drive->Range(0, 700));
     EXPECT_EQ(platform.result.ResultClass, rrOK);
-    EXPECT_GT(files.largest[dir.File("wendri_pass0.$$$")], 600u * SectorBytes);
+    EXPECT_GT(files.largest[Work("wendri_pass0.$$$")], 600u * SectorBytes);
     EXPECT_EQ(WorkFilesLeft(), 0);
     // Normalization forces the two-stage mode.
     r.TwoStage = false;
@@ -348,7 +350,7 @@ TEST_F(TwoPassTest, TwoStageModeThroughTheStore) {
     // A silent track: written unscaled, and not reported as normalized.
     drive->Silence(1000, 1200);
     r = RipRequest(1000, 1200, drive->Sectors() - 1);
-    r.WorkFolder = dir.path().string() + "/";
+    r.WorkFolder = WorkFolder();
     r.Normalize = true;
     r.NormalizeTarget = 10000;
     Run(r);
