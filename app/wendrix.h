@@ -1,22 +1,17 @@
-// The program block and the main window.
+// The program block.
 #pragma once
-#include "classlib/form.h"
 
 namespace wendrix {
 
-// The main window.  For now the bare frame.
-class TForm1 : public wx::TForm {
-public:
-    TForm1();
-};
-
 // Creates the single-instance mutex; true when another instance holds it or
-// the mutex cannot be made.  The handle stays open for the whole run.
+// the mutex cannot be made.  The handle stays open until the file manager
+// is finalized.
 bool IsAlreadyRunning();
-// Releases the single-instance mutex.
+// Releases the single-instance mutex (again a no-op).
 void ReleaseInstanceMutex();
 
-// The program: single-instance check, application set-up, message loop.
+// The program: units' start, single-instance check, the forms of the run,
+// message loop.
 int ProgramMain();
 
 }  // namespace wendrix

@@ -28,6 +28,17 @@ void TApplication::Initialize() {
     InitCommonControlsEx(&icc);
 }
 
+void TApplication::SetResourceInstance(HINSTANCE module) {
+    if (!module) module = instance_;
+    if (resInstance_ && resInstance_ != instance_ && resInstance_ != module) FreeLibrary(resInstance_);
+    resInstance_ = module;
+}
+
+HINSTANCE TApplication::ResourceModuleFor(LPCSTR name, LPCSTR type) const {
+    if (resInstance_ != instance_ && FindResourceA(resInstance_, name, type)) return resInstance_;
+    return instance_;
+}
+
 void TApplication::AddModeless(HWND wnd) {
     if (std::find(modeless_.begin(), modeless_.end(), wnd) == modeless_.end()) modeless_.push_back(wnd);
 }
@@ -37,6 +48,9 @@ void TApplication::RemoveModeless(HWND wnd) {
 }
 
 bool TApplication::Dispatch(MSG& msg) {
+    if (accel_ && IsWindow(accelWnd_) && (msg.hwnd == accelWnd_ || IsChild(accelWnd_, msg.hwnd)) &&
+        TranslateAcceleratorA(accelWnd_, accel_, &msg))
+        return true;
     for (HWND w : modeless_)
         if (IsWindow(w) && IsDialogMessageA(w, &msg)) return true;
     TranslateMessage(&msg);
@@ -76,7 +90,9 @@ void TApplication::Terminate() {
 
 std::string LoadResString(UINT id) {
     char buf[4096];
-    const int n = LoadStringA(Application.ResourceInstance(), id, buf, sizeof(buf));
+    int n = LoadStringA(Application.ResourceInstance(), id, buf, sizeof(buf));
+    if (n <= 0 && Application.ResourceInstance() != Application.Instance())
+        n = LoadStringA(Application.Instance(), id, buf, sizeof(buf));
     return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
 }
 

@@ -30,12 +30,20 @@ public:
     // The module that string resources and dialog templates are loaded from
     // (the program itself unless a language module replaced it).
     HINSTANCE ResourceInstance() const { return resInstance_; }
-    void SetResourceInstance(HINSTANCE module) { resInstance_ = module; }
+    // Makes module the resource module; a previous module other than the
+    // program itself is unloaded.
+    void SetResourceInstance(HINSTANCE module);
+    // The module that holds a named resource: the resource module, or the
+    // program itself when the resource module lacks it.
+    HINSTANCE ResourceModuleFor(LPCSTR name, LPCSTR type) const;
     HINSTANCE Instance() const { return instance_; }
 
     // Modeless forms register themselves so that Tab and Enter work in them.
     void AddModeless(HWND wnd);
     void RemoveModeless(HWND wnd);
+    // Keyboard shortcuts of one window (its keys and those of its
+    // children), translated before the dialog manager sees them.
+    void SetAccelerators(HWND target, HACCEL table) { accelWnd_ = target; accel_ = table; }
 
 private:
     bool Dispatch(MSG& msg);
@@ -45,11 +53,14 @@ private:
     TForm* main_ = nullptr;
     bool terminated_ = false;
     std::vector<HWND> modeless_;
+    HWND accelWnd_ = nullptr;
+    HACCEL accel_ = nullptr;
 };
 
 extern TApplication Application;
 
-// String resource id from the current resource module ("" when missing).
+// String resource id from the current resource module, from the program's
+// own table when the module lacks it ("" when both do).
 std::string LoadResString(UINT id);
 
 }  // namespace wx

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "classlib/app.h"
+#include "classlib/dialogs.h"
 
 namespace wx {
 
@@ -234,7 +235,8 @@ void TTimer::SetInterval(UINT ms) {
 }
 
 TMenu TMenu::Load(UINT resourceId) {
-    return TMenu(LoadMenuA(Application.ResourceInstance(), MAKEINTRESOURCEA(resourceId)), true);
+    LPCSTR name = MAKEINTRESOURCEA(resourceId);
+    return TMenu(LoadMenuA(Application.ResourceModuleFor(name, RT_MENU), name), true);
 }
 
 TMenu& TMenu::operator=(TMenu&& o) noexcept {
@@ -248,8 +250,6 @@ TMenu& TMenu::operator=(TMenu&& o) noexcept {
     return *this;
 }
 
-UINT TMenu::Popup(HWND owner, int x, int y) const {
-    return static_cast<UINT>(TrackPopupMenu(menu_, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, owner, nullptr));
-}
+UINT TMenu::Popup(HWND owner, int x, int y) const { return Prompter().PopupMenu(menu_, owner, x, y); }
 
 }  // namespace wx

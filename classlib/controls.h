@@ -15,7 +15,7 @@ namespace wx {
 class TControl {
 public:
     TControl(TForm* form, int id) : form_(form), id_(id) {}
-    HWND Handle() const { return GetDlgItem(form_->Handle(), id_); }
+    HWND Handle() const { return form_->Item(id_); }
     int Id() const { return id_; }
     TForm* Form() const { return form_; }
     LRESULT Send(UINT msg, WPARAM wp = 0, LPARAM lp = 0) const { return SendMessageA(Handle(), msg, wp, lp); }

@@ -1,5 +1,8 @@
 #include "classlib/dialogs.h"
 
+#include <commdlg.h>
+#include <shlobj.h>
+
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
@@ -16,6 +19,50 @@ public:
     }
     INT_PTR RunModal(TForm& form, HWND owner) override { return form.RunModalWindow(owner); }
 };
+
+UINT TPrompter::PopupMenu(HMENU menu, HWND owner, int x, int y) {
+    return static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, owner, nullptr));
+}
+
+namespace {
+
+int CALLBACK BrowseCallback(HWND wnd, UINT msg, LPARAM, LPARAM data) {
+    if (msg == BFFM_INITIALIZED && data) SendMessageA(wnd, BFFM_SETSELECTIONA, TRUE, data);
+    return 0;
+}
+
+}  // namespace
+
+std::string TPrompter::BrowseFolder(HWND owner, const std::string& title, const std::string& initialFolder) {
+    BROWSEINFOA bi{};
+    char display[MAX_PATH] = {};
+    bi.hwndOwner = owner;
+    bi.pszDisplayName = display;
+    bi.lpszTitle = title.c_str();
+    bi.ulFlags = BIF_RETURNONLYFSDIRS;
+    bi.lpfn = &BrowseCallback;
+    bi.lParam = initialFolder.empty() ? 0 : reinterpret_cast<LPARAM>(initialFolder.c_str());
+    LPITEMIDLIST pidl = SHBrowseForFolderA(&bi);
+    if (!pidl) return {};
+    char path[MAX_PATH] = {};
+    const bool ok = SHGetPathFromIDListA(pidl, path) != FALSE;
+    CoTaskMemFree(pidl);
+    return ok ? std::string(path) : std::string();
+}
+
+bool TPrompter::OpenFileName(OPENFILENAMEA& ofn) { return GetOpenFileNameA(&ofn) != FALSE; }
+bool TPrompter::SaveFileName(OPENFILENAMEA& ofn) { return GetSaveFileNameA(&ofn) != FALSE; }
+
+std::vector<std::string> MenuItemTexts(HMENU menu) {
+    std::vector<std::string> texts;
+    const int n = GetMenuItemCount(menu);
+    for (int i = 0; i < n; ++i) {
+        char buf[256] = {};
+        GetMenuStringA(menu, static_cast<UINT>(i), buf, sizeof(buf), MF_BYPOSITION);
+        texts.emplace_back(buf);
+    }
+    return texts;
+}
 
 namespace {
 TDefaultPrompter defaultPrompter;
@@ -64,5 +111,34 @@ INT_PTR TScriptedPrompter::RunModal(TForm& form, HWND owner) {
     form.DestroyHandle();
     return r;
 }
+
+UINT TScriptedPrompter::PopupMenu(HMENU menu, HWND, int, int) {
+    Menus.push_back(MenuItemTexts(menu));
+    if (MenuAnswers.empty()) return 0;
+    const UINT a = MenuAnswers.front();
+    MenuAnswers.pop_front();
+    return a;
+}
+
+std::string TScriptedPrompter::BrowseFolder(HWND, const std::string& title, const std::string&) {
+    FileDialogs.push_back(title);
+    if (FileAnswers.empty()) return {};
+    std::string a = FileAnswers.front();
+    FileAnswers.pop_front();
+    return a;
+}
+
+bool TScriptedPrompter::AnswerFile(OPENFILENAMEA& ofn) {
+    FileDialogs.push_back(ofn.lpstrTitle ? ofn.lpstrTitle : "");
+    if (FileAnswers.empty()) return false;
+    const std::string a = FileAnswers.front();
+    FileAnswers.pop_front();
+    if (a.empty() || !ofn.lpstrFile || a.size() + 1 > ofn.nMaxFile) return false;
+    lstrcpynA(ofn.lpstrFile, a.c_str(), static_cast<int>(ofn.nMaxFile));
+    return true;
+}
+
+bool TScriptedPrompter::OpenFileName(OPENFILENAMEA& ofn) { return AnswerFile(ofn); }
+bool TScriptedPrompter::SaveFileName(OPENFILENAMEA& ofn) { return AnswerFile(ofn); }
 
 }  // namespace wx

@@ -9,6 +9,8 @@
 
 #include "classlib/win.h"
 
+#include <commdlg.h>
+
 namespace wx {
 
 class TForm;
@@ -20,6 +22,15 @@ public:
     virtual int Message(HWND owner, const std::string& text, const std::string& caption, UINT flags) = 0;
     // Runs a modal form; the result is the form's modal result.
     virtual INT_PTR RunModal(TForm& form, HWND owner) = 0;
+    // A pop-up menu at screen point x, y; the chosen command, 0 when none.
+    virtual UINT PopupMenu(HMENU menu, HWND owner, int x, int y);
+    // The folder picker (file-system folders under the desktop); the chosen
+    // path, empty on cancel.
+    virtual std::string BrowseFolder(HWND owner, const std::string& title, const std::string& initialFolder);
+    // The file-open and file-save dialogs; on OK the chosen name is in
+    // ofn.lpstrFile and the result is true.
+    virtual bool OpenFileName(OPENFILENAMEA& ofn);
+    virtual bool SaveFileName(OPENFILENAMEA& ofn);
 };
 
 TPrompter& Prompter();
@@ -44,10 +55,30 @@ public:
     std::vector<Shown> Messages;
     std::deque<int> Answers;
     std::function<INT_PTR(TForm&)> OnModal;  // called for every modal form
+    // Pop-up menus: each shown menu's item texts (by position, separators
+    // empty) are recorded; the answer is the next command of the queue (0
+    // when it is empty).
+    std::vector<std::vector<std::string>> Menus;
+    std::deque<UINT> MenuAnswers;
+    // Folder and file dialogs: the titles asked, and the answers in turn
+    // (an empty answer is a cancel; an empty queue cancels).
+    std::vector<std::string> FileDialogs;
+    std::deque<std::string> FileAnswers;
 
     int Message(HWND owner, const std::string& text, const std::string& caption, UINT flags) override;
     INT_PTR RunModal(TForm& form, HWND owner) override;
+    UINT PopupMenu(HMENU menu, HWND owner, int x, int y) override;
+    std::string BrowseFolder(HWND owner, const std::string& title, const std::string& initialFolder) override;
+    bool OpenFileName(OPENFILENAMEA& ofn) override;
+    bool SaveFileName(OPENFILENAMEA& ofn) override;
+
+private:
+    bool AnswerFile(OPENFILENAMEA& ofn);
 };
+
+// Item texts of a menu by position (separators and sub-menus included; a
+// separator is an empty text).
+std::vector<std::string> MenuItemTexts(HMENU menu);
 
 // Installs a prompter for the lifetime of the guard.
 class TPrompterGuard {

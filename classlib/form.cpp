@@ -12,6 +12,13 @@ TForm::TForm(TComponent* owner, const char* templateName) : TComponent(owner), t
 
 TForm::~TForm() { DestroyHandle(); }
 
+HWND TForm::Item(int id) const {
+    if (!handle_) return nullptr;
+    if (HWND w = GetDlgItem(handle_, id)) return w;
+    auto it = items_.find(id);
+    return it != items_.end() && IsWindow(it->second) ? it->second : nullptr;
+}
+
 LPCSTR TForm::Template() const {
     return templateName_.empty() ? MAKEINTRESOURCEA(templateId_) : templateName_.c_str();
 }
@@ -25,7 +32,7 @@ INT_PTR TForm::ShowModal(HWND owner) {
 INT_PTR TForm::RunModalWindow(HWND owner) {
     modal_ = true;
     modalResult_ = 0;
-    const INT_PTR r = DialogBoxParamA(Application.ResourceInstance(), Template(), owner, &TForm::DlgProc,
+    const INT_PTR r = DialogBoxParamA(Application.ResourceModuleFor(Template(), RT_DIALOG), Template(), owner, &TForm::DlgProc,
                                       reinterpret_cast<LPARAM>(this));
     modal_ = false;
     if (r == -1) throw EOSError("DialogBoxParam: " + SysErrorMessage(GetLastError()), GetLastError());
@@ -36,7 +43,7 @@ HWND TForm::CreateForScript(HWND owner) {
     modal_ = true;
     scripted_ = true;
     modalResult_ = 0;
-    HWND w = CreateDialogParamA(Application.ResourceInstance(), Template(), owner, &TForm::DlgProc,
+    HWND w = CreateDialogParamA(Application.ResourceModuleFor(Template(), RT_DIALOG), Template(), owner, &TForm::DlgProc,
                                 reinterpret_cast<LPARAM>(this));
     if (!w) {
         modal_ = scripted_ = false;
@@ -48,7 +55,7 @@ HWND TForm::CreateForScript(HWND owner) {
 void TForm::Show(HWND owner) {
     if (!handle_) {
         modal_ = false;
-        HWND w = CreateDialogParamA(Application.ResourceInstance(), Template(), owner, &TForm::DlgProc,
+        HWND w = CreateDialogParamA(Application.ResourceModuleFor(Template(), RT_DIALOG), Template(), owner, &TForm::DlgProc,
                                     reinterpret_cast<LPARAM>(this));
         if (!w) throw EOSError("CreateDialogParam: " + SysErrorMessage(GetLastError()), GetLastError());
         Application.AddModeless(w);
@@ -125,6 +132,7 @@ bool TForm::Dispatch(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
                 return true;
             }
             if (id == IDOK || id == IDCANCEL) {
+                if (!modal_ && !dialogKeysClose_) return true;
                 if (modal_) {
                     if (FormCloseQuery()) {
                         FormClose();
@@ -142,6 +150,15 @@ bool TForm::Dispatch(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         auto* nm = reinterpret_cast<NMHDR*>(lp);
         if (auto it = notifies_.find({static_cast<int>(nm->idFrom), nm->code}); it != notifies_.end()) {
             result = it->second(nm);
+            return true;
+        }
+        return false;
+    }
+    case WM_DRAWITEM: {
+        auto* di = reinterpret_cast<DRAWITEMSTRUCT*>(lp);
+        if (auto it = draws_.find(static_cast<int>(di->CtlID)); it != draws_.end()) {
+            it->second(*di);
+            result = TRUE;
             return true;
         }
         return false;

@@ -43,7 +43,16 @@ public:
     void SetBounds(int left, int top, int width, int height);
     int Width() const { RECT r = Bounds(); return r.right - r.left; }
     int Height() const { RECT r = Bounds(); return r.bottom - r.top; }
-    HWND Item(int id) const { return GetDlgItem(handle_, id); }
+    // A control by id: a child of the form's window, or a control created
+    // inside a panel or bar and registered with RegisterItem.
+    HWND Item(int id) const;
+    void RegisterItem(int id, HWND wnd) { items_[id] = wnd; }
+
+    // A main window keeps itself open on Enter and Esc: the dialog manager
+    // turns those keys into IDOK and IDCANCEL, which then do nothing unless
+    // a handler is bound to them.
+    void SetDialogKeysClose(bool on) { dialogKeysClose_ = on; }
+    bool DialogKeysClose() const { return dialogKeysClose_; }
 
     // Handlers.  OnClick: WM_COMMAND from a button, menu item or accelerator
     // with this id.  OnCommand: a given notification code of a control.
@@ -52,6 +61,8 @@ public:
     void OnNotify(int id, UINT code, std::function<LRESULT(NMHDR*)> fn) { notifies_[{id, code}] = std::move(fn); }
     void OnMessage(UINT msg, std::function<LRESULT(WPARAM, LPARAM)> fn) { messages_[msg] = std::move(fn); }
     void OnTimer(UINT_PTR id, std::function<void()> fn) { timers_[id] = std::move(fn); }
+    // Owner drawing of a control (WM_DRAWITEM, also when forwarded by a panel).
+    void OnDrawItem(int id, std::function<void(DRAWITEMSTRUCT&)> fn) { draws_[id] = std::move(fn); }
 
     // Used by prompters: create the window hidden as if modal, and destroy it.
     HWND CreateForScript(HWND owner);
@@ -85,6 +96,9 @@ private:
     std::map<std::pair<int, UINT>, std::function<LRESULT(NMHDR*)>> notifies_;
     std::map<UINT, std::function<LRESULT(WPARAM, LPARAM)>> messages_;
     std::map<UINT_PTR, std::function<void()>> timers_;
+    std::map<int, std::function<void(DRAWITEMSTRUCT&)>> draws_;
+    std::map<int, HWND> items_;
+    bool dialogKeysClose_ = true;
 };
 
 }  // namespace wx

@@ -24,7 +24,9 @@ BOOL CALLBACK FindDialogOf(HWND w, LPARAM lp) {
     GetWindowThreadProcessId(w, &pid);
     char cls[64] = {};
     GetClassNameA(w, cls, sizeof(cls));
-    if (pid == s->pid && std::string(cls) == "#32770" && IsWindowVisible(w)) {
+    // A message box: a dialog with the static text 0xFFFF (the splash is a
+    // dialog too).
+    if (pid == s->pid && std::string(cls) == "#32770" && IsWindowVisible(w) && GetDlgItem(w, 0xFFFF)) {
         s->found = w;
         return FALSE;
     }

@@ -1,0 +1,377 @@
+// The main window in this process under Wine: its panes and captions, its
+// drop-down menus, the keys it must not close on, the refusal to close
+// during a rip, its keys in the settings file, the language module and the
+// custom controls on a real window.  Texts are written in UTF-8 and
+// compiled to code page 932.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/NumEdit.h"
+#include "app/ReInit.h"
+#include "app/wendrixn.h"
+#include "classlib/app.h"
+#include "classlib/dialogs.h"
+#include "extraction/wendrisub.h"
+#include "resources/msgids.h"
+#include "resources/splash.h"
+#include "settings/configs_win.h"
+#include "settings/configstore.h"
+#include "settings/inifile.h"
+
+using namespace wendrix;
+
+namespace {
+
+std::string ReadFile(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<std::string> ButtonTexts(HWND bar) {
+    std::vector<std::string> texts;
+    const int n = static_cast<int>(SendMessageA(bar, TB_BUTTONCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+        TBBUTTON b{};
+        SendMessageA(bar, TB_GETBUTTON, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&b));
+        char buf[128] = {};
+        SendMessageA(bar, TB_GETBUTTONTEXTA, static_cast<WPARAM>(b.idCommand), reinterpret_cast<LPARAM>(buf));
+        texts.emplace_back(buf);
+    }
+    return texts;
+}
+
+std::string ColumnText(HWND list, int col) {
+    char buf[128] = {};
+    LVCOLUMNA c{};
+    c.mask = LVCF_TEXT;
+    c.pszText = buf;
+    c.cchTextMax = sizeof(buf);
+    SendMessageA(list, LVM_GETCOLUMNA, static_cast<WPARAM>(col), reinterpret_cast<LPARAM>(&c));
+    return buf;
+}
+
+RECT ScreenRect(HWND w) {
+    RECT r{};
+    GetWindowRect(w, &r);
+    return r;
+}
+
+class Frame : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        wx::Application.Initialize();
+        wx::ReserveRipBuffers(wx::RipBuffers);
+        DetectPlatform();
+        InitMainUnit();
+    }
+
+    void SetUp() override { prompter_ = std::make_unique<wx::TPrompterGuard>(script); }
+
+    void TearDown() override {
+        form.reset();
+        FreeConfigForm();
+        prompter_.reset();
+        std::remove(SettingsFileName.c_str());
+    }
+
+    void Open(const std::string& ini) {
+        std::ofstream(SettingsFileName, std::ios::binary) << ini;
+        CreateConfigForm();
+        form = std::make_unique<TForm1>();
+        form->Show();
+        wx::Application.ProcessMessages();
+    }
+
+    wx::TScriptedPrompter script;
+    std::unique_ptr<TForm1> form;
+
+private:
+    std::unique_ptr<wx::TPrompterGuard> prompter_;
+};
+
+TEST_F(Frame, PanesBarsAndCaptions) {
+    Open("[Common]\r\nWindowLeft=10\r\nWindowTop=20\r\nWindowWidth=700\r\nWindowHeight=520\r\n"
+         "DirViewWidth=150\r\nTrackViewHeight=120\r\nTrColW0=44\r\nTrColW5=133\r\nIsDispSplash=No\r\n");
+    const RECT b = form->Bounds();
+    EXPECT_EQ(b.left, 10);
+    EXPECT_EQ(b.top, 20);
+    EXPECT_EQ(b.right - b.left, 700);
+    EXPECT_EQ(b.bottom - b.top, 520);
+    EXPECT_EQ(form->Panel2.Width(), 150);
+    EXPECT_EQ(form->Panel7.Height(), 120);
+    EXPECT_EQ(form->TrackPanelHeight, 120);
+    EXPECT_EQ(form->TrackList.ColumnWidth(0), 44);
+    EXPECT_EQ(form->TrackList.ColumnWidth(1), 100);
+    EXPECT_EQ(form->TrackList.ColumnWidth(5), 133);
+
+    EXPECT_EQ(form->CoolBar1.BandCount(), 2);
+    EXPECT_EQ(ButtonTexts(form->ToolBar1.Handle()),
+              (std::vector<std::string>{"ファイル(&F)", "実行(&E)", "設定(&C)", "表示(&V)", "ツール(&T)", "ヘルプ(&H)"}));
+    // The compression button shows the output method once the settings apply.
+    EXPECT_EQ(ButtonTexts(form->ToolBar2.Handle()),
+              (std::vector<std::string>{"表示更新", "取り込み", "設定", "WAVE", "ID3タグ", "CD-TEXT", "CDDB"}));
+    const char* columns[] = {"トラック", "開始位置", "終了位置", "ﾌﾟﾘｴﾝﾌｧｼｽ", "ﾃﾞｼﾞﾀﾙｺﾋﾟｰ許可", "作成ファイル名", "ID3タグ"};
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(ColumnText(form->TrackList.Handle(), i), columns[i]) << i;
+    EXPECT_EQ(form->StatusBar1.Send(SB_GETPARTS, 0, 0), 2);
+
+    // Top to bottom: cool bar, drive bar, panes, test-playback bar, status bar.
+    const RECT cool = ScreenRect(form->CoolBar1.Handle()), drives = ScreenRect(form->DrivePanel1.Handle());
+    const RECT tree = ScreenRect(form->TreeView1.Handle()), play = ScreenRect(form->Panel1.Handle());
+    const RECT status = ScreenRect(form->StatusBar1.Handle());
+    EXPECT_LE(cool.bottom, drives.top);
+    EXPECT_LE(drives.bottom, tree.top);
+    EXPECT_LE(tree.bottom, play.top);
+    EXPECT_LE(play.bottom, status.top);
+    // Right side: file list above, the track list below its own bar.
+    const RECT files = ScreenRect(form->ListView1.Handle()), bar4 = ScreenRect(form->StatusBar4.Handle());
+    const RECT bar2 = ScreenRect(form->StatusBar2.Handle()), tracks = ScreenRect(form->TrackList.Handle());
+    EXPECT_LE(bar2.bottom, files.top);
+    EXPECT_LT(files.bottom, bar4.top);
+    EXPECT_EQ(bar4.bottom, tracks.top);
+    EXPECT_GT(tracks.bottom - tracks.top, 20);
+    EXPECT_GE(files.left, tree.right);
+
+    // The bar above the track list collapses the list on a double click.
+    form->StatusBar4DblClick();
+    EXPECT_FALSE(IsWindowVisible(form->TrackList.Handle()));
+    EXPECT_LT(form->Panel7.Height(), 40);
+    form->StatusBar4DblClick();
+    EXPECT_TRUE(IsWindowVisible(form->TrackList.Handle()));
+    EXPECT_EQ(form->Panel7.Height(), 120);
+
+    // A folder pane dragged to nothing keeps one pixel.
+    form->Splitter1.MoveTo(0);
+    form->Splitter1Moved();
+    EXPECT_EQ(form->Panel2.Width(), 1);
+}
+
+TEST_F(Frame, DropDownMenusHaveTheirCaptions) {
+    Open("[Common]\r\nIsDispSplash=No\r\n");
+    for (int id : {IDT_FILEPULLDOWN, IDT_EXECPULLDOWN, IDT_CONFIGPULLDOWN, IDT_VIEWPULLDOWN, IDT_TOOLPULLDOWN,
+                   IDT_HELPPULLDOWN})
+        SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(form->ToolBar1.Handle()));
+    ASSERT_EQ(script.Menus.size(), 6u);
+    using V = std::vector<std::string>;
+    EXPECT_EQ(script.Menus[0], (V{"ベースファイル名の設定(&B)", "書き出しファイル名リスト読み込み(&L)", "", "終了(&X)"}));
+    EXPECT_EQ(script.Menus[1], (V{"CD-ROMドライブの表示の更新(&R)", "取り込みの開始(&S)", "外部圧縮プログラム使用のON/OFF(&E)",
+                                  "ID3タグエディタ(&I)", "CD-TEXT情報(&T)", "CD-DB接続(&D)"}));
+    EXPECT_EQ(script.Menus[2], (V{"設定の変更(&C)", "読み出し方法の自動設定(&A)"}));
+    EXPECT_EQ(script.Menus[3], (V{"ツールバーを表示(&&O)", "テスト再生ツールを表示(&E)", "", "大きいアイコンで表示(&G)",
+                                  "詳細表示(&D)", "", "ｱｲｺﾝの整列(&I)", "", "最新の情報を表示(&R)\tF5"}));
+    EXPECT_EQ(script.Menus[4], (V{"ノーマライゼーション(&N)", "ベンチマークテスト(&B)", "波形ビューア(&V)"}));
+    EXPECT_EQ(script.Menus[5], (V{"目次(&C)", "キーワード検索(&N)", "", "バージョン情報(&A)"}));
+    EXPECT_EQ(wx::MenuItemTexts(form->AllangeIcons1),
+              (V{"名前順で表示(&N)", "拡張子順に表示(&T)", "サイズ順で表示(&Z)", "作成時間順で表示(&M)", "", "昇順(&U)", "降順(&V)"}));
+    EXPECT_EQ(wx::MenuItemTexts(form->EncodeMenu),
+              (V{"WAVEファイル出力", "WMT(MS-Audio)ファイル出力", "MP3ファイル出力", "TwinVQファイル出力"}));
+    // Commands with no action, and those whose windows are not built yet, are disabled.
+    EXPECT_FALSE(wx::TMenu(form->ConfigPullDown).Enabled(IDM_CONFIGWIZERD));
+    EXPECT_FALSE(wx::TMenu(form->ToolPullDown).Enabled(IDM_V1));
+    EXPECT_TRUE(wx::TMenu(form->HelpPullDown).Enabled(IDM_ABOUT1));
+
+    // A command chosen in a drop-down reaches its handler.
+    script.MenuAnswers.push_back(IDM_POPUPDISPPLAYPANEL);
+    SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(IDT_VIEWPULLDOWN, BN_CLICKED), 0);
+    wx::Application.ProcessMessages();
+    EXPECT_FALSE(wx::TMenu(form->ViewPullDown).Checked(IDM_POPUPDISPPLAYPANEL));
+    EXPECT_FALSE(IsWindowVisible(form->Panel1.Handle()));
+}
+
+TEST_F(Frame, EnterAndEscapeLeaveTheWindowOpenAndReachTheLists) {
+    Open("[Common]\r\nIsDispSplash=No\r\n");
+    // The lists are empty, so they announce keys (not item activation).
+    int listKeys = 0;
+    auto countList = [&](NMHDR* nm) -> LRESULT {
+        const WORD vk = reinterpret_cast<NMLVKEYDOWN*>(nm)->wVKey;
+        if (vk == VK_RETURN || vk == VK_SPACE || vk == 'A') ++listKeys;
+        return 0;
+    };
+    form->OnNotify(IDC_TRACKLIST, LVN_KEYDOWN, countList);
+    form->OnNotify(IDC_LISTVIEW1, LVN_KEYDOWN, countList);
+    int treeKeys = 0;
+    form->OnNotify(IDC_TREEVIEW1, TVN_KEYDOWN, [&](NMHDR* nm) -> LRESULT {
+        const WORD vk = reinterpret_cast<NMTVKEYDOWN*>(nm)->wVKey;
+        if (vk == VK_RETURN || vk == VK_SPACE || vk == 'A') ++treeKeys;
+        return 0;
+    });
+    for (HWND target : {form->TrackList.Handle(), form->ListView1.Handle(), form->TreeView1.Handle()}) {
+        SetFocus(target);
+        for (WPARAM vk : {WPARAM(VK_RETURN), WPARAM(VK_ESCAPE), WPARAM(VK_SPACE), WPARAM('A')}) {
+            PostMessageA(target, WM_KEYDOWN, vk, 1);
+            PostMessageA(target, WM_KEYUP, vk, 0xC0000001);
+        }
+        wx::Application.ProcessMessages();
+        ASSERT_TRUE(IsWindow(form->Handle()));
+        EXPECT_TRUE(IsWindowVisible(form->Handle()));
+    }
+    EXPECT_EQ(listKeys, 6);
+    EXPECT_EQ(treeKeys, 3);
+    // The dialog manager's own Enter and Esc do nothing either.
+    SendMessageA(form->Handle(), WM_COMMAND, IDOK, 0);
+    SendMessageA(form->Handle(), WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(IsWindow(form->Handle()));
+}
+
+TEST_F(Frame, CloseIsRefusedWhileRippingThenStoresTheWindowKeys) {
+    const std::string ini =
+        "[Common]\r\nIsDispSplash=No\r\nWindowTop=-12\r\nWindowLeft=-255\r\nCDPWindowTop=40\r\nCDPWindowLeft=50\r\n"
+        "WindowHeight=530\r\nWindowWidth=720\r\nDirViewWidth=170\r\nTrackViewHeight=140\r\nTrColW0=41\r\nTrColW1=91\r\n"
+        "TrColW2=92\r\nTrColW3=83\r\nTrColW4=94\r\nTrColW5=115\r\nTrColW6=66\r\nListViewPattern=LargeIcon\r\n"
+        "SortPattern=Size\r\nSortDir=Reverse\r\nDispToolBar=No\r\nDispPlayPanel=No\r\n"
+        "[Filer]\r\nIsDispCDROM=No\r\nChangeBootDir=No\r\nBootDir=C:\\Music\\\r\nAutoRefresh=No\r\nDispAllExts=0\r\n"
+        "DispExt1=.FLAC\r\nDispExt2=.OGG\r\n";
+    Open(ini);
+    struct TIdle : wx::TThread {
+        void Execute() override {}
+    } idle;
+    form->RipThread = &idle;
+    form->Close();
+    ASSERT_EQ(script.Messages.size(), 1u);
+    EXPECT_EQ(script.Messages[0].text, "実行中の処理を中断させて下さい");
+    EXPECT_EQ(script.Messages[0].flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
+    EXPECT_TRUE(IsWindow(form->Handle()));
+
+    form->RipThread = nullptr;
+    form->Close();
+    EXPECT_EQ(form->Handle(), nullptr);
+    TMemIniFile after;
+    after.SetText(ReadFile(SettingsFileName));
+    TMemIniFile before;
+    before.SetText(ini);
+    for (const char* section : {"Common", "Filer"}) {
+        wx::TStringList keys;
+        before.ReadSection(section, keys);
+        for (int i = 0; i < keys.Count(); ++i)
+            EXPECT_EQ(after.ReadString(section, keys[i], "<absent>"), before.ReadString(section, keys[i], ""))
+                << section << "/" << keys[i];
+    }
+}
+
+TEST_F(Frame, CompressionButtonAndDialogCentring) {
+    Open("[Common]\r\nIsDispSplash=No\r\n");
+    ASSERT_NE(ConfigForm, nullptr);
+    auto click = [&] {
+        SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(IDT_TOOLEXTENCODE, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(form->ToolBar2.Handle()));
+    };
+    ConfigForm->SelOutputMethod.SetItemIndex(0);
+    ConfigForm->SelStdEncode.SetItemIndex(5);  // no such method: no selection
+    click();
+    EXPECT_EQ(ConfigForm->SelOutputMethod.ItemIndex(), 0);
+    ConfigForm->SelStdEncode.SetItemIndex(1);
+    click();
+    EXPECT_EQ(ConfigForm->SelOutputMethod.ItemIndex(), 2);
+    EXPECT_EQ(ButtonTexts(form->ToolBar2.Handle())[3], "MP3");
+    EXPECT_TRUE(wx::TMenu(form->EncodeMenu).Checked(IDM_MP3OUT));
+    TBBUTTONINFOA bi{sizeof(bi), TBIF_IMAGE};
+    SendMessageA(form->ToolBar2.Handle(), TB_GETBUTTONINFOA, IDT_TOOLEXTENCODE, reinterpret_cast<LPARAM>(&bi));
+    EXPECT_EQ(bi.iImage, 7);
+    click();
+    EXPECT_EQ(ConfigForm->SelOutputMethod.ItemIndex(), 0);
+    SendMessageA(form->ToolBar2.Handle(), TB_GETBUTTONINFOA, IDT_TOOLEXTENCODE, reinterpret_cast<LPARAM>(&bi));
+    EXPECT_EQ(bi.iImage, 8);
+
+    // A dialog larger than the monitor goes to the monitor's left and top.
+    class TBig : public wx::TForm {
+    public:
+        TBig() : TForm(nullptr, "TABOUTFORM") {}
+    } big;
+    big.Show();
+    big.SetBounds(300, 300, 5000, 4000);
+    form->GetCenter(big);
+    HMONITOR mon = MonitorFromWindow(form->Handle(), MONITOR_DEFAULTTOPRIMARY);
+    MONITORINFO mi{sizeof(mi)};
+    GetMonitorInfoA(mon, &mi);
+    EXPECT_EQ(big.Bounds().left, mi.rcMonitor.left);
+    EXPECT_EQ(big.Bounds().top, mi.rcMonitor.top);
+    big.SetBounds(0, 0, 200, 100);
+    form->GetCenter(big);
+    EXPECT_EQ(big.Bounds().left, mi.rcMonitor.left + (mi.rcMonitor.right - mi.rcMonitor.left) / 2 - 100);
+}
+
+TEST_F(Frame, EnglishModuleAndFallBack) {
+    char exe[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, exe, sizeof(exe));
+    const std::string module = LanguageModuleName(exe, "ENU", false);
+    const char* bin = std::getenv("WX_BINARY_DIR");
+    ASSERT_NE(bin, nullptr);
+    std::string built = std::string("Z:") + bin + "/app/wendrix.ENU";
+    for (char& c : built)
+        if (c == '/') c = '\\';
+    ASSERT_TRUE(CopyFileA(built.c_str(), module.c_str(), FALSE)) << built;
+
+    std::ofstream(SettingsFileName, std::ios::binary) << "[Common]\r\nLanguage=\r\nIsDispSplash=No\r\n";
+    SetLang();  // empty: no switch
+    EXPECT_EQ(wx::Application.ResourceInstance(), wx::Application.Instance());
+    std::ofstream(SettingsFileName, std::ios::binary) << "[Common]\r\nLanguage=english\r\n";
+    JapaneseMode = false;  // already English: nothing happens
+    SetLang();
+    EXPECT_EQ(wx::Application.ResourceInstance(), wx::Application.Instance());
+    JapaneseMode = true;
+    SetLang();
+    EXPECT_FALSE(JapaneseMode);
+    ASSERT_NE(wx::Application.ResourceInstance(), wx::Application.Instance());
+    EXPECT_EQ(wx::LoadResString(MSG_LANGUAGE), "ENGLISH");
+    EXPECT_EQ(wx::LoadResString(MSG_CLOSE_WHILE_RIPPING), "Please stop the running operation first.");
+    // The splash has no English twin: the built-in one is used.
+    EXPECT_EQ(wx::Application.ResourceModuleFor("TSPLASHFORM", RT_DIALOG), wx::Application.Instance());
+
+    Open("[Common]\r\nLanguage=ENGLISH\r\nIsDispSplash=No\r\n");
+    EXPECT_EQ(ButtonTexts(form->ToolBar1.Handle())[0], "&File");
+    EXPECT_EQ(ColumnText(form->TrackList.Handle(), 0), "Track");
+    SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(IDT_HELPPULLDOWN, BN_CLICKED), 0);
+    ASSERT_EQ(script.Menus.size(), 1u);
+    EXPECT_EQ(script.Menus[0].back(), "&About");
+
+    form.reset();
+    wx::Application.SetResourceInstance(wx::Application.Instance());
+    JapaneseMode = true;
+    DeleteFileA(module.c_str());
+}
+
+TEST_F(Frame, DriveBarAndNumericEdit) {
+    Open("[Common]\r\nIsDispSplash=No\r\n");
+    TDrivePanel& bar = form->DrivePanel1;
+    int clicks = 0, clicked = -1;
+    bar.OnDriveClick = [&](TDrivePanel&, int index, int, int, int) {
+        ++clicks;
+        clicked = index;
+    };
+    bar.SetSelected(0);
+    EXPECT_EQ(bar.Selected(), -1);
+    for (int d : {2, 3, 4}) bar.AddDrive(d, 2);
+    bar.SetSelected(5);
+    EXPECT_EQ(bar.Selected(), 2);
+    bar.SetDropHover(3);
+    EXPECT_EQ(bar.DropHoverIndex(), 2);
+    const TDriveBarMetrics g = bar.Metrics();
+    const int y = bar.DrawTop() + 3;
+    auto at = [&](int i) { return MAKELPARAM(bar.DrawLeft() + i * g.ButtonWidth + 2, y); };
+    SendMessageA(bar.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at(0));
+    EXPECT_EQ(bar.PressedIndex(), 0);
+    SendMessageA(bar.Handle(), WM_LBUTTONUP, 0, at(1));  // released on another button
+    EXPECT_EQ(clicks, 0);
+    SendMessageA(bar.Handle(), WM_RBUTTONDOWN, MK_RBUTTON, at(1));
+    SendMessageA(bar.Handle(), WM_RBUTTONUP, 0, at(1));
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(clicked, 1);
+    EXPECT_EQ(bar.PressedIndex(), -1);
+
+    HWND edit = wx::CreateChild(*form, form->Handle(), "EDIT", 2999, WS_VISIBLE | ES_AUTOHSCROLL);
+    SetWindowPos(edit, nullptr, 0, 0, 80, 20, SWP_NOZORDER);
+    TNumEdit num(form.get(), 2999);
+    num.Attach();
+    for (char c : std::string("1-a+2\b3")) SendMessageA(edit, WM_CHAR, static_cast<WPARAM>(c), 0);
+    EXPECT_EQ(num.Text(), "13");
+    num.EnableMinus = true;
+    SendMessageA(edit, WM_CHAR, '-', 0);
+    EXPECT_EQ(num.Text(), "13-");
+}
+
+}  // namespace

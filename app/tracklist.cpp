@@ -1,0 +1,8 @@
+// The track list pane of the main window.
+#include "app/wendrixn.h"
+
+namespace wendrix {
+
+void TForm1::RefreshTrackList() {}
+
+}  // namespace wendrix

@@ -1,0 +1,242 @@
+// The main window TForm1 and the process-wide values of the main unit.
+//
+// TForm1 is one class whose methods live in several files, one per area of
+// the window.  Each area adds members only in its own section below and
+// defines its methods in its own .cpp file:
+//   frame                      app/wendrixn.cpp, app/wendrixn_layout.cpp
+//   settings link              app/configlink.cpp
+//   track list & rip control   app/tracklist.cpp and the rip-control units
+//   file manager               app/filer*.cpp
+//   test playback              app/playback.cpp
+//   CDDB                       app/cddbsearch.cpp
+#pragma once
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/DrivePanel.h"
+#include "app/MyCustomListView.h"
+#include "app/CustomTrackBar.h"
+#include "app/fileritem.h"
+#include "app/wincfg.h"
+#include "app/wendrix.h"
+#include "classlib/controls.h"
+#include "classlib/form.h"
+#include "classlib/panels.h"
+#include "classlib/stringlist.h"
+#include "classlib/thread.h"
+#include "resources/wendrixn.h"
+
+class TAcmDrv;
+class TCustomIniFile;
+namespace wx {
+class TGogoTea;
+class TTVQEnc;
+class TWin32Aspi;
+}  // namespace wx
+class TVerifyRslt;
+class TCDPlayer;
+class TProgressForm;
+class TWaveOutThread;
+
+namespace wendrix {
+
+// ---- Process-wide values, set by InitMainUnit before any window ----------
+extern std::string SettingsFileName;  // program folder + "\wndrxn.ini"
+extern bool JapaneseMode;             // message 65311 reads "JAPANESE"
+extern std::string LocaleAbbrev;      // system locale's language abbreviation, upper case
+using TDiskFreeEx = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+extern TDiskFreeEx DiskFreeEx;        // GetDiskFreeSpaceExA, or null
+extern TFilerExtFilter FilerExtFilter;
+extern bool AutoRefresh;              // [Filer] AutoRefresh
+// Windows that are open or null.
+extern TVerifyRslt* VerifyRslt;
+extern TCDPlayer* CDPlayer;
+extern TProgressForm* ProgressForm;
+
+void InitMainUnit();
+void FinalizeMainUnit();
+
+class TForm1;
+extern TForm1* Form1;
+
+class TForm1 : public wx::TForm {
+public:
+    TForm1();
+    ~TForm1() override;
+
+    // =====================================================================
+    // Frame
+    // =====================================================================
+    wx::TCoolBar CoolBar1;
+    wx::TToolBar ToolBar1{this, IDC_TOOLBAR1};
+    wx::TToolBar ToolBar2{this, IDC_TOOLBAR2};
+    wx::TPanel Panel2, Panel3, Panel7, Panel4, Panel1;
+    wx::TSplitter Splitter1, Splitter2;
+    wx::TStatusBar StatusBar1{this, IDC_STATUSBAR1};
+    wx::TStatusBar StatusBar4{this, IDC_STATUSBAR4};  // owner-drawn bar above the track list
+    wx::TStatusBar StatusBar2{this, IDC_STATUSBAR2};  // bar above the file list
+    // Image lists: tool bar 2 (disabled and hot), small images, drive images.
+    wx::TImageList ActionDisableImage, ActionEnableImage, Small, DrvImage;
+    // The drop-down menus (one menu resource, six drop-downs and EncodeMenu).
+    wx::TMenu MainMenus;
+    HMENU FilePulldown = nullptr, ExecPullDown = nullptr, ConfigPullDown = nullptr, ViewPullDown = nullptr,
+          ToolPullDown = nullptr, HelpPullDown = nullptr, EncodeMenu = nullptr, AllangeIcons1 = nullptr;
+    HACCEL Accelerators = nullptr;
+    wx::TTimer* Timer1 = nullptr;  // 500 ms: test playback
+    wx::TTimer* Timer2 = nullptr;  // 2000 ms: media-change poll
+    wx::TWin32Aspi* Win32Aspi1 = nullptr;
+    TAcmDrv* AcmDrv = nullptr;
+    wx::TGogoTea* GogoEncoder = nullptr;
+    wx::TTVQEnc* TwinVQEncoder = nullptr;
+    std::int32_t CDPlayerLeft = 0, CDPlayerTop = 0;
+    std::int32_t TrackPanelHeight = 180;
+    std::string HelpFile;
+    bool ClassDriverInUse = false;      // the class-driver flag of the transport check
+    bool StartupAborted = false;        // the transport or memory check ended the start
+    std::array<std::string, 100> TextSlots{};  // shared with the CD-TEXT viewer
+    std::array<std::uint8_t, 64 + 32> AspiBufferArea{};
+    std::uint8_t* AspiBuffer = nullptr;
+
+    bool GetWinCfg();
+    // The main window's keys as they stand now (geometry, views, columns,
+    // file manager).
+    TWinCfg CurrentWinCfg() const;
+    void StoreWinCfg(TCustomIniFile& ini) const;
+    void GetCenter(wx::TForm& dialog) const;
+    // Positions a dialog rect on the main window's monitor (no window needed).
+    POINT CenterPoint(int width, int height) const;
+    bool IsUseWAVE() const;
+    // A transport is in use: ASPI with an adapter, or the class driver.
+    bool TransportInUse() const;
+
+    // Commands of the frame.
+    void Exit1Click();
+    void ToolConfigBtnClick();
+    void ConfigButtonClick() { ToolConfigBtnClick(); }
+    void ToolCDDBBtnClick();
+    void ToolExtEncodeClick();
+    void ExecPullDownPopup();
+    void PopupDispToolBarClick();
+    void PopupDispPlayPanelClick();
+    void ExecNormzClick();
+    void DriveBenchClick();
+    void HelpTopix1Click();
+    void KeySearchClick();
+    void About1Click();
+    void WAVEOutClick(int tag);
+    void Splitter1Moved();
+    void Splitter2Moved();
+    void Panel2Resize();
+    void Panel3Resize();
+    void StatusBar4DblClick();
+    void StatusBar4DrawPanel(DRAWITEMSTRUCT& di);
+    // Opens a drop-down menu of ToolBar1 under its button.
+    void OpenPulldown(int button);
+    void SetToolExtEncodeImage();
+    // The text of the owner-drawn bar above the track list.
+    std::string StatusBar4Text;
+    void SetStatusBar4Text(const std::string& text);
+    // Menu images of the compression item (WAVE and compressed).
+    HBITMAP MenuWaveBitmap = nullptr, MenuEncodeBitmap = nullptr;
+    // Commands whose windows are not built yet stay disabled.
+    void DisableUnbuiltCommands();
+    // Window layout.
+    void Realign();
+
+    // =====================================================================
+    // Settings link (app/configlink.cpp)
+    // =====================================================================
+    // The store's start-up at the first show, and the save at close.
+    void ConfigStartUp();
+    void ConfigStore();
+    // The settings dialog's apply (OK) and its modal showing.
+    void ApplySettings();
+    void ShowConfigDialog();
+
+    // =====================================================================
+    // Track list & rip control (app/tracklist.cpp, rip-control units)
+    // =====================================================================
+    TMyCustomListView TrackList{this, IDC_TRACKLIST};
+    wx::TThread* RipThread = nullptr;   // the running rip thread, or null
+    bool RipRunActive = false;
+    std::string BaseFileName;           // chosen with the save dialog
+    bool TestPlayRequested = false;
+    // Re-reads the table of contents of the selected drive.
+    void RefreshTrackList();
+
+    // =====================================================================
+    // File manager (app/filer*.cpp)
+    // =====================================================================
+    TDrivePanel DrivePanel1;
+    wx::TTreeView TreeView1{this, IDC_TREEVIEW1};
+    TMyCustomListView ListView1{this, IDC_LISTVIEW1};
+    TFilerItemList ItemList;
+    std::string BootDir;
+    std::string BootDirInFile;   // [Filer] BootDir as read
+    bool IsDispCDROM = true;
+    bool TreeBusy = false, ListBusy = false;
+    bool DragActive = false;
+    void SetEventList();
+    void InitFiler();
+    void FinalizeFiler();
+    // Path of the folder selected in the tree (no trailing backslash).
+    std::string GetFilePathAt() const;
+
+    // =====================================================================
+    // Test playback (app/playback.cpp)
+    // =====================================================================
+    wx::TButton SpeedButton2{this, IDC_SPEEDBUTTON2};  // play
+    wx::TButton SpeedButton1{this, IDC_SPEEDBUTTON1};  // stop
+    wx::TButton SpeedButton3{this, IDC_SPEEDBUTTON3};  // pause
+    wx::TButton ClearHistory{this, IDC_CLEARHISTORY};
+    wx::TComboBox ComboBox1{this, IDC_COMBOBOX1};
+    TCustomTrackBar CustomTrackBar1{this, IDC_CUSTOMTRACKBAR1};
+    wx::TControl Label6{this, IDC_LABEL6};
+    wx::TStringList PlayHistory;
+    HWND PlayerWindow = reinterpret_cast<HWND>(static_cast<INT_PTR>(-1));
+    int TimeDisplayMode = 0;
+    bool TestPlaying = false;
+    TWaveOutThread* WaveOutThread = nullptr;
+    void CreateWaveOutThread();
+    void FreeWaveOutThread();
+    void SpeedButton1Click();
+    void Timer1Timer();
+    // Stops analog play on drive (-1: every drive).
+    void PlayStop(int drive);
+
+    // =====================================================================
+    // CDDB (app/cddbsearch.cpp)
+    // =====================================================================
+    bool CDDBStartedByUser = false;
+    void ShowCDDBForm();
+    // The media-change poll.
+    void Timer2Timer();
+
+protected:
+    void FormCreate() override;
+    void FormShow() override;
+    bool FormCloseQuery() override;
+    void FormClose() override;
+    void FormDestroy() override;
+    bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+
+private:
+    void BuildFrame();
+    void BuildToolBars();
+    void BuildImageLists();
+    void BindCommands();
+    void TransportCheck();
+    wx::TAlignLayout layout_;  // the form's own children
+    bool closing_ = false;
+};
+
+// The settings store and the CDDB search window of the run (created after
+// the main window, freed after its message loop).
+void CreateConfigForm();
+void FreeConfigForm();
+void CreateCDDBSearch();
+void FreeCDDBSearch();
+
+}  // namespace wendrix
