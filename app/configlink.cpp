@@ -8,7 +8,7 @@
 #include "extraction/ClassDrv.h"
 #include "extraction/Win32Aspi.h"
 #include "resources/msgids.h"
-#include "settings/configfile.h"
+#include "settings/configform.h"
 #include "settings/configs_win.h"
 #include "settings/configstore.h"
 #include "settings/profileini.h"
@@ -16,78 +16,49 @@
 namespace wendrix {
 
 namespace {
-std::unique_ptr<TConfigStore> store;
-
-std::string ProgramFolder() {
-    const std::size_t slash = SettingsFileName.find_last_of('\\');
-    return slash == std::string::npos ? std::string() : SettingsFileName.substr(0, slash);
-}
+std::unique_ptr<TConfigForm> dialog;
 }  // namespace
 
-void CreateConfigForm() {
-    store = std::make_unique<TConfigStore>();
-    ConfigForm = store.get();
-}
+void CreateConfigForm() { dialog = std::make_unique<TConfigForm>(nullptr, Form1 ? &Form1->ConfigHost : nullptr); }
 
 void FreeConfigForm() {
     FreeRipCacheBuffer();
-    ConfigForm = nullptr;
-    store.reset();
+    dialog.reset();
 }
 
 void TForm1::ConfigStartUp() {
-    TConfigStore& s = *ConfigForm;
-    TProfileIniFile ini(SettingsFileName);
-    TSettingsEnvironment env;
-    env.FileExists = [](const std::string& f) {
-        const DWORD a = GetFileAttributesA(f.c_str());
-        return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-    };
-    env.DirectoryExists = [](const std::string& f) {
-        const DWORD a = GetFileAttributesA(f.c_str());
-        return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-    };
-    env.ProgramFolder = ProgramFolder();
-    char cur[MAX_PATH] = {};
-    GetCurrentDirectoryA(sizeof(cur), cur);
-    env.CurrentFolder = cur;
-    env.GogoAvailable = GogoEncoder != nullptr;
-    env.JapaneseMode = JapaneseMode;
-    LoadSettings(s, ini, env);
-    const int adapters = Win32Aspi1 ? Win32Aspi1->Adapters() : -1;
-    // (The end of the start when neither drive interface can be used is the
-    // settings store's own.)
-    DecideDriveMode(s, adapters, [] { return wx::ClassDrvEnumDevices(); });
-    LoadDeviceTable(s, ini, UseAspi);
-    ReserveRipCacheBuffer(s.MemUseRatio.Value());
-    ApplySettings();
-    RefreshTrackList();
+    if (!ConfigDialog) return;
+    ConfigDialog->Host = &ConfigHost;
+    ConfigDialog->FormCreate(this);
+    if (ConfigDialog->StartUpFailed) StartupAborted = true;
 }
 
 void TForm1::ConfigStore() {
-    TProfileIniFile ini(SettingsFileName);
-    StoreSettings(*ConfigForm, ini);
-    StoreDeviceTable(*ConfigForm, ini);
-    StoreWinCfg(ini);
-    ini.UpdateFile();
+    if (!ConfigDialog) return;
+    UpdateMainWindowKeys();
+    ConfigDialog->StoreCfg();
 }
 
 void TForm1::ApplySettings() {
-    if (!ConfigForm) return;
-    const int method = ConfigForm->SelOutputMethod.ItemIndex();
-    static const char* const captions[] = {"WAVE", "WMT", "MP3", "TwinVQ"};
-    SetToolExtEncodeImage();
-    if (method >= 0 && method < 4) {
-        TBBUTTONINFOA bi{};
-        bi.cbSize = sizeof(bi);
-        bi.dwMask = TBIF_TEXT;
-        bi.pszText = const_cast<char*>(captions[method]);
-        SendMessageA(ToolBar2.Handle(), TB_SETBUTTONINFOA, IDT_TOOLEXTENCODE, reinterpret_cast<LPARAM>(&bi));
-        wx::TMenu(EncodeMenu).SetRadio(IDM_WAVEOUT, IDM_VQFOUT, static_cast<UINT>(IDM_WAVEOUT + method));
-    }
-    ConfigForm->AutoCDDBConnectApplied = ConfigForm->AutoCDDBConnect.Checked;
+    if (ConfigDialog) ConfigDialog->BitBtn1Click();
 }
 
 void TForm1::ShowConfigDialog() {}
+
+void TForm1::THost::SetStatusText(const std::string& text) { f_.StatusBar1.SetPanelText(0, text); }
+
+void TForm1::THost::SetEncodeButton(int image, const std::string& caption) {
+    f_.ToolBar2.SetButtonImage(IDT_TOOLEXTENCODE, image);
+    TBBUTTONINFOA bi{};
+    bi.cbSize = sizeof(bi);
+    bi.dwMask = TBIF_TEXT;
+    bi.pszText = const_cast<char*>(caption.c_str());
+    SendMessageA(f_.ToolBar2.Handle(), TB_SETBUTTONINFOA, IDT_TOOLEXTENCODE, reinterpret_cast<LPARAM>(&bi));
+}
+
+void TForm1::THost::CheckEncodeMenu(int outputMethod) {
+    if (outputMethod >= 0 && outputMethod < 4)
+        wx::TMenu(f_.EncodeMenu).SetRadio(IDM_WAVEOUT, IDM_VQFOUT, static_cast<UINT>(IDM_WAVEOUT + outputMethod));
+}
 
 }  // namespace wendrix

@@ -12,4 +12,6 @@ void TForm1::FinalizeFiler() { ReleaseInstanceMutex(); }
 
 std::string TForm1::GetFilePathAt() const { return std::string(); }
 
+void TForm1::RefreshFiler() {}
+
 }  // namespace wendrix

@@ -28,8 +28,6 @@ std::string SettingsFileName;
 bool JapaneseMode = true;
 std::string LocaleAbbrev;
 TDiskFreeEx DiskFreeEx = nullptr;
-TFilerExtFilter FilerExtFilter;
-bool AutoRefresh = true;
 TVerifyRslt* VerifyRslt = nullptr;
 TCDPlayer* CDPlayer = nullptr;
 TProgressForm* ProgressForm = nullptr;
@@ -41,6 +39,7 @@ HMODULE kernel32 = nullptr;
 
 void InitMainUnit() {
     FilerExtFilter = TFilerExtFilter{};
+    MainWindowKeys = TMainWindowKeys{};
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, sizeof(path));
     std::string exe = path;
@@ -237,7 +236,7 @@ void TForm1::FormClose() {
         // The folder selected in the tree; with none (no drive could be
         // listed) the saved boot folder stays as it was.
         const std::string path = GetFilePathAt();
-        BootDir = path.empty() ? BootDirInFile : path + "\\";
+        if (!path.empty()) BootDir = path + "\\";
         ConfigStore();
         if (ConfigForm && ConfigForm->DeviceCount > 0) PlayStop(-1);
     }
@@ -260,9 +259,9 @@ void TForm1::FormDestroy() {
 
 bool TForm1::GetWinCfg() {
     TProfileIniFile ini(SettingsFileName);
-    const TWinCfg c = ReadWinCfg(ini);
+    ReadMainWindowKeys(ini, MainWindowKeys, FilerExtFilter, AutoRefresh);
+    const TMainWindowKeys& c = MainWindowKeys;
     BootDir = c.BootDir;
-    BootDirInFile = c.BootDirInFile;
     wx::TMenu view(ViewPullDown);
     view.SetChecked(IDM_POPUPDISPTOOLBAR, c.DispToolBar);
     CoolBar1.ShowBand(1, c.DispToolBar);
@@ -279,19 +278,17 @@ bool TForm1::GetWinCfg() {
     style = (style & ~LVS_TYPEMASK) | (c.LargeIcon ? LVS_ICON : LVS_REPORT);
     SetWindowLongA(ListView1.Handle(), GWL_STYLE, static_cast<LONG>(style));
     static const UINT sorts[] = {IDM_FILENAMESORT, IDM_EXTSORT1, IDM_SIZESORT, IDM_TIMESORT};
-    view.SetRadio(IDM_FILENAMESORT, IDM_TIMESORT, sorts[c.SortPattern]);
+    view.SetRadio(IDM_FILENAMESORT, IDM_TIMESORT, sorts[c.SortPattern >= 0 && c.SortPattern <= 3 ? c.SortPattern : 3]);
     view.SetRadio(IDM_UPSORT, IDM_DOWNSORT, c.SortAscending ? IDM_UPSORT : IDM_DOWNSORT);
-    AutoRefresh = c.AutoRefresh;
     IsDispCDROM = c.IsDispCDROM;
-    FilerExtFilter = c.Filter;
     for (int i = 0; i < 7; ++i)
         if (c.TrColW[static_cast<std::size_t>(i)] > 0) TrackList.SetColumnWidth(i, c.TrColW[static_cast<std::size_t>(i)]);
     Realign();
     return true;
 }
 
-TWinCfg TForm1::CurrentWinCfg() const {
-    TWinCfg c;
+void TForm1::UpdateMainWindowKeys() {
+    TMainWindowKeys& c = MainWindowKeys;
     wx::TMenu view(ViewPullDown);
     c.DispToolBar = view.Checked(IDM_POPUPDISPTOOLBAR);
     c.DispPlayPanel = view.Checked(IDM_POPUPDISPPLAYPANEL);
@@ -306,23 +303,18 @@ TWinCfg TForm1::CurrentWinCfg() const {
     c.CDPWindowTop = CDPlayerTop;
     c.CDPWindowLeft = CDPlayerLeft;
     c.DirViewWidth = layout_.Size(Panel2.Handle());
-    HWND tl = TrackList.Handle();
-    c.TrackViewHeight = (GetWindowLongA(tl, GWL_STYLE) & WS_VISIBLE) ? Panel3.Layout().Size(Panel7.Handle()) : TrackPanelHeight;
+    const bool listShown = (GetWindowLongA(TrackList.Handle(), GWL_STYLE) & WS_VISIBLE) != 0;
+    c.TrackViewHeight = listShown ? Panel3.Layout().Size(Panel7.Handle()) : TrackPanelHeight;
     c.LargeIcon = view.Checked(IDM_DISPICON1);
-    c.SortPattern = view.Checked(IDM_FILENAMESORT) ? lsFileName
-                    : view.Checked(IDM_EXTSORT1)   ? lsExtension
-                    : view.Checked(IDM_SIZESORT)   ? lsSize
-                                                   : lsTime;
+    c.SortPattern = view.Checked(IDM_FILENAMESORT) ? spFileName
+                    : view.Checked(IDM_EXTSORT1)   ? spExtention
+                    : view.Checked(IDM_SIZESORT)   ? spSize
+                                                   : spTime;
     c.SortAscending = view.Checked(IDM_UPSORT);
     for (int i = 0; i < 7; ++i) c.TrColW[static_cast<std::size_t>(i)] = TrackList.ColumnWidth(i);
     c.BootDir = BootDir;
-    c.AutoRefresh = AutoRefresh;
     c.IsDispCDROM = IsDispCDROM;
-    c.Filter = FilerExtFilter;
-    return c;
 }
-
-void TForm1::StoreWinCfg(TCustomIniFile& ini) const { WriteWinCfg(CurrentWinCfg(), ini); }
 
 void TForm1::GetCenter(wx::TForm& dialog) const { ::GetCenter(dialog); }
 

@@ -27,6 +27,8 @@
 #include "classlib/stringlist.h"
 #include "classlib/thread.h"
 #include "resources/wendrixn.h"
+#include "settings/configform.h"
+#include "settings/mainkeys.h"
 
 class TAcmDrv;
 class TCustomIniFile;
@@ -48,8 +50,8 @@ extern bool JapaneseMode;             // message 65311 reads "JAPANESE"
 extern std::string LocaleAbbrev;      // system locale's language abbreviation, upper case
 using TDiskFreeEx = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
 extern TDiskFreeEx DiskFreeEx;        // GetDiskFreeSpaceExA, or null
-extern TFilerExtFilter FilerExtFilter;
-extern bool AutoRefresh;              // [Filer] AutoRefresh
+// The file list's extension filter, AutoRefresh and the main window's keys
+// (MainWindowKeys) are the settings store's (settings/mainkeys.h).
 // Windows that are open or null.
 extern TVerifyRslt* VerifyRslt;
 extern TCDPlayer* CDPlayer;
@@ -99,11 +101,11 @@ public:
     std::array<std::uint8_t, 64 + 32> AspiBufferArea{};
     std::uint8_t* AspiBuffer = nullptr;
 
+    // Reads the main window's keys (MainWindowKeys) and applies them.
     bool GetWinCfg();
-    // The main window's keys as they stand now (geometry, views, columns,
-    // file manager).
-    TWinCfg CurrentWinCfg() const;
-    void StoreWinCfg(TCustomIniFile& ini) const;
+    // Brings MainWindowKeys up to the window as it stands (geometry, views,
+    // columns, file manager), for the settings store to write.
+    void UpdateMainWindowKeys();
     void GetCenter(wx::TForm& dialog) const;
     // Positions a dialog rect on the main window's monitor (no window needed).
     POINT CenterPoint(int width, int height) const;
@@ -154,6 +156,26 @@ public:
     // The settings dialog's apply (OK) and its modal showing.
     void ApplySettings();
     void ShowConfigDialog();
+    // What the settings dialog asks of the main window.
+    class THost : public TConfigHost {
+    public:
+        explicit THost(TForm1& f) : f_(f) {}
+        wx::TWin32Aspi* Aspi() override { return f_.Win32Aspi1; }
+        TAcmDrv* AcmDrv() override { return f_.AcmDrv; }
+        wx::TGogoTea* GogoEncoder() override { return f_.GogoEncoder; }
+        void SetStatusText(const std::string& text) override;
+        void SetEncodeButton(int image, const std::string& caption) override;
+        void CheckEncodeMenu(int outputMethod) override;
+        void RefreshTrackList() override { f_.RefreshTrackList(); }
+        void PlayStop() override { f_.PlayStop(-1); }
+        void StopTestPlayback() override { f_.SpeedButton1Click(); }
+        void RefreshFileList() override { f_.RefreshFiler(); }
+        void ResetPlayList() override { f_.ComboBox1.SetItemIndex(0); }
+
+    private:
+        TForm1& f_;
+    };
+    THost ConfigHost{*this};
 
     // =====================================================================
     // Track list & rip control (app/tracklist.cpp, rip-control units)
@@ -174,7 +196,6 @@ public:
     TMyCustomListView ListView1{this, IDC_LISTVIEW1};
     TFilerItemList ItemList;
     std::string BootDir;
-    std::string BootDirInFile;   // [Filer] BootDir as read
     bool IsDispCDROM = true;
     bool TreeBusy = false, ListBusy = false;
     bool DragActive = false;
@@ -183,6 +204,8 @@ public:
     void FinalizeFiler();
     // Path of the folder selected in the tree (no trailing backslash).
     std::string GetFilePathAt() const;
+    // Re-lists the folder selected in the tree, keeping the view.
+    void RefreshFiler();
 
     // =====================================================================
     // Test playback (app/playback.cpp)

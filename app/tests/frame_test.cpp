@@ -224,7 +224,7 @@ TEST_F(Frame, CloseIsRefusedWhileRippingThenStoresTheWindowKeys) {
         "WindowHeight=530\r\nWindowWidth=720\r\nDirViewWidth=170\r\nTrackViewHeight=140\r\nTrColW0=41\r\nTrColW1=91\r\n"
         "TrColW2=92\r\nTrColW3=83\r\nTrColW4=94\r\nTrColW5=115\r\nTrColW6=66\r\nListViewPattern=LargeIcon\r\n"
         "SortPattern=Size\r\nSortDir=Reverse\r\nDispToolBar=No\r\nDispPlayPanel=No\r\n"
-        "[Filer]\r\nIsDispCDROM=No\r\nChangeBootDir=No\r\nBootDir=C:\\Music\\\r\nAutoRefresh=No\r\nDispAllExts=0\r\n"
+        "[Filer]\r\nIsDispCDROM=No\r\nChangeBootDir=Yes\r\nBootDir=C:\\Music\\\r\nAutoRefresh=No\r\nDispAllExts=0\r\n"
         "DispExt1=.FLAC\r\nDispExt2=.OGG\r\n";
     Open(ini);
     struct TIdle : wx::TThread {
