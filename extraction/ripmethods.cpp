@@ -21,7 +21,8 @@ void TRipMethods::Burst(TRipEngine& e) { Unavailable(e); }
 void UseProgramRipServices(TRipContext& context) {
     static TRipMethods methods;
     if (!context.Store) context.Store = &TempStore;
-    if (!context.Normalizer) context.Normalizer = &Normalizer;
+    // The program's normalizer reads the program's store.
+    if (!context.Normalizer && context.Store == &TempStore) context.Normalizer = &Normalizer;
     if (!context.Methods) context.Methods = &methods;
     if (!context.NormalizeModeOf) context.NormalizeModeOf = &NormalizeModeOf;
 }

@@ -21,6 +21,14 @@ constexpr std::uint32_t AlignBytes = 5 * SectorBytes;  // 11760
 // Room before and after a merge block for the overlap search's window.
 constexpr std::uint32_t Guard = 8192;
 
+// True when all 588 frames of the sector are one frame (digital silence,
+// say): every shift matches it, so it cannot place a read.
+bool AllOneFrame(const std::uint8_t* sector) {
+    for (std::uint32_t i = 4; i < SectorBytes; i += 4)
+        if (std::memcmp(sector, sector + i, 4) != 0) return false;
+    return true;
+}
+
 std::string Format1(const char* f, int a) {
     char b[128];
     std::snprintf(b, sizeof b, f, a);
@@ -51,10 +59,12 @@ private:
     bool Aborted() { return e_.Aborted(); }
     std::string Work(const std::string& name) const { return r_.WorkFolder + name; }
     std::string RunFileName(int run) const { return Work(TwoPassWorkFiles[2 + run]); }
-    void PostPercent(std::int32_t percent) {
-        if (percent == lastPercent_) return;
+    // Posts the percent when it changed; true when it did.
+    bool PostPercent(std::int32_t percent) {
+        if (percent == lastPercent_) return false;
         lastPercent_ = percent;
         e_.PostProgress(percent);
+        return true;
     }
     void DeleteWorkFiles();
     void WriteErrorEnd();
@@ -154,8 +164,8 @@ bool TTwoPass::ReadPasses(int run) {
             // The last block ends with the range, never past it.
             const std::int32_t j = std::min(p_, r_.EndLba - o);
             if (j < 1) break;
-            PostPercent(std::int32_t(std::min<std::int64_t>(100, std::int64_t(i) * 100 / range)));
-            if (r_.UseMscdex) pf_.Sleep(50);
+            if (PostPercent(std::int32_t(std::min<std::int64_t>(100, std::int64_t(i) * 100 / range))) && r_.UseMscdex)
+                pf_.Sleep(50);
             if (!ReadBlock(o, j, 0, true)) {
                 if (stop_ == TStop::TimedOut) e_.Retries = r_.MaxRetry + 1;
                 return false;
@@ -272,8 +282,14 @@ bool TTwoPass::Merge(int run) {
         }
         const std::uint32_t w = got / SectorBytes;
         if (w >= 3) {
-            // Where the new block's start lies in the block before it.
-            const std::int32_t s = FindOverlapShift(block, prev + n - HalfTail, HalfTail, w);
+            // Where the new block's start lies in the block before it: found
+            // on the first of the two shared sectors, or on the second when
+            // the first cannot tell (the same shift either way).
+            std::int32_t s;
+            if (AllOneFrame(block) && !AllOneFrame(block + SectorBytes))
+                s = FindOverlapShift(block + SectorBytes, prev + n - SectorBytes, HalfTail, w);
+            else
+                s = FindOverlapShift(block, prev + n - HalfTail, HalfTail, w);
             const std::int64_t c = -4 * std::int64_t(s);
             if (c != lastCorrection_) {
                 ++e_.JitterCorrections;

@@ -358,3 +358,15 @@ TEST_F(TwoPassTest, TwoStageModeThroughTheStore) {
     EXPECT_EQ(platform.result.ResultClass, rrNG);
     EXPECT_EQ(WorkFilesLeft(), 0);
 }
+
+TEST_F(TwoPassTest, SilentFirstSharedSectorAlignsOnTheSecond) {
+    // Sectors 10..24 are silent.  Pass 2's first block (at 24) comes 7
+    // frames early, so its first sector is all silence and matches its
+    // neighbour at any shift; its second sector still places it.
+    drive->Silence(10, 25);
+    drive->shifts = {0, 0, 0, -7, -7};
+    TTransferRecord r = Request(0, 100);
+    Run(r);
+    EXPECT_EQ(output.bytes, drive->Range(0, 100));
+    EXPECT_EQ(platform.result.ResultClass, rrOK);
+}
