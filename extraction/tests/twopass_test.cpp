@@ -370,3 +370,10 @@ TEST_F(TwoPassTest, SilentFirstSharedSectorAlignsOnTheSecond) {
     EXPECT_EQ(output.bytes, drive->Range(0, 100));
     EXPECT_EQ(platform.result.ResultClass, rrOK);
 }
+
+TEST(TwoPassTexts, AreShiftJis) {
+    // The phrases share their words with the rip thread's other texts.
+    EXPECT_TRUE(std::string(MsgTwoPassPass).ends_with(MsgReading));
+    EXPECT_TRUE(std::string(MsgTwoPassMerge).ends_with(std::string(MsgConverting).substr(4)));
+    EXPECT_EQ(std::string(MsgTwoPassRunPass).find(std::string(MsgReading).substr(0, 4)), 15u);  // %d回目%dﾊﾟｽ目の
+}
