@@ -84,6 +84,7 @@ private:
     std::uint64_t runBytes_[2] = {};
     TNullAreaCounter runNull_[2];
     std::int64_t largestShift_[2] = {};
+    int inexact_[2] = {};
     std::int64_t lastCorrection_ = 0;
     int chosen_ = 0;
     int currentRun_ = 0;
@@ -112,7 +113,7 @@ void TTwoPass::Run() {
         if (r_.VerifyRead && runOk_[0] && runOk_[1]) {
             CompareRuns();
         } else if (!r_.VerifyRead && runOk_[0]) {
-            r_.ResultClass = rrOK;
+            r_.ResultClass = inexact_[0] ? rrS1 : rrOK;
             if (r_.Normalize) Output(0);
         }
     }
@@ -285,11 +286,13 @@ bool TTwoPass::Merge(int run) {
             // Where the new block's start lies in the block before it: found
             // on the first of the two shared sectors, or on the second when
             // the first cannot tell (the same shift either way).
-            std::int32_t s;
-            if (AllOneFrame(block) && !AllOneFrame(block + SectorBytes))
-                s = FindOverlapShift(block + SectorBytes, prev + n - SectorBytes, HalfTail, w);
-            else
-                s = FindOverlapShift(block, prev + n - HalfTail, HalfTail, w);
+            const bool second = AllOneFrame(block) && !AllOneFrame(block + SectorBytes);
+            const std::uint8_t* ref = second ? block + SectorBytes : block;
+            const std::uint8_t* at = second ? prev + n - SectorBytes : prev + n - HalfTail;
+            const std::int32_t s = FindOverlapShift(ref, at, HalfTail, w);
+            // A block placed on the least mismatch, not on an exact match,
+            // may leave a gap or a repeat at its seam.
+            if (CompareSector(ref, at, HalfTail, w, s) != 0) ++inexact_[run];
             const std::int64_t c = -4 * std::int64_t(s);
             if (c != lastCorrection_) {
                 ++e_.JitterCorrections;

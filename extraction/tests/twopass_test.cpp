@@ -377,3 +377,14 @@ TEST(TwoPassTexts, AreShiftJis) {
     EXPECT_TRUE(std::string(MsgTwoPassMerge).ends_with(std::string(MsgConverting).substr(4)));
     EXPECT_EQ(std::string(MsgTwoPassRunPass).find(std::string(MsgReading).substr(0, 4)), 15u);  // %d回目%dﾊﾟｽ目の
 }
+
+TEST_F(TwoPassTest, BlockPlacedWithoutAnExactMatchIsNotOk) {
+    // One read lands 1100 frames off, beyond the overlap search's window.
+    drive->shifts = {0, 0, 0, 0, 1100};
+    TTransferRecord r = Request(0, 300);
+    Run(r);
+    EXPECT_EQ(platform.result.ResultClass, rrS1);
+    drive->shifts.clear();
+    Run(r);
+    EXPECT_EQ(platform.result.ResultClass, rrOK);
+}
