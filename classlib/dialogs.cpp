@@ -34,20 +34,31 @@ int CALLBACK BrowseCallback(HWND wnd, UINT msg, LPARAM, LPARAM data) {
 }  // namespace
 
 std::string TPrompter::BrowseFolder(HWND owner, const std::string& title, const std::string& initialFolder) {
+    IMalloc* alloc = nullptr;
+    if (FAILED(SHGetMalloc(&alloc)) || !alloc) return std::string();
+    LPITEMIDLIST desktop = nullptr;
+    if (FAILED(SHGetSpecialFolderLocation(owner, CSIDL_DESKTOP, &desktop)) || !desktop) {
+        alloc->Release();
+        return std::string();
+    }
+    // The callback gets the initial folder through its own parameter, so
+    // two pickers on different threads cannot see each other's folder.
     BROWSEINFOA bi{};
-    char display[MAX_PATH] = {};
     bi.hwndOwner = owner;
-    bi.pszDisplayName = display;
+    bi.pidlRoot = desktop;
     bi.lpszTitle = title.c_str();
     bi.ulFlags = BIF_RETURNONLYFSDIRS;
     bi.lpfn = &BrowseCallback;
     bi.lParam = initialFolder.empty() ? 0 : reinterpret_cast<LPARAM>(initialFolder.c_str());
-    LPITEMIDLIST pidl = SHBrowseForFolderA(&bi);
-    if (!pidl) return {};
-    char path[MAX_PATH] = {};
-    const bool ok = SHGetPathFromIDListA(pidl, path) != FALSE;
-    CoTaskMemFree(pidl);
-    return ok ? std::string(path) : std::string();
+    std::string result;
+    if (LPITEMIDLIST chosen = SHBrowseForFolderA(&bi)) {
+        char path[MAX_PATH] = {};
+        if (SHGetPathFromIDListA(chosen, path)) result = path;
+        alloc->Free(chosen);
+    }
+    alloc->Free(desktop);
+    alloc->Release();
+    return result;
 }
 
 bool TPrompter::OpenFileName(OPENFILENAMEA& ofn) { return GetOpenFileNameA(&ofn) != FALSE; }

@@ -1,5 +1,7 @@
 #include "settings/configs_win.h"
 
+#include "classlib/dialogs.h"
+
 #include <shlobj.h>
 
 #include <cstring>
@@ -49,37 +51,8 @@ void FreeRipCacheBuffer() {
     RipCacheBuffer = TRipCacheBuffer{};
 }
 
-namespace {
-int CALLBACK BrowseCallback(HWND wnd, UINT msg, LPARAM, LPARAM data) {
-    if (msg == BFFM_INITIALIZED && data) SendMessageA(wnd, BFFM_SETSELECTIONA, TRUE, data);
-    return 0;
-}
-}  // namespace
-
+// Through the prompter, so that tests answer the picker as they answer
+// message boxes.
 std::string BrowseForFolder(HWND owner, const std::string& title, const std::string& initialFolder) {
-    IMalloc* alloc = nullptr;
-    if (FAILED(SHGetMalloc(&alloc)) || !alloc) return std::string();
-    LPITEMIDLIST desktop = nullptr;
-    if (FAILED(SHGetSpecialFolderLocation(owner, CSIDL_DESKTOP, &desktop)) || !desktop) {
-        alloc->Release();
-        return std::string();
-    }
-    // The callback gets the initial folder through its own parameter, so
-    // two pickers on different threads cannot see each other's folder.
-    BROWSEINFOA bi{};
-    bi.hwndOwner = owner;
-    bi.pidlRoot = desktop;
-    bi.lpszTitle = title.c_str();
-    bi.ulFlags = BIF_RETURNONLYFSDIRS;
-    bi.lpfn = BrowseCallback;
-    bi.lParam = initialFolder.empty() ? 0 : reinterpret_cast<LPARAM>(initialFolder.c_str());
-    std::string result;
-    if (LPITEMIDLIST chosen = SHBrowseForFolderA(&bi)) {
-        char path[MAX_PATH] = {};
-        if (SHGetPathFromIDListA(chosen, path)) result = path;
-        alloc->Free(chosen);
-    }
-    alloc->Free(desktop);
-    alloc->Release();
-    return result;
+    return wx::Prompter().BrowseFolder(owner, title, initialFolder);
 }

@@ -110,6 +110,22 @@ TEST_F(Frame, PanesBarsAndCaptions) {
     EXPECT_EQ(form->TrackList.ColumnWidth(1), 100);
     EXPECT_EQ(form->TrackList.ColumnWidth(5), 133);
 
+    // Japanese text is drawn with the IPA font that stands for the form's font.
+    {
+        HDC dc = GetDC(form->Handle());
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(form->Handle(), WM_GETFONT, 0, 0)));
+        // The font's own name table names the family actually used (the face
+        // name reported is the one asked for).
+        const DWORD nameTag = 'n' | ('a' << 8) | ('m' << 16) | ('e' << 24);
+        const DWORD size = GetFontData(dc, nameTag, 0, nullptr, 0);
+        ASSERT_NE(size, GDI_ERROR);
+        std::string names(size, '\0');
+        GetFontData(dc, nameTag, 0, names.data(), size);
+        const bool ipa = names.find("IPA") != std::string::npos || names.find(std::string("\0I\0P\0A", 6)) != std::string::npos;
+        EXPECT_TRUE(ipa);
+        SelectObject(dc, old);
+        ReleaseDC(form->Handle(), dc);
+    }
     EXPECT_EQ(form->CoolBar1.BandCount(), 2);
     EXPECT_EQ(ButtonTexts(form->ToolBar1.Handle()),
               (std::vector<std::string>{"ファイル(&F)", "実行(&E)", "設定(&C)", "表示(&V)", "ツール(&T)", "ヘルプ(&H)"}));
@@ -174,6 +190,40 @@ TEST_F(Frame, DropDownMenusHaveTheirCaptions) {
     EXPECT_FALSE(wx::TMenu(form->ConfigPullDown).Enabled(IDM_CONFIGWIZERD));
     EXPECT_FALSE(wx::TMenu(form->ToolPullDown).Enabled(IDM_V1));
     EXPECT_TRUE(wx::TMenu(form->HelpPullDown).Enabled(IDM_ABOUT1));
+
+    // Alt and the menu button's letter open its drop-down; F5 arrives as the
+    // refresh command.
+    int refreshes = 0;
+    form->OnClick(IDM_FULLREFRESH, [&] { ++refreshes; });
+    SetFocus(form->TrackList.Handle());
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_MENU] = 0x80;  // Alt held, as the accelerator table reads it
+    SetKeyboardState(keys);
+    PostMessageA(form->TrackList.Handle(), WM_SYSKEYDOWN, 'H', 0x20000001);
+    wx::Application.ProcessMessages();
+    keys[VK_MENU] = 0;
+    SetKeyboardState(keys);
+    PostMessageA(form->TrackList.Handle(), WM_KEYDOWN, VK_F5, 1);
+    wx::Application.ProcessMessages();
+    EXPECT_EQ(refreshes, 1);
+    ASSERT_EQ(script.Menus.size(), 7u);
+    EXPECT_EQ(script.Menus[6], script.Menus[5]);
+
+    // The version dialog.
+    std::string caption, revision;
+    script.OnModal = [&](wx::TForm& f) -> INT_PTR {
+        caption = f.Caption();
+        char buf[128] = {};
+        GetDlgItemTextA(f.Handle(), 2603, buf, sizeof(buf));
+        revision = buf;
+        return IDOK;
+    };
+    script.MenuAnswers.push_back(IDM_ABOUT1);
+    SendMessageA(form->Handle(), WM_COMMAND, MAKEWPARAM(IDT_HELPPULLDOWN, BN_CLICKED), 0);
+    wx::Application.ProcessMessages();
+    EXPECT_EQ(caption, "バージョン情報");
+    EXPECT_EQ(revision, "for Windows95/98/NT4.0/2000/XP Revision 3.25JP");
 
     // A command chosen in a drop-down reaches its handler.
     script.MenuAnswers.push_back(IDM_POPUPDISPPLAYPANEL);
@@ -286,7 +336,8 @@ TEST_F(Frame, CompressionButtonAndDialogCentring) {
     big.SetBounds(300, 300, 5000, 4000);
     form->GetCenter(big);
     HMONITOR mon = MonitorFromWindow(form->Handle(), MONITOR_DEFAULTTOPRIMARY);
-    MONITORINFO mi{sizeof(mi)};
+    MONITORINFO mi{};
+    mi.cbSize = sizeof(mi);
     GetMonitorInfoA(mon, &mi);
     EXPECT_EQ(big.Bounds().left, mi.rcMonitor.left);
     EXPECT_EQ(big.Bounds().top, mi.rcMonitor.top);

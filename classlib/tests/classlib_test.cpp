@@ -255,3 +255,43 @@ TEST_F(ClassLib, RegistryStrings) {
     EXPECT_EQ(RegReadString(HKEY_CURRENT_USER, path, "Value").value_or(""), kHello);
     RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
 }
+
+TEST_F(ClassLib, ScriptedPopupMenusAndFileDialogs) {
+    TScriptedPrompter script;
+    TPrompterGuard guard(script);
+    TMenu menu = TMenu::Load(IDM_TEST);
+    script.MenuAnswers.push_back(IDM_ITEM_B);
+    EXPECT_EQ(menu.SubMenu(0).Popup(nullptr, 0, 0), static_cast<UINT>(IDM_ITEM_B));
+    EXPECT_EQ(menu.SubMenu(0).Popup(nullptr, 0, 0), 0u);  // nothing left: dismissed
+    ASSERT_EQ(script.Menus.size(), 2u);
+    ASSERT_EQ(script.Menus[0].size(), 2u);
+
+    char file[MAX_PATH] = {};
+    OPENFILENAMEA ofn{};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = sizeof(file);
+    ofn.lpstrTitle = "open";
+    script.FileAnswers = {"C:\\a.txt", "", std::string(300, 'x')};
+    EXPECT_TRUE(Prompter().OpenFileName(ofn));
+    EXPECT_STREQ(file, "C:\\a.txt");
+    EXPECT_FALSE(Prompter().SaveFileName(ofn));  // an empty answer cancels
+    EXPECT_FALSE(Prompter().OpenFileName(ofn));  // longer than the buffer: refused, not cut
+    EXPECT_STREQ(file, "C:\\a.txt");
+    script.FileAnswers = {"C:\\Music"};
+    EXPECT_EQ(Prompter().BrowseFolder(nullptr, "folder", "C:\\"), "C:\\Music");
+    EXPECT_EQ(Prompter().BrowseFolder(nullptr, "again", ""), "");
+    EXPECT_EQ(script.FileDialogs, (std::vector<std::string>{"open", "open", "open", "folder", "again"}));
+}
+
+TEST_F(ClassLib, MainFormIgnoresDialogEnterAndEscape) {
+    TTestForm form;
+    form.SetDialogKeysClose(false);
+    form.Show();
+    SendMessageA(form.Handle(), WM_COMMAND, IDOK, 0);
+    SendMessageA(form.Handle(), WM_COMMAND, IDCANCEL, 0);
+    EXPECT_NE(form.Handle(), nullptr);
+    form.SetDialogKeysClose(true);
+    SendMessageA(form.Handle(), WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(form.Handle(), nullptr);
+}
