@@ -16,6 +16,30 @@ namespace {
 
 const char kTitle[] = "Wendrix for Windows";
 
+// The program's main window: the one of the process started from the
+// test's own folder (other tests may show windows of the same title).
+struct TFind {
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindMain(HWND w, LPARAM lp) {
+    char title[64] = {};
+    GetWindowTextA(w, title, sizeof(title));
+    if (std::strcmp(title, kTitle) != 0 || !IsWindowVisible(w)) return TRUE;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    HANDLE p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    char image[MAX_PATH] = {};
+    DWORD size = sizeof(image);
+    const bool ok = p && QueryFullProcessImageNameA(p, 0, image, &size);
+    if (p) CloseHandle(p);
+    if (ok && std::strstr(image, "frame_gui")) {
+        reinterpret_cast<TFind*>(lp)->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND Child(HWND parent, int panel, int id) {
     HWND p = panel ? GetDlgItem(parent, panel) : parent;
     return p ? GetDlgItem(p, id) : nullptr;
@@ -53,7 +77,9 @@ int main(int argc, char** argv) {
     const std::string cmd = argv[1];
     HWND main = nullptr;
     for (int waited = 0; !main && waited < 20000; waited += 100) {
-        main = FindWindowA(nullptr, kTitle);
+        TFind f;
+        EnumWindows(FindMain, reinterpret_cast<LPARAM>(&f));
+        main = f.found;
         if (!main) Sleep(100);
     }
     if (!main) return Fail("no main window");
