@@ -102,18 +102,28 @@ std::uint32_t CompareSector(const void* reference, const void* read, std::uint32
     return diff;
 }
 
+bool IsFeatureless(const void* sector) {
+    const auto* p = static_cast<const std::uint8_t*>(sector);
+    const std::uint32_t first = Frame(p);
+    for (std::uint32_t i = 1; i < SectorFrames; ++i)
+        if (Frame(p + std::size_t(i) * 4) != first) return false;
+    return true;
+}
+
 std::uint32_t OverlapWindow(std::uint32_t length) { return std::max<std::uint32_t>((length / 4) / 10 * 9, 512); }
 
 std::int32_t FindOverlapShift(const void* reference, const void* read, std::uint32_t length,
-                              std::uint32_t sectorsRead) {
+                              std::uint32_t sectorsRead, bool* exact) {
     const std::uint32_t w = OverlapWindow(length);
     std::vector<std::uint32_t> pos(w + 10), neg(w + 10);
+    if (exact) *exact = true;
     for (std::uint32_t s = 0; s < w; ++s) {
         pos[s] = CompareSector(reference, read, length, sectorsRead, std::int32_t(s));
         if (pos[s] == 0) return std::int32_t(s);
         neg[s] = CompareSector(reference, read, length, sectorsRead, -std::int32_t(s));
         if (neg[s] == 0) return -std::int32_t(s);
     }
+    if (exact) *exact = false;
     std::uint32_t bestPos = 0, bestNeg = 0;
     for (std::uint32_t s = 1; s < w; ++s) {
         if (pos[s] < pos[bestPos]) bestPos = s;

@@ -41,10 +41,16 @@ std::uint32_t CompareSector(const void* reference, const void* read, std::uint32
                             std::uint32_t sectorsRead, std::int32_t shift);
 // The shift in frames at which the read matches the reference: the first
 // exact match searching 0, +1, -1, +2, -2 ... within the window, else the
-// least mismatch (the negative side wins ties).  Both pointers must allow
-// reads of the window's frames before and after them.
+// least mismatch (the negative side wins ties).  `exact`, when given, tells
+// whether the answer is an exact match; a least mismatch is only a guess,
+// and data placed on it may hold a gap or a repeat.  Both pointers must
+// allow reads of the window's frames before and after them.
 std::int32_t FindOverlapShift(const void* reference, const void* read, std::uint32_t length,
-                              std::uint32_t sectorsRead);
+                              std::uint32_t sectorsRead, bool* exact = nullptr);
+// True when all 588 frames of the sector are the same frame (digital
+// silence, say): every shift matches such a reference, so a match on it
+// says nothing about where the read lies.
+bool IsFeatureless(const void* sector);
 // The search window of FindOverlapShift for a byte length.
 std::uint32_t OverlapWindow(std::uint32_t length);
 

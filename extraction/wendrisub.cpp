@@ -58,6 +58,8 @@ inline std::uint8_t LoadStatus(const SRB_ExecSCSICmd& srb) {
 constexpr std::uint32_t HalfTail = 2 * SectorBytes;  // 4704
 constexpr std::uint32_t TailBytes = 4 * SectorBytes;  // 9408
 constexpr std::uint32_t WaitSeconds = 10;
+// Reads past the range that may fill its end after the reads drifted.
+constexpr std::int32_t MaxFillBlocks = 8;
 
 }  // namespace
 
@@ -601,6 +603,9 @@ void TRipEngine::PlainRead() {
     // is read plainly, so that it is not lost.
     if (r_.OverlapSectors > 0 && r_.EndLba - r_.StartLba < 3) r_.OverlapSectors = 0;
     const bool overlap = r_.OverlapSectors > 0;
+    // A rip of N sectors delivers exactly N sectors of PCM, however the
+    // drive's reads were shifted.
+    const std::int64_t target = std::max<std::int64_t>(0, std::int64_t(r_.EndLba) - r_.StartLba) * SectorBytes;
     if (overlap) {
         if (r_.SectorsPerRead <= 4) r_.SectorsPerRead = 5;
         r_.SectorsPerRead -= 4;
@@ -621,7 +626,8 @@ void TRipEngine::PlainRead() {
         try {
             writer_ = std::make_unique<TWaveWriteThread>(pf_, *ctx_.Output, usable, ctx_.RipCache);
             writer_->Start();
-        } catch (const EWendriSubThread&) {
+        } catch (...) {
+            // No ring, or no thread for it: the blocks are written directly.
             writer_.reset();
             useWriteThread_ = false;
         }
@@ -631,15 +637,30 @@ void TRipEngine::PlainRead() {
 
     const std::int64_t range = std::max<std::int64_t>(1, std::int64_t(r_.EndLba) - r_.StartLba);
     std::int32_t done = 0;
-    int k = 0;  // read index of the block
+    std::int64_t written = 0;      // bytes delivered to the block output
+    std::uint32_t carry = 0;       // bytes the next block starts later (a block that had nothing new)
+    std::int32_t extraBlocks = 0;  // blocks read past the range to fill its end
+    int k = 0;                     // read index of the block
+    bool exact[5] = {true, true, true, true, true};
     for (;;) {
         const std::int32_t f = r_.StartLba + done;
-        if (f >= r_.EndLba) {
+        std::int32_t e = std::min(r_.SectorsPerRead, r_.EndLba - f);
+        if (overlap && written >= target) {
             ranToEnd = true;
             break;
         }
+        if (f >= r_.EndLba) {
+            if (!overlap) {
+                ranToEnd = true;
+                break;
+            }
+            // The reads landed earlier than the first one by more than the
+            // 2 sectors the last read carries past the range: read on.
+            if (extraBlocks >= MaxFillBlocks) break;
+            ++extraBlocks;
+            e = std::int32_t(std::min<std::int64_t>(r_.SectorsPerRead, (target - written) / SectorBytes + 1));
+        }
         if (Aborted()) break;
-        const std::int32_t e = std::min(r_.SectorsPerRead, r_.EndLba - f);
         if (e <= 0) break;
         std::int32_t percent = std::int32_t(std::min<std::int64_t>(100, std::int64_t(done) * 100 / range));
         if (percent != lastPercent_) {
@@ -670,7 +691,8 @@ void TRipEngine::PlainRead() {
             if (firstBlock_ && k == 0) std::memcpy(buf_.KeptTail, slot, TailBytes);
             const std::uint32_t blockBytes = std::uint32_t(e) * SectorBytes;
             if (overlap) {
-                std::int32_t shift = FindOverlapShift(buf_.KeptTail + HalfTail, slot + HalfTail, HalfTail, e + 4);
+                std::int32_t shift =
+                    FindOverlapShift(buf_.KeptTail + HalfTail, slot + HalfTail, HalfTail, e + 4, &exact[k]);
                 dataOffset_[k] = std::uint32_t(std::int32_t(HalfTail) + 4 * shift);
             } else {
                 dataOffset_[k] = 0;
@@ -701,33 +723,49 @@ void TRipEngine::PlainRead() {
                 k = 0;
                 std::uint8_t* read = buf_.Slot[chosen];
                 std::uint32_t off = dataOffset_[chosen];
-                std::int32_t n = e;
-                bool ok = true;
-                if (firstBlock_ && overlap) {
-                    off = off >= HalfTail ? off - HalfTail : 0;
-                    n = e + 2;
+                if (overlap && !firstBlock_) {
+                    if (!exact[chosen]) ++InexactPlacements;
+                    if (IsFeatureless(buf_.KeptTail + HalfTail)) ++BlindPlacements;
+                }
+                // The part of the read that is new: without overlap the
+                // whole read; with it, from the data offset (on the first
+                // block from the start of the range) to the end of sector
+                // F + e - 1 as this read sees it.
+                std::uint32_t begin = 0, end = blockBytes, split = 0;
+                if (overlap) {
+                    if (firstBlock_) off = off >= HalfTail ? off - HalfTail : 0;
+                    begin = off;
+                    end = std::uint32_t(e + 2) * SectorBytes;
+                    // The last block may fill the end of the range from the
+                    // 2 sectors it carries past it.
+                    if (f + e >= r_.EndLba) end = std::uint32_t(e + 4) * SectorBytes;
+                    if (!firstBlock_ && e > 2) split = std::uint32_t(e - 2) * SectorBytes;
                 }
                 if (off != lastDataOffset_) {
                     ++JitterCorrections;
                     lastDataOffset_ = off;
                 }
-                if (!overlap) {
-                    ok = WriteBlock(read, std::uint32_t(n) * SectorBytes);
-                } else if (firstBlock_) {
-                    ok = WriteBlock(read + off, std::uint32_t(n) * SectorBytes);
-                } else {
-                    const std::uint32_t endByte = std::uint32_t(n + 2) * SectorBytes;
-                    if (n > 2) {
-                        const std::uint32_t first = std::uint32_t(n - 2) * SectorBytes;
-                        ok = WriteBlock(read + off, first);
-                        if (ok) ok = WriteBlock(read + off + first, endByte - off - first);
-                    } else {
-                        ok = WriteBlock(read + off, endByte - off);
-                    }
+                // A read that landed far enough ahead holds nothing new (its
+                // data offset lies past its end): what it owes moves on to
+                // the next block, never a negative length.
+                std::int64_t from = std::int64_t(begin) + carry;
+                std::int64_t length = std::int64_t(end) - from;
+                carry = length < 0 ? std::uint32_t(-length) : 0;
+                length = std::max<std::int64_t>(0, length);
+                // The end of the range is cut where it falls, whatever the
+                // shift of the last read.
+                if (overlap) length = std::min(length, target - written);
+                bool ok = true;
+                if (length > 0) {
+                    std::uint32_t n = std::uint32_t(length);
+                    std::uint32_t first = split ? std::min(n, split) : n;
+                    ok = WriteBlock(read + from, first);
+                    if (ok && first < n) ok = WriteBlock(read + from + first, n - first);
+                    written += n;
                 }
                 if (firstBlock_) {
                     firstBlock_ = false;
-                    lastDataOffset_ += HalfTail;
+                    if (overlap) lastDataOffset_ += HalfTail;
                 }
                 if (overlap) std::memcpy(buf_.KeptTail, read + std::size_t(e) * SectorBytes, TailBytes);
                 done += e;
@@ -739,6 +777,16 @@ void TRipEngine::PlainRead() {
         }
         if (r_.UseReadWait) pf_.Sleep(std::uint32_t(std::max(0, r_.ReadWaitMs)));
         if (Retries > r_.MaxRetry) break;
+    }
+    if (overlap && !ranToEnd && extraBlocks >= MaxFillBlocks && !outputFailed_ && written < target) {
+        // Still short after reading on: the end is filled with silence so
+        // that the length holds, and the rip is not reported clean.
+        ++InexactPlacements;
+        std::vector<std::uint8_t> zeros(std::size_t(target - written), 0);
+        if (WriteBlock(zeros.data(), std::uint32_t(zeros.size())))
+            ranToEnd = true;
+        else
+            outputFailed_ = true;
     }
     if (r_.LevelMeter) PostLevel(0);
     // An abort, a stop on retries or a failed delivery leaves the output
@@ -826,6 +874,11 @@ void TRipEngine::FillResult() {
     res.LastSrb = LastSrb;
     if (Retries > r_.MaxRetry) r_.ResultClass = rrNG;
     if (outputFailed_) r_.ResultClass = rrNG;
+    // A block placed on a guess (no exact overlap match), or on silence
+    // while the drive was seen to jitter, may hold a gap or a repeat: the
+    // output is complete but suspect.
+    if (r_.ResultClass == rrOK && (InexactPlacements > 0 || (BlindPlacements > 0 && JitterCorrections > 0)))
+        r_.ResultClass = rrS1;
     res.ResultClass = r_.ResultClass;
 }
 

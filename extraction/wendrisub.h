@@ -309,6 +309,11 @@ public:
     std::int32_t ScsiErrors = 0;
     std::int32_t VerifyRereads = 0;
     std::int32_t Retries = 0;
+    // Overlapped blocks placed without an exact match of the overlap, and
+    // blocks aligned on a featureless (silent) overlap, where any shift
+    // matches.  Either makes an otherwise good rip S1.
+    std::int32_t InexactPlacements = 0;
+    std::int32_t BlindPlacements = 0;
     std::int32_t NullAreas() const { return nullAreas_.Areas(); }
     SRB_ExecSCSICmd LastSrb{};
 

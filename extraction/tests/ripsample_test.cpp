@@ -124,6 +124,30 @@ TEST(OverlapSearch, FindsShiftBothWays) {
     EXPECT_EQ(FindOverlapShift(ref, c.At(5000 + 1052), 4704, 20), -1052);
     EXPECT_EQ(OverlapWindow(4704), 1053u);
     EXPECT_EQ(OverlapWindow(100), 512u);
+    bool exact = false;
+    EXPECT_EQ(FindOverlapShift(ref, c.At(5000 - 1052), 4704, 20, &exact), 1052);
+    EXPECT_TRUE(exact);
+}
+
+// Beyond the window only a guess is left, and the caller is told so.
+TEST(OverlapSearch, JitterBeyondTheWindowIsNotAnExactMatch) {
+    OverlapCase c;
+    const std::uint8_t* ref = c.At(8000);
+    for (int beyond : {1053, 1500, -1054, -1500}) {
+        bool exact = true;
+        std::int32_t s = FindOverlapShift(ref, c.At(8000 - beyond), 4704, 20, &exact);
+        EXPECT_FALSE(exact) << beyond << " answered " << s;
+        EXPECT_LE(std::abs(s), 1052);
+    }
+    // Digital silence matches anywhere: exact, but featureless.
+    Block silent(2352 * 6, 0);
+    bool exact = false;
+    EXPECT_EQ(FindOverlapShift(silent.data() + 4704, silent.data() + 4704, 4704, 6, &exact), 0);
+    EXPECT_TRUE(exact);
+    EXPECT_TRUE(IsFeatureless(silent.data()));
+    silent[2351] = 1;  // the last frame of the sector differs
+    EXPECT_FALSE(IsFeatureless(silent.data()));
+    EXPECT_FALSE(IsFeatureless(c.At(100)));
 }
 
 TEST(OverlapSearch, LeastMismatchWhenNothingMatches) {
@@ -137,7 +161,9 @@ TEST(OverlapSearch, LeastMismatchWhenNothingMatches) {
     std::memcpy(mid - 700 * 4, ref.data(), ref.size());
     for (int i : {10, 20, 30}) mid[(700 + i) * 4] ^= 0x11;
     for (int i : {11, 21, 31}) mid[(-700 + i) * 4] ^= 0x11;
-    EXPECT_EQ(FindOverlapShift(ref.data(), mid, 4704, 20), -700);
+    bool exact = true;
+    EXPECT_EQ(FindOverlapShift(ref.data(), mid, 4704, 20, &exact), -700);
+    EXPECT_FALSE(exact);
     // One frame fewer wrong at +700: the positive side wins.
     mid[(700 + 30) * 4] ^= 0x11;
     EXPECT_EQ(FindOverlapShift(ref.data(), mid, 4704, 20), 700);

@@ -125,6 +125,7 @@ TEST_F(RipEngineTest, PlainRipIsTheImageAndPostsItsMessages) {
     EXPECT_EQ(platform.result.RetryCount, 0);
     EXPECT_EQ(platform.result.ScsiErrors, 0);
     EXPECT_EQ(platform.result.LastSrb.SRB_Status, SS_COMP);
+    EXPECT_EQ(platform.result.JitterCorrections, 0);  // six reads, no overlap, nothing corrected
     EXPECT_EQ(GetBE32(platform.result.LastSrb.CDBByte + 2), 90u);
     EXPECT_EQ(Percents(), (std::vector<std::int64_t>{0, 18, 36, 55, 73, 91}));
     for (auto& m : platform.Messages(WM_RIP_PROGRESS)) EXPECT_EQ(m.lp, 3);
@@ -211,22 +212,69 @@ TEST_F(RipEngineTest, OverlappedReadsCorrectJitter) {
     drive->defaultShift = 5;
     Run(r);
     // Every seam is closed: the output is the image seen from the first
-    // read's position, without a gap or a repeated frame, up to where the
-    // last read (shift +5) saw the end of the range.
-    std::vector<std::uint8_t> image = drive->Range(50, 251);
-    image.resize(200 * 2352 + 20);
-    EXPECT_EQ(output.bytes, image);
+    // read's position, without a gap or a repeated frame, and exactly as
+    // long as the range although the last read (shift +5) saw its end
+    // 5 frames later.
+    EXPECT_EQ(output.bytes, drive->Range(50, 250));
     EXPECT_EQ(platform.result.JitterCorrections, 10);  // every change of the data offset
     EXPECT_EQ(platform.result.ResultClass, rrOK);
 
-    // A first read that is off keeps its offset for the whole track.
+    // A first read that is off keeps its offset for the whole track; the
+    // last read landed earlier and fills the end from the 2 sectors it
+    // carries past the range.
     output.bytes.clear();
     drive->shifts = {4, 0, -2, 9};
     drive->defaultShift = -1;
     Run(r);
-    std::vector<std::uint8_t> want = drive->Range(50, 250, 4);
-    want.resize(want.size() - 20);  // ends where the last read (shift -1) saw the end
-    EXPECT_EQ(output.bytes, want);
+    EXPECT_EQ(output.bytes, drive->Range(50, 250, 4));
+    EXPECT_EQ(platform.result.ResultClass, rrOK);
+
+    // +300 frames on every 7th read, the last one among them, and the
+    // other way round.
+    for (int sign : {1, -1}) {
+        output.bytes.clear();
+        drive->shifts.clear();
+        drive->reads = 0;
+        for (int i = 0; i < 35; ++i) drive->shifts.push_back(i % 7 == 6 ? sign * 300 : 0);
+        drive->defaultShift = 0;
+        r = RipRequest(50, 50 + 8 + 6 * 34, 599);  // 35 reads of 6 new sectors; the first carries 2 more
+        r.OverlapSectors = 4;
+        r.SectorsPerRead = 10;
+        Run(r);
+        EXPECT_EQ(output.bytes, drive->Range(50, 50 + 212)) << sign;
+        EXPECT_EQ(drive->reads, 35) << sign;
+        EXPECT_EQ(platform.result.ResultClass, rrOK) << sign;
+        EXPECT_EQ(platform.result.JitterCorrections, 4 * 3 + 1) << sign;  // off, back, level; and the last
+    }
+}
+
+// Jitter of more than the search window finds no exact match: the blocks
+// are placed on the least mismatch, and the rip is never reported clean.
+TEST_F(RipEngineTest, JitterBeyondTheSearchWindowIsNotOK) {
+    for (int jump : {1200, -1500}) {
+        output.bytes.clear();
+        TTransferRecord r = RipRequest(100, 300, 599);
+        r.OverlapSectors = 4;
+        r.SectorsPerRead = 26;
+        drive->shifts = {0, 0, jump};
+        drive->defaultShift = jump;
+        Run(r);
+        EXPECT_EQ(platform.result.ResultClass, rrS1) << jump;
+        EXPECT_EQ(output.bytes.size(), 200u * 2352) << jump;
+        EXPECT_NE(output.bytes, drive->Range(100, 300)) << jump;
+        EXPECT_EQ(platform.result.ScsiErrors, 0);
+    }
+    // The same drive within the window: clean.
+    output.bytes.clear();
+    TTransferRecord r = RipRequest(100, 300, 599);
+    r.OverlapSectors = 4;
+    r.SectorsPerRead = 26;
+    drive->shifts = {0, 0, 1000};
+    drive->defaultShift = 1000;
+    Run(r);
+    EXPECT_EQ(platform.result.ResultClass, rrOK);
+    EXPECT_EQ(output.bytes, drive->Range(100, 300));
+    EXPECT_EQ(platform.result.JitterCorrections, 2);  // the offset moved and came back
 }
 
 TEST_F(RipEngineTest, SmallReadsWithOverlapCarryOneNewSector) {
@@ -238,6 +286,24 @@ TEST_F(RipEngineTest, SmallReadsWithOverlapCarryOneNewSector) {
     EXPECT_EQ(output.bytes, drive->Range(20, 40));
     for (auto& c : drive->cdbs) EXPECT_EQ(c[8], 5);
     EXPECT_EQ(drive->cdbs.size(), 18u);  // first block 3 sectors, then 17 of one
+}
+
+// Blocks of one new sector whose read landed more than a sector ahead or
+// behind the previous one: no negative lengths, no reads past the slot, no
+// gap or repeat, and exactly the range.
+TEST_F(RipEngineTest, LargeShiftsOnOneSectorBlocks) {
+    for (int jump : {-700, 700, -1052, 1000}) {
+        output.bytes.clear();
+        TTransferRecord r = RipRequest(100, 140, 599);
+        r.OverlapSectors = 4;
+        r.SectorsPerRead = 5;
+        drive->shifts = {0, 0, 0, jump, jump, 0, 0, jump};
+        drive->defaultShift = 0;
+        Run(r);
+        EXPECT_EQ(output.bytes, drive->Range(100, 140)) << jump;
+        EXPECT_EQ(platform.result.ResultClass, rrOK) << jump;
+        EXPECT_EQ(platform.result.JitterCorrections, 7) << jump;  // reads 3, 4, 5, 6, 7, 8, 9
+    }
 }
 
 TEST_F(RipEngineTest, ShortRangesWithOverlapAreNotLost) {
