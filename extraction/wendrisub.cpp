@@ -24,6 +24,14 @@ const char* const MsgNoMemory =
 
 TRipBuffers RipBuffers;
 
+namespace {
+// Stands for buffers that were never named: none of them is there.
+TRipBuffers& NoRipBuffers() {
+    static TRipBuffers none;
+    return none;
+}
+}  // namespace
+
 char* NewStatusText(const std::string& text) {
     char* p = new char[StatusTextBytes]();
     std::memcpy(p, text.data(), std::min(text.size(), StatusTextBytes - 1));
@@ -207,7 +215,7 @@ void TWaveWriteThread::Execute() {
 
 TRipEngine::TRipEngine(const TTransferRecord& request, const TRipContext& context, std::function<bool()> terminated)
     : r_(request), ctx_(context), pf_(*context.Platform), terminated_(std::move(terminated)),
-      buf_(*context.Buffers) {
+      buf_(context.Buffers ? *context.Buffers : NoRipBuffers()) {
     if (r_.Normalize) r_.TwoStage = true;
     if (!pf_.IsWindows9x()) r_.UseMscdex = false;
     if (r_.UseMscdex && r_.SectorsPerRead > 50) r_.SectorsPerRead = 50;
@@ -532,6 +540,24 @@ bool TRipEngine::WriteBlock(std::uint8_t* block, std::uint32_t length) {
 // The thread body
 
 void TRipEngine::Execute() {
+    // Whatever goes wrong inside, the window hears of the end exactly once,
+    // with a result that says so, and the output is not left open.
+    try {
+        if (!buf_.Ready()) {
+            // Reading through slots that were never reserved would write
+            // anywhere: nothing is read.
+            Fail();
+            Finish();
+            return;
+        }
+        Run();
+    } catch (...) {
+        FinishAfterFault();
+    }
+    if (!donePosted_) FinishAfterFault();
+}
+
+void TRipEngine::Run() {
     if (r_.BenchmarkBytes >= 1) {
         if (ctx_.Methods) {
             ctx_.Methods->Benchmark(*this);
@@ -882,22 +908,18 @@ void TRipEngine::FillResult() {
     res.ResultClass = r_.ResultClass;
 }
 
-void TRipEngine::Finish() {
-    if (donePosted_) return;
-    PostStatusText(MsgFinishing);
+bool TRipEngine::CloseOutput() {
+    if (outputClosed_) return !outputFailed_;
+    outputClosed_ = true;
     if (writer_) {
-        EndWriter();
+        EndWriter();  // the writer closes the output itself
     } else if (ctx_.Output && !ctx_.Output->Close()) {
         outputFailed_ = true;
     }
-    if (r_.UseExternalEncoder && !r_.DigitalPlay && r_.BenchmarkBytes == 0) {
-        bool made = ctx_.ExternalEncoder && ctx_.ExternalEncoder(*this);
-        if (!made) Fail();
-        DeleteWorkFile("wendri_pass0.wav");
-    }
-    PostStatusText(MsgReadDone);
-    FillResult();
-    if (!r_.UseAspi) pf_.CloseRipDevice();
+    return !outputFailed_;
+}
+
+void TRipEngine::PostDone() {
     donePosted_ = true;
     pf_.Post(r_.NotifyWindow, WM_RIP_DONE, 0, reinterpret_cast<std::intptr_t>(result_.release()));
     if (event_) {
@@ -906,17 +928,71 @@ void TRipEngine::Finish() {
     }
 }
 
+void TRipEngine::Finish() {
+    if (donePosted_) return;
+    PostStatusText(MsgFinishing);
+    CloseOutput();
+    if (r_.UseExternalEncoder && !r_.DigitalPlay && r_.BenchmarkBytes == 0) {
+        bool made = ctx_.ExternalEncoder && ctx_.ExternalEncoder(*this);
+        if (!made) Fail();
+        DeleteWorkFile("wendri_pass0.wav");
+    }
+    PostStatusText(MsgReadDone);
+    FillResult();
+    if (!r_.UseAspi) pf_.CloseRipDevice();
+    PostDone();
+}
+
 void TRipEngine::FinishOnWriteError() {
     if (donePosted_) return;
     PostStatusText(MsgWriteErrorStop);
     Fail();
+    CloseOutput();
     FillResult();
     if (!r_.UseAspi) pf_.CloseRipDevice();
-    donePosted_ = true;
-    pf_.Post(r_.NotifyWindow, WM_RIP_DONE, 0, reinterpret_cast<std::intptr_t>(result_.release()));
-    if (event_) {
-        pf_.FreeEvent(event_);
-        event_ = nullptr;
+    PostDone();
+}
+
+void TRipEngine::FinishAfterFault() {
+    if (donePosted_) return;
+    Fail();
+    outputFailed_ = true;
+    // Each step on its own: one that fails must not keep the others, and
+    // above all the message, from happening.
+    if (!outputClosed_) {
+        outputClosed_ = true;
+        if (writer_) {
+            try {
+                writer_->Terminate();
+                writer_->WaitFor();
+            } catch (...) {
+            }
+            writer_.reset();
+        } else if (ctx_.Output) {
+            try {
+                ctx_.Output->Close();
+            } catch (...) {
+            }
+        }
+    }
+    if (storeOpen_ && ctx_.Store) {
+        storeOpen_ = false;
+        try {
+            ctx_.Store->CloseAndDelete();
+        } catch (...) {
+        }
+    }
+    FillResult();
+    if (!r_.UseAspi) {
+        try {
+            pf_.CloseRipDevice();
+        } catch (...) {
+        }
+    }
+    try {
+        PostDone();
+    } catch (...) {
+        // The message could not be posted: nothing is left to tell.
     }
 }
 

@@ -76,6 +76,12 @@ struct TRipBuffers {
     std::uint8_t* VolumeBuffer = nullptr;
     bool MemoryShortage = false;
     bool Reserved() const { return KeptTail != nullptr && !MemoryShortage; }
+    // Every block there, so that reads can go into them.
+    bool Ready() const {
+        for (auto* s : Slot)
+            if (!s) return false;
+        return KeptTail && VolumeBuffer && !MemoryShortage;
+    }
 };
 // Reserves the buffers (again a no-op when already reserved); false, with
 // MemoryShortage set, when any of them cannot be had.
@@ -259,7 +265,8 @@ public:
     TRipEngine(const TRipEngine&) = delete;
     TRipEngine& operator=(const TRipEngine&) = delete;
 
-    // The thread body.  Posts WM_RIP_DONE exactly once.
+    // The thread body.  Posts WM_RIP_DONE exactly once and raises nothing:
+    // a fault inside ends the request as NG with its output closed.
     void Execute();
 
     // Working copy of the request; the result fields go to Result().
@@ -302,6 +309,9 @@ public:
     // Fills the result block, posts WM_RIP_DONE and closes the event.
     void Finish();
     void FinishOnWriteError();
+    // Closes the output (ending the writer thread first) once; false when
+    // it is incomplete.  Finish and FinishOnWriteError call it.
+    bool CloseOutput();
 
     // Counters.
     std::int32_t JitterCorrections = 0;
@@ -318,6 +328,9 @@ public:
     SRB_ExecSCSICmd LastSrb{};
 
 private:
+    void Run();
+    void FinishAfterFault();
+    void PostDone();
     void SilenceTrimming();
     bool ReadOneSectorForSearch(std::int32_t lba, void* event, bool& nonSilent);
     void PlainRead();
@@ -345,6 +358,7 @@ private:
     std::unique_ptr<TWaveWriteThread> writer_;
     bool useWriteThread_ = false;
     bool outputFailed_ = false;
+    bool outputClosed_ = false;
     bool storeOpen_ = false;
     bool donePosted_ = false;
 };

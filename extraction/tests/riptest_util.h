@@ -12,6 +12,8 @@
 #include <map>
 #include <set>
 #include <mutex>
+#include <new>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -80,6 +82,11 @@ public:
     void Post(void* window, std::uint32_t msg, std::intptr_t wp, std::intptr_t lp) override {
         std::lock_guard<std::mutex> g(m_);
         TPosted p{msg, wp, lp, {}};
+        if (msg == WM_RIP_STATUS && throwOnStatus >= 0 && statusCount++ == throwOnStatus) {
+            // As if the text could not be had: the allocation fails.
+            FreeStatusText(reinterpret_cast<char*>(lp));
+            throw std::bad_alloc();
+        }
         if (msg == WM_RIP_STATUS) {
             char* t = reinterpret_cast<char*>(lp);
             p.text = t;
@@ -105,6 +112,7 @@ public:
         std::thread t_;
     };
     std::unique_ptr<IRipWorker> StartThread(std::function<void()> body) override {
+        if (failThreads) throw EOSError("CreateThread failed", 8);
         ++threadsStarted;
         return std::make_unique<TWorker>(std::move(body));
     }
@@ -125,6 +133,9 @@ public:
     int openEvents = 0;
     int threadsStarted = 0;
     bool fastTimeouts = false;
+    int throwOnStatus = -1;  // the WM_RIP_STATUS (counted from 0) whose text cannot be made
+    int statusCount = 0;
+    bool failThreads = false;  // no thread can be created
 
 private:
     std::mutex m_;
@@ -138,6 +149,7 @@ public:
     bool Write(const void* data, std::uint32_t length) override {
         std::lock_guard<std::mutex> g(m_);
         ++writes;
+        if (throwOnWrite >= 0 && writes > throwOnWrite) throw std::runtime_error("the driver failed");
         if (failAfterBytes >= 0 && std::int64_t(bytes.size()) + length > failAfterBytes) return false;
         const auto* p = static_cast<const std::uint8_t*>(data);
         bytes.insert(bytes.end(), p, p + length);
@@ -148,12 +160,22 @@ public:
         ++closes;
         return !failClose;
     }
+    // Back to an empty, well-behaved sink.
+    void Reset() {
+        std::lock_guard<std::mutex> g(m_);
+        bytes.clear();
+        writeSizes.clear();
+        writes = closes = 0;
+        failAfterBytes = throwOnWrite = -1;
+        failClose = false;
+    }
     std::vector<std::uint8_t> bytes;
     std::vector<std::uint32_t> writeSizes;
     int writes = 0;
     int closes = 0;
     std::int64_t failAfterBytes = -1;
     bool failClose = false;
+    int throwOnWrite = -1;  // writes after this many raise
 
 private:
     std::mutex m_;

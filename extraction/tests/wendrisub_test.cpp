@@ -506,6 +506,102 @@ TEST_F(RipEngineTest, AbortStillClosesAndReports) {
     EXPECT_EQ(platform.result.ResultClass, rrNG);  // incomplete, never OK
 }
 
+namespace {
+// Read methods built elsewhere that fail in their own ways.
+class TFaultyMethods : public IRipMethods {
+public:
+    bool finishFirst = false;
+    void Benchmark(TRipEngine&) override { throw std::runtime_error("benchmark"); }
+    void DigitalPlay(TRipEngine&) override { throw std::bad_alloc(); }
+    void TwoPass(TRipEngine& e) override {
+        if (finishFirst) e.Finish();
+        throw EOSError("two-pass", 5);
+    }
+    void Burst(TRipEngine& e) override { e.FinishOnWriteError(); }
+};
+}  // namespace
+
+// However the thread body ends, the window gets exactly one WM_RIP_DONE as
+// its last message, with a result that is not OK when the request was not
+// carried out, and the output is closed exactly once.
+TEST_F(RipEngineTest, EveryWayOutPostsOneDone) {
+    auto check = [&](const char* what, std::uint8_t want) {
+        EXPECT_EQ(platform.doneCount, 1) << what;
+        ASSERT_FALSE(platform.posted.empty()) << what;
+        EXPECT_EQ(platform.posted.back().msg, WM_RIP_DONE) << what;
+        EXPECT_EQ(platform.result.ResultClass, want) << what;
+        EXPECT_EQ(output.closes, 1) << what;
+        platform.doneCount = 0;
+        platform.posted.clear();
+        output.Reset();
+    };
+    // No thread for the writer: written directly, and the rip is good.
+    std::vector<std::uint8_t> cache(400000);
+    ctx.RipCache = cache.data();
+    ctx.RipCacheSize = std::uint32_t(cache.size());
+    platform.failThreads = true;
+    TTransferRecord r = RipRequest(0, 100, 599);
+    r.UseWriteThread = true;
+    Run(r);
+    EXPECT_EQ(output.bytes, drive->Range(0, 100));
+    check("writer thread", rrOK);
+    platform.failThreads = false;
+
+    // A status text that cannot be made: at the start, while finishing.
+    for (int at : {0, 1, 2}) {
+        platform.statusCount = 0;
+        platform.throwOnStatus = at;
+        Run(RipRequest(0, 100, 599));
+        check(at == 0 ? "reading status" : at == 1 ? "finishing status" : "done status", rrNG);
+    }
+    platform.throwOnStatus = -1;
+
+    // The output driver raises, directly and under the writer thread.
+    for (bool writer : {false, true}) {
+        output.throwOnWrite = 2;
+        r = RipRequest(0, 100, 599);
+        r.UseWriteThread = writer;
+        Run(r);
+        check(writer ? "writer raises" : "driver raises", rrNG);
+    }
+
+    // Methods built elsewhere that raise before or after finishing, or end
+    // on a write error.
+    TFaultyMethods methods;
+    ctx.Methods = &methods;
+    for (int which = 0; which < 5; ++which) {
+        r = RipRequest(0, 100, 599);
+        if (which == 0) r.BenchmarkBytes = 1000;
+        if (which == 1) r.DigitalPlay = true;
+        if (which >= 2) r.TwoPass = true;
+        if (which == 4) r.TwoPass = false, r.BurstRead = true;
+        methods.finishFirst = which == 3;
+        Run(r);
+        // A method that finished and raised afterwards had its say already:
+        // no second message.
+        check("method", which == 3 ? rrOK : rrNG);
+    }
+}
+
+// Read slots that were never reserved are never read into.
+TEST_F(RipEngineTest, MissingRipBuffersEndTheRequest) {
+    TRipBuffers partial;
+    partial.KeptTail = RipBuffers.KeptTail;
+    partial.VolumeBuffer = RipBuffers.VolumeBuffer;
+    for (int i = 0; i < 5; ++i) partial.Slot[i] = RipBuffers.Slot[i];  // slot 5 missing
+    for (TRipBuffers* b : {&partial, static_cast<TRipBuffers*>(nullptr)}) {
+        ctx.Buffers = b;
+        output.Reset();
+        platform.doneCount = 0;
+        Run(RipRequest(0, 100, 599));
+        EXPECT_EQ(platform.doneCount, 1);
+        EXPECT_EQ(platform.result.ResultClass, rrNG);
+        EXPECT_EQ(output.closes, 1);
+    }
+    EXPECT_EQ(drive->reads, 0);
+    EXPECT_TRUE(output.bytes.empty());
+}
+
 TEST_F(RipEngineTest, TimeOutAbortsTheRequest) {
     platform.fastTimeouts = true;
     drive->hangAt = {2};
