@@ -180,12 +180,15 @@ void AnalizingSession(TTrackTable& t) {
 
 bool TTocReader::DiscPresent(const TDriveAddress& d) {
     // Two TEST UNIT READY in a row; a unit attention on the first (a disc
-    // was just changed) does not count against the disc.
+    // was just changed) does not count against the disc.  ASPI reports the
+    // check condition as status 4, the class driver as status 1 with the
+    // target status: both are the same answer of the drive.
     SRB_ExecSCSICmd s;
     BuildExecSRB(s, d, 0, nullptr, 0, {0, 0, 0, 0, 0, 0}, 6);
     exec_.Exec(s);
     bool first = CommandSucceeded(s, d.IgnoreTargetStat);
-    bool attention = s.SRB_Status != SS_COMP && s.SRB_TargStat == STATUS_CHKCOND && (s.SenseArea[2] & 0x0F) == 6;
+    bool attention = (s.SRB_Status == SS_COMP || s.SRB_Status == SS_ERR) && s.SRB_TargStat == STATUS_CHKCOND &&
+                     (s.SenseArea[2] & 0x0F) == 6;
     if (!first && !attention) return false;
     return cmds_.IsDeviceIn(d);
 }

@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "extraction/ClassDrv.h"
+#include "extraction/TrackTable.h"
+#include "extraction/Transport.h"
 #include "standins/mmcdrive/EmuDeviceIo.h"
 #include "standins/tests/TestImage.h"
 
@@ -333,6 +335,35 @@ TEST_F(ClassDrvFixture, TableStopsAtTwentySevenDrives) {
     io.letters.back().letter = 'E';
     io.letters.back().port = 2;
     EXPECT_EQ(ClassDrvEnumDevices(), MaxClassDrvDevices);
+}
+
+}  // namespace
+
+namespace {
+
+// A freshly loaded disc answers its first TEST UNIT READY with a unit
+// attention.  Over the class driver that arrives as status 1 with a check
+// condition, and must be taken as the ASPI transport takes it: the table
+// of contents of a disc just put in is read on the first try.
+TEST_F(ClassDrvFixture, UnitAttentionOfANewDiscDoesNotHideItsContents) {
+    Add('E', "plextor", 1, 2);
+    ASSERT_EQ(ClassDrvEnumDevices(), 1);
+    TClassDrvDevice dev;
+    ASSERT_TRUE(ClassDrvGetDevice(0, dev));
+    TClassDrvExecutor exec(dev.PortNumber);
+    TTocReader reader(exec);
+    TTrackTable t;
+    TDriveAddress d{std::uint8_t(dev.PathId), std::uint8_t(dev.TargetId), std::uint8_t(dev.Lun), false};
+    ASSERT_TRUE(reader.dispTrack(t, d));
+    EXPECT_EQ(t.TrackCount, 1);
+    EXPECT_EQ(t.Slots[LeadOutSlot].StartLba, 300);
+    // A check condition of another kind (no disc) still means no disc.
+    io.letters[0].drive->Load(nullptr);
+    SRB_ExecSCSICmd s;
+    BuildExecSRB(s, d, 0, nullptr, 0, {0, 0, 0, 0, 0, 0}, 6);
+    exec.Exec(s);  // the unit attention of the change
+    EXPECT_FALSE(reader.dispTrack(t, d));
+    EXPECT_EQ(t.TrackCount, 0);
 }
 
 }  // namespace
