@@ -290,6 +290,7 @@ bool TRipEngine::BuildReadRequest(std::int32_t lba, std::int32_t count, SRB_Exec
     }
     // The command block of the drive's read command kind (shared with the
     // drive commands); a kind without a command leaves it unset.
+    builtSectors_ = n;
     TReadCommand c = BuildReadCommand(r_.ReadCommand, std::uint32_t(lba), std::uint8_t(n));
     if (c.BytesPerSector != 0) {
         std::memcpy(srb.CDBByte, c.Cdb, sizeof c.Cdb);
@@ -338,8 +339,10 @@ bool TRipEngine::ReadSectors(SRB_ExecSCSICmd& srb, void* event, std::uint32_t& d
         srb.SRB_Status = SS_COMP;
         srb.SRB_TargStat = st == 256 ? STATUS_GOOD : STATUS_CHKCOND;
         dataBytes = std::uint32_t(count) * SectorBytes;
+        readSectors_[slot] = sectors;
     } else {
         bool send = BuildReadRequest(start, count, srb, buffer);
+        readSectors_[slot] = builtSectors_;
         std::uint32_t over = std::uint32_t(r_.OverlapSectors) * SectorBytes;
         dataBytes = srb.SRB_BufLen > over ? srb.SRB_BufLen - over : 0;
         if (!r_.PollStatus) {
@@ -781,6 +784,14 @@ void TRipEngine::PlainRead() {
                 // The end of the range is cut where it falls, whatever the
                 // shift of the last read.
                 if (overlap) length = std::min(length, target - written);
+                // Bytes past what the drive delivered (a read cut at the
+                // last readable sector) are zeros of our own; where the
+                // reads drifted earlier they stand for audio not read.
+                // (A range that itself runs past the last readable sector
+                // reads as zeros there, as plain reads do.)
+                if (overlap && length > 0 && r_.EndLba <= r_.LastReadableLba + 1 &&
+                    from + length > std::int64_t(readSectors_[chosen]) * SectorBytes)
+                    ++InexactPlacements;
                 bool ok = true;
                 if (length > 0) {
                     std::uint32_t n = std::uint32_t(length);

@@ -352,6 +352,8 @@ private:
     std::int32_t lastPercent_ = -1;
     std::uint32_t dataOffset_[5] = {};
     std::uint32_t lastDataOffset_ = 0;
+    std::int32_t builtSectors_ = 0;        // sectors asked for by the last read request
+    std::int32_t readSectors_[ReadSlotCount] = {};  // sectors the read in each slot delivered
     std::uint8_t blockCounter_ = 0;
     TNullAreaCounter nullAreas_;
     TDeemphasis deemph_;

@@ -192,18 +192,25 @@ TEST_F(EmulatedRip, OnePassJitterCorrectionUnderInjectedJitter) {
         // where the first read of the track happened to land.
         TTransferRecord r = Request(t);
         r.OverlapSectors = 4;
-        r.OnePassJitter = true;
         std::vector<std::uint8_t> got = Rip(r);
         ASSERT_GT(got.size(), 4096u);
         int s0 = StartShift(got, tracks[t - 1].start, 40);
         ASSERT_LE(std::abs(s0), 40) << "track " << t << " does not start on the image";
-        EXPECT_LE(std::abs(std::int64_t(got.size()) - len), 80 * 4) << "track " << t;
+        EXPECT_EQ(std::int64_t(got.size()), len) << "track " << t;
         std::vector<std::uint8_t> want = Image(std::int64_t(tracks[t - 1].start) * 2352 + 4 * s0, std::int64_t(got.size()));
         auto mm = std::mismatch(got.begin(), got.end(), want.begin());
+        EXPECT_GT(platform.result.JitterCorrections, 0);
+        if (t == 5 && platform.result.ResultClass != rrOK) {
+            // The disc's last track: when the last read landed earlier than
+            // the first, the frames before the lead-out that it could not
+            // deliver are missing, and the rip says so.
+            EXPECT_EQ(platform.result.ResultClass, rrS1);
+            EXPECT_GT(mm.first - got.begin(), std::ptrdiff_t(len - 2 * 40 * 4)) << "track " << t;
+            continue;
+        }
         EXPECT_TRUE(mm.first == got.end()) << "track " << t << " has a gap or a repeated frame at byte "
                                            << (mm.first - got.begin()) << " of " << got.size() << " s0 " << s0;
-        EXPECT_EQ(platform.result.ResultClass, rrOK);
-        EXPECT_GT(platform.result.JitterCorrections, 0);
+        EXPECT_EQ(platform.result.ResultClass, rrOK) << "track " << t;
     }
     EXPECT_EQ(differentFromImage, 3);
 }
@@ -334,9 +341,14 @@ TEST(DemoDiscRip, EveryTrackIsTheImageAndCdParanoiasReading) {
             r.OverlapSectors = jitter ? 4 : 0;
             TRipEngine e(r, ctx, [] { return false; });
             e.Execute();
-            ASSERT_EQ(platform.result.ResultClass, rrOK) << "track " << t.number;
             const std::int64_t begin = std::int64_t(t.startLba) * 2352;
             const std::int64_t len = std::int64_t(t.endLba - t.startLba) * 2352;
+            ASSERT_EQ(std::int64_t(sink.bytes.size()), len) << "track " << t.number;
+            // The disc's last track may miss the frames before the lead-out
+            // that a last read landing early could not deliver: then S1.
+            const bool lastTrack = t.endLba == disc->LeadOut();
+            if (jitter && lastTrack && platform.result.ResultClass == rrS1) sink.bytes.resize(std::size_t(len - 2 * jitter * 4));
+            else ASSERT_EQ(platform.result.ResultClass, rrOK) << "track " << t.number;
             if (jitter == 0) {
                 ASSERT_EQ(std::int64_t(sink.bytes.size()), len);
                 EXPECT_TRUE(std::equal(sink.bytes.begin(), sink.bytes.end(), image.begin() + begin))
@@ -363,7 +375,6 @@ TEST(DemoDiscRip, EveryTrackIsTheImageAndCdParanoiasReading) {
                 for (int s = -jitter; s <= jitter && s0 == 99; ++s)
                     if (matches(begin + 4 * s, 4096)) s0 = s;
                 ASSERT_NE(s0, 99) << "track " << t.number;
-                EXPECT_LE(std::abs(std::int64_t(sink.bytes.size()) - len), 2 * jitter * 4);
                 EXPECT_TRUE(matches(begin + 4 * s0, std::int64_t(sink.bytes.size())))
                     << "track " << t.number << " has a seam off the image";
             }

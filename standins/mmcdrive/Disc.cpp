@@ -399,6 +399,12 @@ bool Disc::IsAudio(std::int32_t lba) const {
     return e && e->kind != Extent::Unreadable && e->audio;
 }
 
+ReadStatus Disc::Probe(std::int32_t lba) const {
+    if (lba < 0 || lba >= LeadOut()) return ReadStatus::OutOfRange;
+    const Extent* e = ExtentAt(lba);
+    return !e || e->kind == Extent::Unreadable ? ReadStatus::Unreadable : ReadStatus::Ok;
+}
+
 ReadStatus Disc::ReadRaw(std::int32_t lba, std::uint8_t* out) const {
     if (lba < 0 || lba >= LeadOut()) return ReadStatus::OutOfRange;
     const Extent* e = ExtentAt(lba);

@@ -70,6 +70,8 @@ public:
     // One sector as 2352 raw bytes: PCM for audio, sync + header + data for
     // data tracks.  Silence inserted by PREGAP/POSTGAP reads as zeros.
     ReadStatus ReadRaw(std::int32_t lba, std::uint8_t* out) const;
+    // What ReadRaw would answer, without reading the image.
+    ReadStatus Probe(std::int32_t lba) const;
     // The 2048 user bytes of a data sector.
     ReadStatus ReadUser(std::int32_t lba, std::uint8_t* out) const;
     bool IsAudio(std::int32_t lba) const;

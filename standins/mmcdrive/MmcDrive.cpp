@@ -203,6 +203,7 @@ void MmcDrive::Load(std::shared_ptr<Disc> disc) {
     uaAsc_ = 0x28;
     play_ = PlayState::None;
     rng_.seed(faults_.seed);
+    seededWith_ = faults_.seed;
 }
 
 void MmcDrive::Reset() {
@@ -547,8 +548,7 @@ ExecResult MmcDrive::ReadAudio(std::int32_t lba, std::int32_t count, int subByte
     if (count < 0 || lba < 0 || std::int64_t(lba) + count > d.LeadOut()) return Check(5, 0x21, 0);
     if (count == 0) return Good(0);
     for (std::int32_t l = lba; l < lba + count; ++l) {
-        std::uint8_t probe[SECTOR_RAW];
-        ReadStatus st = d.ReadRaw(l, probe);
+        ReadStatus st = d.Probe(l);
         if (st == ReadStatus::Unreadable) return Check(3, 0x11, 0, l);
         if (!anyType && !d.IsAudio(l)) return Check(5, 0x64, 0, l);  // illegal mode for this track
     }
@@ -569,7 +569,14 @@ ExecResult MmcDrive::ReadAudio(std::int32_t lba, std::int32_t count, int subByte
     // Audio is read as a stream so that offset and jitter can move it by
     // whole stereo frames across sector borders.
     int shift = faults_.offsetFrames;
-    if (faults_.jitterFrames > 0) {
+    // A seed set after the disc was loaded counts from the next read on.
+    if (faults_.seed != seededWith_) {
+        rng_.seed(faults_.seed);
+        seededWith_ = faults_.seed;
+    }
+    if (faults_.shiftOf) {
+        shift += faults_.shiftOf(lba, count);
+    } else if (faults_.jitterFrames > 0) {
         std::uniform_int_distribution<int> dist(-faults_.jitterFrames, faults_.jitterFrames);
         shift += dist(rng_);
     }

@@ -51,7 +51,10 @@ struct Faults {
     int jitterFrames = 0;                      // random shift of each read, +-frames
     int offsetFrames = 0;                      // constant shift of every read
     bool bogusCheckCondition = false;          // good commands report check condition
-    unsigned seed = 1;
+    unsigned seed = 1;                         // of the jitter; counts from the next read when changed
+    // When set, the shift of each audio read (added to the offset) in place
+    // of the random jitter: jitter patterns of the tests.
+    std::function<int(std::int32_t lba, std::int32_t count)> shiftOf;
 };
 // Parses "lba[:tries][,lba-lba[:tries]...]"; tries defaults to 1 and 0
 // means always.  Returns false on bad syntax.
@@ -132,6 +135,7 @@ private:
     std::int64_t playT0_ = 0;
     std::function<std::int64_t()> nowMs_;
     std::mt19937 rng_;
+    unsigned seededWith_ = 1;
 };
 
 }  // namespace wx::emu

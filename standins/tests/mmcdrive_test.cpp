@@ -598,6 +598,44 @@ TEST_F(FaultInjection, OffsetAndJitterMoveTheDataByWholeFrames) {
     EXPECT_TRUE(MatchesImage(a.data() + 40, 2352 - 40, 0));
 }
 
+// The jitter follows the seed, also when the seed is set after the disc
+// was loaded; a shift function replaces the random jitter.
+TEST_F(FaultInjection, JitterFollowsTheSeedAndTheShiftFunction) {
+    auto shiftsOf = [&](unsigned seed, bool seedBeforeLoad) {
+        auto d = Ready();
+        if (seedBeforeLoad) {
+            d->faults().seed = seed;
+            d->Load(disc);
+            std::uint8_t tur[6] = {};
+            d->Execute(0, tur, 6, nullptr, 0, true);
+        }
+        d->faults().jitterFrames = 20;
+        d->faults().seed = seed;
+        std::vector<int> v;
+        ExecResult r;
+        for (int i = 0; i < 20; ++i) {
+            auto a = Run(*d, ReadCdb(0xBE, 200, 1), 2352, &r);
+            int found = 99;
+            for (int s = -20; s <= 20; ++s)
+                if (MatchesImage(a.data(), a.size(), 200LL * 2352 + s * 4)) found = s;
+            v.push_back(found);
+        }
+        return v;
+    };
+    EXPECT_EQ(shiftsOf(7, false), shiftsOf(7, true));
+    EXPECT_NE(shiftsOf(7, false), shiftsOf(1, false));
+    EXPECT_NE(shiftsOf(7, false), shiftsOf(8, false));
+
+    auto d = Ready();
+    d->faults().jitterFrames = 20;
+    d->faults().shiftOf = [](std::int32_t lba, std::int32_t count) { return lba == 300 ? -3 : count; };
+    ExecResult r;
+    auto a = Run(*d, ReadCdb(0xBE, 300, 1), 2352, &r);
+    EXPECT_TRUE(MatchesImage(a.data(), a.size(), 300LL * 2352 - 3 * 4));
+    a = Run(*d, ReadCdb(0xBE, 200, 2), 2 * 2352, &r);
+    EXPECT_TRUE(MatchesImage(a.data(), a.size(), 200LL * 2352 + 2 * 4));
+}
+
 TEST_F(FaultInjection, BogusCheckConditionCarriesDataAndNoSenseKey) {
     auto d = Ready();
     d->faults().bogusCheckCondition = true;
