@@ -106,34 +106,6 @@ std::uint8_t TWin32Aspi::ExecSRBWait(void* p, std::uint32_t seconds, bool poll, 
     return result;
 }
 
-bool ExecSRBOnEvent(const std::function<void(SRB_ExecSCSICmd&)>& submit, TSendASPI32Command abortVia,
-                    SRB_ExecSCSICmd& srb, HANDLE event, bool poll, std::uint32_t seconds) {
-    if (!poll && event) {
-        ResetEvent(event);
-        srb.SRB_Flags |= SRB_EVENT_NOTIFY;
-        srb.SRB_PostProc = event;
-    }
-    submit(srb);
-    std::uint32_t start = AspiTickSource();
-    if (poll || !event) {
-        while (StatusOf(&srb) == SS_PENDING && !IsTimedOut(start, seconds)) Sleep(1);
-    } else if (StatusOf(&srb) == SS_PENDING) {
-        WaitForSingleObject(event, seconds * 1000);
-    }
-    if (StatusOf(&srb) != SS_PENDING) return true;
-    if (abortVia) {
-        SRB_Abort a;
-        wx::ClearSRB(a);
-        a.SRB_Cmd = SC_ABORT_SRB;
-        a.SRB_HaId = srb.SRB_HaId;
-        a.SRB_ToAbort = &srb;
-        abortVia(&a);
-        std::uint32_t t = AspiTickSource();
-        while (StatusOf(&a) == SS_PENDING && !IsTimedOut(t, 10)) Sleep(1);
-    }
-    return false;
-}
-
 void ResetAspiDevice(TWin32Aspi& aspi, std::uint8_t adapter, std::uint8_t target) {
     if (!aspi.GetSendCommandProc()) return;
     SRB_ExecSCSICmd s;

@@ -64,16 +64,6 @@ private:
     const bool& poll_;
 };
 
-// One request on a caller's reusable auto-reset event, as the rip thread
-// sends its reads: the event is reset before each submission (a request
-// that completed inside the submission leaves it signalled), flag 0x40 and
-// the event are set unless polling, and the wait ends on completion or
-// after `seconds`.  A request still pending then is aborted through
-// abortVia when there is one (ASPI); without it (pass-through) it is only
-// abandoned.  False on a time-out.
-bool ExecSRBOnEvent(const std::function<void(SRB_ExecSCSICmd&)>& submit, TSendASPI32Command abortVia,
-                    SRB_ExecSCSICmd& srb, HANDLE event, bool poll, std::uint32_t seconds);
-
 // Sends a device reset (SRB_Cmd 4) without waiting, polls it for up to 10 s
 // and aborts it when it never completes.
 void ResetAspiDevice(TWin32Aspi& aspi, std::uint8_t adapter, std::uint8_t target);

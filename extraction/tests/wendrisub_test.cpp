@@ -202,6 +202,17 @@ TEST_F(RipEngineTest, OverlappedReadsWithoutJitterAreTheImage) {
     EXPECT_EQ(GetBE32(drive->cdbs[0].data() + 2), 100u);
     EXPECT_EQ(drive->cdbs[0][8], 16);
     EXPECT_EQ(GetBE32(drive->cdbs[1].data() + 2), 112u);
+
+    // The read method's switch alone selects nothing: the overlap does.
+    output.bytes.clear();
+    drive->cdbs.clear();
+    r.OverlapSectors = 0;
+    r.OnePassJitter = true;
+    Run(r);
+    EXPECT_EQ(output.bytes, drive->Range(100, 213));
+    EXPECT_EQ(GetBE32(drive->cdbs[0].data() + 2), 100u);
+    EXPECT_EQ(drive->cdbs[0][8], 16);
+    EXPECT_EQ(GetBE32(drive->cdbs[1].data() + 2), 116u);
 }
 
 TEST_F(RipEngineTest, OverlappedReadsCorrectJitter) {

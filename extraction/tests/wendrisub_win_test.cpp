@@ -232,6 +232,63 @@ TEST_F(RipThreadWine, TwoPassWithVerifyThroughTheProgramsStore) {
     EXPECT_FALSE(TempStore.IsOpen());
 }
 
+// One kernel event serves every request of the rip: a SEEK that the
+// library completes inside the call leaves it signalled, and the wait for
+// the read that follows (completed later by the library's worker) must
+// not end on that stale signal.  Polled and by event, with and without
+// overlap; then the class driver with no device open, which fails at once.
+TEST_F(RipThreadWine, TheEnginesWaitOverMixedCompletions) {
+    aspi.reset();
+    StandinSetup mixed("Personality=plextor\nReadLatency=40\n");
+    aspi = std::make_unique<TWin32Aspi>(nullptr);
+    SRB_ExecSCSICmd s;
+    ClearSRB(s);
+    s.SRB_Cmd = SC_EXEC_SCSI_CMD;
+    s.SRB_Target = 1;
+    s.SRB_SenseLen = SENSE_LEN;
+    s.SRB_CDBLen = 6;
+    aspi->ExecSRBWait(&s, 10, false, false);  // the unit attention of the new disc
+    for (bool overlap : {false, true}) {
+        TMemorySink sink;
+        TRipContext ctx;
+        ctx.Output = &sink;
+        TTransferRecord r = Request(300, 300 + 26 * 6);
+        r.SeekEachRead = true;
+        r.OverlapSectors = overlap ? 4 : 0;
+        mixed.ClearLog();
+        auto t = std::make_unique<TExecuteAspiThread>(r, ctx);
+        TReport rep = Pump(wnd);
+        ASSERT_TRUE(rep.done);
+        t->WaitFor(10000);
+        EXPECT_EQ(std::count(rep.messages.begin(), rep.messages.end(), UINT(WM_RIP_TIMEOUT)), 0);
+        EXPECT_EQ(rep.result.ResultClass, rrOK) << overlap;
+        EXPECT_EQ(rep.result.ScsiErrors, 0);
+        ASSERT_EQ(sink.bytes.size(), 26u * 6 * 2352);
+        EXPECT_TRUE(testimg::MatchesImage(sink.bytes.data(), sink.bytes.size(), 300 * 2352)) << overlap;
+        // Both kinds of completion were there, each on the event.
+        auto seeks = mixed.Find({"cdb=2b", "event=1", "status=1"});
+        auto reads = mixed.Find({"cdb=d8", "event=1", "status=1"});
+        EXPECT_GE(seeks.size(), overlap ? 7u : 6u);
+        EXPECT_EQ(seeks.size(), reads.size());
+    }
+
+    TMemorySink sink;
+    TRipContext ctx;
+    ctx.Output = &sink;
+    TTransferRecord r = Request(300, 400);
+    r.UseAspi = false;
+    r.SendAspiCommand = nullptr;
+    DWORD t0 = GetTickCount();
+    auto t = std::make_unique<TExecuteAspiThread>(r, ctx);
+    TReport rep = Pump(wnd);
+    ASSERT_TRUE(rep.done);
+    t->WaitFor(10000);
+    EXPECT_EQ(rep.result.ResultClass, rrNG);
+    EXPECT_EQ(rep.result.LastSrb.SRB_Status, SS_ERR);  // never left pending
+    EXPECT_LT(GetTickCount() - t0, 5000u);
+    EXPECT_EQ(sink.closes, 1);
+}
+
 TEST(RipThreadPriority, Scale) {
     EXPECT_EQ(RipThreadPriority(0), THREAD_PRIORITY_NORMAL);
     EXPECT_EQ(RipThreadPriority(1), THREAD_PRIORITY_HIGHEST);
