@@ -1,9 +1,12 @@
 // Benchmark (not a test): CPU seconds per minute of audio for plain and
 // jitter-corrected rips of a 74-minute emulated disc, beside cd-paranoia on
-// the same CUE image.  Our figures include the emulated drive, which runs
-// in this process; cd-paranoia's are its own process's CPU time.
+// the same CUE image.  The emulated drive runs in this process: its share
+// (the time inside its entry point) is measured apart from the engine's,
+// and it is also timed alone, answering the same reads.  cd-paranoia's
+// figures are its own process's CPU time.  Then the long run of the
+// one-pass jitter correction's properties (ripprop.h).
 //
-//   ripbench [work folder]     (build without sanitizers for real figures)
+//   ripbench [work folder] [property cases]   (build without sanitizers)
 #include <sys/resource.h>
 #include <sys/wait.h>
 
@@ -14,8 +17,10 @@
 #include <iostream>
 #include <string>
 
+#include "extraction/DriveCmds.h"
 #include "extraction/normaliz.h"
 #include "extraction/ripmethods.h"
+#include "extraction/tests/ripprop.h"
 #include "extraction/tests/riptest_util.h"
 #include "standins/mmcdrive/AspiEmulator.h"
 #include "standins/tests/TestImage.h"
@@ -26,7 +31,13 @@ using namespace wxtest;
 namespace {
 
 emu::AspiEmulator* g_emulator = nullptr;
-std::uint32_t Send(void* srb) { return g_emulator->Send(srb); }
+double g_driveCpu = 0;  // thread CPU seconds spent inside the emulated drive
+std::uint32_t Send(void* srb) {
+    double t0 = ThreadCpuSeconds();
+    std::uint32_t st = g_emulator->Send(srb);
+    g_driveCpu += ThreadCpuSeconds() - t0;
+    return st;
+}
 
 double CpuSeconds(int who) {
     rusage u{};
@@ -47,6 +58,7 @@ public:
 struct TRow {
     std::string what;
     double cpu;
+    double drive;  // of cpu, inside the emulated drive; -1 where it does not apply
     double wall;
     std::string note;
 };
@@ -87,19 +99,23 @@ int main(int argc, char** argv) {
     TTempStore store;
     TNormalizer normalizer(&store);
     TRipMethods methods;
-    auto ripDisc = [&](const std::string& what, bool overlap, int jitter, const std::string& note, bool twoPass = false,
-                       bool verify = false) {
+    auto newDrive = [&](int jitter) {
         auto drive = std::make_shared<emu::MmcDrive>();
         drive->Load(disc);
         std::uint8_t tur[6] = {};
         drive->Execute(0, tur, 6, nullptr, 0, true);
         drive->faults().jitterFrames = jitter;
+        return drive;
+    };
+    auto ripDisc = [&](const std::string& what, bool overlap, int jitter, std::string note, bool twoPass = false,
+                       bool verify = false) {
         emu::Unit u;
         u.target = 1;
-        u.drive = drive;
+        u.drive = newDrive(jitter);
         TTestPlatform platform;
         emu::AspiEmulator em({emu::HostAdapter{}}, {u}, [](void* ev) { static_cast<TEvent*>(ev)->Signal(); });
         g_emulator = &em;
+        g_driveCpu = 0;
         TCountingOutput out;
         TRipContext ctx;
         ctx.Platform = &platform;
@@ -109,7 +125,7 @@ int main(int argc, char** argv) {
         ctx.Methods = &methods;
         ctx.RipCache = cache.data();
         ctx.RipCacheSize = std::uint32_t(cache.size());
-        double c0 = CpuSeconds(RUSAGE_SELF);
+        double c0 = ThreadCpuSeconds();
         auto w0 = std::chrono::steady_clock::now();
         int ok = 0;
         for (auto& t : disc->Tracks()) {
@@ -132,10 +148,43 @@ int main(int argc, char** argv) {
             e.Execute();
             if (platform.result.ResultClass == rrOK) ++ok;
         }
-        double cpu = CpuSeconds(RUSAGE_SELF) - c0;
+        double cpu = ThreadCpuSeconds() - c0;
         double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - w0).count();
-        rows.push_back({what, cpu, wall, note + (ok == tracks ? "" : " (tracks failed!)")});
+        bool exact = out.bytes == std::uint64_t(sectors) * 2352;
+        if (ok != tracks) note += " (" + std::to_string(ok) + " of " + std::to_string(tracks) + " tracks OK)";
+        rows.push_back({what, cpu, g_driveCpu, wall, note + (exact ? "" : " (wrong length!)")});
         g_emulator = nullptr;
+    };
+    // The emulated drive alone, answering the reads of a plain rip (26
+    // sectors a read, READ CD-DA) with no engine behind them.
+    auto driveAlone = [&](const std::string& what) {
+        emu::Unit u;
+        u.target = 1;
+        u.drive = newDrive(0);
+        emu::AspiEmulator em({emu::HostAdapter{}}, {u}, nullptr);
+        std::vector<std::uint8_t> buf(26 * 2352);
+        double c0 = ThreadCpuSeconds();
+        auto w0 = std::chrono::steady_clock::now();
+        bool good = true;
+        for (std::int32_t lba = 0; lba < sectors; lba += 26) {
+            std::uint8_t n = std::uint8_t(std::min<std::int32_t>(26, sectors - lba));
+            SRB_ExecSCSICmd srb;
+            ClearSRB(srb);
+            srb.SRB_Cmd = SC_EXEC_SCSI_CMD;
+            srb.SRB_Target = 1;
+            srb.SRB_Flags = SRB_DIR_IN;
+            srb.SRB_SenseLen = SENSE_LEN;
+            srb.SRB_BufPointer = buf.data();
+            srb.SRB_BufLen = n * 2352u;
+            TReadCommand c = BuildReadCommand(4, std::uint32_t(lba), n);
+            std::memcpy(srb.CDBByte, c.Cdb, sizeof c.Cdb);
+            srb.SRB_CDBLen = c.CdbLen;
+            em.Send(&srb);
+            good = good && srb.SRB_Status == SS_COMP;
+        }
+        double cpu = ThreadCpuSeconds() - c0;
+        double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - w0).count();
+        rows.push_back({what, cpu, cpu, wall, good ? "" : " (reads failed!)"});
     };
     auto paranoia = [&](const std::string& what, const std::string& flags) {
         std::string wav = (dir / "paranoia.wav").string();
@@ -146,11 +195,12 @@ int main(int argc, char** argv) {
         double cpu = CpuSeconds(RUSAGE_CHILDREN) - c0;
         double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - w0).count();
         std::uintmax_t size = std::filesystem::exists(wav) ? std::filesystem::file_size(wav) : 0;
-        rows.push_back({what, cpu, wall,
+        rows.push_back({what, cpu, -1, wall,
                         rc == 0 && size >= std::uintmax_t(sectors) * 2352 ? "" : " (cd-paranoia failed)"});
         std::filesystem::remove(wav);
     };
 
+    driveAlone("emulated drive alone, the reads of the plain rip");
     ripDisc("plain read (READ CD-DA, 26 sectors a read)", false, 0, "");
     ripDisc("one-pass jitter correction, drive without jitter", true, 0, "");
     ripDisc("one-pass jitter correction, injected jitter +-20 frames", true, 20, "");
@@ -159,9 +209,53 @@ int main(int argc, char** argv) {
     paranoia("cd-paranoia -Z (no verification)", "-Z");
     paranoia("cd-paranoia (full paranoia)", "");
 
-    std::printf("| rip of a %.0f-minute disc | CPU s | CPU s per minute of audio | wall s |\n", minutes);
-    std::printf("|---|---:|---:|---:|\n");
-    for (auto& r : rows)
-        std::printf("| %s%s | %.2f | %.3f | %.2f |\n", r.what.c_str(), r.note.c_str(), r.cpu, r.cpu / minutes, r.wall);
+    std::printf("| rip of a %.0f-minute disc | CPU s | of which emulated drive | engine CPU s | "
+                "engine CPU s per minute of audio | wall s |\n",
+                minutes);
+    std::printf("|---|---:|---:|---:|---:|---:|\n");
+    for (auto& r : rows) {
+        if (r.drive < 0) {
+            std::printf("| %s%s | %.2f | - | - | - | %.2f |\n", r.what.c_str(), r.note.c_str(), r.cpu, r.wall);
+        } else {
+            double engine = r.cpu - r.drive;
+            std::printf("| %s%s | %.2f | %.2f | %.2f | %.4f | %.2f |\n", r.what.c_str(), r.note.c_str(), r.cpu,
+                        r.drive, engine, engine / minutes, r.wall);
+        }
+    }
+
+    // The long run of the properties.
+    const int cases = argc > 2 ? std::atoi(argv[2]) : 3000;
+    if (cases > 0) {
+        TPropertyRig rig(20000, 20261209);
+        std::mt19937 g(7);
+        struct TCount {
+            int cases = 0, ok = 0, s1 = 0, ng = 0, lengthWrong = 0, okBroken = 0, unbrokenS1 = 0;
+        } count[int(TJitterPattern::Count)];
+        auto w0 = std::chrono::steady_clock::now();
+        for (int i = 0; i < cases; ++i) {
+            TCaseResult c = rig.RunCase(g, 3000);
+            TCount& n = count[int(c.pattern)];
+            ++n.cases;
+            n.ok += c.resultClass == rrOK;
+            n.s1 += c.resultClass == rrS1;
+            n.ng += c.resultClass == rrNG;
+            n.lengthWrong += !c.lengthExact;
+            n.okBroken += c.resultClass == rrOK && !c.unbroken;
+            n.unbrokenS1 += c.resultClass == rrS1 && c.unbroken;
+            if ((c.resultClass == rrOK && !c.unbroken) || !c.lengthExact)
+                std::printf("PROPERTY BROKEN: %s\n", c.Describe().c_str());
+        }
+        double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - w0).count();
+        std::printf("\n%d cases in %.0f s (ranges of 3 to 3,000 sectors of a 20,000-sector disc of noise, "
+                    "5 to 55 sectors a read, one in five with verify)\n\n",
+                    cases, wall);
+        std::printf("| jitter | cases | OK | S1 | NG | length not exact | OK but not an unbroken run | "
+                    "S1 though unbroken |\n|---|---:|---:|---:|---:|---:|---:|---:|\n");
+        for (int p = 0; p < int(TJitterPattern::Count); ++p) {
+            const TCount& n = count[p];
+            std::printf("| %s | %d | %d | %d | %d | %d | %d | %d |\n", PatternName(TJitterPattern(p)), n.cases, n.ok,
+                        n.s1, n.ng, n.lengthWrong, n.okBroken, n.unbrokenS1);
+        }
+    }
     return 0;
 }

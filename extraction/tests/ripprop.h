@@ -1,0 +1,203 @@
+// Properties of one-pass jitter-corrected rips on the emulated drive, for
+// the property test (a bounded number of cases on every run) and the long
+// run of the benchmark: random ranges of a disc of noise, reads of 5 to 55
+// sectors, and jitter that is constant, on every k-th read, random up to
+// +-1,500 frames, or only on the last read.  In every case the output has
+// exactly the range's length, and an output that is not an unbroken run of
+// the image never ends OK.
+#pragma once
+#include <time.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "extraction/tests/riptest_util.h"
+#include "standins/mmcdrive/AspiEmulator.h"
+#include "standins/tests/TestImage.h"
+
+namespace wxtest {
+
+enum class TJitterPattern { None, Constant, EveryKth, Random, LastRead, Count };
+
+inline const char* PatternName(TJitterPattern p) {
+    switch (p) {
+    case TJitterPattern::None: return "no jitter";
+    case TJitterPattern::Constant: return "constant offset";
+    case TJitterPattern::EveryKth: return "every k-th read";
+    case TJitterPattern::Random: return "random, up to +-1,500 frames";
+    case TJitterPattern::LastRead: return "only the last read";
+    default: return "?";
+    }
+}
+
+// CPU time of the calling thread.
+inline double ThreadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+struct TCaseResult {
+    TJitterPattern pattern = TJitterPattern::None;
+    std::int32_t start = 0, sectors = 0, sectorsPerRead = 0;
+    bool verify = false;
+    std::uint8_t resultClass = 0;
+    bool lengthExact = false;  // the output has exactly the range's length
+    bool unbroken = false;     // the output is one unbroken run of the image
+    std::string Describe() const {
+        char b[200];
+        std::snprintf(b, sizeof b, "%s, LBA %d + %d sectors, %d a read%s: class %d, length %s, %s",
+                      PatternName(pattern), int(start), int(sectors), int(sectorsPerRead), verify ? ", verify" : "",
+                      int(resultClass), lengthExact ? "exact" : "WRONG", unbroken ? "unbroken" : "broken");
+        return b;
+    }
+};
+
+// A disc of noise on the emulated drive (one track), ripped range by range.
+class TPropertyRig {
+public:
+    explicit TPropertyRig(std::int32_t sectors, unsigned seed) : sectors_(sectors) {
+        image_.resize(std::size_t(sectors) * 2352);
+        std::mt19937 g(seed);
+        for (std::size_t i = 0; i < image_.size(); i += 4) {
+            std::uint32_t v = g();
+            std::memcpy(&image_[i], &v, 4);
+        }
+        {
+            std::ofstream out(dir_.File("p.bin"), std::ios::binary);
+            out.write(reinterpret_cast<const char*>(image_.data()), std::streamsize(image_.size()));
+        }
+        testimg::WriteText(dir_.File("p.cue"), "FILE \"p.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+        std::string err;
+        disc_ = emu::Disc::LoadCue(dir_.File("p.cue"), {}, err);
+        drive_ = std::make_shared<emu::MmcDrive>();
+        drive_->Load(disc_);
+        std::uint8_t tur[6] = {};
+        drive_->Execute(0, tur, 6, nullptr, 0, true);
+        emu::Unit u;
+        u.target = 1;
+        u.drive = drive_;
+        emu_ = std::make_unique<emu::AspiEmulator>(std::vector<emu::HostAdapter>{emu::HostAdapter{}},
+                                                   std::vector<emu::Unit>{u},
+                                                   [](void* ev) { static_cast<TEvent*>(ev)->Signal(); });
+        Current() = this;
+    }
+    ~TPropertyRig() { Current() = nullptr; }
+    bool Loaded() const { return disc_ != nullptr; }
+
+    // The entry point handed to the engine: the emulator, timed.
+    static std::uint32_t Send(void* srb) {
+        TPropertyRig& rig = *Current();
+        double t0 = ThreadCpuSeconds();
+        std::uint32_t st = rig.emu_->Send(srb);
+        rig.driveCpu += ThreadCpuSeconds() - t0;
+        return st;
+    }
+
+    TCaseResult RunCase(std::mt19937& g, std::int32_t maxSectors) {
+        TCaseResult c;
+        c.pattern = TJitterPattern(g() % unsigned(TJitterPattern::Count));
+        c.sectors = std::int32_t(3 + g() % unsigned(maxSectors - 2));
+        // Now and then a range that ends at the lead-out.
+        c.start = g() % 6 == 0 ? sectors_ - c.sectors : std::int32_t(g() % unsigned(sectors_ - c.sectors + 1));
+        c.sectorsPerRead = std::int32_t(5 + g() % 51);
+        c.verify = g() % 5 == 0;
+        const std::int32_t end = c.start + c.sectors;
+        const std::int32_t lastEnd = std::min(end + 2, disc_->LeadOut());  // a read cut at the lead-out
+        const int amplitude = int(g() % 1501);
+        const int signedAmp = g() % 2 ? amplitude : -amplitude;
+        const int k = int(2 + g() % 8);
+        auto rng = std::make_shared<std::mt19937>(g());
+        auto readNo = std::make_shared<int>(0);
+        firstShifts_.clear();
+        drive_->faults().shiftOf = [&, c, lastEnd, signedAmp, k, rng, readNo](std::int32_t lba, std::int32_t count) {
+            int n = (*readNo)++;
+            std::uniform_int_distribution<int> any(-1500, 1500);
+            int s = 0;
+            switch (c.pattern) {
+            case TJitterPattern::None: break;
+            case TJitterPattern::Constant: s = signedAmp; break;
+            case TJitterPattern::EveryKth: s = n % k == k - 1 ? any(*rng) : 0; break;
+            case TJitterPattern::Random: s = std::uniform_int_distribution<int>(-amplitude, amplitude)(*rng); break;
+            case TJitterPattern::LastRead: s = lba + count >= lastEnd ? signedAmp : 0; break;
+            default: break;
+            }
+            if (lba == c.start) firstShifts_.push_back(s);
+            return s;
+        };
+
+        TTestPlatform platform;
+        TMemoryOutput out;
+        TRipContext ctx;
+        ctx.Platform = &platform;
+        ctx.Output = &out;
+        TTransferRecord r = EmptyTransferRecord();
+        r.Target = 1;
+        r.StartLba = c.start;
+        r.EndLba = end;
+        r.LastReadableLba = disc_->LeadOut() - 1;
+        r.ReadCommand = 4;
+        r.SectorsPerRead = c.sectorsPerRead;
+        r.MaxRetry = 3;
+        r.SendAspiCommand = &TPropertyRig::Send;
+        r.UseAspi = true;
+        r.VolumePercent = 100;
+        r.NoNullAreaCount = true;
+        r.OverlapSectors = 4;
+        r.VerifyRead = c.verify;
+        r.PlayList[0] = -1;
+        double t0 = ThreadCpuSeconds();
+        {
+            TRipEngine e(r, ctx, [] { return false; });
+            e.Execute();
+        }
+        ripCpu += ThreadCpuSeconds() - t0;
+        drive_->faults().shiftOf = nullptr;
+        c.resultClass = platform.result.ResultClass;
+        const std::int64_t len = std::int64_t(c.sectors) * 2352;
+        c.lengthExact = std::int64_t(out.bytes.size()) == len && platform.doneCount == 1;
+        // Where the first block landed decides the whole output; the disc
+        // reads as silence outside the image.
+        for (int s0 : firstShifts_) {
+            if (!c.lengthExact) break;
+            if (Matches(out.bytes, std::int64_t(c.start) * 2352 + 4 * s0)) {
+                c.unbroken = true;
+                break;
+            }
+        }
+        return c;
+    }
+
+    double ripCpu = 0;    // CPU time of the rips, the emulated drive included
+    double driveCpu = 0;  // of that, inside the emulated drive
+
+private:
+    static TPropertyRig*& Current() {
+        static TPropertyRig* r = nullptr;
+        return r;
+    }
+    bool Matches(const std::vector<std::uint8_t>& got, std::int64_t from) const {
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            std::int64_t q = from + std::int64_t(i);
+            std::uint8_t want = q >= 0 && q < std::int64_t(image_.size()) ? image_[std::size_t(q)] : 0;
+            if (got[i] != want) return false;
+        }
+        return true;
+    }
+
+    testimg::TempDir dir_;
+    std::int32_t sectors_;
+    std::vector<std::uint8_t> image_;
+    std::shared_ptr<emu::Disc> disc_;
+    std::shared_ptr<emu::MmcDrive> drive_;
+    std::unique_ptr<emu::AspiEmulator> emu_;
+    std::vector<int> firstShifts_;
+};
+
+}  // namespace wxtest
