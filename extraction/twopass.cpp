@@ -449,7 +449,7 @@ void TTwoPass::WriteErrorEnd() {
     if (r_.LevelMeter) e_.PostLevel(0);
     DeleteWorkFiles();
     // The output is closed, but the result says it is incomplete.
-    if (IRipOutput* o = e_.Context().Output) o->Close();
+    e_.CloseOutput();
     e_.NullAreaCounter() = counter_;
     e_.FinishOnWriteError();
     pf_.FreeEvent(event_);

@@ -989,7 +989,7 @@ void TRipEngine::FinishAfterFault() {
     if (storeOpen_ && ctx_.Store) {
         storeOpen_ = false;
         try {
-            ctx_.Store->CloseAndDelete();
+            ctx_.Store->CloseAll();
         } catch (...) {
         }
     }
