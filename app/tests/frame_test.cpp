@@ -425,4 +425,64 @@ TEST_F(Frame, DriveBarAndNumericEdit) {
     EXPECT_EQ(num.Text(), "13-");
 }
 
+TEST_F(Frame, EnglishModuleHasEveryFormMenuAndMessage) {
+    const char* bin = std::getenv("WX_BINARY_DIR");
+    ASSERT_NE(bin, nullptr);
+    std::string built = std::string("Z:") + bin + "/app/wendrix.ENU";
+    for (char& c : built)
+        if (c == '/') c = '\\';
+    HMODULE en = LoadLibraryExA(built.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(en, nullptr);
+    struct TNames {
+        std::vector<std::string> names;
+        static BOOL CALLBACK Add(HMODULE, LPCSTR, LPSTR name, LONG_PTR lp) {
+            auto* self = reinterpret_cast<TNames*>(lp);
+            self->names.push_back(IS_INTRESOURCE(name) ? "#" + std::to_string(reinterpret_cast<ULONG_PTR>(name)) : name);
+            return TRUE;
+        }
+    };
+    HMODULE self = GetModuleHandleA(nullptr);
+    for (LPCSTR type : {RT_DIALOG, RT_MENU}) {
+        TNames names;
+        EnumResourceNamesA(self, type, &TNames::Add, reinterpret_cast<LONG_PTR>(&names));
+        EXPECT_FALSE(names.names.empty());
+        for (const std::string& n : names.names) {
+            if (n == "TSPLASHFORM") continue;  // keeps its built-in look
+            LPCSTR name = n[0] == '#' ? MAKEINTRESOURCEA(std::stoi(n.substr(1))) : n.c_str();
+            EXPECT_NE(FindResourceA(en, name, type), nullptr) << n;
+        }
+    }
+    TNames blocks;
+    EnumResourceNamesA(self, RT_STRING, &TNames::Add, reinterpret_cast<LONG_PTR>(&blocks));
+    int messages = 0;
+    for (const std::string& b : blocks.names) {
+        const int block = std::stoi(b.substr(1));
+        for (int i = 0; i < 16; ++i) {
+            const UINT id = static_cast<UINT>((block - 1) * 16 + i);
+            char ja[512] = {}, enText[512] = {};
+            if (LoadStringA(self, id, ja, sizeof(ja)) <= 0) continue;
+            ++messages;
+            EXPECT_GT(LoadStringA(en, id, enText, sizeof(enText)), 0) << id;
+        }
+    }
+    EXPECT_GT(messages, 100);
+    FreeLibrary(en);
+}
+
+// Last: the refused start asks the application to end.
+TEST_F(Frame, RipBuffersNotReservedEndTheStartWithoutSaving) {
+    wx::RipBuffers.MemoryShortage = true;
+    Open("[Common]\r\nIsDispSplash=No\r\nWindowWidth=701\r\n");
+    wx::RipBuffers.MemoryShortage = false;
+    ASSERT_EQ(script.Messages.size(), 1u);
+    EXPECT_EQ(script.Messages[0].text, "実行に必要なメモリーを確保できません.");
+    EXPECT_TRUE(form->StartupAborted);
+    EXPECT_EQ(form->AcmDrv, nullptr);
+    form->Close();
+    EXPECT_EQ(ReadFile(SettingsFileName), "[Common]\r\nIsDispSplash=No\r\nWindowWidth=701\r\n");
+    MSG m;
+    while (PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
 }  // namespace
