@@ -211,7 +211,6 @@ void TForm1::FormShow() {
     // 3.
     TrackPanelHeight = Panel7.Height();
     // 4.
-    MainMenus.SubMenu(MENUPOS_VIEW);
     CoolBar1.ShowBand(1, wx::TMenu(ViewPullDown).Checked(IDM_POPUPDISPTOOLBAR));
     ShowWindow(Panel1.Handle(), wx::TMenu(ViewPullDown).Checked(IDM_POPUPDISPPLAYPANEL) ? SW_SHOW : SW_HIDE);
     Realign();
@@ -476,8 +475,6 @@ bool TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
         Realign();
         result = 0;
         return true;
-    case WM_GETMINMAXINFO:
-        return false;
     default:
         return false;
     }

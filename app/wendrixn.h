@@ -180,6 +180,11 @@ public:
     // =====================================================================
     // Track list & rip control (app/tracklist.cpp, rip-control units)
     // =====================================================================
+    // The track pop-up's shortcuts (Ctrl+I, Ctrl+B, Ctrl+S, Ctrl+A) arrive
+    // from the accelerator table as IDM_ID31, IDM_SETBASEFILENAME1,
+    // IDM_POPUPRIPSTART and IDM_SELECTALLTR, whichever pane has the focus:
+    // bind them with OnClick.  The columns and their widths are made by the
+    // frame (TrColW0..6).
     TMyCustomListView TrackList{this, IDC_TRACKLIST};
     wx::TThread* RipThread = nullptr;   // the running rip thread, or null
     bool RipRunActive = false;
@@ -191,6 +196,9 @@ public:
     // =====================================================================
     // File manager (app/filer*.cpp)
     // =====================================================================
+    // F5 arrives as IDM_FULLREFRESH; the view and sort items of the View
+    // menu (IDM_DISPICON1 .. IDM_DOWNSORT) are checked by GetWinCfg and
+    // read back by UpdateMainWindowKeys.
     TDrivePanel DrivePanel1;
     wx::TTreeView TreeView1{this, IDC_TREEVIEW1};
     TMyCustomListView ListView1{this, IDC_LISTVIEW1};

@@ -14,6 +14,7 @@
 
 #include "app/NumEdit.h"
 #include "app/ReInit.h"
+#include "app/splash.h"
 #include "app/wendrixn.h"
 #include "classlib/app.h"
 #include "classlib/dialogs.h"
@@ -467,6 +468,27 @@ TEST_F(Frame, EnglishModuleHasEveryFormMenuAndMessage) {
     }
     EXPECT_GT(messages, 100);
     FreeLibrary(en);
+}
+
+TEST_F(Frame, SplashShowsUntilTheMainWindowComesUp) {
+    std::ofstream(SettingsFileName, std::ios::binary) << "[Common]\r\nIsDispSplash=No\r\n";
+    InitSplashUnit();
+    EXPECT_EQ(SplashForm(), nullptr);
+    std::ofstream(SettingsFileName, std::ios::binary) << "[Common]\r\n";
+    InitSplashUnit();
+    ASSERT_NE(SplashForm(), nullptr);
+    HWND splash = SplashForm()->Handle();
+    EXPECT_TRUE(IsWindowVisible(splash));
+    EXPECT_EQ(GetWindowLongA(splash, GWL_STYLE) & WS_CAPTION, WS_BORDER);  // no caption bar
+    const RECT r = ScreenRect(splash);
+    EXPECT_NEAR((r.left + r.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
+    SetActiveWindow(splash);
+    Open("[Common]\r\n");
+    SetActiveWindow(form->Handle());
+    wx::Application.ProcessMessages();
+    EXPECT_EQ(SplashForm(), nullptr);
+    EXPECT_FALSE(IsWindow(splash));
+    FinalizeSplashUnit();
 }
 
 // Last: the refused start asks the application to end.
