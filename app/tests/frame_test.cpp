@@ -385,6 +385,22 @@ TEST_F(Frame, EnglishModuleAndFallBack) {
     wx::Application.SetResourceInstance(wx::Application.Instance());
     JapaneseMode = true;
     DeleteFileA(module.c_str());
+
+    // Only the two-letter name beside the program: that one is loaded.
+    const std::string two = LanguageModuleName(exe, "ENU", true);
+    EXPECT_EQ(two.substr(two.size() - 3), ".EN");
+    ASSERT_TRUE(CopyFileA(built.c_str(), two.c_str(), FALSE));
+    SetLang();
+    EXPECT_FALSE(JapaneseMode);
+    EXPECT_EQ(wx::LoadResString(MSG_LANGUAGE), "ENGLISH");
+    wx::Application.SetResourceInstance(wx::Application.Instance());
+    JapaneseMode = true;
+    DeleteFileA(two.c_str());
+    // No module at all: nothing changes.
+    SetLang();
+    EXPECT_TRUE(JapaneseMode);
+    EXPECT_EQ(wx::Application.ResourceInstance(), wx::Application.Instance());
+    EXPECT_EQ(LanguageModuleName("C:\\x.y\\wendrix", "ENU", false), "");
 }
 
 TEST_F(Frame, DriveBarAndNumericEdit) {
