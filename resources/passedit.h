@@ -1,0 +1,5 @@
+// Control ids of TPasswordForm.
+#pragma once
+
+#define IDC_PASSWORD_EDIT 5401
+#define IDC_PASSWORD_LABEL 5402
