@@ -230,6 +230,29 @@ TEST_F(RipThreadWine, TwoPassWithVerifyThroughTheProgramsStore) {
     for (auto& e : std::filesystem::directory_iterator(standin.dir.path()))
         EXPECT_EQ(e.path().filename().string().rfind("wendri_", 0), std::string::npos) << e.path().string();
     EXPECT_FALSE(TempStore.IsOpen());
+
+    // Normalized: the two-stage mode through the program's store and
+    // normalizer, to half of full scale.
+    TAcmDrv drv2;
+    std::string file2 = standin.dir.File("normalized.wav");
+    ASSERT_TRUE(drv2.Setup(&cd, &cd, admAcmWave, false));
+    ASSERT_TRUE(drv2.Open(file2));
+    r = Request(100, 500);
+    r.OutputDriver = &drv2;
+    r.Normalize = true;
+    r.NormalizeTarget = 5000;
+    r.WorkFolder = standin.dir.path().string() + "\\";
+    t = std::make_unique<TExecuteAspiThread>(r, ctx);
+    rep = Pump(wnd);
+    ASSERT_TRUE(rep.done);
+    t->WaitFor(10000);
+    EXPECT_EQ(rep.result.ResultClass, rrOK);
+    ASSERT_EQ(wav.Open(file2), TWaveError::None);
+    std::vector<std::uint8_t> scaled(400 * 2352);
+    ASSERT_EQ(wav.Read(scaled.data(), std::uint32_t(scaled.size())), scaled.size());
+    std::uint32_t peaks = PeakLevels(scaled.data(), std::uint32_t(scaled.size()));
+    EXPECT_NEAR(double(std::max(peaks & 0xFFFF, peaks >> 16)), 16383.0, 4.0);
+    EXPECT_FALSE(TempStore.IsOpen());
 }
 
 // One kernel event serves every request of the rip: a SEEK that the
