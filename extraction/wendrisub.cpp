@@ -778,12 +778,15 @@ void TRipEngine::PlainRead() {
                 // data offset lies past its end): what it owes moves on to
                 // the next block, never a negative length.
                 std::int64_t from = std::int64_t(begin) + carry;
-                std::int64_t length = std::int64_t(end) - from;
-                carry = length < 0 ? std::uint32_t(-length) : 0;
-                length = std::max<std::int64_t>(0, length);
+                std::int64_t length = std::max<std::int64_t>(0, std::int64_t(end) - from);
                 // The end of the range is cut where it falls, whatever the
                 // shift of the last read.
                 if (overlap) length = std::min(length, target - written);
+                // The next block goes on from the end of sector F + e - 1 as
+                // this read saw it: what was written past that (or skipped,
+                // when nothing was new) it leaves out.
+                const std::int64_t chainEnd = overlap ? std::int64_t(e + 2) * SectorBytes : blockBytes;
+                carry = std::uint32_t(std::max<std::int64_t>(0, from + length - chainEnd));
                 // Bytes past what the drive delivered (a read cut at the
                 // last readable sector) are zeros of our own; where the
                 // reads drifted earlier they stand for audio not read.

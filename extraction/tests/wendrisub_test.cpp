@@ -315,6 +315,20 @@ TEST_F(RipEngineTest, LargeShiftsOnOneSectorBlocks) {
         EXPECT_EQ(platform.result.ResultClass, rrOK) << jump;
         EXPECT_EQ(platform.result.JitterCorrections, 7) << jump;  // reads 3, 4, 5, 6, 7, 8, 9
     }
+    // Reads drifting earlier and earlier, in steps the search can follow,
+    // until the last lands more than the 2 sectors it carries past the range
+    // before the first: the end is filled from a read past the range.
+    output.bytes.clear();
+    drive->reads = 0;
+    TTransferRecord r = RipRequest(100, 140, 599);
+    r.OverlapSectors = 4;
+    r.SectorsPerRead = 10;
+    drive->shifts = {0, 0, -500, -1000, -1500, -1500};
+    drive->defaultShift = -1500;
+    Run(r);
+    EXPECT_EQ(output.bytes, drive->Range(100, 140));
+    EXPECT_EQ(drive->reads, 8);  // 8 + 5 x 6 + 2 sectors, and one more
+    EXPECT_EQ(platform.result.ResultClass, rrOK);
 }
 
 TEST_F(RipEngineTest, ShortRangesWithOverlapAreNotLost) {
