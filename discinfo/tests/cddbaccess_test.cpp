@@ -204,3 +204,32 @@ TEST(CddbAccess, DestroyingARunningJobStopsIt) {
 
 }  // namespace
 }  // namespace wx
+
+#include "discinfo/pellora_win.h"
+
+namespace wx {
+namespace {
+
+TEST(PelloraSender, NoticesOverWinsockAndOneFailureSilencesTheRun) {
+    const auto ports = FakeServerPorts();
+    ASSERT_FALSE(ports.empty());
+    TPelloraSender s;
+    std::string port = std::to_string(ports.at("sstp200"));
+    s.SendMsgToPellora("x", true, "127.0.0.1", port, "R3.22");  // not enabled: nothing
+    s.PelloraEnabled = true;
+    s.SendMsgToPellora("Track 1", false, "127.0.0.1", port, "R3.22");  // English mode: nothing
+    EXPECT_TRUE(s.PelloraEnabled);
+    s.SendMsgToPellora("Track 1", true, "127.0.0.1", port, "R3.22");
+    EXPECT_TRUE(s.PelloraEnabled);
+    port = std::to_string(ports.at("sstp400"));
+    s.SendMsgToPellora("Track 2", true, "127.0.0.1", port, "R3.22");
+    EXPECT_FALSE(s.PelloraEnabled);
+    port = "letters";
+    s.PelloraEnabled = true;
+    s.SendMsgToPellora("Track 3", true, "127.0.0.1", port, "R3.22");  // port 11000: nobody there
+    EXPECT_EQ(port, "11000");
+    EXPECT_FALSE(s.PelloraEnabled);
+}
+
+}  // namespace
+}  // namespace wx
