@@ -93,8 +93,8 @@ function(wx_resources target)
     set(out ${CMAKE_CURRENT_BINARY_DIR}/cp932/${base})
     add_custom_command(OUTPUT ${out}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/cp932
-      COMMAND iconv -f UTF-8 -t CP932 ${abs} -o ${out}
-      DEPENDS ${abs}
+      COMMAND python3 ${WX_ROOT}/cmake/rc932.py ${abs} ${out}
+      DEPENDS ${abs} ${WX_ROOT}/cmake/rc932.py
       COMMENT "Converting ${base} to code page 932"
       VERBATIM)
     target_sources(${target} PRIVATE ${out})

@@ -67,6 +67,8 @@ public:
     bool IsPipeEncoderRunning() const { return ProcessInfo.hProcess != INVALID_HANDLE_VALUE; }
     std::uint64_t Frames() const { return FramesWritten; }
     DWORD PipeEncoderExitCode() const { return pipeExitCode_; }
+    // Whether the last Setup was for ACM MP3.
+    bool IsAcmMp3Mode() const { return AcmMp3Mode; }
 
 private:
     void Flush();

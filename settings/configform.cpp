@@ -69,6 +69,7 @@ TConfigForm::TConfigForm(wx::TComponent* owner, TConfigHost* host) : TForm(owner
     SettingsFileName = ModuleFolder() + "\\wndrxn.ini";
     ConfigForm = &Store;
     ConfigDialog = this;
+    InstallSystemDialogs();
     Logic.Text = [](int id) { return wx::LoadResString(static_cast<UINT>(id)); };
     Logic.Warn = [this](int id, const std::string& formatted) {
         const bool info = id == MSG_CFG_EXT_ADDED || id == MSG_CFG_EXT_DELETED;
@@ -77,6 +78,7 @@ TConfigForm::TConfigForm(wx::TComponent* owner, TConfigHost* host) : TForm(owner
 }
 
 TConfigForm::~TConfigForm() {
+    if (pane_) DeleteObject(pane_);
     if (ConfigForm == &Store) ConfigForm = nullptr;
     if (ConfigDialog == this) ConfigDialog = nullptr;
 }

@@ -5,8 +5,10 @@
 // rip memory block; StoreCfg (called by the main window's close) writes
 // every setting.  Windows only.
 #pragma once
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "classlib/form.h"
 #include "settings/configlogic.h"
@@ -84,10 +86,65 @@ public:
     // Shows a message of the message table (error box unless flags say).
     void ShowMessage(int id, const std::string& formatted, unsigned flags = 0);
 
+    // ---- The dialog window ----------------------------------------------
+    // Shows the page (0..5) and runs what showing it does.
+    void ShowPage(int page);
+    int ActivePage() const { return page_; }
+    // Help context of the page shown.
+    int HelpContext() const;
+    // Copies the store into the controls (every value and enabling).
+    void Pull();
+    void BitBtn5Click();
+    void CheckBox21Click();
+    void DispDriveBtnClick();
+    void Button1Click();  // work folder
+    void Button2Click();  // ACM output format
+    void Button3Click();  // external encoder
+    void Button4Click();  // player
+    void Button5Click();  // editor
+    void Button6Click();  // genre display
+    void Button8Click();  // album folder
+    void GogoSettingClick();
+    void AddExtClick();
+    void DelExtClick();
+    void BitBtn2Click();  // help
+    // False (after the error) when the edit names a program that does not exist.
+    bool ProgramEditExit(int id);
+
+    // System dialogs, replaceable by tests.  PickFolder: the chosen folder
+    // or empty; PickFile: the chosen file or empty; ChooseFormat: true when
+    // the format was chosen.
+    std::function<std::string(const std::string& title, const std::string& initial)> PickFolder;
+    std::function<std::string(const std::string& title, const std::string& filter, const std::string& defExt)>
+        PickFile;
+    std::function<bool(std::array<std::uint8_t, 256>& format)> ChooseFormat;
+    // The system's folder picker, open dialog and ACM format chooser.
+    void InstallSystemDialogs();
+
 protected:
-    void FormCreate() override {}
+    void FormCreate() override;
+    void FormShow() override;
+    bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
 private:
+    // One control bound to a binding of the store.
+    struct TViewItem {
+        enum Kind { Check, Spin, Track, Combo, Radios, Edit, Label, Enable } kind;
+        int id;
+        void* binding = nullptr;
+        int count = 0;                      // radio buttons of a group
+        std::function<std::string()> text;  // Label
+        std::function<bool()> enabled;      // Label, Enable
+    };
+    void BuildView();
+    void Push(const TViewItem& item);
+    void Changed(int id);
+    void Leave();  // OK, Escape: apply and close
+    std::vector<TViewItem> items_;
+    int page_ = 0;
+    bool pulling_ = false;
+    HBRUSH pane_ = nullptr;
+
     wx::TSrbExecutor& Executor();
     TConfigHost defaultHost_;
     std::int32_t selectedPort_ = 0;
