@@ -10,6 +10,7 @@
 #include "resources/msgids.h"
 #include "settings/configform.h"
 #include "settings/configs_win.h"
+#include "settings/smallforms.h"
 #include "settings/configstore.h"
 #include "settings/profileini.h"
 
@@ -43,7 +44,16 @@ void TForm1::ApplySettings() {
     if (ConfigDialog) ConfigDialog->BitBtn1Click();
 }
 
-void TForm1::ShowConfigDialog() {}
+void TForm1::ShowConfigDialog() {
+    if (!ConfigDialog) return;
+    ConfigDialog->ShowPage(0);
+    ConfigDialog->ShowModal(Handle());
+}
+
+void TForm1::ExecNormzClick() {
+    TNormalizeForm form(this);
+    form.ShowModal(Handle());
+}
 
 void TForm1::THost::SetStatusText(const std::string& text) { f_.StatusBar1.SetPanelText(0, text); }
 

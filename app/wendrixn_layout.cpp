@@ -475,15 +475,11 @@ void TForm1::DisableUnbuiltCommands() {
     ToolBar2.EnableButton(IDT_TOOLCDTEXTBTN, false);
     exec.SetEnabled(IDM_CDDBD1, false);            // CDDB dialog
     ToolBar2.EnableButton(IDT_TOOLCDDBBTN, false);
-    config.SetEnabled(IDM_CONFIGMENU, false);      // settings dialog
-    ToolBar2.EnableButton(IDT_TOOLCONFIGBTN, false);
     config.SetEnabled(IDM_CONFIGWIZERD, false);    // never built: no action
-    tool.SetEnabled(IDM_EXECNORMZ, false);         // normalization settings
     tool.SetEnabled(IDM_DRIVEBENCH, false);        // benchmark
     tool.SetEnabled(IDM_V1, false);                // never built: no action
 }
 
-void TForm1::ExecNormzClick() {}
 void TForm1::DriveBenchClick() {}
 
 }  // namespace wendrix

@@ -45,6 +45,8 @@ std::string StartFolder(const std::string& path) {
     return d;
 }
 
+}  // namespace
+
 std::string OpenFileDialog(HWND owner, const std::string& title, const std::string& filter,
                            const std::string& defExt) {
     std::string f = filter;
@@ -61,8 +63,10 @@ std::string OpenFileDialog(HWND owner, const std::string& title, const std::stri
     ofn.lpstrTitle = title.c_str();
     ofn.lpstrDefExt = defExt.c_str();
     ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-    return GetOpenFileNameA(&ofn) ? std::string(file) : std::string();
+    return wx::Prompter().OpenFileName(ofn) ? std::string(file) : std::string();
 }
+
+namespace {
 
 constexpr int kPageIds[6] = {2100, 2200, 2300, 2400, 2500, 2600};
 
@@ -685,7 +689,7 @@ void TConfigForm::DelExtClick() {
 void TConfigForm::InstallSystemDialogs() {
     TConfigForm& f = *this;
     f.PickFolder = [&f](const std::string& title, const std::string& initial) {
-        return BrowseForFolder(f.Handle(), title, initial);
+        return wx::Prompter().BrowseFolder(f.Handle(), title, initial);
     };
     f.PickFile = [&f](const std::string& title, const std::string& filter, const std::string& defExt) {
         return OpenFileDialog(f.Handle(), title, filter, defExt);

@@ -8,6 +8,7 @@
 #include "classlib/app.h"
 #include "classlib/controls.h"
 #include "classlib/dialogs.h"
+#include "extraction/normaliz.h"
 #include "output/dlgcenter.h"
 #include "output/gogotea.h"
 #include "output/mp3defs.h"
@@ -201,6 +202,12 @@ bool TGenreDispForm::HandleMessage(UINT msg, WPARAM, LPARAM lp, LRESULT& result)
 // TNormalizeForm
 
 TNormalizeForm::TNormalizeForm(wx::TComponent* owner) : TForm(owner, "TNORMALIZEFORM") {
+    CalcFactor = [](const std::string& file, bool raw, bool percentile, bool clip, bool average) {
+        return wx::NormalizeCalcFactor(file, raw, percentile, clip, average);
+    };
+    PickFile = [this](const std::string& title, const std::string& filter) {
+        return OpenFileDialog(Handle(), title, filter, "WAV");
+    };
     OnClick(IDC_NORM_AUTOCONFIG, [this] { AutoConfigClick(); });
     OnClick(IDCANCEL, [this] { SetModalResult(IDOK); });  // only OK: every change is in effect
 }

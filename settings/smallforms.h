@@ -16,6 +16,11 @@ namespace wx {
 class TGogoTea;
 }
 
+// The file-open dialog through the prompter (filter with "|" between its
+// parts, the file must exist); the chosen file, or empty.
+std::string OpenFileDialog(HWND owner, const std::string& title, const std::string& filter,
+                           const std::string& defExt);
+
 // A brush of the colour a tab control paints its pages with, so that the
 // controls on a page are drawn on the same ground.  The caller deletes it.
 HBRUSH MakeTabPaneBrush(HWND tab);
@@ -63,9 +68,10 @@ class TNormalizeForm : public wx::TForm {
 public:
     explicit TNormalizeForm(wx::TComponent* owner);
     // The reference file's gain factor (10000 = unchanged; 0 or less: not
-    // measurable).  Arguments: file, raw, percentile, clip, average.
+    // measurable).  Arguments: file, raw, percentile, clip, average.  The
+    // normalizer's by default.
     std::function<std::int64_t(const std::string&, bool, bool, bool, bool)> CalcFactor;
-    // The open dialog (the chosen file, or empty).
+    // The open dialog (the chosen file, or empty); the prompter's by default.
     std::function<std::string(const std::string& title, const std::string& filter)> PickFile;
     void AutoConfigClick();
 
