@@ -5,7 +5,10 @@
 #include <sys/stat.h>
 
 #if defined(_WIN32)
+#include <io.h>
 #include <share.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace {
@@ -108,6 +111,19 @@ std::int64_t TBinaryFile::Size() {
 
 void TBinaryFile::Flush() {
     if (file_ && std::fflush(file_) != 0) Fail("write");
+}
+
+void TBinaryFile::Truncate(std::int64_t size) {
+    if (!file_ || mode_ == fmOpenRead || size < 0) {
+        errno = EBADF;
+        Fail("truncate");
+    }
+    if (std::fflush(file_) != 0) Fail("write");
+#if defined(_WIN32)
+    if (_chsize_s(_fileno(file_), size) != 0) Fail("truncate");
+#else
+    if (ftruncate(fileno(file_), static_cast<off_t>(size)) != 0) Fail("truncate");
+#endif
 }
 
 bool FileExists(const std::string& fileName) {

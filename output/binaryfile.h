@@ -44,6 +44,8 @@ public:
     std::int64_t Position();
     std::int64_t Size();
     void Flush();
+    // Cuts (or extends) the file to that many bytes.
+    void Truncate(std::int64_t size);
 
 private:
     [[noreturn]] void Fail(const char* what);

@@ -51,6 +51,25 @@ std::size_t ExtensionDot(const std::string& name) {
 
 }  // namespace
 
+std::int64_t SkipID3v2Tags(TBinaryFile& file) {
+    const std::int64_t size = file.Size();
+    std::int64_t pos = 0;
+    // Each tag moves the position forward by at least its header, so the
+    // run ends; the bound only keeps a file made of headers cheap.
+    for (int n = 0; n < 4096 && size - pos >= 10; ++n) {
+        std::uint8_t h[10];
+        file.Seek(pos);
+        file.ReadBuffer(h, sizeof(h));
+        if (std::memcmp(h, "ID3", 3) != 0 || h[3] == 0xFF || h[4] == 0xFF) break;
+        if (h[6] >= 0x80 || h[7] >= 0x80 || h[8] >= 0x80 || h[9] >= 0x80) break;
+        std::int64_t length = (std::int64_t{h[6]} << 21) + (std::int64_t{h[7]} << 14) + (std::int64_t{h[8]} << 7) + h[9] + 10;
+        if (h[3] == 4 && (h[5] & 0x10)) length += 10;  // footer
+        if (length > size - pos) break;
+        pos += length;
+    }
+    return pos;
+}
+
 std::string MakeTagTempFileName(const std::string& fileName, int limit) {
     const std::size_t dot = ExtensionDot(fileName);
     const std::string stem = dot == std::string::npos ? fileName : fileName.substr(0, dot);
@@ -77,24 +96,42 @@ void TID3TagV2::Reopen() {
 bool TID3TagV2::ReadHeader() {
     valid_ = false;
     tagLength_ = 0;
+    version_ = 3;
     ClearFrames();
     std::memset(header_, 0, sizeof(header_));
     stream_.Seek(0);
     if (stream_.Read(header_, sizeof(header_)) != sizeof(header_)) return false;
     bool ok = std::memcmp(header_, "ID3", 3) == 0 && header_[3] != 0xFF && header_[4] != 0xFF && header_[5] == 0;
     for (int i = 6; i < 10; ++i) ok = ok && header_[i] < 0x80;
+    // Versions 2.2 (three-letter ids, 6-byte frame headers) and anything
+    // after 2.4 have another layout: read as 2.3 they would lose frames.
+    ok = ok && (header_[3] == 3 || header_[3] == 4);
     if (!ok) return false;
     const std::uint32_t length = (std::uint32_t{header_[6]} << 21) + (std::uint32_t{header_[7]} << 14) +
                                  (std::uint32_t{header_[8]} << 7) + header_[9] + 10;
     // A tag that claims more bytes than the file holds is not a tag.
     if (static_cast<std::int64_t>(length) > stream_.Size()) return false;
-    valid_ = true;
+    version_ = header_[3];
     tagLength_ = length;
-    ReadFrames();
+    if (!ReadFrames()) {
+        // Not readable as it stands: rewriting it would lose what could not
+        // be read, so it counts as no tag and stays whole.
+        ClearFrames();
+        tagLength_ = 0;
+        version_ = 3;
+        return false;
+    }
+    valid_ = true;
     return valid_;
 }
 
-void TID3TagV2::ReadFrames() {
+namespace {
+
+bool IsFrameIdChar(std::uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
+
+}  // namespace
+
+bool TID3TagV2::ReadFrames() {
     ClearFrames();
     std::vector<std::uint8_t> tag(tagLength_);
     stream_.Seek(0);
@@ -105,20 +142,31 @@ void TID3TagV2::ReadFrames() {
             ++p;
             continue;
         }
-        // A frame header or frame data that would run past the tag ends
-        // the list: nothing behind it can be trusted.
-        if (tag.size() - p < 10) break;
+        // Anything that is not a whole frame within the tag means the tag
+        // cannot be read faithfully.
+        if (tag.size() - p < 10) return false;
         TID3v2Frame f;
         std::memcpy(f.Id, &tag[p], 4);
-        f.Size = BigEndian32(&tag[p + 4]);
+        for (char c : f.Id)
+            if (!IsFrameIdChar(static_cast<std::uint8_t>(c))) return false;
+        if (version_ == 4) {
+            // Version 2.4 frame sizes are four 7-bit groups.
+            for (int i = 4; i < 8; ++i)
+                if (tag[p + static_cast<std::size_t>(i)] >= 0x80) return false;
+            f.Size = (std::uint32_t{tag[p + 4]} << 21) | (std::uint32_t{tag[p + 5]} << 14) |
+                     (std::uint32_t{tag[p + 6]} << 7) | tag[p + 7];
+        } else {
+            f.Size = BigEndian32(&tag[p + 4]);
+        }
         f.Flags[0] = tag[p + 8];
         f.Flags[1] = tag[p + 9];
         p += 10;
-        if (f.Size > tag.size() - p) break;
+        if (f.Size > tag.size() - p) return false;
         f.Data.assign(tag.begin() + static_cast<std::ptrdiff_t>(p), tag.begin() + static_cast<std::ptrdiff_t>(p + f.Size));
         p += f.Size;
         frames_.push_back(std::move(f));
     }
+    return true;
 }
 
 int TID3TagV2::IndexOfFrame(const std::string& id) const {
@@ -127,18 +175,43 @@ int TID3TagV2::IndexOfFrame(const std::string& id) const {
     return -1;
 }
 
+std::uint8_t TID3TagV2::FormatFlagMask() const {
+    // 2.3: compression $80, encryption $40, grouping $20.  2.4: grouping
+    // $40, compression $08, encryption $04, unsynchronisation $02, data
+    // length indicator $01.  Each changes what the data bytes mean.
+    return version_ == 4 ? 0x4F : 0xE0;
+}
+
 bool TID3TagV2::Readable(const TID3v2Frame& f) const {
-    // Compressed ($80) or encrypted ($40) frames are not read.
-    return (f.Flags[1] & 0xC0) == 0 && f.Size > 0 && f.Data.size() == f.Size;
+    return (f.Flags[1] & FormatFlagMask()) == 0 && f.Size > 0 && f.Data.size() == f.Size;
+}
+
+bool TID3TagV2::IsReadable(int index) const {
+    return index >= 0 && static_cast<std::size_t>(index) < frames_.size() &&
+           Readable(frames_[static_cast<std::size_t>(index)]);
 }
 
 std::size_t TID3TagV2::DecodeUnicodeString(std::size_t offset, const TID3v2Frame& f, std::string& text) const {
+    // The encoding byte decides: 1 UTF-16 with a byte-order mark, 2 UTF-16
+    // big-endian without one, 3 UTF-8.
     text.clear();
     const std::size_t size = f.Data.size();
-    if (offset + 2 > size) return size;
-    const bool little = f.Data[offset] == 0xFF && f.Data[offset + 1] == 0xFE;
+    const std::uint8_t encoding = size ? f.Data[0] : 0;
+    if (encoding == 3) {
+        std::size_t end = offset;
+        while (end < size && f.Data[end] != 0) ++end;
+        if (end > offset)
+            text = Utf8ToSjis(std::string(reinterpret_cast<const char*>(f.Data.data()) + offset, end - offset));
+        return end < size ? end + 1 : size;
+    }
+    std::size_t p = offset;
+    bool little = false;
+    if (encoding != 2) {
+        if (offset + 2 > size) return size;
+        little = f.Data[offset] == 0xFF && f.Data[offset + 1] == 0xFE;
+        p += 2;
+    }
     std::u16string units;
-    std::size_t p = offset + 2;
     for (; p + 1 < size; p += 2) {
         const char16_t u = little ? static_cast<char16_t>(f.Data[p] | (f.Data[p + 1] << 8))
                                   : static_cast<char16_t>((f.Data[p] << 8) | f.Data[p + 1]);
@@ -155,9 +228,14 @@ bool TID3TagV2::GetFrameTextAt(int index, bool& isUnicode, std::string& text) co
     if (index < 0 || static_cast<std::size_t>(index) >= frames_.size()) return false;
     const TID3v2Frame& f = frames_[static_cast<std::size_t>(index)];
     if (!Readable(f)) return false;
-    isUnicode = f.Data[0] == 1;
-    if (isUnicode) {
+    const std::uint8_t encoding = f.Data[0];
+    isUnicode = encoding >= 1 && encoding <= 3;
+    if (encoding == 1) {
         if (f.Size < 3) return false;
+        DecodeUnicodeString(1, f, text);
+        return true;
+    }
+    if (encoding == 2 || encoding == 3) {
         DecodeUnicodeString(1, f, text);
         return true;
     }
@@ -175,17 +253,18 @@ bool TID3TagV2::GetFrameText(const std::string& id, bool& isUnicode, std::string
     return GetFrameTextAt(i, isUnicode, text);
 }
 
-bool TID3TagV2::GetComment(bool& isUnicode, std::string& description, std::string& text) const {
+bool TID3TagV2::GetCommentAt(int index, bool& isUnicode, std::string& description, std::string& text) const {
     isUnicode = false;
     description.clear();
     text.clear();
-    const int i = IndexOfFrame("COMM");
-    if (i < 0) return false;
-    const TID3v2Frame& f = frames_[static_cast<std::size_t>(i)];
-    if (!Readable(f)) return false;
-    isUnicode = f.Data[0] == 1;
+    if (index < 0 || static_cast<std::size_t>(index) >= frames_.size()) return false;
+    const TID3v2Frame& f = frames_[static_cast<std::size_t>(index)];
+    if (!SameId(f.Id, "COMM") || !Readable(f)) return false;
+    const std::uint8_t encoding = f.Data[0];
+    isUnicode = encoding >= 1 && encoding <= 3;
     if (isUnicode) {
-        if (f.Size < 6) return false;
+        if (encoding == 1 && f.Size < 6) return false;
+        if (f.Size < 4) return false;
         const std::size_t next = DecodeUnicodeString(4, f, description);
         DecodeUnicodeString(next, f, text);
         return true;
@@ -204,6 +283,32 @@ bool TID3TagV2::GetComment(bool& isUnicode, std::string& description, std::strin
     return true;
 }
 
+int TID3TagV2::IndexOfComment(const std::string& description) const {
+    for (std::size_t i = 0; i < frames_.size(); ++i) {
+        if (!SameId(frames_[i].Id, "COMM")) continue;
+        bool u;
+        std::string d, t;
+        if (GetCommentAt(static_cast<int>(i), u, d, t) && d == description) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+bool TID3TagV2::GetComment(bool& isUnicode, std::string& description, std::string& text) const {
+    const int i = IndexOfComment("");
+    if (i < 0) {
+        isUnicode = false;
+        description.clear();
+        text.clear();
+        return false;
+    }
+    return GetCommentAt(i, isUnicode, description, text);
+}
+
+void TID3TagV2::RemoveFrameAt(int index) {
+    if (index >= 0 && static_cast<std::size_t>(index) < frames_.size())
+        frames_.erase(frames_.begin() + index);
+}
+
 bool TID3TagV2::SetFrameText(const std::string& id, const std::string& text) {
     const int i = IndexOfFrame(id);
     TID3v2Frame* f;
@@ -216,7 +321,7 @@ bool TID3TagV2::SetFrameText(const std::string& id, const std::string& text) {
         // encrypted, grouped) described the old data, not the plain text
         // written now; kept, they would make the new text unreadable.
         f = &frames_[static_cast<std::size_t>(i)];
-        f->Flags[1] &= static_cast<std::uint8_t>(~0xE0);
+        f->Flags[1] &= static_cast<std::uint8_t>(~FormatFlagMask());
     }
     f->Data.assign(1, 0);
     f->Data.insert(f->Data.end(), text.begin(), text.end());
@@ -225,11 +330,25 @@ bool TID3TagV2::SetFrameText(const std::string& id, const std::string& text) {
 }
 
 bool TID3TagV2::SetComment(const std::string& description, const std::string& text) {
-    std::string body = "eng";
-    body += description;
-    body.push_back('\0');
-    body += text;
-    return SetFrameText("COMM", body);
+    const int i = IndexOfComment(description);
+    TID3v2Frame* f;
+    std::string language = "eng";
+    if (i < 0) {
+        frames_.emplace_back();
+        f = &frames_.back();
+        std::memcpy(f->Id, "COMM", 4);
+    } else {
+        f = &frames_[static_cast<std::size_t>(i)];
+        if (f->Data.size() >= 4) language.assign(reinterpret_cast<const char*>(f->Data.data()) + 1, 3);
+        f->Flags[1] &= static_cast<std::uint8_t>(~FormatFlagMask());
+    }
+    f->Data.assign(1, 0);
+    f->Data.insert(f->Data.end(), language.begin(), language.end());
+    f->Data.insert(f->Data.end(), description.begin(), description.end());
+    f->Data.push_back(0);
+    f->Data.insert(f->Data.end(), text.begin(), text.end());
+    f->Size = static_cast<std::uint32_t>(f->Data.size());
+    return true;
 }
 
 void TID3TagV2::SetTagSize(std::uint8_t* header, std::uint32_t size) {
@@ -243,12 +362,19 @@ bool TID3TagV2::WriteTag() {
     if (readOnly_) return false;
     const std::uint32_t limit = tagLength_ > kMinBufferLimit ? tagLength_ : kMinBufferLimit;
     std::vector<std::uint8_t> buf(std::size_t{limit} + kPadding, 0);
-    std::memcpy(buf.data(), "ID3\x03\x00\x00", 6);
+    std::memcpy(buf.data(), "ID3", 3);
+    buf[3] = static_cast<std::uint8_t>(version_);
     std::size_t used = 10;
     for (const TID3v2Frame& f : frames_) {
         if (used + 10 > limit || f.Data.size() > limit - used - 10) return false;
         std::memcpy(&buf[used], f.Id, 4);
-        PutBigEndian32(&buf[used + 4], static_cast<std::uint32_t>(f.Data.size()));
+        if (version_ == 4) {
+            std::uint8_t size[10];
+            SetTagSize(size, static_cast<std::uint32_t>(f.Data.size()));  // within the limit, below 2^28
+            std::memcpy(&buf[used + 4], size + 6, 4);
+        } else {
+            PutBigEndian32(&buf[used + 4], static_cast<std::uint32_t>(f.Data.size()));
+        }
         buf[used + 8] = f.Flags[0];
         buf[used + 9] = f.Flags[1];
         used += 10;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <vector>
 
 #include "classlib/sjis.h"
 #include "output/binaryfile.h"
@@ -51,10 +52,63 @@ bool SpanOf(TBinaryFile& f, std::int64_t audioStart, TAudioSpan& span) {
     return ParseMpegHeader(span.Header, static_cast<std::int32_t>(span.End > INT32_MAX ? INT32_MAX : span.End), info);
 }
 
+// Behind every ID3v2 tag at the start: a tag this program could not read
+// stays whole behind the one it put in front.
 std::int64_t AudioStartOf(const std::string& fileName) {
-    TID3TagV2 tag(fileName, /*readOnly=*/true);
-    return tag.Valid() ? tag.TagLength() : 0;
+    TBinaryFile f(fileName, TBinaryFile::fmOpenRead);
+    return SkipID3v2Tags(f);
 }
+
+// The end of a file as it was before an ID3v1 write: its size and its last
+// bytes (the block that the write replaces, or the bytes before an append).
+struct TTail {
+    std::int64_t Size = 0;
+    std::vector<std::uint8_t> Bytes;
+};
+
+TTail TakeTail(TBinaryFile& f) {
+    TTail t;
+    t.Size = f.Size();
+    t.Bytes.resize(static_cast<std::size_t>(t.Size < 128 ? t.Size : 128));
+    f.Seek(t.Size - static_cast<std::int64_t>(t.Bytes.size()));
+    f.ReadBuffer(t.Bytes.data(), t.Bytes.size());
+    return t;
+}
+
+// Puts the end back as it was, when the file still has the size an ID3v1
+// write leaves (the same, or one block more); false otherwise.
+bool RestoreTail(TBinaryFile& f, const TTail& t) {
+    const std::int64_t now = f.Size();
+    if (now != t.Size && now != t.Size + 128) return false;
+    f.Seek(t.Size - static_cast<std::int64_t>(t.Bytes.size()));
+    f.WriteBuffer(t.Bytes.data(), t.Bytes.size());
+    f.Truncate(t.Size);
+    f.Flush();
+    return true;
+}
+
+// The text the reader takes from a frame: trailing terminators dropped
+// (other taggers end text frames with one), cut to what the record holds.
+bool FieldText(const TID3TagV2& tag, int index, std::size_t maxBytes, std::string& text) {
+    bool unicode;
+    if (!tag.GetFrameTextAt(index, unicode, text)) return false;
+    while (!text.empty() && text.back() == '\0') text.pop_back();
+    text = Cut(text, maxBytes);
+    return true;
+}
+
+bool CommentText(const TID3TagV2& tag, int index, std::string& text) {
+    bool unicode;
+    std::string description;
+    if (!tag.GetCommentAt(index, unicode, description, text)) return false;
+    text = Cut(text, MaxTextBytes);
+    return true;
+}
+
+// The year is "TYER" in version 2.3 and "TDRC" in 2.4; either is read when
+// the tag lacks the other.
+const char* YearFrame(const TID3TagV2& tag) { return tag.Version() == 4 ? "TDRC" : "TYER"; }
+const char* OtherYearFrame(const TID3TagV2& tag) { return tag.Version() == 4 ? "TYER" : "TDRC"; }
 
 }  // namespace
 
@@ -85,7 +139,15 @@ void ID3TagToTrackInfo(const TID3v1Block& block, wx::TTrackRecord& rec) {
     rec.Artist = V1Field(block + 33, 30);
     rec.Album = V1Field(block + 63, 30);
     rec.Year = V1Field(block + 93, 4);
-    rec.Comment = V1Field(block + 97, 30);
+    // ID3v1.1: a zero byte 125 and a track number in byte 126 leave the
+    // comment 28 bytes, up to their first zero.
+    if (block[125] == 0 && block[126] != 0) {
+        std::size_t n = 0;
+        while (n < 28 && block[97 + n] != 0) ++n;
+        rec.Comment = V1Field(block + 97, n);
+    } else {
+        rec.Comment = V1Field(block + 97, 30);
+    }
     rec.Copyright.clear();
     rec.TrackText.clear();
     rec.Genre = block[127];
@@ -106,9 +168,19 @@ bool WriteTag(const std::string& fileName, const wx::TTrackRecord& rec) {
         if (!SpanOf(f, start, span)) return false;
         TID3v1Block block;
         TrackBufToID3Tag(rec, block);
-        f.Seek(span.End);  // over an existing block, else appended
-        f.WriteBuffer(block, sizeof(block));
-        f.Flush();
+        const TTail before = TakeTail(f);
+        try {
+            f.Seek(span.End);  // over an existing block, else appended
+            f.WriteBuffer(block, sizeof(block));
+            f.Flush();
+        } catch (const std::exception&) {
+            // A write cut short (a full disk) leaves the file as it was.
+            try {
+                RestoreTail(f, before);
+            } catch (const std::exception&) {
+            }
+            return false;
+        }
         return true;
     } catch (const std::exception&) {
         return false;
@@ -156,14 +228,51 @@ bool WriteTagV2(const std::string& fileName, const wx::TTrackRecord& rec) {
     try {
         if (!FileExists(fileName)) return false;
         TID3TagV2 tag(fileName);
-        tag.SetFrameText("TIT2", rec.Title);
-        tag.SetFrameText("TALB", rec.Album);
-        tag.SetFrameText("TPE1", rec.Artist);
-        tag.SetFrameText("TYER", rec.Year);
-        tag.SetFrameText("TCOP", rec.Copyright);
-        tag.SetFrameText("TRCK", rec.TrackText);
-        tag.SetComment("", rec.Comment);
-        tag.SetFrameText("TCON", "(" + std::to_string(rec.Genre) + ")" + GenreNames[rec.Genre]);
+        // A frame that already reads as the value to write is left as it is,
+        // so frames of other programs keep their encoding and whatever the
+        // record could not hold.  An empty year, copyright or track number
+        // is not written: an old frame goes (one that cannot be read stays).
+        auto put = [&](const std::string& id, const std::string& value, std::size_t maxBytes, bool dropEmpty) {
+            const int i = tag.IndexOfFrame(id);
+            std::string now;
+            const bool readable = i >= 0 && FieldText(tag, i, maxBytes, now);
+            if (dropEmpty && value.empty()) {
+                if (i >= 0 && tag.IsReadable(i)) tag.RemoveFrameAt(i);
+                return;
+            }
+            if (readable && now == value) return;
+            tag.SetFrameText(id, value);
+        };
+        put("TIT2", rec.Title, MaxTextBytes, false);
+        put("TALB", rec.Album, MaxTextBytes, false);
+        put("TPE1", rec.Artist, MaxTextBytes, false);
+        {
+            std::string now;
+            const int preferred = tag.IndexOfFrame(YearFrame(tag));
+            const int other = tag.IndexOfFrame(OtherYearFrame(tag));
+            const bool fromOther =
+                !(preferred >= 0 && FieldText(tag, preferred, MaxShortTextBytes, now)) && other >= 0 &&
+                FieldText(tag, other, MaxShortTextBytes, now);
+            if (rec.Year.empty()) {
+                put(YearFrame(tag), "", MaxShortTextBytes, true);
+                put(OtherYearFrame(tag), "", MaxShortTextBytes, true);
+            } else {
+                put(fromOther ? OtherYearFrame(tag) : YearFrame(tag), rec.Year, MaxShortTextBytes, true);
+            }
+        }
+        put("TCOP", rec.Copyright, MaxTextBytes, true);
+        put("TRCK", rec.TrackText, MaxShortTextBytes, true);
+        {
+            const int i = tag.IndexOfComment("");
+            std::string now;
+            if (!(i >= 0 && CommentText(tag, i, now) && now == rec.Comment)) tag.SetComment("", rec.Comment);
+        }
+        {
+            const int i = tag.IndexOfFrame("TCON");
+            std::string now;
+            if (!(i >= 0 && FieldText(tag, i, std::string::npos, now) && ParseGenreText(now) == rec.Genre))
+                tag.SetFrameText("TCON", "(" + std::to_string(rec.Genre) + ")" + GenreNames[rec.Genre]);
+        }
         // A tag that could not be written is a failure, not a success.
         return tag.WriteTag();
     } catch (const std::exception&) {
@@ -171,29 +280,29 @@ bool WriteTagV2(const std::string& fileName, const wx::TTrackRecord& rec) {
     }
 }
 
-int ParseGenreText(const std::string& text) {
+int ParseGenreText(const std::string& frameText) {
+    // Version 2.4 may list several genres, separated by zero bytes: the
+    // first one counts.
+    const std::string text = frameText.substr(0, frameText.find('\0'));
     const std::size_t p = text.find('(');
     const std::size_t q = text.find(')');
-    long long number = -1;
+    auto tableNumber = [](const std::string& digits) {
+        // A number past the table is no number at all: the name decides.
+        if (digits.empty() || digits.size() > 3) return -1;
+        for (const char c : digits)
+            if (c < '0' || c > '9') return -1;
+        const int n = std::stoi(digits);
+        return n < GenreCount ? n : -1;
+    };
     if (p != std::string::npos && q != std::string::npos && p < q) {
-        std::string digits;
-        for (std::size_t i = p + 1; i < q; ++i) {
-            if (text[i] < '0' || text[i] > '9') {
-                digits.clear();
-                break;
-            }
-            digits += text[i];
-        }
-        if (!digits.empty()) {
-            // Too many digits is a conversion error; anything else is
-            // clamped into the table so it can never index past it.
-            number = digits.size() > 10 ? -1 : std::stoll(digits);
-            if (number > 0x7FFFFFFF) number = -1;
-            if (number > GenreCount - 1) number = GenreCount - 1;
-        }
+        const int number = tableNumber(text.substr(p + 1, q - p - 1));
+        if (number >= 0) return number;
     }
-    if (number >= 0) return static_cast<int>(number);
-    const std::string name = wx::SjisUpperCase(q == std::string::npos ? text : text.substr(q + 1));
+    const std::string rest = q == std::string::npos ? text : text.substr(q + 1);
+    // Version 2.4 writes a genre of the table as its bare number.
+    const int bare = tableNumber(rest);
+    if (bare >= 0) return bare;
+    const std::string name = wx::SjisUpperCase(rest);
     for (int n = 0; n < GenreCount; ++n)
         if (wx::SjisUpperCase(GenreNames[n]) == name) return n;
     return -1;
@@ -217,7 +326,7 @@ bool ReadTagV2(const std::string& fileName, wx::TTrackRecord& rec) {
         if (frameText("TIT2")) copy.Title = Cut(text, MaxTextBytes);
         if (frameText("TALB")) copy.Album = Cut(text, MaxTextBytes);
         if (frameText("TPE1")) copy.Artist = Cut(text, MaxTextBytes);
-        if (frameText("TYER")) copy.Year = Cut(text, MaxShortTextBytes);
+        if (frameText(YearFrame(tag)) || frameText(OtherYearFrame(tag))) copy.Year = Cut(text, MaxShortTextBytes);
         if (frameText("TCOP")) copy.Copyright = Cut(text, MaxTextBytes);
         if (frameText("TRCK")) copy.TrackText = Cut(text, MaxShortTextBytes);
         if (tag.GetComment(unicode, description, text)) copy.Comment = Cut(text, MaxTextBytes);
@@ -230,10 +339,32 @@ bool ReadTagV2(const std::string& fileName, wx::TTrackRecord& rec) {
 }
 
 bool WriteTagV1V2(const std::string& fileName, const wx::TTrackRecord& rec, int writeMode, bool forceV1, bool forceV2) {
-    bool result = true;
-    if (writeMode == 0 || writeMode == 2 || forceV1) result = WriteTag(fileName, rec);
-    if (writeMode == 1 || writeMode == 2 || forceV2) result = WriteTagV2(fileName, rec);
-    return result;
+    const bool v1 = writeMode == 0 || writeMode == 2 || forceV1;
+    const bool v2 = writeMode == 1 || writeMode == 2 || forceV2;
+    // True only when every kind asked for was written; when the ID3v2 write
+    // fails after the ID3v1 one, the ID3v1 write is undone, so a failed
+    // call leaves the file as it was.
+    TTail before;
+    if (v1 && v2) {
+        try {
+            TBinaryFile f(fileName, TBinaryFile::fmOpenRead);
+            before = TakeTail(f);
+        } catch (const std::exception&) {
+            return false;
+        }
+    }
+    if (v1 && !WriteTag(fileName, rec)) return false;
+    if (v2 && !WriteTagV2(fileName, rec)) {
+        if (v1) {
+            try {
+                TBinaryFile f(fileName, TBinaryFile::fmOpenReadWrite);
+                RestoreTail(f, before);
+            } catch (const std::exception&) {
+            }
+        }
+        return false;
+    }
+    return true;
 }
 
 bool ReadTagV1V2(const std::string& fileName, bool& hasV1, wx::TTrackRecord& rec, bool& hasV2) {
@@ -253,6 +384,10 @@ bool ReadTagV1V2(const std::string& fileName, bool& hasV1, wx::TTrackRecord& rec
         longer(merged.Copyright, v2.Copyright);
         longer(merged.Comment, v2.Comment);
         if (v2.Genre > merged.Genre) merged.Genre = v2.Genre;
+        // No genre is written as ID3v1 byte 255: beside an ID3v2 tag that
+        // says no genre, it means no genre too.
+        else if (v2.Genre == NoGenre && merged.Genre == 255)
+            merged.Genre = NoGenre;
         rec = merged;
     } else if (hasV2) {
         rec = v2;

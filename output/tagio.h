@@ -39,7 +39,8 @@ bool WriteTagV2(const std::string& fileName, const TTrackRecord& rec);
 bool ReadTagV2(const std::string& fileName, TTrackRecord& rec);
 
 // Tag kinds by ID3TagWriteMode (0 ID3v1, 1 ID3v2, 2 both) plus the forced
-// ones; the result is that of the last writer, true when none ran.
+// ones.  True when every kind asked for was written (and when none was
+// asked for); a false result leaves the file as it was.
 bool WriteTagV1V2(const std::string& fileName, const TTrackRecord& rec, int writeMode, bool forceV1, bool forceV2);
 // Both kinds, merged; false when neither is present.
 bool ReadTagV1V2(const std::string& fileName, bool& hasV1, TTrackRecord& rec, bool& hasV2);
@@ -48,8 +49,9 @@ bool ReadTagV1V2(const std::string& fileName, bool& hasV1, TTrackRecord& rec, bo
 // header.  False when the file is not an MP3 file or cannot be written.
 bool SetEmphasisFlag(const std::string& fileName, bool on);
 
-// Genre number of a "TCON" text: "(17)", "(17)Rock", "Rock" give 17;
-// always within -1..255.
+// Genre number of a "TCON" text: "(17)", "(17)Rock", "Rock" and "17" give
+// 17; a number past the table counts as none, so "(300)Rock" gives 17.
+// Always within -1..255.
 int ParseGenreText(const std::string& text);
 // Track number text to a zero-based number: "4/12" gives 3, "" and "4a" -1.
 int ParseTrackNumber(const std::string& text);
@@ -72,7 +74,7 @@ struct TAudioSpan {
     bool HasV1 = false;
 };
 // False when the file is too short or does not start with an MPEG frame
-// header after its ID3v2 tag.  Raises EFileStreamError on I/O errors.
+// header after its ID3v2 tags.  Raises EFileStreamError on I/O errors.
 bool FindAudioSpan(const std::string& fileName, TAudioSpan& span);
 
 }  // namespace tagio

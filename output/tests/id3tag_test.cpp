@@ -99,8 +99,12 @@ TEST_F(ID3TagV2, HeaderChecks) {
     } cases[] = {
         {"ext.mp3", V2Header(100, 3, 0x40), false},
         {"unsync.mp3", V2Header(100, 3, 0x80), false},
-        {"v22.mp3", V2Header(100, 2), true},
+        // Version 2.2 has another frame layout: read as 2.3 it would give
+        // no frames, and a rewrite would drop them.
+        {"v22.mp3", V2Header(100, 2), false},
         {"v24.mp3", V2Header(100, 4), true},
+        {"v24footer.mp3", V2Header(100, 4, 0x10), false},
+        {"v25.mp3", V2Header(100, 5), false},
         {"ff.mp3", Bytes{'I', 'D', '3', 0xFF, 0, 0, 0, 0, 0, 100}, false},
         {"bigsize.mp3", Bytes{'I', 'D', '3', 3, 0, 0, 0, 0, 0x80, 0}, false},
         {"noid.mp3", Bytes{'I', 'D', '4', 3, 0, 0, 0, 0, 0, 100}, false},
@@ -169,32 +173,59 @@ TEST_F(ID3TagV2, UnicodeTextBecomesShiftJis) {
 
 TEST_F(ID3TagV2, Comments) {
     const std::string f = Path("c.mp3");
-    WriteAll(f, Tag(Frame("COMM", Bytes{0, 'j', 'p', 'n', 'd', 0, 't', 'x', 0, 'y'}), 100) + Audio(200));
+    const Bytes described = Frame("COMM", Bytes{0, 'j', 'p', 'n', 'd', 0, 't', 'x', 0, 'y'});
+    WriteAll(f, Tag(described, 100) + Audio(200));
+    {
+        // A comment with a description is not the comment: it stays, and
+        // the comment goes into a frame of its own.
+        TID3TagV2 tag(f);
+        bool unicode;
+        std::string d, t;
+        EXPECT_FALSE(tag.GetComment(unicode, d, t));
+        ASSERT_TRUE(tag.GetCommentAt(0, unicode, d, t));
+        EXPECT_EQ(d, "d");
+        EXPECT_EQ(t, "tx");
+        EXPECT_EQ(tag.IndexOfComment("d"), 0);
+        tag.SetComment("", "x");
+        ASSERT_TRUE(tag.WriteTag());
+        ASSERT_EQ(tag.FrameCount(), 2);
+        EXPECT_EQ(tag.Frame(0).Data, (Bytes{0, 'j', 'p', 'n', 'd', 0, 't', 'x', 0, 'y'}));
+        EXPECT_EQ(tag.Frame(1).Data, (Bytes{0x00, 0x65, 0x6E, 0x67, 0x00, 0x78}));
+        ASSERT_TRUE(tag.GetComment(unicode, d, t));
+        EXPECT_EQ(t, "x");
+    }
+    // A machine comment first, then comments without a description in two
+    // languages: the first of those is the comment and keeps its language.
+    WriteAll(f, Tag(Frame("COMM", Str(std::string("\0engiTunNORM\0 0000", 18))) +
+                        Frame("COMM", Str(std::string("\0deu\0Hallo", 10))) +
+                        Frame("COMM", Str(std::string("\0eng\0Hello", 10))),
+                    200) +
+                    Audio(200));
     {
         TID3TagV2 tag(f);
         bool unicode;
         std::string d, t;
         ASSERT_TRUE(tag.GetComment(unicode, d, t));
-        EXPECT_EQ(d, "d");
-        EXPECT_EQ(t, "tx");
-        tag.SetComment("", "x");
-        ASSERT_TRUE(tag.WriteTag());
-        const TID3v2Frame& fr = tag.Frame(tag.IndexOfFrame("COMM"));
-        EXPECT_EQ(fr.Data, (Bytes{0x00, 0x65, 0x6E, 0x67, 0x00, 0x78}));
+        EXPECT_EQ(t, "Hallo");
+        tag.SetComment("", "neu");
+        ASSERT_EQ(tag.FrameCount(), 3);
+        EXPECT_EQ(tag.Frame(0).Data, Str(std::string("\0engiTunNORM\0 0000", 18)));
+        EXPECT_EQ(tag.Frame(1).Data, Str(std::string("\0deu\0neu", 8)));
+        EXPECT_EQ(tag.Frame(2).Data, Str(std::string("\0eng\0Hello", 10)));
     }
     WriteAll(f, Tag(Frame("COMM", Bytes{1, 'e', 'n', 'g', 0xFF, 0xFE, 'D', 0, 0, 0, 0xFE, 0xFF, 0, 'T', 0, 'U'}), 100) +
                     Audio(200));
     TID3TagV2 tag(f, true);
     bool unicode;
     std::string d, t;
-    ASSERT_TRUE(tag.GetComment(unicode, d, t));
+    ASSERT_TRUE(tag.GetCommentAt(0, unicode, d, t));
     EXPECT_TRUE(unicode);
     EXPECT_EQ(d, "D");
     EXPECT_EQ(t, "TU");
     // Too short for two UTF-16 strings.
     WriteAll(f, Tag(Frame("COMM", Bytes{1, 'e', 'n', 'g', 0xFF}), 100) + Audio(200));
     TID3TagV2 shortTag(f, true);
-    EXPECT_FALSE(shortTag.GetComment(unicode, d, t));
+    EXPECT_FALSE(shortTag.GetCommentAt(0, unicode, d, t));
 }
 
 TEST_F(ID3TagV2, SetFrameTextAppendsOrReplacesKeepingFlags) {
@@ -217,7 +248,7 @@ TEST_F(ID3TagV2, SetFrameTextAppendsOrReplacesKeepingFlags) {
 
 TEST_F(ID3TagV2, ReplacedTextDropsFormatFlagsOfTheOldData) {
     const std::string f = Path("z.mp3");
-    WriteAll(f, Tag(Frame("COMM", Bytes{0x78, 0x9C, 1, 2}, 0x20, 0xE0) + Frame("TIT2", Bytes{0, 'a'}, 0, 0x41), 200) +
+    WriteAll(f, Tag(Frame("COMM", Bytes{0x78, 0x9C, 1, 2}, 0x20, 0xE0) + Frame("TIT2", Bytes{0, 'a'}, 0x20, 0x41), 200) +
                     Audio(200));
     {
         TID3TagV2 tag(f);
@@ -229,10 +260,15 @@ TEST_F(ID3TagV2, ReplacedTextDropsFormatFlagsOfTheOldData) {
         ASSERT_TRUE(tag.WriteTag());
     }
     TID3TagV2 tag(f, true);
-    const TID3v2Frame& comm = tag.Frame(tag.IndexOfFrame("COMM"));
-    EXPECT_EQ(comm.Flags[0], 0x20);  // status flags stay
-    EXPECT_EQ(comm.Flags[1], 0x00);
-    EXPECT_EQ(tag.Frame(tag.IndexOfFrame("TIT2")).Flags[1], 0x01);
+    // A compressed comment cannot tell its description: it stays as it was,
+    // and the comment is a frame of its own.
+    ASSERT_EQ(tag.FrameCount(), 3);
+    EXPECT_EQ(tag.Frame(0).Data, (Bytes{0x78, 0x9C, 1, 2}));
+    EXPECT_EQ(tag.Frame(0).Flags[1], 0xE0);
+    EXPECT_EQ(tag.Frame(2).IdText(), "COMM");
+    const TID3v2Frame& title = tag.Frame(tag.IndexOfFrame("TIT2"));
+    EXPECT_EQ(title.Flags[0], 0x20);  // status flags stay
+    EXPECT_EQ(title.Flags[1], 0x01);
     bool u;
     std::string d, t;
     ASSERT_TRUE(tag.GetComment(u, d, t));
@@ -276,24 +312,28 @@ TEST_F(ID3TagV2, LengthsFromTheFileAreBoundedByIt) {
         const Bytes after = ReadAll(f);
         EXPECT_EQ(Bytes(after.begin() + static_cast<long>(tag.TagLength()), after.end()), content);
     }
-    // A frame that claims more bytes than the tag holds ends the list.
+    // A frame that claims more bytes than the tag holds, a frame header cut
+    // by the end of the tag, bytes that are no frame id: the tag cannot be
+    // read as it stands and counts as none; a write leaves it whole.
     {
-        const std::string f = Path("frame.mp3");
-        Bytes frames = Frame("TIT2", Bytes{0, 'a'}) + Bytes{'T', 'A', 'L', 'B', 0x7F, 0xFF, 0xFF, 0xFF, 0, 0, 0, 'x'};
-        WriteAll(f, Tag(frames, 100) + audio);
-        TID3TagV2 tag(f, true);
-        ASSERT_TRUE(tag.Valid());
-        EXPECT_EQ(tag.FrameCount(), 1);
-        EXPECT_EQ(Text(tag, "TIT2"), "a");
-    }
-    // A frame header cut by the end of the tag.
-    {
-        const std::string f = Path("cut.mp3");
-        Bytes t = V2Header(16) + Frame("TIT2", Bytes{0, 'a'}) + Bytes{'T', 'A', 'L', 'B'};
-        WriteAll(f, t + audio);
-        TID3TagV2 tag(f, true);
-        ASSERT_TRUE(tag.Valid());
-        EXPECT_EQ(tag.FrameCount(), 1);
+        const Bytes broken[] = {
+            Tag(Frame("TIT2", Bytes{0, 'a'}) + Bytes{'T', 'A', 'L', 'B', 0x7F, 0xFF, 0xFF, 0xFF, 0, 0, 0, 'x'}, 100),
+            V2Header(16) + Frame("TIT2", Bytes{0, 'a'}) + Bytes{'T', 'A', 'L', 'B'},
+            Tag(Frame("TIT2", Bytes{0, 'a'}) + Frame("T\xe4LB", Bytes{0, 'b'}), 100),
+            Tag(Frame("TIT2", Bytes{0, 'a'}) + Bytes(5, 0) + Str("junk"), 100),
+        };
+        int n = 0;
+        for (const Bytes& t : broken) {
+            const std::string f = Path("broken" + std::to_string(n++) + ".mp3");
+            WriteAll(f, t + audio);
+            TID3TagV2 tag(f);
+            EXPECT_FALSE(tag.Valid()) << n;
+            EXPECT_EQ(tag.FrameCount(), 0) << n;
+            tag.SetFrameText("TIT2", "new");
+            ASSERT_TRUE(tag.WriteTag());
+            const Bytes after = ReadAll(f);
+            EXPECT_EQ(Bytes(after.begin() + static_cast<long>(tag.TagLength()), after.end()), t + audio) << n;
+        }
     }
     // Files shorter than a header.
     {
@@ -319,4 +359,101 @@ TEST_F(ID3TagV2, OpenFailuresAndReadOnlyObjects) {
     tag.SetFrameText("TIT2", "x");
     EXPECT_FALSE(tag.WriteTag());
     EXPECT_EQ(ReadAll(f), content);
+}
+
+TEST_F(ID3TagV2, Version24SizesReadAndWrittenInSevenBitGroups) {
+    // A 3,000-byte picture: its size is 0x00 0x00 0x17 0x38 in 7-bit groups
+    // (as a plain number it would claim 5,944 bytes).
+    Bytes picture(3000);
+    for (std::size_t i = 0; i < picture.size(); ++i) picture[i] = static_cast<std::uint8_t>(i * 13 + 1);
+    auto frame24 = [](const std::string& id, const Bytes& data) {
+        const auto n = static_cast<std::uint32_t>(data.size());
+        Bytes b = Str(id) + Bytes{static_cast<std::uint8_t>((n >> 21) & 0x7F), static_cast<std::uint8_t>((n >> 14) & 0x7F),
+                                  static_cast<std::uint8_t>((n >> 7) & 0x7F), static_cast<std::uint8_t>(n & 0x7F), 0, 0};
+        return b + data;
+    };
+    const Bytes apic = frame24("APIC", picture);
+    const Bytes geob = frame24("GEOB", Bytes(200, 0x47));
+    const Bytes frames = frame24("TIT2", Bytes{3, 'o', 'l', 'd'}) + apic + geob;
+    Bytes t = V2Header(4000, 4) + frames;
+    t.resize(4010, 0);
+    const std::string f = Path("v24.mp3");
+    const Bytes audio = Audio(900);
+    WriteAll(f, t + audio);
+    {
+        TID3TagV2 tag(f);
+        ASSERT_TRUE(tag.Valid());
+        EXPECT_EQ(tag.Version(), 4);
+        ASSERT_EQ(tag.FrameCount(), 3);
+        EXPECT_EQ(tag.Frame(1).Size, 3000u);
+        EXPECT_EQ(tag.Frame(2).Size, 200u);
+        EXPECT_EQ(Text(tag, "TIT2"), "old");
+        tag.SetFrameText("TIT2", "new title");
+        tag.SetFrameText("TPE1", "artist");
+        ASSERT_TRUE(tag.WriteTag());
+    }
+    // Written back as 2.4 in place: the untouched frames byte for byte.
+    const Bytes b = ReadAll(f);
+    ASSERT_EQ(b.size(), t.size() + audio.size());
+    EXPECT_EQ(Bytes(b.begin(), b.begin() + 4), (Bytes{'I', 'D', '3', 4}));
+    const Bytes expected = frame24("TIT2", Str(std::string("\0new title", 10))) + apic + geob +
+                           frame24("TPE1", Str(std::string("\0artist", 7)));
+    EXPECT_EQ(Bytes(b.begin() + 10, b.begin() + 10 + static_cast<long>(expected.size())), expected);
+    EXPECT_EQ(Bytes(b.begin() + 4010, b.end()), audio);
+    // A 2.4 frame size with a top bit set is no 2.4 size: no tag.
+    Bytes bad = V2Header(100, 4) + Str("TIT2") + Bytes{0, 0, 0x80, 2, 0, 0, 0, 'a'};
+    bad.resize(110, 0);
+    WriteAll(f, bad + audio);
+    EXPECT_FALSE(TID3TagV2(f, true).Valid());
+}
+
+TEST_F(ID3TagV2, TextInUtf16BigEndianAndUtf8BecomesShiftJis) {
+    const std::string f = Path("enc.mp3");
+    // あい in UTF-16BE (encoding 2, no byte-order mark) and in UTF-8
+    // (encoding 3), each with a terminator and a second value behind it.
+    const Bytes frames = Frame("TIT2", Bytes{2, 0x30, 0x42, 0x30, 0x44, 0, 0, 0, 'x'}) +
+                         Frame("TPE1", Bytes{3, 0xE3, 0x81, 0x82, 0xE3, 0x81, 0x84, 0, 'y'}) +
+                         Frame("TALB", Bytes{3}) +
+                         Frame("COMM", Bytes{3, 'j', 'p', 'n', 0, 0xE3, 0x81, 0x82}) +
+                         Frame("COMM", Bytes{2, 'e', 'n', 'g', 0, 'd', 0, 0, 0x30, 0x44});
+    Bytes t = V2Header(190, 4);
+    // Sizes below 128 are the same in either layout.
+    t = t + frames;
+    t.resize(200, 0);
+    WriteAll(f, t + Audio(200));
+    TID3TagV2 tag(f, true);
+    ASSERT_TRUE(tag.Valid());
+    bool unicode = false;
+    EXPECT_EQ(Text(tag, "TIT2", &unicode), "\x82\xA0\x82\xA2");
+    EXPECT_TRUE(unicode);
+    EXPECT_EQ(Text(tag, "TPE1", &unicode), "\x82\xA0\x82\xA2");
+    EXPECT_TRUE(unicode);
+    EXPECT_EQ(Text(tag, "TALB"), "");
+    std::string d, c;
+    ASSERT_TRUE(tag.GetComment(unicode, d, c));
+    EXPECT_EQ(c, "\x82\xA0");
+    ASSERT_TRUE(tag.GetCommentAt(4, unicode, d, c));
+    EXPECT_EQ(d, "d");
+    EXPECT_EQ(c, "\x82\xA2");
+}
+
+TEST_F(ID3TagV2, AudioStartsBehindEveryTag) {
+    const Bytes audio = Audio(300);
+    // Our tag, then one with an extended header, then a 2.4 tag with a
+    // footer (10 bytes more than its size says).
+    Bytes flagged = V2Header(20, 3, 0x40);
+    flagged.resize(30, 0);
+    Bytes footer = V2Header(20, 4, 0x10);
+    footer.resize(30, 0);
+    footer = footer + Str("3DI") + Bytes{4, 0, 0x10, 0, 0, 0, 20};
+    const std::string f = Path("chain.mp3");
+    WriteAll(f, Tag(Frame("TIT2", Bytes{0, 'a'}), 40) + flagged + footer + audio);
+    {
+        TBinaryFile file(f, TBinaryFile::fmOpenRead);
+        EXPECT_EQ(SkipID3v2Tags(file), 40 + 30 + 40);
+    }
+    // A size past the end of the file ends the run there.
+    WriteAll(f, Tag(Frame("TIT2", Bytes{0, 'a'}), 40) + V2Header(5000) + audio);
+    TBinaryFile file(f, TBinaryFile::fmOpenRead);
+    EXPECT_EQ(SkipID3v2Tags(file), 40);
 }

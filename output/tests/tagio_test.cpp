@@ -99,11 +99,21 @@ TEST_F(TagIO, ID3v1FieldsReadWithInnerZeroBytes) {
     std::memset(b, 0, sizeof(b));
     std::memcpy(b, "TAGABC", 6);
     std::memcpy(b + 33, "AB\0C   ", 7);
+    std::memcpy(b + 97, "AB\0C   ", 7);
     wx::TTrackRecord r;
     ID3TagToTrackInfo(b, r);
     EXPECT_EQ(r.Title, "ABC");
     EXPECT_EQ(r.Artist, std::string("AB\0C", 4));
+    EXPECT_EQ(r.Comment, std::string("AB\0C", 4));  // byte 126 is 0: not ID3v1.1
     EXPECT_EQ(r.Genre, 0);
+    // ID3v1.1: byte 125 zero, the track number in byte 126.  The comment is
+    // the 28 bytes before them, up to their first zero.
+    b[126] = 7;
+    ID3TagToTrackInfo(b, r);
+    EXPECT_EQ(r.Comment, "AB");
+    std::memcpy(b + 97, "Comment of the other program", 28);
+    ID3TagToTrackInfo(b, r);
+    EXPECT_EQ(r.Comment, "Comment of the other program");
 }
 
 TEST_F(TagIO, ID3v1OnMp3FilesOnly) {
@@ -207,7 +217,7 @@ TEST_F(TagIO, ID3v2RoundTripAndGenreText) {
     EXPECT_EQ(t, "(-1)-None-");
 }
 
-TEST_F(TagIO, GenreTextsClampedIntoTheTable) {
+TEST_F(TagIO, GenreTexts) {
     EXPECT_EQ(ParseGenreText("(17)"), 17);
     EXPECT_EQ(ParseGenreText("(17)Rock"), 17);
     EXPECT_EQ(ParseGenreText("Rock"), 17);
@@ -217,8 +227,18 @@ TEST_F(TagIO, GenreTextsClampedIntoTheTable) {
     EXPECT_EQ(ParseGenreText(""), 148);
     EXPECT_EQ(ParseGenreText("Unknown"), -1);
     EXPECT_EQ(ParseGenreText("(255)"), 255);
-    EXPECT_EQ(ParseGenreText("(300)"), 255);
-    EXPECT_EQ(ParseGenreText("(2147483647)"), 255);
+    // A number past the table is no number: the name decides (an empty
+    // name is the first entry without one).
+    EXPECT_EQ(ParseGenreText("(300)Rock"), 17);
+    EXPECT_EQ(ParseGenreText("(256)Jazz"), 8);
+    EXPECT_EQ(ParseGenreText("(300)"), 148);
+    EXPECT_EQ(ParseGenreText("(2147483647)"), 148);
+    // Version 2.4: a bare number, and several genres behind zero bytes.
+    EXPECT_EQ(ParseGenreText("17"), 17);
+    EXPECT_EQ(ParseGenreText("0"), 0);
+    EXPECT_EQ(ParseGenreText("300"), -1);
+    EXPECT_EQ(ParseGenreText(std::string("8\0Rock", 6)), 8);
+    EXPECT_EQ(ParseGenreText(std::string("Rock\0Jazz", 9)), 17);
     // Beyond a 32-bit number: a conversion error, then the name after ")".
     EXPECT_EQ(ParseGenreText("(4294967296)Rock"), 17);
     EXPECT_EQ(ParseGenreText("(99999999999999999999)Jazz"), 8);
@@ -251,7 +271,7 @@ TEST_F(TagIO, ReadTagV2KeepsRecordWhenFileIsMissingAndClearsOtherwise) {
     EXPECT_EQ(r.Title, longTitle.substr(0, 254));
     EXPECT_EQ(r.Year, "2001-02-03");
     EXPECT_EQ(r.TrackText, "123456789");
-    EXPECT_EQ(r.Genre, 255);
+    EXPECT_EQ(r.Genre, 148);
     EXPECT_EQ(r.Album, std::string("Pl\0ain", 6));  // terminators dropped, inner zero kept
 }
 
@@ -276,11 +296,14 @@ TEST_F(TagIO, WriteModesAndForcedKinds) {
         EXPECT_EQ(hasV2, c.v2) << n;
         EXPECT_EQ(got.Title, "Title");
     }
-    // Result of the last writer: ID3v2 succeeds on a non-MP3 file, ID3v1 fails.
+    // ID3v1 cannot go on a file that is not MP3: with both kinds asked for,
+    // that is a failure, and the ID3v2 tag is not written either.
     const std::string wav = Path("w.wav");
     WriteAll(wav, Bytes(400, 'R'));
     EXPECT_FALSE(WriteTagV1V2(wav, r, 0, false, false));
-    EXPECT_TRUE(WriteTagV1V2(wav, r, 2, false, false));
+    EXPECT_FALSE(WriteTagV1V2(wav, r, 2, false, false));
+    EXPECT_EQ(ReadAll(wav), Bytes(400, 'R'));
+    EXPECT_TRUE(WriteTagV1V2(wav, r, 1, false, false));
     EXPECT_TRUE(WriteTagV1V2(wav, r, 3, false, false));  // neither kind
     bool hasV1, hasV2;
     wx::TTrackRecord got = Sample();
@@ -451,4 +474,152 @@ TEST_F(TagIO, ChunkTemporaryNames) {
     WriteAll(first, Bytes{1});
     EXPECT_EQ(std::filesystem::path(MakeChunkTempFileName(folder)).filename().string(), "CNK2.TMP");
     EXPECT_EQ(MakeChunkTempFileName(folder + "/"), (dir_ / "CNK2.TMP").string().substr(0, folder.size()) + "/CNK2.TMP");
+}
+
+TEST_F(TagIO, FailedWriteLeavesTheFileByteIdentical) {
+    // A tag of more than 64 KiB without padding cannot grow: the ID3v2 write
+    // fails, and the ID3v1 block written before it is taken back.
+    const std::string f = Path("big.mp3");
+    const Bytes picture(100000, 0x5A);
+    const Bytes frames = Frame("TIT2", Bytes{0, 'o'}) + Frame("APIC", Str(std::string("\0image/jpeg\0\3\0", 14)) + picture);
+    const Bytes content = Tag(frames, static_cast<std::uint32_t>(frames.size() + 10)) + Audio(3000);
+    wx::TTrackRecord r = Sample();
+    for (int mode : {1, 2}) {
+        WriteAll(f, content);
+        EXPECT_FALSE(WriteTagV1V2(f, r, mode, false, false)) << mode;
+        EXPECT_EQ(ReadAll(f), content) << mode;
+        // The same over an existing ID3v1 block.
+        WriteAll(f, content + Str("TAG") + Bytes(125, 'o'));
+        EXPECT_FALSE(WriteTagV1V2(f, r, mode, false, false)) << mode;
+        EXPECT_EQ(ReadAll(f), content + Str("TAG") + Bytes(125, 'o')) << mode;
+    }
+}
+
+TEST_F(TagIO, TagThatCannotBeReadStaysWholeBehindTheNewOne) {
+    // Version 2.2 (three-letter ids) and a 2.3 tag with an extended header.
+    const Bytes v22 = Str("ID3") + Bytes{2, 0, 0, 0, 0, 0, 21} + Str("TT2") + Bytes{0, 0, 4, 0, 'o', 'l', 'd'} +
+                      Str("TAL") + Bytes{0, 0, 5, 0, 'a', 'l', 'b', 'm'};
+    Bytes ext = V2Header(40, 3, 0x40) + Bytes{0, 0, 0, 6, 0, 0, 0, 0, 0, 0} + Frame("TALB", Bytes{0, 'a', 'l', 'b'});
+    ext.resize(50, 0);
+    const Bytes audio = Audio(2000);
+    int n = 0;
+    for (const Bytes& old : {v22, ext}) {
+        for (int mode : {1, 2}) {
+            const std::string f = Path("old" + std::to_string(n++) + ".mp3");
+            WriteAll(f, old + audio);
+            bool hasV1, hasV2;
+            wx::TTrackRecord r;
+            EXPECT_FALSE(ReadTagV1V2(f, hasV1, r, hasV2));
+            r = Sample();
+            ASSERT_TRUE(WriteTagV1V2(f, r, mode, false, false)) << n;
+            const Bytes after = ReadAll(f);
+            TID3TagV2 tag(f, true);
+            ASSERT_TRUE(tag.Valid());
+            // The old tag and the audio, whole, behind the new tag.
+            const Bytes rest(after.begin() + tag.TagLength(), after.end());
+            ASSERT_GE(rest.size(), old.size() + audio.size());
+            EXPECT_EQ(Bytes(rest.begin(), rest.begin() + static_cast<long>(old.size() + audio.size())), old + audio);
+            EXPECT_EQ(rest.size(), old.size() + audio.size() + (mode == 2 ? 128 : 0));
+            // The audio is found behind both tags.
+            TAudioSpan span;
+            ASSERT_TRUE(FindAudioSpan(f, span));
+            EXPECT_EQ(span.Start, static_cast<std::int64_t>(tag.TagLength() + old.size()));
+            EXPECT_EQ(span.HasV1, mode == 2);
+            EXPECT_TRUE(SetEmphasisFlag(f, true));
+            wx::TTrackRecord got;
+            ASSERT_TRUE(ReadTagV1V2(f, hasV1, got, hasV2));
+            EXPECT_EQ(hasV1, mode == 2);
+            EXPECT_TRUE(hasV2);
+            EXPECT_EQ(got.Title, "Title");
+        }
+    }
+}
+
+TEST_F(TagIO, RewriteKeepsWhatItDoesNotChange) {
+    const std::string f = Path("other.mp3");
+    // Another program's 2.4 tag: UTF-8 title, UTF-16 artist (あ), TDRC year,
+    // a bare numeric genre, a machine comment, a German comment, a picture.
+    const Bytes artist = Frame("TPE1", Bytes{1, 0xFF, 0xFE, 0x42, 0x30, 0, 0});
+    const Bytes year = Frame("TDRC", Str(std::string("\x03" "2001-02-03", 11)));
+    const Bytes genre = Frame("TCON", Str(std::string("\x03" "17", 3)));
+    const Bytes norm = Frame("COMM", Str(std::string("\0engiTunNORM\0 000A", 18)));
+    const Bytes german = Frame("COMM", Str(std::string("\0deu\0Hallo", 10)));
+    const Bytes pic = Frame("APIC", Bytes(100, 0x33));
+    const Bytes frames = Frame("TIT2", Str(std::string("\x03Old", 4))) + artist + year + genre + norm + german + pic;
+    Bytes t = V2Header(990, 4) + frames;
+    t.resize(1000, 0);
+    WriteAll(f, t + Audio(2000));
+    bool hasV1, hasV2;
+    wx::TTrackRecord r;
+    ASSERT_TRUE(ReadTagV1V2(f, hasV1, r, hasV2));
+    EXPECT_EQ(r.Title, "Old");
+    EXPECT_EQ(r.Artist, "\x82\xA0");
+    EXPECT_EQ(r.Year, "2001-02-03");
+    EXPECT_EQ(r.Genre, 17);
+    EXPECT_EQ(r.Comment, "Hallo");
+    r.Title = "New";
+    r.Comment = "Neu";
+    ASSERT_TRUE(WriteTagV1V2(f, r, 2, hasV1, hasV2));
+    TID3TagV2 tag(f, true);
+    ASSERT_TRUE(tag.Valid());
+    EXPECT_EQ(tag.Version(), 4);
+    EXPECT_EQ(tag.TagLength(), 1000u);
+    auto frameAt = [&](int i) {
+        const TID3v2Frame& fr = tag.Frame(i);
+        return Str(fr.IdText()) + Bytes{0, 0, 0, static_cast<std::uint8_t>(fr.Size), fr.Flags[0], fr.Flags[1]} + fr.Data;
+    };
+    // Untouched frames stay as they were, in their places; the album is
+    // new; an empty copyright or track number is not written.
+    ASSERT_EQ(tag.FrameCount(), 8);
+    EXPECT_EQ(frameAt(0), Frame("TIT2", Str(std::string("\0New", 4))));
+    EXPECT_EQ(frameAt(1), artist);
+    EXPECT_EQ(frameAt(2), year);
+    EXPECT_EQ(frameAt(3), genre);
+    EXPECT_EQ(frameAt(4), norm);
+    EXPECT_EQ(frameAt(5), Frame("COMM", Str(std::string("\0deu\0Neu", 8))));
+    EXPECT_EQ(frameAt(6), pic);
+    EXPECT_EQ(frameAt(7), Frame("TALB", Bytes{0}));
+    EXPECT_EQ(tag.IndexOfFrame("TYER"), -1);
+    EXPECT_EQ(tag.IndexOfFrame("TCOP"), -1);
+    EXPECT_EQ(tag.IndexOfFrame("TRCK"), -1);
+    // Emptied year goes; a changed one goes where it was read from.
+    r.Year = "1999";
+    ASSERT_TRUE(WriteTagV2(f, r));
+    wx::TTrackRecord got;
+    ASSERT_TRUE(ReadTagV2(f, got));
+    EXPECT_EQ(got.Year, "1999");
+    r.Year = "";
+    r.Copyright = "";
+    ASSERT_TRUE(WriteTagV2(f, r));
+    TID3TagV2 again(f, true);
+    EXPECT_EQ(again.IndexOfFrame("TDRC"), -1);
+    EXPECT_EQ(again.IndexOfFrame("TYER"), -1);
+}
+
+TEST_F(TagIO, NoGenreStaysNoGenre) {
+    const std::string f = Path("none.mp3");
+    WriteAll(f, Audio(1000));
+    wx::TTrackRecord r = Sample();
+    r.Genre = -1;
+    ASSERT_TRUE(WriteTagV1V2(f, r, 2, false, false));
+    for (int i = 0; i < 3; ++i) {
+        bool hasV1, hasV2;
+        wx::TTrackRecord got;
+        ASSERT_TRUE(ReadTagV1V2(f, hasV1, got, hasV2));
+        EXPECT_EQ(got.Genre, -1) << i;
+        ASSERT_TRUE(WriteTagV1V2(f, got, 2, hasV1, hasV2));
+    }
+    TID3TagV2 tag(f, true);
+    bool u;
+    std::string t;
+    ASSERT_TRUE(tag.GetFrameText("TCON", u, t));
+    EXPECT_EQ(t, "(-1)-None-");
+    // An ID3v1 block alone keeps 255 as the genre of that number.
+    const std::string v1 = Path("v1.mp3");
+    WriteAll(v1, Audio(1000));
+    ASSERT_TRUE(WriteTag(v1, r));
+    bool hasV1, hasV2;
+    wx::TTrackRecord got;
+    ASSERT_TRUE(ReadTagV1V2(v1, hasV1, got, hasV2));
+    EXPECT_EQ(got.Genre, 255);
 }
