@@ -3,9 +3,12 @@
 //
 // Input: byte 0 picks what is written (bit 0 ID3v2 fields, bit 1 ID3v1,
 // bit 2 emphasis, bit 3 a long comment that makes the tag grow, bit 4 the
-// TwinVQ chunks instead); the rest is the file.  After every write the file must still hold the old content
-// behind the new tag, the fields must read back, and no temporary file may
-// be left behind.
+// TwinVQ chunks instead, bit 5 both ID3 kinds through the combined writer
+// first); the rest is the file.  After every write the file must still hold
+// the old content behind the new tag, every frame of the old tag that is not
+// ours must be there as it was, the fields must read back, a failed write
+// must leave the file byte-identical, and no temporary file may be left
+// behind.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +19,7 @@
 #include <vector>
 
 #include "classlib/sjis.h"
+#include "output/binaryfile.h"
 #include "output/chunkbank.h"
 #include "output/id3tag.h"
 #include "output/tagio.h"
@@ -45,6 +49,30 @@ bool OnBoundary(const std::string& text) {
     std::size_t i = 0;
     while (i < text.size()) i += wx::SjisCharLength(text, i);
     return i == text.size();
+}
+
+// Frames of a tag other than the ones the writer sets, in order.
+struct TOldFrame {
+    std::string Id;
+    std::uint8_t Flags[2];
+    Bytes Data;
+    bool operator==(const TOldFrame& o) const {
+        return Id == o.Id && Flags[0] == o.Flags[0] && Flags[1] == o.Flags[1] && Data == o.Data;
+    }
+};
+
+std::vector<TOldFrame> OthersOf(const TID3TagV2& tag, int& comments) {
+    static const char* const ours[] = {"TIT2", "TALB", "TPE1", "TYER", "TDRC", "TCOP", "TRCK", "TCON", "COMM"};
+    std::vector<TOldFrame> out;
+    comments = 0;
+    for (int i = 0; i < tag.FrameCount(); ++i) {
+        const TID3v2Frame& f = tag.Frame(i);
+        bool mine = false;
+        for (const char* id : ours) mine = mine || f.IdText() == id;
+        if (f.IdText() == "COMM") ++comments;
+        if (!mine) out.push_back({f.IdText(), {f.Flags[0], f.Flags[1]}, f.Data});
+    }
+    return out;
 }
 
 const std::string kDir = "fuzz_files";
@@ -93,21 +121,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Reading: every getter on every frame.
     std::uint32_t oldLength = 0;
+    std::vector<TOldFrame> oldOthers;
+    int oldComments = 0;
+    bool oldValid = false;
     {
         TID3TagV2 tag(kFile, true);
         oldLength = tag.TagLength();
+        oldValid = tag.Valid();
+        oldOthers = OthersOf(tag, oldComments);
         Check(oldLength <= original.size(), "tag length beyond the file");
         Check(tag.Valid() == (oldLength > 0), "valid without a length");
         for (int i = 0; i < tag.FrameCount(); ++i) {
             bool u;
             std::string t;
             tag.GetFrameTextAt(i, u, t);
+            std::string d;
+            tag.GetCommentAt(i, u, d, t);
             Check(tag.Frame(i).Data.size() == tag.Frame(i).Size, "frame size and data disagree");
         }
         bool u;
         std::string d, t;
         tag.GetComment(u, d, t);
     }
+    // What a new tag must keep: every frame that is not ours, as it was.
+    auto checkKept = [&]() {
+        TID3TagV2 tag(kFile, true);
+        Check(tag.Valid(), "written tag not valid");
+        if (!oldValid) return;
+        int comments = 0;
+        Check(OthersOf(tag, comments) == oldOthers, "a frame of the old tag was lost or changed");
+        Check(comments == oldComments || comments == oldComments + 1, "comment frames lost or doubled");
+    };
     wx::TTrackRecord got;
     bool hasV1, hasV2;
     tagio::ReadTagV1V2(kFile, hasV1, got, hasV2);
@@ -124,8 +168,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     rec.TrackText = "1/2";
     rec.Genre = 17;
 
+    if (mode & 32) {
+        // Both kinds at once, as after a rip or an edit: all or nothing.
+        const std::int64_t oldAudio = [&] {
+            TBinaryFile f(kFile, TBinaryFile::fmOpenRead);
+            return SkipID3v2Tags(f);
+        }();
+        if (tagio::WriteTagV1V2(kFile, rec, 2, hasV1, hasV2)) {
+            checkKept();
+            TID3TagV2 tag(kFile, true);
+            const Bytes after = ReadAll(kFile);
+            // The old content from its audio start is behind the new tag, up
+            // to where the ID3v1 block went.
+            tagio::TAudioSpan span;
+            Check(tagio::FindAudioSpan(kFile, span), "audio not found after both tags were written");
+            Check(span.HasV1, "ID3v1 block missing");
+            const std::size_t audio = static_cast<std::size_t>(span.End - span.Start);
+            Check(static_cast<std::size_t>(span.Start) >= tag.TagLength(), "audio inside the tag");
+            Check(original.size() - static_cast<std::size_t>(oldAudio) >= audio &&
+                      std::equal(after.begin() + span.Start, after.begin() + span.End, original.begin() + oldAudio),
+                  "audio changed by the combined write");
+        } else {
+            Check(ReadAll(kFile) == original, "failed combined write changed the file");
+        }
+        NoLeftovers();
+        return 0;
+    }
+
     if (mode & 1) {
         if (tagio::WriteTagV2(kFile, rec)) {
+            checkKept();
             const Bytes after = ReadAll(kFile);
             TID3TagV2 tag(kFile, true);
             Check(tag.Valid(), "written tag not valid");

@@ -4,6 +4,8 @@
 //
 //   tagtool write FILE MODE TITLE ARTIST ALBUM YEAR COMMENT COPYRIGHT TRACK GENRE
 //   tagtool read FILE
+//   tagtool retitle FILE MODE TITLE ARTIST COMMENT   (read, change, write back
+//                                                     forcing the kinds found)
 //   tagtool emphasis FILE on|off
 //   tagtool write-vqf FILE TITLE ARTIST ALBUM YEAR COMMENT COPYRIGHT
 //   tagtool read-vqf FILE
@@ -50,6 +52,16 @@ int main(int argc, char** argv) {
         r.Genre = std::atoi(argv[11]);
         r.HasTag = true;
         return tagio::WriteTagV1V2(argv[2], r, std::atoi(argv[3]), false, false) ? 0 : 1;
+    }
+    if (argc == 7 && std::strcmp(argv[1], "retitle") == 0) {
+        wx::TTrackRecord r;
+        bool v1 = false, v2 = false;
+        tagio::ReadTagV1V2(argv[2], v1, r, v2);
+        r.Title = FromHex(argv[4]);
+        r.Artist = FromHex(argv[5]);
+        r.Comment = FromHex(argv[6]);
+        r.HasTag = true;
+        return tagio::WriteTagV1V2(argv[2], r, std::atoi(argv[3]), v1, v2) ? 0 : 1;
     }
     if (argc == 3 && std::strcmp(argv[1], "read") == 0) {
         wx::TTrackRecord r;
