@@ -340,7 +340,7 @@ void TForm1::BuildFrame() {
         for (int i = 0; i < 4; ++i) {
             HWND b = wx::CreateChild(*this, p, "BUTTON", ids[i], WS_VISIBLE | BS_PUSHBUTTON,
                                      0, wx::LoadResString(MSG_FRAME_PLAYBAR + i).c_str());
-            l.Add(b, wx::alLeft, i == 3 ? 64 : 48);
+            l.Add(b, wx::alLeft, i == 3 ? 64 : 56);
         }
         HWND combo = wx::CreateChild(*this, p, WC_COMBOBOXA, IDC_COMBOBOX1,
                                      WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS);

@@ -383,7 +383,9 @@ bool TCddbClient::QueryAndRead() {
     } else if (CddbStartsWith(reply, "211") || CddbStartsWith(reply, "210")) {
         if (!ChooseMatch(sock, category, chosenId)) return false;
         if (category.empty()) {
+            // Cancelled, or the chosen line named no category.
             CloseSocket(sock);
+            if (ResultText.empty()) ResultText = kCddbMsgServerError;
             return false;
         }
     } else if (CddbStartsWith(reply, "202")) {

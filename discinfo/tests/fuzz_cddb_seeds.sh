@@ -8,3 +8,5 @@ printf '\x47\x02200 ready\r\n200 hello\r\n201 ok\r\n210 motd\r\nline\r\n.\r\n211
   head -c 9000 /dev/zero | tr '\0' 'L'; printf '\\n\\t\\\\x\r\nTTITLE0=T\r\n.\r\n'; } > longline
 { printf '\x20\x00200 ready\r\n200 hello\r\n200 rock 12345678 A / B\r\n210 rock 12345678\r\n'
   head -c 140000 /dev/zero | tr '\0' '\n'; printf '.\r\n'; } > budget
+# A match list whose chosen line names no category.
+printf '\x01\x29HTTP/1.0 200 OK\r\n\r\n210 OK\r\nmax proto: 5\r\n.\r\n\n@@\nHTTP/1.0 200 OK\r\n\r\n211 inexact\r\n 11111111 A / B\r\n.\r\n' > nocategory
