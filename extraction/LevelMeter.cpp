@@ -81,11 +81,18 @@ void TLevelMeter::RebuildScale() {
         SetBkMode(memDc_, TRANSPARENT);
         HPEN pen = CreatePen(PS_SOLID, 1, RGB(255, 255, 255));
         HGDIOBJ oldPen = SelectObject(memDc_, pen);
+        // A label that would run into the one drawn before it is left out.
+        int lastEdge = 1 << 30;
         for (const auto& s : scale_.Steps(L)) {
             if (s.Db % 3 != 0 || s.Db > 18) continue;
             const std::string text = "-" + std::to_string(s.Db) + "dB";
             SIZE ext{};
             GetTextExtentPoint32A(memDc_, text.c_str(), int(text.size()), &ext);
+            const int start = Direction == lvHorizontal ? s.Pos - ext.cx / 2 : L - s.Pos - ext.cy / 2;
+            const int end = start + (Direction == lvHorizontal ? ext.cx : ext.cy);
+            if (Direction == lvHorizontal ? end + 2 > lastEdge : start < lastEdge + 2 && lastEdge != (1 << 30))
+                continue;
+            lastEdge = Direction == lvHorizontal ? start : end;
             if (Direction == lvHorizontal) {
                 MoveToEx(memDc_, s.Pos, 0, nullptr);
                 LineTo(memDc_, s.Pos, 4);

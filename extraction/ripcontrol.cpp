@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <shlobj.h>
+
 #include "classlib/app.h"
 #include "classlib/dialogs.h"
 #include "classlib/sjis.h"
@@ -557,6 +559,55 @@ int TRipControl::PrepareTransfer(int track, TTransferRecord& r) {
     return 0;
 }
 
+void TRipControl::SetRunThread(std::unique_ptr<TExecuteAspiThread> t) { thread_ = std::move(t); }
+
+std::vector<std::pair<std::string, std::string>> SetResultTexts(const TTransferRecord& r) {
+    const std::int32_t ms[4] = {r.BenchInnerNormalMs, r.BenchOuterNormalMs, r.BenchInnerBurstMs, r.BenchOuterBurstMs};
+    const std::int32_t err[4] = {r.BenchInnerNormalErrors, r.BenchOuterNormalErrors, r.BenchInnerBurstErrors,
+                                 r.BenchOuterBurstErrors};
+    const TBenchFigures b = BenchmarkFigures(r.BenchReads, r.SectorsPerRead, r.BenchInnerLba, r.BenchOuterLba, ms, err);
+    std::vector<std::pair<std::string, std::string>> out;
+    const char* const labels[4] = {"NInSpeed", "NOutSpeed", "BInSpeed", "BOutSpeed"};
+    for (int i = 0; i < 4; ++i)
+        out.emplace_back(labels[i], b.Rate[i] < 0 ? LoadResString(MSG_BENCH_NOT_MEASURED)
+                                                  : Format(LoadResString(MSG_BENCH_SPEED), b.Rate[i] / 1000,
+                                                           b.Rate[i] / 176400, b.Errors[i]));
+    int m, s, f;
+    SplitMsf(b.Sectors, m, s, f);
+    out.emplace_back("MLength", Format(LoadResString(MSG_BENCH_LENGTH), int(b.Bytes), m, s, f));
+    auto area = [&](std::int32_t first, std::int32_t last) {
+        int m1, s1, f1, m2, s2, f2;
+        SplitMsf(first, m1, s1, f1);
+        SplitMsf(last, m2, s2, f2);
+        return Format(LoadResString(MSG_BENCH_AREA), m1, s1, f1, m2, s2, f2);
+    };
+    out.emplace_back("MInside", area(b.InnerFirst, b.InnerLast));
+    out.emplace_back("MOutside", area(b.OuterFirst, b.OuterLast));
+    return out;
+}
+
+void GetVolumeID(const TTrackTable& table, int driveIndex, std::string& path, std::string& mediaId) {
+    path.clear();
+    mediaId.clear();
+    const std::uint32_t id = MediaIdentity(table);
+    if (id == 0) return;
+    std::vector<int> cd;
+    for (int d = 0; d < 26; ++d) {
+        const std::string root = std::string(1, char('A' + d)) + ":\\";
+        if (GetDriveTypeA(root.c_str()) != DRIVE_CDROM) continue;
+        cd.push_back(d);
+        SHChangeNotify(SHCNE_UPDATEDIR, SHCNF_PATHA, root.c_str(), nullptr);
+        Sleep(10);
+        char name[MAX_PATH];
+        DWORD serial = 0, maxLen = 0, flags = 0;
+        GetVolumeInformationA(root.c_str(), name, sizeof name, &serial, &maxLen, &flags, nullptr, 0);
+    }
+    const int d = ChooseVolumeDrive(cd, driveIndex);
+    if (d < 0) return;
+    path = std::string(1, char('A' + d)) + ":\\track01.cda";
+    mediaId = Format("%X", unsigned(id));
+}
+
 void TRipControl::StartThread(const TTransferRecord& r) {
     current_ = r;
     TRipContext ctx = h_.Context ? h_.Context() : TRipContext{};
@@ -642,6 +693,13 @@ void TRipControl::WMRipDone(TTransferRecord* result) {
     FreeResultBlock(result);
     results_.push_back(r);
     const TConfigStore& c = *h_.Config;
+    const bool bench = r.BenchmarkBytes > 0;
+    const bool play = r.DigitalPlay;
+    if (bench || play) {
+        if (bench && OnBenchmarkDone) OnBenchmarkDone(r);
+        EndRun(r);
+        return;
+    }
 
     if (progress_ && progress_->Handle() && currentTrack_ >= 1 && currentTrack_ < LeadOutSlot) {
         doneSectors_ += RangeSectors(h_.Tracks->Slots[currentTrack_]);
@@ -726,11 +784,18 @@ void TRipControl::EndRun(const TTransferRecord& r) {
             ResetAspiDevice(*h_.Aspi, std::uint8_t(r.Adapter), std::uint8_t(r.Target));
     }
     mscdex_ = false;
-    if (progress_ && progress_->Handle()) {
-        progress_->Hide();
-        progress_->Close();
+    if (r.BenchmarkBytes > 0) {
+        DispDrawOutStatus(false);
+    } else if (r.DigitalPlay) {
+        if (OnDigitalPlayEnd) OnDigitalPlayEnd();
+        Application.Title = "Wendrix for Windows";
+    } else {
+        if (progress_ && progress_->Handle()) {
+            progress_->Hide();
+            progress_->Close();
+        }
+        DispDrawOutStatus(true);
     }
-    DispDrawOutStatus(true);
     if (h_.RefreshFiler) h_.RefreshFiler();
     running_ = false;
 }

@@ -118,6 +118,13 @@ public:
     std::int64_t DoneSectors() const { return doneSectors_; }
     // Called when the run has ended (tests, the benchmark writer).
     std::function<void()> OnRunEnd;
+    // The benchmark window takes its result (SetResult); a digital play's
+    // end closes the CD player panel.
+    std::function<void(const TTransferRecord&)> OnBenchmarkDone;
+    std::function<void()> OnDigitalPlayEnd;
+    // Marks a run that a benchmark or a digital play started elsewhere.
+    void BeginForeignRun() { running_ = true; AbortFlag = false; results_.clear(); }
+    void SetRunThread(std::unique_ptr<TExecuteAspiThread> t);
 
 private:
     TDriveAddress Drive() const;
@@ -151,6 +158,17 @@ private:
     std::vector<TTransferRecord> results_;
     TTransferRecord current_{};  // the request of the running track
 };
+
+// The texts SetResult puts into the benchmark window's labels, by label
+// name ("NInSpeed", "NOutSpeed", "BInSpeed", "BOutSpeed", "MLength",
+// "MInside", "MOutside"), from a benchmark's result record.
+std::vector<std::pair<std::string, std::string>> SetResultTexts(const TTransferRecord& r);
+
+// The drive that holds the disc of the track table (0 = A, or -1 to search)
+// and the disc's identity: Path = letter + ":\track01.cda", MediaId the
+// identity in upper-case hexadecimal.  Both empty without a CD drive or an
+// audio disc.
+void GetVolumeID(const TTrackTable& table, int driveIndex, std::string& path, std::string& mediaId);
 
 // "%d秒" or "%d分%d秒" from the message table.
 std::string FormatSeconds(std::uint32_t s);

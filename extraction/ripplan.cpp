@@ -145,6 +145,36 @@ std::uint32_t MediaIdentity(const TTrackTable& table) {
     return id;
 }
 
+int ChooseVolumeDrive(const std::vector<int>& cdDrives, int driveIndex) {
+    if (cdDrives.empty()) return -1;
+    for (int d : cdDrives)
+        if (d == driveIndex) return d;
+    return cdDrives.front();
+}
+
+void SplitMsf(std::int64_t sectors, int& m, int& s, int& f) {
+    if (sectors < 0) sectors = 0;
+    m = int(sectors / 4500);
+    s = int(sectors % 4500 / 75);
+    f = int(sectors % 75);
+}
+
+TBenchFigures BenchmarkFigures(std::int32_t reads, std::int32_t sectorsPerRead, std::int32_t innerLba,
+                               std::int32_t outerLba, const std::int32_t ms[4], const std::int32_t errors[4]) {
+    TBenchFigures b;
+    b.Sectors = std::uint32_t(reads) * std::uint32_t(sectorsPerRead);
+    b.Bytes = b.Sectors * 2352u;
+    for (int i = 0; i < 4; ++i) {
+        b.Rate[i] = BenchRate(b.Bytes, ms[i]);
+        b.Errors[i] = errors[i];
+    }
+    b.InnerFirst = innerLba;
+    b.InnerLast = innerLba + std::int32_t(b.Sectors) - 1;
+    b.OuterFirst = outerLba;
+    b.OuterLast = outerLba + std::int32_t(b.Sectors) - 1;
+    return b;
+}
+
 int SelectNextTrackRow(const TTrackListState& s, int& current) {
     const int n = static_cast<int>(s.Audio.size());
     if (n == 0) return -1;

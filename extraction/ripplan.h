@@ -79,6 +79,26 @@ int GetTrackNum(const TTrackTable& table, std::int32_t lba);
 // than three tracks, the disc's length in frames.  0 without an audio disc.
 std::uint32_t MediaIdentity(const TTrackTable& table);
 
+// The drive GetVolumeID takes: among the CD drives (0 = A .. 25 = Z, in
+// letter order), the one asked for when it is a CD drive, else the first;
+// -1 without CD drives.
+int ChooseVolumeDrive(const std::vector<int>& cdDrives, int driveIndex);
+
+// ---- Benchmark result -----------------------------------------------------------
+// The figures of the benchmark window from a benchmark's result record:
+// bytes and sectors per area, the four rates (negative: not measured) and
+// the areas' first and last LBAs.
+struct TBenchFigures {
+    std::uint32_t Bytes = 0, Sectors = 0;
+    double Rate[4] = {};       // inner normal, outer normal, inner burst, outer burst
+    std::int32_t Errors[4] = {};
+    std::int32_t InnerFirst = 0, InnerLast = 0, OuterFirst = 0, OuterLast = 0;
+};
+TBenchFigures BenchmarkFigures(std::int32_t reads, std::int32_t sectorsPerRead, std::int32_t innerLba,
+                               std::int32_t outerLba, const std::int32_t ms[4], const std::int32_t errors[4]);
+// "%.02d:%.02d:%.02d" parts of a sector count.
+void SplitMsf(std::int64_t sectors, int& m, int& s, int& f);
+
 // ---- Track list selection ---------------------------------------------------
 struct TTrackListState {
     std::vector<bool> Audio;     // per row

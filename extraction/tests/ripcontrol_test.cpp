@@ -317,3 +317,92 @@ TEST_F(RipControlWine, AnNgTrackIsNamedInTheEndMessageWithoutReport) {
     EXPECT_EQ(Texts().back(), Format(LoadResString(MSG_RIP_FINISHED_NG), "2"));
     EXPECT_EQ(prompter.Messages.back().flags & MB_ICONMASK, UINT(MB_ICONWARNING));
 }
+
+namespace {
+// The window's pixels from the screen as a 24-bit BMP file.
+void SaveWindowBitmap(HWND w, const std::string& path) {
+    RECT r;
+    GetWindowRect(w, &r);
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    BITMAPINFOHEADER bi{sizeof bi, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    const int stride = (width * 3 + 3) & ~3;
+    std::vector<std::uint8_t> px(std::size_t(stride) * height);
+    GetDIBits(mem, bmp, 0, UINT(height), px.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
+    BITMAPFILEHEADER fh{0x4D42, DWORD(sizeof fh + sizeof bi + px.size()), 0, 0, DWORD(sizeof fh + sizeof bi)};
+    std::ofstream f(path, std::ios::binary);
+    f.write(reinterpret_cast<const char*>(&fh), sizeof fh);
+    f.write(reinterpret_cast<const char*>(&bi), sizeof bi);
+    f.write(reinterpret_cast<const char*>(px.data()), std::streamsize(px.size()));
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+}
+
+void Pump(int ms) {
+    const DWORD end = GetTickCount() + DWORD(ms);
+    while (GetTickCount() < end) {
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+        Sleep(10);
+    }
+}
+}  // namespace
+
+// The progress window on the screen: meters fed with levels, the peak
+// marker falling back, the window shrunk when the meters are off.
+TEST(ProgressWindow, MetersPeaksAndTheShrunkLayout) {
+    Application.Initialize();
+    TProgressForm form;
+    form.Show();
+    ASSERT_NE(form.Handle(), nullptr);
+    TLevelMeter* left = form.LeftLevelMeter();
+    TLevelMeter* right = form.RightLevelMeter();
+    ASSERT_NE(left, nullptr);
+    ASSERT_NE(right, nullptr);
+    EXPECT_GT(left->Length(), 100);
+    left->SetLevel(32767);
+    right->SetLevel(-16384);
+    EXPECT_EQ(left->BarLength(), left->Length());
+    EXPECT_NEAR(double(right->BarLength()) / right->Length(), 0.866, 0.02);
+    form.ProgressBar1.SetPosition(40);
+    form.ProgressBar2.SetPosition(70);
+    form.Label2.SetText("40%");
+    form.Label4.SetText("status");
+    EXPECT_EQ(form.CurrentAnimation(), "RIPPING");
+    form.PlayAnimation("COMPRESS");
+    EXPECT_EQ(form.CurrentAnimation(), "COMPRESS");
+    form.PlayAnimation("RIPPING");
+    right->SetLevel(4000);  // the bar drops, the peak holds
+    EXPECT_GT(right->PeakPos(), right->BarLength());
+    Pump(300);
+    const char* dir = getenv("WX_BINARY_DIR");
+    if (dir) {
+        std::string art = std::string(dir) + "/artifacts";
+        for (char& ch : art)
+            if (ch == '/') ch = '\\';
+        CreateDirectoryA(("Z:" + art).c_str(), nullptr);
+        SaveWindowBitmap(form.Handle(), "Z:" + art + "\\progress_form.bmp");
+    }
+    const int peakBefore = right->PeakPos();
+    Pump(800);  // three or four ticks of the decay timer
+    EXPECT_LT(right->PeakPos(), peakBefore);
+    form.DestroyHandle();
+
+    TProgressForm small;
+    small.HideLevelMeters = true;
+    small.Show();
+    RECT full = form.Bounds(), shrunk = small.Bounds();
+    EXPECT_FALSE(IsWindowVisible(small.Item(IDC_PROG_LEFTMETER)));
+    RECT button;
+    GetWindowRect(small.Item(IDC_PROG_CANCEL), &button);
+    EXPECT_LT(shrunk.bottom - shrunk.top, 260);
+    EXPECT_GT(shrunk.bottom, button.bottom);
+    (void)full;
+    small.DestroyHandle();
+}

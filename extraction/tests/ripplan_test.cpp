@@ -256,3 +256,26 @@ TEST(LevelMeterScale, BarLengthsZonesAndPeakFall) {
     DecayPeakStep(peak, step, 10);
     EXPECT_EQ(peak, 0);
 }
+
+TEST(RipLookups, VolumeDriveAndBenchmarkFigures) {
+    EXPECT_EQ(ChooseVolumeDrive({}, 3), -1);
+    EXPECT_EQ(ChooseVolumeDrive({4}, -1), 4);
+    EXPECT_EQ(ChooseVolumeDrive({3, 4}, 4), 4);
+    EXPECT_EQ(ChooseVolumeDrive({3, 4}, 7), 3);
+    const std::int32_t ms[4] = {2000, 500, 0, -1};
+    const std::int32_t err[4] = {0, 1, 0, 0};
+    TBenchFigures b = BenchmarkFigures(100, 15, 0, 300000, ms, err);
+    EXPECT_EQ(b.Sectors, 1500u);
+    EXPECT_EQ(b.Bytes, 3528000u);
+    EXPECT_DOUBLE_EQ(b.Rate[0], 1764000.0);
+    EXPECT_DOUBLE_EQ(b.Rate[1], 7056000.0);  // half a second: no division by zero
+    EXPECT_LT(b.Rate[2], 0);
+    EXPECT_LT(b.Rate[3], 0);
+    EXPECT_EQ(b.InnerLast, 1499);
+    EXPECT_EQ(b.OuterLast, 301499);
+    int m, s, f;
+    SplitMsf(b.Sectors, m, s, f);
+    EXPECT_EQ(m * 10000 + s * 100 + f, 2000);  // 00:20:00
+    SplitMsf(0, m, s, f);
+    EXPECT_EQ(m + s + f, 0);
+}

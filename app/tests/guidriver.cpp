@@ -1,0 +1,205 @@
+#include "app/tests/guidriver.h"
+
+#include <fstream>
+
+namespace guidriver {
+
+std::string Sjis(const std::string& utf8) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+    std::wstring w(std::size_t(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), w.data(), n);
+    const int m = WideCharToMultiByte(932, 0, w.data(), n, nullptr, 0, nullptr, nullptr);
+    std::string out(std::size_t(m), '\0');
+    WideCharToMultiByte(932, 0, w.data(), n, out.data(), m, nullptr, nullptr);
+    return out;
+}
+
+bool TProgram::Start(const std::string& exe, const std::string& args, const std::string& dir) {
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    std::string cmd = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
+    return CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi) != FALSE;
+}
+
+namespace {
+struct TFind {
+    DWORD pid;
+    std::string title;
+    std::string cls;
+    std::vector<HWND> found;
+};
+BOOL CALLBACK Collect(HWND w, LPARAM lp) {
+    auto* f = reinterpret_cast<TFind*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid != f->pid || !IsWindowVisible(w)) return TRUE;
+    char cls[64] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    if (!f->cls.empty() && f->cls != cls) return TRUE;
+    if (!f->title.empty() && WindowText(w) != f->title) return TRUE;
+    f->found.push_back(w);
+    return TRUE;
+}
+}  // namespace
+
+HWND TProgram::WaitMain(const std::string& title, int ms) {
+    for (int t = 0; t < ms; t += 50) {
+        TFind f{pi.dwProcessId, title, "", {}};
+        EnumWindows(Collect, reinterpret_cast<LPARAM>(&f));
+        for (HWND w : f.found) {
+            char cls[64] = {};
+            GetClassNameA(w, cls, sizeof cls);
+            Main = w;
+            return w;
+        }
+        if (Ended(0)) return nullptr;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+bool TProgram::Ended(int ms) const {
+    return pi.hProcess && WaitForSingleObject(pi.hProcess, DWORD(ms)) == WAIT_OBJECT_0;
+}
+
+void TProgram::Kill() {
+    if (pi.hProcess && !Ended(0)) TerminateProcess(pi.hProcess, 9);
+}
+
+double TProgram::CpuSeconds() const {
+    FILETIME c, e, k, u;
+    if (!GetProcessTimes(pi.hProcess, &c, &e, &k, &u)) return -1;
+    auto v = [](const FILETIME& f) { return (double(f.dwHighDateTime) * 4294967296.0 + f.dwLowDateTime) / 1e7; };
+    return v(k) + v(u);
+}
+
+TProgram::~TProgram() {
+    Kill();
+    if (pi.hProcess) CloseHandle(pi.hProcess);
+    if (pi.hThread) CloseHandle(pi.hThread);
+}
+
+std::string WindowText(HWND w) {
+    char buf[2048] = {};
+    const int n = GetWindowTextA(w, buf, sizeof buf);
+    return std::string(buf, std::size_t(n > 0 ? n : 0));
+}
+
+std::string BoxText(HWND box) {
+    HWND s = GetDlgItem(box, 0xFFFF);
+    return s ? WindowText(s) : std::string();
+}
+
+std::vector<HWND> Dialogs(DWORD pid) {
+    TFind f{pid, "", "#32770", {}};
+    EnumWindows(Collect, reinterpret_cast<LPARAM>(&f));
+    return f.found;
+}
+
+HWND WaitDialog(DWORD pid, const std::string& text, int ms) {
+    for (int t = 0; t <= ms; t += 50) {
+        for (HWND d : Dialogs(pid)) {
+            if (text.empty()) return d;
+            if (WindowText(d).find(text) != std::string::npos || BoxText(d).find(text) != std::string::npos) return d;
+        }
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+void Press(HWND dialog, int id) {
+    HWND b = GetDlgItem(dialog, id);
+    if (b) PostMessageA(b, BM_CLICK, 0, 0);
+}
+
+bool WaitGone(HWND w, int ms) {
+    for (int t = 0; t <= ms; t += 50) {
+        if (!IsWindow(w) || !IsWindowVisible(w)) return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+TRemote::TRemote(HANDLE process, std::size_t size)
+    : process_(process), p_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE)), size_(size) {}
+
+TRemote::~TRemote() {
+    if (p_) VirtualFreeEx(process_, p_, 0, MEM_RELEASE);
+}
+
+bool TRemote::Write(const void* data, std::size_t n, std::size_t offset) {
+    SIZE_T done = 0;
+    return n + offset <= size_ &&
+           WriteProcessMemory(process_, static_cast<char*>(p_) + offset, data, n, &done) && done == n;
+}
+
+bool TRemote::Read(void* data, std::size_t n, std::size_t offset) {
+    SIZE_T done = 0;
+    return n + offset <= size_ &&
+           ReadProcessMemory(process_, static_cast<char*>(p_) + offset, data, n, &done) && done == n;
+}
+
+int ListCount(HWND list) { return int(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
+
+std::string ListText(HANDLE process, HWND list, int item, int sub) {
+    TRemote mem(process, sizeof(LVITEMA) + 1024);
+    LVITEMA it{};
+    it.iSubItem = sub;
+    it.pszText = reinterpret_cast<char*>(static_cast<char*>(mem.Ptr()) + sizeof(LVITEMA));
+    it.cchTextMax = 1024;
+    mem.Write(&it, sizeof it);
+    const LRESULT n = SendMessageA(list, LVM_GETITEMTEXTA, WPARAM(item), reinterpret_cast<LPARAM>(mem.Ptr()));
+    char buf[1024] = {};
+    mem.Read(buf, sizeof buf, sizeof(LVITEMA));
+    return std::string(buf, std::size_t(n > 0 ? n : 0));
+}
+
+void ListSelect(HANDLE process, HWND list, int item, bool on) {
+    TRemote mem(process, sizeof(LVITEMA));
+    LVITEMA it{};
+    it.stateMask = LVIS_SELECTED | (on ? LVIS_FOCUSED : 0);
+    it.state = on ? (LVIS_SELECTED | LVIS_FOCUSED) : 0;
+    mem.Write(&it, sizeof it);
+    SendMessageA(list, LVM_SETITEMSTATE, WPARAM(item), reinterpret_cast<LPARAM>(mem.Ptr()));
+}
+
+bool ListSelected(HWND list, int item) {
+    return (SendMessageA(list, LVM_GETITEMSTATE, WPARAM(item), LVIS_SELECTED) & LVIS_SELECTED) != 0;
+}
+
+bool ClickToolButton(HANDLE process, HWND toolbar, int command) {
+    TRemote mem(process, sizeof(RECT));
+    if (!SendMessageA(toolbar, TB_GETRECT, WPARAM(command), reinterpret_cast<LPARAM>(mem.Ptr()))) return false;
+    RECT r{};
+    mem.Read(&r, sizeof r);
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    PostMessageA(toolbar, WM_MOUSEMOVE, 0, at);
+    PostMessageA(toolbar, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(toolbar, WM_LBUTTONUP, 0, at);
+    return true;
+}
+
+void Key(HWND w, UINT vk, char ch, bool ctrl) {
+    if (ctrl) PostMessageA(w, WM_KEYDOWN, VK_CONTROL, 1);
+    PostMessageA(w, WM_KEYDOWN, vk, 1);
+    if (ch) PostMessageA(w, WM_CHAR, WPARAM(static_cast<unsigned char>(ch)), 1);
+    PostMessageA(w, WM_KEYUP, vk, 0xC0000001);
+    if (ctrl) PostMessageA(w, WM_KEYUP, VK_CONTROL, 0xC0000001);
+}
+
+void SetText(HWND edit, const std::string& text) {
+    SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 5000, nullptr);
+}
+
+bool Screenshot(const std::string& dir, const std::string& name) {
+    const std::string req = dir + "\\" + name + ".req";
+    const std::string done = dir + "\\" + name + ".done";
+    { std::ofstream(req) << name << "\n"; }
+    for (int t = 0; t < 10000; t += 50) {
+        if (GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+}  // namespace guidriver

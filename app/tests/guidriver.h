@@ -1,0 +1,75 @@
+// Test-driver helpers for driving the real program from another process
+// under Wine: finding its windows, answering message boxes by their text,
+// reading and setting list-view rows and clicking tool-bar buttons through
+// memory in the program's process, and typing keys.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "classlib/win.h"
+
+namespace guidriver {
+
+// UTF-8 text of the test source as the program shows it (code page 932).
+std::string Sjis(const std::string& utf8);
+
+// A program started by the driver.
+struct TProgram {
+    PROCESS_INFORMATION pi{};
+    HWND Main = nullptr;
+    bool Start(const std::string& exe, const std::string& args, const std::string& dir);
+    // Waits for the main window with this title (ms); null when none came.
+    HWND WaitMain(const std::string& title, int ms);
+    bool Ended(int ms) const;
+    void Kill();
+    // CPU time (user + kernel) of the process so far, in seconds.
+    double CpuSeconds() const;
+    ~TProgram();
+};
+
+// A visible top-level dialog (#32770) of the process whose caption or
+// message text contains `text` (empty: any); null after ms.
+HWND WaitDialog(DWORD pid, const std::string& text, int ms);
+// Every visible dialog of the process.
+std::vector<HWND> Dialogs(DWORD pid);
+// The message text of a message box (its static 0xFFFF), or "".
+std::string BoxText(HWND box);
+std::string WindowText(HWND w);
+// Presses a button of a dialog by id (BM_CLICK posted).
+void Press(HWND dialog, int id);
+// Waits until the window is gone.
+bool WaitGone(HWND w, int ms);
+
+// Memory in the program's process for the common-control messages that
+// carry pointers.
+class TRemote {
+public:
+    TRemote(HANDLE process, std::size_t size);
+    ~TRemote();
+    void* Ptr() const { return p_; }
+    bool Write(const void* data, std::size_t n, std::size_t offset = 0);
+    bool Read(void* data, std::size_t n, std::size_t offset = 0);
+
+private:
+    HANDLE process_;
+    void* p_;
+    std::size_t size_;
+};
+
+// List views of the program.
+int ListCount(HWND list);
+std::string ListText(HANDLE process, HWND list, int item, int sub);
+void ListSelect(HANDLE process, HWND list, int item, bool on);
+bool ListSelected(HWND list, int item);
+// Tool-bar button click by command id (mouse down and up at its centre).
+bool ClickToolButton(HANDLE process, HWND toolbar, int command);
+// A key press to a window (down, char, up).
+void Key(HWND w, UINT vk, char ch = 0, bool ctrl = false);
+// Sets an edit's text.
+void SetText(HWND edit, const std::string& text);
+
+// Asks the test script for a screenshot: writes NAME.req into dir and
+// waits for NAME.done (10 s).
+bool Screenshot(const std::string& dir, const std::string& name);
+
+}  // namespace guidriver
