@@ -70,6 +70,9 @@ public:
     TRipControl(const TRipControl&) = delete;
     TRipControl& operator=(const TRipControl&) = delete;
 
+    // What the main window lends; parts of it exist only after start-up.
+    TRipHost& Host() { return h_; }
+
     // Binds WM_RIP_PROGRESS .. WM_RIP_LEVEL of the main window.
     void Attach(TForm& form);
 

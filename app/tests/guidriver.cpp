@@ -107,6 +107,27 @@ HWND WaitDialog(DWORD pid, const std::string& text, int ms) {
     return nullptr;
 }
 
+namespace {
+struct TChildFind {
+    int id;
+    HWND found;
+};
+BOOL CALLBACK ChildById(HWND w, LPARAM lp) {
+    auto* f = reinterpret_cast<TChildFind*>(lp);
+    if (GetDlgCtrlID(w) == f->id) {
+        f->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+}  // namespace
+
+HWND FindChild(HWND parent, int id) {
+    TChildFind f{id, nullptr};
+    EnumChildWindows(parent, ChildById, reinterpret_cast<LPARAM>(&f));
+    return f.found;
+}
+
 void Press(HWND dialog, int id) {
     HWND b = GetDlgItem(dialog, id);
     if (b) PostMessageA(b, BM_CLICK, 0, 0);

@@ -35,6 +35,8 @@ std::vector<HWND> Dialogs(DWORD pid);
 // The message text of a message box (its static 0xFFFF), or "".
 std::string BoxText(HWND box);
 std::string WindowText(HWND w);
+// A descendant window with this control id, or null.
+HWND FindChild(HWND parent, int id);
 // Presses a button of a dialog by id (BM_CLICK posted).
 void Press(HWND dialog, int id);
 // Waits until the window is gone.

@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# End-to-end rips of the demo disc through the real program under Wine and
+# Xvfb (driven by rip_e2e_driver), checked with outside tools: WAV files
+# byte for byte against the image (in the driver), MP3 files decoded by
+# ffmpeg to the track's length within one frame and their ID3 tags read by
+# mutagen.  Screenshots land in artifacts/ (track list, progress window,
+# report; Japanese and English).
+#
+#   rip_e2e.sh PROGRAM.exe DRIVER.exe [--bench]
+set -u
+exe=$1
+driver=$2
+mode=${3:-}
+run=$WX_WINE_RUN
+art=$WX_BINARY_DIR/artifacts
+work=$WX_BINARY_DIR/rip_e2e
+mkdir -p "$art"
+export DISPLAY=$("$run" --display)
+export WINEDLLOVERRIDES="wnaspi32=n${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
+
+# A private copy of the program with the stand-ins, the demo disc, a
+# second disc (the first two tracks' audio as two tracks of another
+# layout) and the drive configurations.
+rm -rf "$work"
+mkdir -p "$work/app/demo" "$work/shots" "$work/work"
+cp "$exe" "$(dirname "$exe")/wendrix.ENU" "$work/app/"
+cp "$WX_BINARY_DIR"/standins/bin/*.dll "$work/app/"
+"$WX_SOURCE_DIR/standins/demo/make-demo-disc" "$work/demo" >/dev/null
+cp "$work/demo/demo.bin" "$work/demo/demo.cue" "$work/app/demo/"
+s3=$(grep 'INDEX 01' "$work/demo/demo.cue" | sed -n 3p | awk '{print $3}')
+cat > "$work/app/demo/second.cue" <<CUE
+FILE "demo.bin" BINARY
+  TRACK 01 AUDIO
+    INDEX 01 00:00:00
+  TRACK 02 AUDIO
+    INDEX 01 $s3
+CUE
+drive() {  # latency
+  printf '[ASPI]\nAdapters=1\n\n[Adapter0]\nScsiId=7\nMaxTargets=8\n\n[Drive0]\nAdapter=0\nTarget=1\nPersonality=plextor\nImage=demo\\demo.cue\nLatency=%s\n' "$1"
+}
+drive 2 > "$work/wnaspi32.ini"
+drive 40 > "$work/wnaspi32_slow.ini"
+winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
+export WX_E2E_DIR=$(winpath "$work")
+
+# Screenshots on the driver's request.
+( while :; do
+    for req in "$work"/shots/*.req; do
+      [ -e "$req" ] || continue
+      name=$(basename "$req" .req)
+      import -window root "$art/rip_$name.png" 2>/dev/null
+      rm -f "$req"
+      touch "$work/shots/$name.done"
+    done
+    sleep 0.1
+  done ) &
+watcher=$!
+trap 'kill $watcher 2>/dev/null' EXIT
+
+if [ "$mode" = --bench ]; then
+  "$run" "$driver" --gtest_color=no --gtest_also_run_disabled_tests --gtest_filter='*RipBench*'
+  status=$?
+  for k in wav mp3; do echo "$k: $(cat "$work/bench_$k.txt" 2>/dev/null)"; done
+  exit $status
+fi
+
+"$run" "$driver" --gtest_color=no
+status=$?
+
+fail() { echo "FAIL: $*"; status=1; }
+# MP3: decoded length within one frame (1152 samples) of the track, tags.
+mapfile -t lengths < <(python3 - "$work/demo/demo.cue" "$work/demo/demo.bin" <<'PY'
+import os, re, sys
+starts = [int(m) * 4500 + int(s) * 75 + int(f)
+          for m, s, f in re.findall(r'INDEX 01 (\d+):(\d+):(\d+)', open(sys.argv[1]).read())]
+total = os.path.getsize(sys.argv[2]) // 2352
+for i, s in enumerate(starts):
+    print(((starts[i + 1] if i + 1 < len(starts) else total) - s) * 588)
+PY
+)
+for t in 1 2 3; do
+  f=$work/mp3/song_0$t.mp3
+  [ -s "$f" ] || { fail "no $f"; continue; }
+  samples=$(ffmpeg -v error -i "$f" -f s16le -ac 2 -ar 44100 - 2>/dev/null | wc -c)
+  samples=$((samples / 4))
+  want=${lengths[$((t - 1))]}
+  diff=$((samples > want ? samples - want : want - samples))
+  [ "$diff" -le 1152 ] || fail "track $t decodes to $samples samples, not $want"
+done
+python3 - "$work/mp3" <<'PY' || status=1
+import sys
+from mutagen.id3 import ID3
+d = sys.argv[1]
+for t, title in ((1, 'Title 1'), (3, 'Title 3')):
+    tags = ID3(f'{d}/song_0{t}.mp3')
+    assert str(tags['TIT2']) == title, (t, tags.get('TIT2'))
+    assert str(tags['TPE1']) == 'Wendrix Test Ensemble', tags.get('TPE1')
+    assert str(tags['TALB']) == 'Demo Disc', tags.get('TALB')
+try:
+    ID3(f'{d}/song_02.mp3')
+    print('FAIL: track 2 has no tags set but carries an ID3 tag'); sys.exit(1)
+except Exception:
+    pass
+print('mutagen: tags as set')
+PY
+for s in tracklist_ja report_ja progress_ja tracklist_en progress_en report_en; do
+  [ -s "$art/rip_$s.png" ] && echo "screenshot: $art/rip_$s.png" || fail "no screenshot $s"
+done
+[ -s "$work/discchange.txt" ] && echo "disc change shown after $(cat "$work/discchange.txt") ms"
+exit $status
