@@ -387,6 +387,7 @@ void TRipControl::TransferData() {
     progress_.reset();
     report_.reset();
     running_ = false;
+    if (h_.RunState) h_.RunState(nullptr, false);
     if (h_.MediaTimer) h_.MediaTimer(true);
     if (OnRunEnd) OnRunEnd();
 }
@@ -612,6 +613,7 @@ void TRipControl::StartThread(const TTransferRecord& r) {
     current_ = r;
     TRipContext ctx = h_.Context ? h_.Context() : TRipContext{};
     thread_ = std::make_unique<TExecuteAspiThread>(r, ctx);
+    if (h_.RunState) h_.RunState(thread_.get(), running_);
 }
 
 void TRipControl::Cancel() {
@@ -687,6 +689,7 @@ void TRipControl::WMRipDone(TTransferRecord* result) {
         thread_->Terminate();
         thread_->WaitFor();
         thread_.reset();
+        if (h_.RunState) h_.RunState(nullptr, running_);
     }
     if (!result) return;
     const TTransferRecord r = *result;

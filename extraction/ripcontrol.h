@@ -16,6 +16,7 @@
 
 #include "classlib/controls.h"
 #include "classlib/form.h"
+#include "classlib/thread.h"
 #include "extraction/DriveCmds.h"
 #include "extraction/TrackTable.h"
 #include "extraction/ripplan.h"
@@ -59,6 +60,9 @@ struct TRipHost {
     std::function<void()> StopWaveOut;
     // The rip context of each thread (read methods built elsewhere).
     std::function<TRipContext()> Context;
+    // Told of the running rip thread (null when none runs) and of the
+    // run-active flag.
+    std::function<void(TThread*, bool)> RunState;
     // The system's free-space answer for a root ("C:\"); -1 when unknown.
     std::function<std::int64_t(const std::string&)> DiskFree;
 };
