@@ -9,6 +9,9 @@ void FreeCDDBSearch() {}
 
 void TForm1::ShowCDDBForm() {}
 
-void TForm1::Timer2Timer() {}
+void TForm1::Timer2Timer() {
+    // A disc inserted or removed: its table of contents in the track list.
+    if (MediaChanged()) RefreshTrackList();
+}
 
 }  // namespace wendrix

@@ -465,10 +465,6 @@ void TForm1::BindCommands() {
 void TForm1::DisableUnbuiltCommands() {
     // Each line goes when the window behind the command is built.
     wx::TMenu file(FilePulldown), exec(ExecPullDown), config(ConfigPullDown), tool(ToolPullDown);
-    file.SetEnabled(IDM_SETBASEFILENAME, false);   // base file name (track list)
-    file.SetEnabled(IDM_LOADLIST, false);          // output-name list (track list)
-    exec.SetEnabled(IDM_S1, false);                // rip start
-    ToolBar2.EnableButton(IDT_TOOLRIPSTART, false);
     exec.SetEnabled(IDM_ID3I1, false);             // tag editor
     ToolBar2.EnableButton(IDT_TOOLID3BTN, false);
     exec.SetEnabled(IDM_CDTEXTT1, false);          // CD-TEXT viewer

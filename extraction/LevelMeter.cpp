@@ -13,7 +13,8 @@ void TLevelMeter::Register() {
     static bool done = false;
     if (done) return;
     WNDCLASSA wc{};
-    wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+    // Global: dialog templates of a language module place it too.
+    wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS | CS_GLOBALCLASS;
     wc.lpfnWndProc = &TLevelMeter::WndProc;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));

@@ -1,5 +1,6 @@
 #include "app/tests/guidriver.h"
 
+#include <algorithm>
 #include <fstream>
 
 namespace guidriver {
@@ -126,6 +127,37 @@ HWND FindChild(HWND parent, int id) {
     TChildFind f{id, nullptr};
     EnumChildWindows(parent, ChildById, reinterpret_cast<LPARAM>(&f));
     return f.found;
+}
+
+std::string Utf8(const std::string& sjis) {
+    const int n = MultiByteToWideChar(932, 0, sjis.data(), int(sjis.size()), nullptr, 0);
+    std::wstring w(std::size_t(n), L'\0');
+    MultiByteToWideChar(932, 0, sjis.data(), int(sjis.size()), w.data(), n);
+    const int m = WideCharToMultiByte(CP_UTF8, 0, w.data(), n, nullptr, 0, nullptr, nullptr);
+    std::string out(std::size_t(m), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), n, out.data(), m, nullptr, nullptr);
+    return out;
+}
+
+HWND ExpectDialog(DWORD pid, const std::string& text, int ms, std::string& unexpected) {
+    std::vector<std::pair<HWND, DWORD>> seen;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start <= DWORD(ms)) {
+        for (HWND d : Dialogs(pid)) {
+            const std::string box = BoxText(d);
+            if (WindowText(d).find(text) != std::string::npos || box.find(text) != std::string::npos) return d;
+            if (box.empty()) continue;
+            auto it = std::find_if(seen.begin(), seen.end(), [d](auto& p) { return p.first == d; });
+            if (it == seen.end()) {
+                seen.emplace_back(d, GetTickCount());
+            } else if (GetTickCount() - it->second > 600) {
+                unexpected = Utf8(box);
+                return nullptr;
+            }
+        }
+        Sleep(50);
+    }
+    return nullptr;
 }
 
 void Press(HWND dialog, int id) {

@@ -30,6 +30,12 @@ struct TProgram {
 // A visible top-level dialog (#32770) of the process whose caption or
 // message text contains `text` (empty: any); null after ms.
 HWND WaitDialog(DWORD pid, const std::string& text, int ms);
+// As WaitDialog, but a message box with another text that stays up (a box
+// the test did not expect) ends the wait: null, and its text in
+// `unexpected` (UTF-8).
+HWND ExpectDialog(DWORD pid, const std::string& text, int ms, std::string& unexpected);
+// Text of the program (code page 932) as UTF-8, for failure messages.
+std::string Utf8(const std::string& sjis);
 // Every visible dialog of the process.
 std::vector<HWND> Dialogs(DWORD pid);
 // The message text of a message box (its static 0xFFFF), or "".

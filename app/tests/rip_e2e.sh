@@ -24,7 +24,7 @@ export WINEDLLOVERRIDES="wnaspi32=n${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 rm -rf "$work"
 mkdir -p "$work/app/demo" "$work/shots" "$work/work"
 cp "$exe" "$(dirname "$exe")/wendrix.ENU" "$work/app/"
-cp "$WX_BINARY_DIR"/standins/bin/*.dll "$work/app/"
+find "$WX_BINARY_DIR/standins/bin" -maxdepth 1 -iname "*.dll" -exec cp {} "$work/app/" \;
 "$WX_SOURCE_DIR/standins/demo/make-demo-disc" "$work/demo" >/dev/null
 cp "$work/demo/demo.bin" "$work/demo/demo.cue" "$work/app/demo/"
 s3=$(grep 'INDEX 01' "$work/demo/demo.cue" | sed -n 3p | awk '{print $3}')
@@ -87,7 +87,7 @@ for t in 1 2 3; do
   diff=$((samples > want ? samples - want : want - samples))
   [ "$diff" -le 1152 ] || fail "track $t decodes to $samples samples, not $want"
 done
-python3 - "$work/mp3" <<'PY' || status=1
+/usr/bin/python3 - "$work/mp3" <<'PY' || status=1
 import sys
 from mutagen.id3 import ID3
 d = sys.argv[1]
@@ -106,5 +106,5 @@ PY
 for s in tracklist_ja report_ja progress_ja tracklist_en progress_en report_en; do
   [ -s "$art/rip_$s.png" ] && echo "screenshot: $art/rip_$s.png" || fail "no screenshot $s"
 done
-[ -s "$work/discchange.txt" ] && echo "disc change shown after $(cat "$work/discchange.txt") ms"
+[ -s "$work/discchange.txt" ] && echo "disc change: $(cat "$work/discchange.txt")"
 exit $status
