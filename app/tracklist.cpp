@@ -30,7 +30,7 @@ namespace {
 class TMainExecutor : public wx::TSrbExecutor {
 public:
     explicit TMainExecutor(TForm1& f) : f_(f) {}
-    void Exec(SRB_ExecSCSICmd& srb) override {
+    void Exec(wx::SRB_ExecSCSICmd& srb) override {
         if (UseAspi && f_.Win32Aspi1 && f_.Win32Aspi1->Adapters() >= 1) {
             f_.Win32Aspi1->ExecSRBWait(&srb, 10, ConfigForm && ConfigForm->CheckBox15.Checked, false);
         } else {
@@ -151,7 +151,7 @@ void TForm1::UpdateRipHost() {
     h.Config = ConfigForm;
     h.AcmDrv = AcmDrv;
     h.Aspi = UseAspi ? Win32Aspi1 : nullptr;
-    h.WmaAvailable = wx::IsWmaLibraryLoaded();
+    h.WmaAvailable = IsWmaLibraryLoaded();
 }
 
 std::string TForm1::ListedFolder() const {
@@ -188,7 +188,6 @@ void TForm1::dispTrack(int adapter, int target, int lun) {
     if (read) FillTrackList();
     SendMessageA(TrackList.Handle(), WM_SETREDRAW, TRUE, 0);
     InvalidateRect(TrackList.Handle(), nullptr, TRUE);
-    DiscWasPresent = read;
     CurrentTrackRow = -1;
     Tracks.LastSelectedRow = -1;
     if (read && Tracks.PreEmphasisSeen) wx::MessageBoxRes(MSG_EMPHASIS_WARNING, MB_OK | MB_ICONWARNING);
@@ -342,7 +341,7 @@ void TForm1::CDPlayClick() {
     if (row < 0 || !e || row + 1 >= wx::LeadOutSlot) return;
     const wx::TTrackRecord& t = Tracks.Slots[row + 1];
     PlayStop(ConfigForm->ComboBox2.ItemIndex());
-    SRB_ExecSCSICmd s;
+    wx::SRB_ExecSCSICmd s;
     const std::uint32_t lba = std::uint32_t(t.StartLba), len = std::uint32_t(t.SectorCount);
     wx::BuildExecSRB(s, AddressOf(*e), 0, nullptr, 0,
                      {0xA5, 0, std::uint8_t(lba >> 24), std::uint8_t(lba >> 16), std::uint8_t(lba >> 8),

@@ -26,6 +26,9 @@
 #include "classlib/panels.h"
 #include "classlib/stringlist.h"
 #include "classlib/thread.h"
+#include "extraction/DriveCmds.h"
+#include "extraction/TrackTable.h"
+#include "extraction/ripcontrol.h"
 #include "resources/wendrixn.h"
 #include "settings/configform.h"
 #include "settings/mainkeys.h"
@@ -33,6 +36,7 @@
 class TAcmDrv;
 class TCustomIniFile;
 namespace wx {
+class TRipControl;
 class TGogoTea;
 class TTVQEnc;
 class TWin32Aspi;
@@ -192,6 +196,46 @@ public:
     bool TestPlayRequested = false;
     // Re-reads the table of contents of the selected drive.
     void RefreshTrackList();
+    wx::TTrackTable Tracks;             // slots 1..n, the lead-out in slot 100
+    std::unique_ptr<wx::TRipControl> RipControl;
+    std::unique_ptr<wx::TSrbExecutor> DriveExec;
+    int CurrentTrackRow = -1;
+    bool RefreshingTrackList = false;
+    // Binds the track list's commands and notices while the form is built.
+    struct TTrackListBinder {
+        explicit TTrackListBinder(TForm1* f);
+    } TrackListBinder{this};
+    void BindTrackList();
+    wx::TSrbExecutor& Executor();
+    wx::TRipControl& Rip();
+    void UpdateRipHost();
+    // The folder the rip command writes into: the start folder until the
+    // file manager lists folders (the argument, BootDir, the current folder).
+    std::string ListedFolder() const;
+    void dispTrack(int adapter, int target, int lun);
+    void FillTrackList();
+    void RefreshTrackItem(int track);
+    int GetTrackNum(int lba) const;
+    void GetVolumeID(int drive, std::string& path, std::string& mediaId) const;
+    // Two probes of the selected drive; and whether the presence of a disc
+    // differs from the list (the media poll's test).
+    bool IsDiscPresent();
+    bool MediaChanged();
+    void TrackListSelectItem(int row, bool selected);
+    void SelectAllTrClick();
+    void SelectNextTrack();
+    void TrackListKeyDown(WORD vk);
+    void ShowTrackPopup(POINT at);
+    void TrackRPopupMenuPopup(HMENU menu);
+    void StatusBar4MouseUp(POINT at);
+    void DriveChangeClick(int index);
+    void CDPlayClick();
+    void CDStopClick();
+    void ToolRipStartClick(bool fromFolder = false);
+    void PopupRipStartClick();
+    void SetBaseFilenameClick();
+    void LoadListClick();
+    void ID31Click();
 
     // =====================================================================
     // File manager (app/filer*.cpp)
