@@ -194,7 +194,15 @@ void TForm1::dispTrack(int adapter, int target, int lun) {
 }
 
 void TForm1::FillTrackList() {
-    const std::vector<wx::TTrackRow> rows = wx::TrackListRows(Tracks);
+    std::vector<wx::TTrackRow> rows = wx::TrackListRows(Tracks);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        // The flag texts in the language of the resources.
+        const wx::TTrackRecord& t = Tracks.Slots[i + 1];
+        wx::TTrackRow& r = rows[i];
+        r.Cells[3] = wx::LoadResString(t.PreEmphasis ? MSG_YES : MSG_NO);
+        r.Cells[4] = wx::LoadResString(t.CopyPermitted ? MSG_COPY_ALLOWED : MSG_COPY_FORBIDDEN);
+        r.Cells[6] = t.IsAudio ? wx::LoadResString(MSG_NO) : std::string();
+    }
     for (const wx::TTrackRow& r : rows) {
         LVITEMA it{};
         it.mask = LVIF_TEXT | LVIF_IMAGE;
@@ -405,22 +413,13 @@ void TForm1::LoadListClick() {
         wx::MessageBoxRes(MSG_FILE_OPEN_FAILED, MB_OK | MB_ICONERROR);
         return;
     }
-    std::string line;
-    int track = 1;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty()) continue;
-        if (!wx::IsValidFileName(line)) {
-            wx::ShowMessageBox(wx::LoadResString(MSG_INVALID_NAME_LINE) + line, MB_OK | MB_ICONERROR);
-            continue;
-        }
-        if (track > Tracks.TrackCount || track >= wx::LeadOutSlot) continue;
-        if (Tracks.Slots[track].IsAudio) {
-            Tracks.Slots[track].FileStem = wx::SjisCut(line, 255);
-            if (track <= TrackList.Count()) TrackList.SetSubItem(track - 1, 5, Tracks.Slots[track].FileStem);
-        }
-        ++track;
-    }
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    const std::vector<int> changed = wx::ApplyNameList(lines, Tracks, [](const std::string& line) {
+        wx::ShowMessageBox(wx::LoadResString(MSG_INVALID_NAME_LINE) + line, MB_OK | MB_ICONERROR);
+    });
+    for (int track : changed)
+        if (track <= TrackList.Count()) TrackList.SetSubItem(track - 1, 5, Tracks.Slots[track].FileStem);
 }
 
 void TForm1::ID31Click() {

@@ -199,7 +199,11 @@ void TRipControl::ToolRipStartClick(bool fromFolderDrop) {
         if (kind == rcToshiba) cmds.ChangeMode(d);
         if (kind == rcExtend) cmds.ChangeExtendMode(d);
         savedSpin_ = cmds.GetSpinMode(d);
-        if (c.CheckBox2.Checked) cmds.SetSpinMode(d, c.SpinEdit2.Value());
+        spinBySetCdSpeed_ = true;
+        if (c.CheckBox2.Checked) {
+            cmds.SetSpinMode(d, c.SpinEdit2.Value());
+            spinBySetCdSpeed_ = cmds.SpeedBySetCdSpeed();
+        }
     }
     TransferData();
 }
@@ -765,13 +769,8 @@ void TRipControl::RestoreDrive(int readCommand) {
     const TDriveAddress d = Drive();
     if (readCommand == rcToshiba || readCommand == rcExtend) cmds.RestoreMode(d);
     if (c.CheckBox2.Checked) {
-        // The speed goes back through the vendor page only when it was
-        // read: an unknown speed (-1) would be sent as a bogus value.
-        if (!cmds.SpeedBySetCdSpeed()) {
-            if (savedSpin_ >= 0) cmds.SetSpinMode(d, 0xFF00 + (savedSpin_ & 0xFF));
-        } else {
-            cmds.SetSpinMode(d, -1);
-        }
+        const int v = SpeedRestoreValue(spinBySetCdSpeed_, savedSpin_);
+        if (v != NoSpeedRestore) cmds.SetSpinMode(d, v);
     }
 }
 

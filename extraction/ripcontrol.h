@@ -152,6 +152,7 @@ private:
     std::int32_t currentStartLba_ = 0;
     int savedSpin_ = -1;
     bool spinChanged_ = false;
+    bool spinBySetCdSpeed_ = true;  // how the start set the speed
     bool sstp_ = false;
     std::uint32_t startTick_ = 0;
     int trackCount_ = 0;

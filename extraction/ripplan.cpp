@@ -110,6 +110,27 @@ std::string BaseNameFromText(const std::string& text) {
     return f;
 }
 
+std::vector<int> ApplyNameList(const std::vector<std::string>& lines, TTrackTable& table,
+                               const std::function<void(const std::string&)>& invalid) {
+    std::vector<int> changed;
+    int track = 1;
+    for (std::string line : lines) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) continue;
+        if (!IsValidFileName(line)) {
+            if (invalid) invalid(line);
+            continue;
+        }
+        if (track > table.TrackCount || track >= LeadOutSlot) continue;
+        if (table.Slots[track].IsAudio) {
+            table.Slots[track].FileStem = SjisCut(line, 255);
+            changed.push_back(track);
+        }
+        ++track;
+    }
+    return changed;
+}
+
 std::string MakeTempFileName(const std::string& folder, const std::string& ext,
                              const std::function<bool(const std::string&)>& exists) {
     const std::string dir = StripTrailingBackslash(folder);
@@ -219,6 +240,12 @@ void TLevelRing::Put(std::uint32_t left, std::uint32_t right, bool nt) {
     Left[WriteIndex] = left;
     Right[WriteIndex] = right;
     WriteIndex = (WriteIndex + 1) % 16;
+}
+
+int SpeedRestoreValue(bool bySetCdSpeed, int savedSpeed) {
+    if (bySetCdSpeed) return -1;
+    if (savedSpeed < 0) return NoSpeedRestore;
+    return 0xFF00 + (savedSpeed & 0xFF);
 }
 
 std::uint32_t ElapsedSeconds(std::uint32_t startTick, std::uint32_t nowTick) {

@@ -65,6 +65,13 @@ std::string NumberedStem(const std::string& base, int track);
 // its extension.
 std::string BaseNameFromText(const std::string& text);
 
+// The output-name list: each valid, non-empty line goes to the next track
+// from track 1 (a data track takes a line without using it); an invalid
+// line is reported and takes no track; lines past the last track are
+// ignored.  The tracks whose stem changed.
+std::vector<int> ApplyNameList(const std::vector<std::string>& lines, TTrackTable& table,
+                               const std::function<void(const std::string&)>& invalid);
+
 // First free folder + "\TMP" + n + ext, n = 1..999 (a trailing backslash of
 // the folder is dropped first); empty when all 999 are taken.
 std::string MakeTempFileName(const std::string& folder, const std::string& ext,
@@ -118,6 +125,13 @@ struct TLevelRing {
     // One WM_RIP_LEVEL pair; nt selects the platform's catch-up step.
     void Put(std::uint32_t left, std::uint32_t right, bool nt);
 };
+
+// The speed the end of a run sets when ChangeSpin is on: the drive's
+// maximum (-1) when the speed went through SET CD SPEED; else the saved
+// vendor-page speed as 0xFF00 + its byte (no warning shown).  An unknown
+// saved speed (-1) gives NoSpeedRestore: nothing is sent.
+constexpr int NoSpeedRestore = -2;
+int SpeedRestoreValue(bool bySetCdSpeed, int savedSpeed);
 
 // ---- Report figures ----------------------------------------------------------
 // Whole seconds a track took (tick difference + 1, masked to 31 bits, / 1000).

@@ -40,19 +40,29 @@ drive() {  # latency
 }
 drive 2 > "$work/wnaspi32.ini"
 drive 40 > "$work/wnaspi32_slow.ini"
+drive 0 > "$work/wnaspi32_fast.ini"
 winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 export WX_E2E_DIR=$(winpath "$work")
 
-# Screenshots on the driver's request.
+# Screenshots on the driver's request; for the benchmark, the CPU time
+# (user + system, in clock ticks) of the program's process ("cpu_*" requests).
+cputicks() {
+  local pid
+  pid=$(pgrep -f 'rip_e2e[/\\]app[/\\]wendrix\.exe' | head -1)
+  [ -n "$pid" ] && awk '{print $14 + $15}' "/proc/$pid/stat"
+}
 ( while :; do
     for req in "$work"/shots/*.req; do
       [ -e "$req" ] || continue
       name=$(basename "$req" .req)
-      import -window root "$art/rip_$name.png" 2>/dev/null
+      case $name in
+        cpu_*) cputicks > "$work/$name.txt" ;;
+        *) import -window root "$art/rip_$name.png" 2>/dev/null ;;
+      esac
       rm -f "$req"
       touch "$work/shots/$name.done"
     done
-    sleep 0.1
+    sleep 0.02
   done ) &
 watcher=$!
 trap 'kill $watcher 2>/dev/null' EXIT
@@ -60,7 +70,19 @@ trap 'kill $watcher 2>/dev/null' EXIT
 if [ "$mode" = --bench ]; then
   "$run" "$driver" --gtest_color=no --gtest_also_run_disabled_tests --gtest_filter='*RipBench*'
   status=$?
-  for k in wav mp3; do echo "$k: $(cat "$work/bench_$k.txt" 2>/dev/null)"; done
+  hz=$(getconf CLK_TCK)
+  for k in wav mp3; do
+    read -r wall < "$work/bench_$k.txt"
+    c0=$(cat "$work/cpu_${k}_start.txt"); c1=$(cat "$work/cpu_${k}_end.txt")
+    echo "$k: wall $wall s, CPU $(awk -v a="$c0" -v b="$c1" -v h="$hz" 'BEGIN{printf "%.2f", (b-a)/h}') s"
+  done
+  # The encoder alone on the same WAV files (one Wine process per file).
+  lame=$WX_BINARY_DIR/standins/bin/lame.exe
+  TIMEFORMAT='lame.exe alone: wall %R s, CPU %U s user + %S s system'
+  time (
+    for f in "$work"/bench_wav/*.wav; do
+      "$run" "$lame" --quiet -b 128 "$(winpath "$f")" "$(winpath "${f%.wav}.lame.mp3")" </dev/null
+    done )
   exit $status
 fi
 

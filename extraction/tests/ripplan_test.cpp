@@ -279,3 +279,26 @@ TEST(RipLookups, VolumeDriveAndBenchmarkFigures) {
     SplitMsf(0, m, s, f);
     EXPECT_EQ(m + s + f, 0);
 }
+
+TEST(RipNames, OutputNameList) {
+    TTrackTable t = Disc({0, 600, 1200, 1800}, 2400);
+    t.Slots[2].IsAudio = false;
+    t.Slots[2].FileStem = "keep";
+    std::vector<std::string> bad;
+    const std::vector<int> changed =
+        ApplyNameList({"first\r", "", "bad:name", "second", "third", "fourth", "fifth"}, t,
+                      [&](const std::string& l) { bad.push_back(l); });
+    EXPECT_EQ(bad, std::vector<std::string>{"bad:name"});
+    EXPECT_EQ(t.Slots[1].FileStem, "first");
+    EXPECT_EQ(t.Slots[2].FileStem, "keep");  // the data track took "second"
+    EXPECT_EQ(t.Slots[3].FileStem, "third");
+    EXPECT_EQ(t.Slots[4].FileStem, "fourth");
+    EXPECT_EQ(changed, (std::vector<int>{1, 3, 4}));
+}
+
+TEST(RipRun, SpeedRestoreAfterARun) {
+    EXPECT_EQ(SpeedRestoreValue(true, -1), -1);
+    EXPECT_EQ(SpeedRestoreValue(true, 8), -1);
+    EXPECT_EQ(SpeedRestoreValue(false, 8), 0xFF08);
+    EXPECT_EQ(SpeedRestoreValue(false, -1), NoSpeedRestore);  // unknown: nothing sent
+}
