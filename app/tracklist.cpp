@@ -18,6 +18,7 @@
 #include "output/wmaudiosdk.h"
 #include "resources/msgids.h"
 #include "resources/tracklist.h"
+#include "settings/configform.h"
 #include "settings/configs_win.h"
 #include "settings/configstore.h"
 
@@ -338,7 +339,11 @@ void TForm1::DriveChangeClick(int index) {
     if (!ConfigForm || index == ConfigForm->ComboBox2.ItemIndex()) return;
     PlayStop(ConfigForm->ComboBox2.ItemIndex());
     ConfigForm->ComboBox2.SetItemIndex(index);
-    RefreshTrackList();
+    // The settings dialog's drive selection reads the track list anew.
+    if (ConfigDialog)
+        ConfigDialog->ComboBox2Change();
+    else
+        RefreshTrackList();
 }
 
 // ---- Commands -------------------------------------------------------------------

@@ -89,12 +89,21 @@ protected:
         toolbar = FindChild(prog.Main, IDC_TOOLBAR2);
         ASSERT_NE(list, nullptr);
         ASSERT_NE(toolbar, nullptr);
-        // The demo disc has a pre-emphasised track: the warning comes first.
-        HWND warn = WaitDialog(prog.pi.dwProcessId, Text("ﾌﾟﾘｴﾝﾌｧｼｽのかかったﾄﾗｯｸが存在します",
-                                                         "The disc has tracks with pre-emphasis"),
-                               20000);
+        // The demo disc has a pre-emphasised track: the warning comes with
+        // every reading of the table of contents (the start-up reads it
+        // when the drive is selected and once more at its end).
+        const std::string emphasis =
+            Text("ﾌﾟﾘｴﾝﾌｧｼｽのかかったﾄﾗｯｸが存在します", "The disc has tracks with pre-emphasis");
+        HWND warn = WaitDialog(prog.pi.dwProcessId, emphasis, 20000);
         ASSERT_NE(warn, nullptr) << "no pre-emphasis warning";
-        Press(warn, IDOK);
+        int warnings = 0;
+        while (warn) {
+            ++warnings;
+            Press(warn, IDOK);
+            WaitGone(warn, 5000);
+            warn = WaitDialog(prog.pi.dwProcessId, emphasis, 1500);
+        }
+        EXPECT_LE(warnings, 2);
         ASSERT_TRUE(WaitRows(4, 10000));
     }
     void TearDown() override {
