@@ -48,8 +48,8 @@ HWND TProgram::WaitMain(const std::string& title, int ms) {
         TFind f{pi.dwProcessId, title, "", {}};
         EnumWindows(Collect, reinterpret_cast<LPARAM>(&f));
         for (HWND w : f.found) {
-            char cls[64] = {};
-            GetClassNameA(w, cls, sizeof cls);
+            // A message box carries the same title; the main window is no box.
+            if (GetDlgItem(w, 0xFFFF)) continue;
             Main = w;
             return w;
         }
