@@ -4,6 +4,7 @@
 #include "extraction/DriveCmds.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -68,6 +69,9 @@ constexpr std::uint32_t TailBytes = 4 * SectorBytes;  // 9408
 constexpr std::uint32_t WaitSeconds = 10;
 // Reads past the range that may fill its end after the reads drifted.
 constexpr std::int32_t MaxFillBlocks = 8;
+// The rip thread waits on the writer at most this long before it looks at
+// its abort request again.
+constexpr std::uint32_t AbortCheckMs = 10;
 
 }  // namespace
 
@@ -127,24 +131,46 @@ void TWaveWriteThread::Start() {
     thread_ = platform_.StartThread([this] { Execute(); });
 }
 
+void TWaveWriteThread::Terminate() {
+    {
+        std::lock_guard<std::mutex> g(lock_);
+        terminated_ = true;
+    }
+    dataReady_.notify_all();
+}
+
+void TWaveWriteThread::WaitForRoom(std::uint32_t length, std::uint32_t timeoutMs) {
+    std::unique_lock<std::mutex> g(lock_);
+    roomReady_.wait_for(g, std::chrono::milliseconds(timeoutMs),
+                        [&] { return !running_ || length < ((read_ - write_ - 1) & (size_ - 1)); });
+}
+
+void TWaveWriteThread::WaitUntilStopped(std::uint32_t timeoutMs) {
+    std::unique_lock<std::mutex> g(lock_);
+    roomReady_.wait_for(g, std::chrono::milliseconds(timeoutMs), [&] { return !running_; });
+}
+
 void TWaveWriteThread::WaitFor() {
     if (thread_) thread_->Join();
     thread_.reset();
 }
 
 bool TWaveWriteThread::PutData(const void* block, std::uint32_t length) {
-    std::lock_guard<std::mutex> g(lock_);
-    if (block == nullptr) {
-        endOfData_ = true;
-        return true;
+    {
+        std::lock_guard<std::mutex> g(lock_);
+        if (block == nullptr) {
+            endOfData_ = true;
+        } else {
+            std::uint32_t free = (read_ - write_ - 1) & (size_ - 1);
+            if (length >= free) return false;
+            const auto* src = static_cast<const std::uint8_t*>(block);
+            std::uint32_t first = std::min(length, size_ - write_);
+            std::memcpy(ring_ + write_, src, first);
+            std::memcpy(ring_, src + first, length - first);
+            write_ = (write_ + length) & (size_ - 1);
+        }
     }
-    std::uint32_t free = (read_ - write_ - 1) & (size_ - 1);
-    if (length >= free) return false;
-    const auto* src = static_cast<const std::uint8_t*>(block);
-    std::uint32_t first = std::min(length, size_ - write_);
-    std::memcpy(ring_ + write_, src, first);
-    std::memcpy(ring_, src + first, length - first);
-    write_ = (write_ + length) & (size_ - 1);
+    dataReady_.notify_one();
     return true;
 }
 
@@ -157,6 +183,7 @@ bool TWaveWriteThread::GetData(void* buffer, std::uint32_t length) {
     std::memcpy(dst, ring_ + read_, first);
     std::memcpy(dst + first, ring_, length - first);
     read_ = (read_ + length) & (size_ - 1);
+    roomReady_.notify_one();
     return true;
 }
 
@@ -170,6 +197,7 @@ std::uint32_t TWaveWriteThread::GetRest(void* buffer, std::uint32_t length) {
     std::memcpy(dst + first, ring_, n - first);
     std::memset(dst + n, 0, length - n);
     read_ = (read_ + n) & (size_ - 1);
+    roomReady_.notify_one();
     return n;
 }
 
@@ -195,7 +223,11 @@ void TWaveWriteThread::Execute() {
                         break;
                     }
                 } else {
-                    platform_.Sleep(1);
+                    // Until the rip thread hands over a whole piece, or the end.
+                    std::unique_lock<std::mutex> g(lock_);
+                    dataReady_.wait(g, [&] {
+                        return terminated_ || endOfData_ || ((write_ - read_) & (size_ - 1)) >= PieceBytes;
+                    });
                 }
             }
         }
@@ -207,7 +239,11 @@ void TWaveWriteThread::Execute() {
     } catch (...) {
         failed_ = true;
     }
-    running_ = false;
+    {
+        std::lock_guard<std::mutex> g(lock_);
+        running_ = false;
+    }
+    roomReady_.notify_all();
 }
 
 // ---------------------------------------------------------------------------
@@ -530,7 +566,7 @@ bool TRipEngine::WriteBlock(std::uint8_t* block, std::uint32_t length) {
     if (writer_) {
         while (!writer_->PutData(block, length)) {
             if (Aborted() || !writer_->Running()) return false;
-            pf_.Sleep(10);
+            writer_->WaitForRoom(length, AbortCheckMs);
         }
         return true;
     }
@@ -896,7 +932,7 @@ void TRipEngine::EndWriter() {
     writer_->PutData(nullptr, 0);
     while (writer_->Running() && !writer_->Terminated()) {
         if (Aborted()) writer_->Terminate();
-        pf_.Sleep(10);
+        writer_->WaitUntilStopped(AbortCheckMs);
     }
     writer_->WaitFor();
     if (writer_->Failed()) outputFailed_ = true;

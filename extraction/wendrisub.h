@@ -10,6 +10,7 @@
 // Portable: no <windows.h>.
 #pragma once
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -233,8 +234,14 @@ public:
     std::uint32_t GetRest(void* buffer, std::uint32_t length);
     bool Running() const { return running_; }
     bool Terminated() const { return terminated_; }
-    void Terminate() { terminated_ = true; }
+    void Terminate();
     void WaitFor();
+    // The rip thread's waits, woken by the writer: until a block of
+    // `length` bytes would fit (or the writer has stopped), and until the
+    // writer has stopped; each at most timeoutMs, so that the caller can
+    // look at its abort request in between.
+    void WaitForRoom(std::uint32_t length, std::uint32_t timeoutMs);
+    void WaitUntilStopped(std::uint32_t timeoutMs);
     // The driver's Write or Close failed: the file is incomplete.
     bool Failed() const { return failed_; }
 
@@ -254,6 +261,9 @@ private:
     std::unique_ptr<std::uint8_t[]> transfer_;
     std::unique_ptr<IRipWorker> thread_;
     std::mutex lock_;
+    // Data or the end mark for the writer; room or the writer's end for the
+    // rip thread.
+    std::condition_variable dataReady_, roomReady_;
 };
 
 class TRipEngine {

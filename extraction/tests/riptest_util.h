@@ -48,6 +48,7 @@ public:
         return std::uint32_t(ms.count()) + skew_;
     }
     void Sleep(std::uint32_t ms) override {
+        if (ms < 100) ++shortSleeps;
         if (ms >= 100) {
             std::lock_guard<std::mutex> g(m_);
             longSleeps.push_back(ms);
@@ -136,6 +137,8 @@ public:
     int throwOnStatus = -1;  // the WM_RIP_STATUS (counted from 0) whose text cannot be made
     int statusCount = 0;
     bool failThreads = false;  // no thread can be created
+    // Sleeps below 100 ms, which are slept.
+    std::atomic<int> shortSleeps{0};
 
 private:
     std::mutex m_;
@@ -147,6 +150,7 @@ private:
 class TMemoryOutput : public IRipOutput {
 public:
     bool Write(const void* data, std::uint32_t length) override {
+        if (writeDelayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(writeDelayMs));
         std::lock_guard<std::mutex> g(m_);
         ++writes;
         if (throwOnWrite >= 0 && writes > throwOnWrite) throw std::runtime_error("the driver failed");
@@ -174,6 +178,7 @@ public:
     int writes = 0;
     int closes = 0;
     std::int64_t failAfterBytes = -1;
+    int writeDelayMs = 0;  // a slow sink
     bool failClose = false;
     int throwOnWrite = -1;  // writes after this many raise
 

@@ -498,6 +498,27 @@ TEST_F(RipEngineTest, WriterThreadDeliversTheSameStream) {
     EXPECT_EQ(output.bytes, drive->Range(0, 300));
 }
 
+// The rip thread and the writer wake each other: with a slow sink that
+// keeps the smallest ring full, and a writer that waits for data, the
+// writer adds no sleeps to the rip's own.
+TEST_F(RipEngineTest, WriterThreadWaitsWithoutSleeping) {
+    std::vector<std::uint8_t> cache(200000);  // a ring of 128 KiB
+    ctx.RipCache = cache.data();
+    ctx.RipCacheSize = std::uint32_t(cache.size());
+    TTransferRecord r = RipRequest(0, 300, 599);
+    r.SectorsPerRead = 27;
+    output.writeDelayMs = 2;
+    Run(r);
+    const int direct = platform.shortSleeps.exchange(0);
+    output.bytes.clear();
+    r.UseWriteThread = true;
+    Run(r);
+    EXPECT_EQ(platform.threadsStarted, 1);
+    EXPECT_EQ(output.bytes, drive->Range(0, 300));
+    EXPECT_EQ(platform.result.ResultClass, rrOK);
+    EXPECT_EQ(platform.shortSleeps.load(), direct);
+}
+
 TEST_F(RipEngineTest, FailedWritesAreNeverSuccess) {
     TTransferRecord r = RipRequest(0, 200, 599);
     output.failAfterBytes = 50 * 2352;
