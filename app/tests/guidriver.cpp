@@ -232,6 +232,16 @@ bool ClickToolButton(HANDLE process, HWND toolbar, int command) {
     return true;
 }
 
+std::string StatusText(HANDLE process, HWND bar, int part) {
+    const int n = LOWORD(SendMessageA(bar, SB_GETTEXTLENGTHA, WPARAM(part), 0));
+    TRemote mem(process, std::size_t(n) + 1);
+    SendMessageA(bar, SB_GETTEXTA, WPARAM(part), reinterpret_cast<LPARAM>(mem.Ptr()));
+    std::string text(std::size_t(n) + 1, '\0');
+    mem.Read(text.data(), text.size());
+    text.resize(std::size_t(n));
+    return text;
+}
+
 void Key(HWND w, UINT vk, char ch, bool ctrl) {
     if (ctrl) PostMessageA(w, WM_KEYDOWN, VK_CONTROL, 1);
     PostMessageA(w, WM_KEYDOWN, vk, 1);
@@ -244,10 +254,18 @@ void SetText(HWND edit, const std::string& text) {
     SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 5000, nullptr);
 }
 
-bool Screenshot(const std::string& dir, const std::string& name) {
+bool Screenshot(const std::string& dir, const std::string& name, HWND window) {
     const std::string req = dir + "\\" + name + ".req";
     const std::string done = dir + "\\" + name + ".done";
-    { std::ofstream(req) << name << "\n"; }
+    {
+        RECT r{};
+        std::ofstream out(req);
+        if (window && GetWindowRect(window, &r))
+            out << (r.right - r.left) << "x" << (r.bottom - r.top) << "+" << (r.left < 0 ? 0 : r.left) << "+"
+                << (r.top < 0 ? 0 : r.top) << "\n";
+        else
+            out << name << "\n";
+    }
     for (int t = 0; t < 10000; t += 50) {
         if (GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
         Sleep(50);

@@ -71,13 +71,16 @@ void ListSelect(HANDLE process, HWND list, int item, bool on);
 bool ListSelected(HWND list, int item);
 // Tool-bar button click by command id (mouse down and up at its centre).
 bool ClickToolButton(HANDLE process, HWND toolbar, int command);
+// Text of a status-bar part.
+std::string StatusText(HANDLE process, HWND bar, int part);
 // A key press to a window (down, char, up).
 void Key(HWND w, UINT vk, char ch = 0, bool ctrl = false);
 // Sets an edit's text.
 void SetText(HWND edit, const std::string& text);
 
 // Asks the test script for a screenshot: writes NAME.req into dir and
-// waits for NAME.done (10 s).
-bool Screenshot(const std::string& dir, const std::string& name);
+// waits for NAME.done (10 s).  With a window, the request holds its place
+// on the screen as WIDTHxHEIGHT+LEFT+TOP, for a script that crops.
+bool Screenshot(const std::string& dir, const std::string& name, HWND window = nullptr);
 
 }  // namespace guidriver
