@@ -175,6 +175,8 @@ public:
         void StopTestPlayback() override { f_.SpeedButton1Click(); }
         void RefreshFileList() override { f_.RefreshFiler(); }
         void ResetPlayList() override { f_.ComboBox1.SetItemIndex(0); }
+        bool DispCDROM() override { return f_.IsDispCDROM; }
+        void SetDispCDROM(bool on) override { f_.IsDispCDROM = MainWindowKeys.IsDispCDROM = on; }
 
     private:
         TForm1& f_;

@@ -1,6 +1,7 @@
 #include "settings/configform.h"
 
 #include <memory>
+#include <utility>
 
 #include "classlib/app.h"
 #include "classlib/dialogs.h"
@@ -63,12 +64,26 @@ private:
     wx::TTransportDispatch dispatch_;
 };
 
+// The lists' item texts in the language of the resources in effect.
+void ItemTextsFromResources(TConfigStore& s) {
+    const std::pair<TComboBinding*, int> lists[] = {{&s.ComboBox1, MSG_CFG_ITEM_READCMD},
+                                                    {&s.SelReadMethod, MSG_CFG_ITEM_READMETHOD},
+                                                    {&s.FileNameSelect, MSG_CFG_ITEM_FILENAME},
+                                                    {&s.FolderNameSelect, MSG_CFG_ITEM_FOLDERNAME}};
+    for (const auto& [list, first] : lists)
+        for (std::size_t i = 0; i < list->Items.Count(); ++i) {
+            const std::string t = wx::LoadResString(static_cast<UINT>(first) + static_cast<UINT>(i));
+            if (!t.empty()) list->Items[i] = t;
+        }
+}
+
 }  // namespace
 
 TConfigForm::TConfigForm(wx::TComponent* owner, TConfigHost* host) : TForm(owner, "TCONFIGFORM"), Host(host) {
     SettingsFileName = ModuleFolder() + "\\wndrxn.ini";
     ConfigForm = &Store;
     ConfigDialog = this;
+    ItemTextsFromResources(Store);
     InstallSystemDialogs();
     Logic.Text = [](int id) { return wx::LoadResString(static_cast<UINT>(id)); };
     Logic.Warn = [this](int id, const std::string& formatted) {

@@ -13,6 +13,7 @@
 #include "classlib/form.h"
 #include "settings/configlogic.h"
 #include "settings/configstore.h"
+#include "settings/mainkeys.h"
 
 class TAcmDrv;
 namespace wx {
@@ -45,6 +46,10 @@ public:
     virtual void RefreshFileList() {}
     // Selects the first item of the test-playback bar's list.
     virtual void ResetPlayList() {}
+    // The drive bar shows CD drives (the main window's flag, saved as
+    // [Filer] IsDispCDROM).
+    virtual bool DispCDROM() { return MainWindowKeys.IsDispCDROM; }
+    virtual void SetDispCDROM(bool on) { MainWindowKeys.IsDispCDROM = on; }
 };
 
 class TConfigForm : public wx::TForm {

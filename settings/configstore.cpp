@@ -23,55 +23,32 @@ std::uint64_t AvailablePhysicalMemory = 0;
 
 namespace {
 
-// Item texts of the controls (code page 932 where not ASCII).
+// Item texts of the controls, as the built-in (Japanese) resources have
+// them; the settings dialog puts those of the language in effect in their
+// place.  Compiled to code page 932.
 void FillReadMethods(TComboBinding& c) {
-    for (const char* s : {
-             "\x92\xCA\x8F\xED\x93\xC7\x82\xDD\x8Fo\x82\xB5",  // 通常読み出し
-             "\x83t\x83\x8C\x81[\x83\x80\x8A\xD4\x95\xE2\x90\xB3\x93\xC7\x82\xDD\x8Fo\x82\xB5",  // フレーム間補正読み出し
-             "\x82Q\x83p\x83X\x83t\x83\x8C\x81[\x83\x80\x8A\xD4\x95\xE2\x90\xB3\x93\xC7\x82\xDD\x8Fo\x82\xB5",  // ２パスフレーム間補正読み出し
-             "\x8D\x82\x91\xAC\x83o\x81[\x83X\x83g\x93\xC7\x82\xDD\x8Fo\x82\xB5",  // 高速バースト読み出し
-         })
+    for (const char* s : {"通常読み出し", "フレーム間補正読み出し", "２パスフレーム間補正読み出し", "高速バースト読み出し"})
         c.Items.Add(s);
 }
 
 void FillReadCommands(TComboBinding& c) {
-    for (const char* s : {
-             "SONY READ-CDDA Mode0\x83R\x83}\x83\x93\x83h",
-             "SONY READ-CDDA Mode2\x83R\x83}\x83\x93\x83h",
-             "TOSHIBA\x8Ag\x92\xA3\x93\xC7\x82\xDD\x8Fo\x82\xB5\x83R\x83}\x83\x93\x83h",
-             "PIONEER\x8D\xC5\x93K\x89\xBB\x93\xC7\x82\xDD\x8Fo\x82\xB5\x83R\x83}\x83\x93\x83h",
-             "PLEXTOR\x8D\xC5\x93K\x89\xBB\x93\xC7\x82\xDD\x8Fo\x82\xB5\x83R\x83}\x83\x93\x83h",
-             "RICOH\x83" "f\x81[\x83^\x95\xCF\x8A\xB7\x93\xC7\x82\xDD\x8Fo\x82\xB5\x83R\x83}\x83\x93\x83h",
-             "NEC\x83h\x83\x89\x83" "C\x83u\x90\xEA\x97p\x93\xC7\x82\xDD\x8Fo\x82\xB5\x83R\x83}\x83\x93\x83h",
-             "\x90\xDD\x92\xE8\x95\xCF\x8A\xB7\x8Ag\x92\xA3\x93\xC7\x82\xDD\x8Fo\x82\xB5\x83R\x83}\x83\x93\x83h"
-             "(Extention Read)",
-             "SCSI-3 X3T10\x95W\x8F\x80\x93\xC7\x82\xDD\x8Fo\x82\xB5\x83R\x83}\x83\x93\x83h",
-             "ATAPI CD-ROM\x93\xC7\x82\xDD\x8Fo\x82\xB5\x83R\x83}\x83\x93\x83h",
-         })
+    for (const char* s : {"SONY READ-CDDA Mode0コマンド", "SONY READ-CDDA Mode2コマンド", "TOSHIBA拡張読み出しコマンド",
+                          "PIONEER最適化読み出しコマンド", "PLEXTOR最適化読み出しコマンド",
+                          "RICOHデータ変換読み出しコマンド", "NECドライブ専用読み出しコマンド",
+                          "設定変換拡張読み出しコマンド(Extention Read)", "SCSI-3 X3T10標準読み出しコマンド",
+                          "ATAPI CD-ROM読み出しコマンド"})
         c.Items.Add(s);
 }
 
-constexpr const char* kManual = "\x8E\xE8\x93\xAE\x90\xDD\x92\xE8";  // 手動設定
-
 void FillFileNameSelect(TComboBinding& c) {
-    for (const char* s : {
-             kManual,
-             "[\x83^\x83" "C\x83g\x83\x8B]\x81@{ %T }",
-             "[\x83g\x83\x89\x83" "b\x83N\x94\xD4\x8D\x86].[\x83^\x83" "C\x83g\x83\x8B] { %.02N.%T }",
-             "[\x83g\x83\x89\x83" "b\x83N\x94\xD4\x8D\x86].[\x83" "A\x81[\x83" "e\x83" "B\x83X\x83g].[\x83"
-             "A\x83\x8B\x83o\x83\x80].[\x83^\x83" "C\x83g\x83\x8B]  { %.02N.%R.%L.%T }",
-         })
+    for (const char* s : {"手動設定", "[タイトル]　{ %T }", "[トラック番号].[タイトル] { %.02N.%T }",
+                          "[トラック番号].[アーティスト].[アルバム].[タイトル]  { %.02N.%R.%L.%T }"})
         c.Items.Add(s);
 }
 
 void FillFolderNameSelect(TComboBinding& c) {
-    for (const char* s : {
-             kManual,
-             "[\x83" "A\x83\x8B\x83o\x83\x80\x96\xBC] { %L }",
-             "[\x83W\x83\x83\x83\x93\x83\x8B]\x5C[\x83" "A\x83\x8B\x83o\x83\x80\x96\xBC]\x81@{ %G\x5C%L }",
-             "[\x83W\x83\x83\x83\x93\x83\x8B]\x5C[\x83" "A\x81[\x83" "e\x83" "B\x83X\x83g\x96\xBC]_[\x83"
-             "A\x83\x8B\x83o\x83\x80\x96\xBC] { %G\x5C%R_%L }",
-         })
+    for (const char* s : {"手動設定", "[アルバム名] { %L }", "[ジャンル]\\[アルバム名]　{ %G\\%L }",
+                          "[ジャンル]\\[アーティスト名]_[アルバム名] { %G\\%R_%L }"})
         c.Items.Add(s);
 }
 

@@ -252,7 +252,7 @@ void TConfigForm::FormShow() {
     Logic.CheckBox2Click();
     wx::TGogoTea* gogo = HostRef().GogoEncoder();
     Logic.UseL3EncClick(gogo != nullptr, gogo ? gogo->VersionCode() : 0);
-    Store.NoDispCDROM.Checked = !MainWindowKeys.IsDispCDROM;
+    Store.NoDispCDROM.Checked = !HostRef().DispCDROM();
     Pull();
     GetCenter(*this);
 }
@@ -412,6 +412,7 @@ void TConfigForm::Push(const TViewItem& v) {
 }
 
 bool TConfigForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    if (msg == WM_ERASEBKGND) return ErasePane(Handle(), Item(IDC_CFG_TAB), pane_, wp, result);
     if (msg == WM_CTLCOLORSTATIC || msg == WM_CTLCOLORBTN) {
         const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lp));
         return id >= 2100 && id < 2700 && PaintOnPane(pane_, wp, lp, result);
@@ -536,7 +537,7 @@ void TConfigForm::Changed(int id) {
             host.RefreshFileList();
             break;
         case IDC_CFG6_AUTOREFRESH: ::AutoRefresh = Store.AutoRefresh.Checked; break;
-        case IDC_CFG6_NODISPCDROM: MainWindowKeys.IsDispCDROM = !Store.NoDispCDROM.Checked; break;
+        case IDC_CFG6_NODISPCDROM: host.SetDispCDROM(!Store.NoDispCDROM.Checked); break;
         case IDC_CFG6_USEMEDIAPLAYER: host.StopTestPlayback(); break;
         default: break;
     }

@@ -46,6 +46,21 @@ bool PaintOnPane(HBRUSH pane, WPARAM dc, LPARAM control, LRESULT& result) {
     return true;
 }
 
+bool ErasePane(HWND dialog, HWND tab, HBRUSH pane, WPARAM dc, LRESULT& result) {
+    if (!pane || !tab) return false;
+    HDC hdc = reinterpret_cast<HDC>(dc);
+    RECT client;
+    GetClientRect(dialog, &client);
+    FillRect(hdc, &client, GetSysColorBrush(COLOR_BTNFACE));
+    RECT page;
+    GetWindowRect(tab, &page);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&page), 2);
+    SendMessageA(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
+    FillRect(hdc, &page, pane);
+    result = TRUE;
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // TDevInfoForm
 
@@ -408,6 +423,7 @@ void TGogoForm::ShowPage(int page) {
 int TGogoForm::HelpContext() const { return page_ == 1 ? 5083 : page_ == 2 ? 5084 : 5065; }
 
 bool TGogoForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    if (msg == WM_ERASEBKGND) return ErasePane(Handle(), Item(IDC_GOGO_TAB), pane_, wp, result);
     if ((msg == WM_CTLCOLORSTATIC || msg == WM_CTLCOLORBTN) && GetDlgCtrlID(reinterpret_cast<HWND>(lp)) >= 3100)
         return PaintOnPane(pane_, wp, lp, result);
     if (msg == WM_HSCROLL) {

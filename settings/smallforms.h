@@ -27,6 +27,10 @@ HBRUSH MakeTabPaneBrush(HWND tab);
 // The answer to WM_CTLCOLORSTATIC / WM_CTLCOLORBTN for a control on a page
 // (check boxes, radio buttons, labels and group boxes; edits keep theirs).
 bool PaintOnPane(HBRUSH pane, WPARAM dc, LPARAM control, LRESULT& result);
+// The answer to WM_ERASEBKGND of a dialog with pages: the tab's page area
+// in the pane's colour, so that what the controls leave unpainted (the
+// inside of group boxes) is the page's ground too.
+bool ErasePane(HWND dialog, HWND tab, HBRUSH pane, WPARAM dc, LRESULT& result);
 
 // The drive's INQUIRY data, one label pair per field.
 class TDevInfoForm : public wx::TForm {
