@@ -1,6 +1,7 @@
 #include "app/tests/guidriver.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <fstream>
 
 namespace guidriver {
@@ -232,14 +233,72 @@ bool ClickToolButton(HANDLE process, HWND toolbar, int command) {
     return true;
 }
 
+namespace {
+std::string FromWide(const std::wstring& w) {
+    const int m = WideCharToMultiByte(932, 0, w.data(), int(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(std::size_t(m > 0 ? m : 0), '\0');
+    if (m > 0) WideCharToMultiByte(932, 0, w.data(), int(w.size()), out.data(), m, nullptr, nullptr);
+    return out;
+}
+}  // namespace
+
+// Texts are asked for in UTF-16, which the system carries across processes
+// as it is, and given back in code page 932 as the program has them.
+std::string ComboItem(HWND combo, int item) {
+    const LRESULT n = SendMessageW(combo, CB_GETLBTEXTLEN, WPARAM(item), 0);
+    if (n < 0) return std::string();
+    std::wstring text(std::size_t(n) + 1, L'\0');
+    SendMessageW(combo, CB_GETLBTEXT, WPARAM(item), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(std::wcslen(text.c_str()));
+    return FromWide(text);
+}
+
+std::string ControlText(HWND w) {
+    wchar_t buf[2048] = {};
+    SendMessageTimeoutW(w, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 5000, nullptr);
+    return FromWide(buf);
+}
+
+std::string ToolButtonText(HANDLE process, HWND toolbar, int command) {
+    TRemote mem(process, 256);
+    const LRESULT n = SendMessageA(toolbar, TB_GETBUTTONTEXTA, WPARAM(command), reinterpret_cast<LPARAM>(mem.Ptr()));
+    char buf[256] = {};
+    mem.Read(buf, sizeof buf);
+    return std::string(buf, std::size_t(n > 0 && n < 256 ? n : 0));
+}
+
+std::string TabText(HANDLE process, HWND tab, int item) {
+    TRemote mem(process, sizeof(TCITEMA) + 256);
+    TCITEMA it{};
+    it.mask = TCIF_TEXT;
+    it.pszText = static_cast<char*>(mem.Ptr()) + sizeof(TCITEMA);
+    it.cchTextMax = 256;
+    mem.Write(&it, sizeof it);
+    SendMessageA(tab, TCM_GETITEMA, WPARAM(item), reinterpret_cast<LPARAM>(mem.Ptr()));
+    char buf[256] = {};
+    mem.Read(buf, sizeof buf - 1, sizeof(TCITEMA));
+    return buf;
+}
+
+bool ClickTab(HANDLE process, HWND tab, int item) {
+    TRemote mem(process, sizeof(RECT));
+    if (!SendMessageA(tab, TCM_GETITEMRECT, WPARAM(item), reinterpret_cast<LPARAM>(mem.Ptr()))) return false;
+    RECT r{};
+    mem.Read(&r, sizeof r);
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    SendMessageA(tab, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageA(tab, WM_LBUTTONUP, 0, at);
+    return SendMessageA(tab, TCM_GETCURSEL, 0, 0) == item;
+}
+
 std::string StatusText(HANDLE process, HWND bar, int part) {
-    const int n = LOWORD(SendMessageA(bar, SB_GETTEXTLENGTHA, WPARAM(part), 0));
-    TRemote mem(process, std::size_t(n) + 1);
-    SendMessageA(bar, SB_GETTEXTA, WPARAM(part), reinterpret_cast<LPARAM>(mem.Ptr()));
-    std::string text(std::size_t(n) + 1, '\0');
-    mem.Read(text.data(), text.size());
-    text.resize(std::size_t(n));
-    return text;
+    const int n = LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, WPARAM(part), 0));
+    TRemote mem(process, (std::size_t(n) + 1) * sizeof(wchar_t));
+    SendMessageW(bar, SB_GETTEXTW, WPARAM(part), reinterpret_cast<LPARAM>(mem.Ptr()));
+    std::wstring text(std::size_t(n) + 1, L'\0');
+    mem.Read(text.data(), text.size() * sizeof(wchar_t));
+    text.resize(std::wcslen(text.c_str()));
+    return FromWide(text);
 }
 
 void Key(HWND w, UINT vk, char ch, bool ctrl) {

@@ -71,6 +71,14 @@ void ListSelect(HANDLE process, HWND list, int item, bool on);
 bool ListSelected(HWND list, int item);
 // Tool-bar button click by command id (mouse down and up at its centre).
 bool ClickToolButton(HANDLE process, HWND toolbar, int command);
+// Text of a combo box item, of a control (asked of the control itself: an
+// edit's text is its own), of a tool-bar button and of a tab.
+std::string ComboItem(HWND combo, int item);
+std::string ControlText(HWND w);
+std::string ToolButtonText(HANDLE process, HWND toolbar, int command);
+std::string TabText(HANDLE process, HWND tab, int item);
+// A click on a tab's item, as the mouse gives it (sent: done on return).
+bool ClickTab(HANDLE process, HWND tab, int item);
 // Text of a status-bar part.
 std::string StatusText(HANDLE process, HWND bar, int part);
 // A key press to a window (down, char, up).

@@ -27,6 +27,8 @@ find "$WX_BINARY_DIR/standins/bin" -maxdepth 1 -iname "*.dll" -exec cp {} "$work
 cp "$work/demo/demo.bin" "$work/app/demo/"
 sed '/FLAGS PRE/d' "$work/demo/demo.cue" > "$work/app/demo/demo.cue"
 cp "$WX_SOURCE_DIR/standins/demo/wnaspi32.ini" "$work/app/"
+# The reference file of the normalization: a sine at half of full scale.
+sox -n -r 44100 -c 2 -b 16 "$work/reference.wav" synth 0.5 sine 440 vol 0.5 || { echo "no reference file"; exit 1; }
 winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 export WX_ASPI_CONFIG=$(winpath "$work/app/wnaspi32.ini")
 export WX_E2E_DIR=$(winpath "$work")
@@ -52,7 +54,7 @@ trap 'kill $watcher 2>/dev/null' EXIT
 "$run" "$driver" --gtest_color=no
 status=$?
 
-for name in roundtrip; do
+for name in roundtrip dialog english; do
   if [ -f "$work/${name}_stored.ini" ]; then
     python3 "$(dirname "$0")/check_settings_file.py" "$work/${name}_expected.ini" "$work/${name}_stored.ini" || status=1
   else
