@@ -155,6 +155,11 @@ void TForm1::UpdateRipHost() {
     h.WmaAvailable = IsWmaLibraryLoaded();
 }
 
+wx::TDriveAddress TForm1::SelectedDrive() const {
+    const TDeviceEntry* e = ConfigForm ? ConfigForm->SelectedDevice() : nullptr;
+    return e ? AddressOf(*e) : wx::TDriveAddress{};
+}
+
 std::string TForm1::ListedFolder() const {
     // Until the file manager lists folders: the start folder (the argument,
     // the saved boot folder, the current folder).

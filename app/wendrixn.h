@@ -9,6 +9,7 @@
 //   file manager               app/filer*.cpp
 //   test playback              app/playback.cpp
 //   CDDB                       app/cddbsearch.cpp
+//   CD-TEXT and SSTP notices   app/cdtextlink.cpp
 #pragma once
 #include <array>
 #include <cstdint>
@@ -211,6 +212,8 @@ public:
     wx::TSrbExecutor& Executor();
     wx::TRipControl& Rip();
     void UpdateRipHost();
+    // The address of the drive selected in the device table.
+    wx::TDriveAddress SelectedDrive() const;
     // The folder the rip command writes into: the start folder until the
     // file manager lists folders (the argument, BootDir, the current folder).
     std::string ListedFolder() const;
@@ -290,6 +293,18 @@ public:
     void ShowCDDBForm();
     // The media-change poll.
     void Timer2Timer();
+
+    // =====================================================================
+    // CD-TEXT viewer and SSTP notices (app/cdtextlink.cpp)
+    // =====================================================================
+    // The CD-TEXT tool button and menu item: the viewer, modal.
+    void ToolCDTextBtnClick();
+    // One notice of the rip completion to the SSTP target (Japanese mode
+    // only); false when the send failed, which silences the rest of the run.
+    bool SendMsgToPellora(const std::string& scriptText);
+    struct TCdTextBinder {
+        explicit TCdTextBinder(TForm1* f);
+    } CdTextBinder{this};
 
 protected:
     void FormCreate() override;

@@ -1,5 +1,3 @@
-// Built with the execution character set CP932: the language names below
-// are written as UTF-8 and come out as Shift-JIS.
 #include "discinfo/cdtext.h"
 
 #include <algorithm>
@@ -22,19 +20,9 @@ constexpr std::uint8_t kCp437To8859[128] = {
     0x20, 0xB1, 0x20, 0x20, 0x20, 0x20, 0xF7, 0x20, 0xB0, 0x95, 0xB7, 0x20, 0x20, 0xB2, 0x20, 0x20,
 };
 
-struct TLanguage {
-    int code;
-    const char* name;
-};
-
-constexpr TLanguage kLanguages[] = {
-    {0x00, "言語なし"},     {0x09, "英語"},         {0x08, "ドイツ語"},     {0x0F, "フランス語"},
-    {0x0A, "スペイン語"},   {0x15, "イタリア語"},   {0x69, "日本語"},       {0x65, "韓国語"},
-    {0x75, "中国語"},       {0x21, "ポルトガル語"}, {0x1D, "オランダ語"},   {0x07, "デンマーク語"},
-    {0x28, "スウェーデン語"}, {0x1E, "ノルウェー語"}, {0x27, "フィンランド語"}, {0x20, "ポーランド語"},
-    {0x56, "ロシア語"},     {0x26, "スロヴェニア語"}, {0x1B, "ハンガリー語"}, {0x06, "チェコ語"},
-    {0x70, "ギリシャ語"},   {0x29, "トルコ語"},
-};
+// Language codes in the order of their names in the message table.
+constexpr int kLanguageCodes[] = {0x00, 0x09, 0x08, 0x0F, 0x0A, 0x15, 0x69, 0x65, 0x75, 0x21, 0x1D,
+                                  0x07, 0x28, 0x1E, 0x27, 0x20, 0x56, 0x26, 0x1B, 0x06, 0x70, 0x29};
 
 std::array<std::uint16_t, 256> MakeCrcTable() {
     std::array<std::uint16_t, 256> t{};
@@ -233,10 +221,10 @@ void TCDTextReader::AnalizeAll(const std::uint8_t* buffer, std::size_t length) {
         AnalizeCDTextPack(buffer, length, slot);
 }
 
-std::string GetLangString(int code) {
-    for (const auto& l : kLanguages)
-        if (l.code == code) return l.name;
-    return {};
+int CdTextLanguageIndex(int code) {
+    for (int i = 0; i < kCdTextLanguages; ++i)
+        if (kLanguageCodes[i] == code) return i;
+    return -1;
 }
 
 std::string CdTextCodeName(int code) {

@@ -102,8 +102,11 @@ inline constexpr char kCdTextIllegalTracks[] = "Start/EndTrack Illegal";
 inline constexpr char kCdTextIllegalInfo[] = "illegal cd-text info\r";
 inline constexpr char kCdTextCrcError[] = "PACKET CRC ERROR.";
 
-// Name of a language code (Shift-JIS); empty for an unknown code.
-std::string GetLangString(int code);
+// The place of a language code among the known languages (0 no language,
+// 1 English, 2 German ... 21 Turkish), whose names are in the message
+// table; -1 for a code without a name.
+inline constexpr int kCdTextLanguages = 22;
+int CdTextLanguageIndex(int code);
 
 // Name of a character code: "ISO-8859-1", "ASCII", "MS-JIS" or "Unknown".
 std::string CdTextCodeName(int code);

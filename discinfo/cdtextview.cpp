@@ -35,7 +35,7 @@ bool DefaultSaveDialog(HWND owner, std::string& path, int& filter) {
     ofn.lpstrTitle = title.c_str();
     ofn.lpstrDefExt = "CSV";
     ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-    if (!GetSaveFileNameA(&ofn)) return false;
+    if (!Prompter().SaveFileName(ofn)) return false;
     path = file;
     filter = static_cast<int>(ofn.nFilterIndex);
     return true;
@@ -48,6 +48,11 @@ int ReadPos(TCustomIniFile* ini, const char* key, int def) {
 }
 
 }  // namespace
+
+std::string GetLangString(int code) {
+    const int i = CdTextLanguageIndex(code);
+    return i < 0 ? std::string() : LoadResString(MSG_CDTEXT_LANGUAGES + static_cast<UINT>(i));
+}
 
 TCDTEXTForm::TCDTEXTForm(TComponent* owner, TCdTextHost host) : TForm(owner, "TCDTEXTFORM"), h_(std::move(host)) {
     timer_ = new TTimer(this, kTimerId, 2000, [this] { Timer1Timer(); });
@@ -159,8 +164,8 @@ void TCDTEXTForm::FormShow() { ShowData(); }
 void TCDTEXTForm::ShowData() {
     EnableCommands(false);
     packs_.clear();
-    reader_.OnCrcError = [] {
-        ShowMessageBox(std::string(kCdTextIllegalInfo) + kCdTextCrcError, MB_OK | MB_ICONWARNING);
+    reader_.OnCrcError = [this] {
+        Message(std::string(kCdTextIllegalInfo) + kCdTextCrcError, MB_OK | MB_ICONWARNING);
     };
     const TDriveAddress d = h_.Drive ? h_.Drive() : TDriveAddress{};
     TCdTextRead read = TCdTextRead::Unsupported;
@@ -168,16 +173,16 @@ void TCDTEXTForm::ShowData() {
     bool ok = read == TCdTextRead::Ok;
     switch (read) {
         case TCdTextRead::Ok: break;
-        case TCdTextRead::NoMedia: ShowMessageBox(LoadResString(MSG_NO_MEDIA), MB_OK | MB_ICONWARNING); break;
-        case TCdTextRead::BadData: ShowMessageBox(LoadResString(MSG_CDTEXT_BAD_DATA), MB_OK | MB_ICONERROR); break;
+        case TCdTextRead::NoMedia: Message(LoadResString(MSG_NO_MEDIA), MB_OK | MB_ICONWARNING); break;
+        case TCdTextRead::BadData: Message(LoadResString(MSG_CDTEXT_BAD_DATA), MB_OK | MB_ICONERROR); break;
         case TCdTextRead::Unsupported:
-            ShowMessageBox(LoadResString(MSG_CDTEXT_UNSUPPORTED), MB_OK | MB_ICONERROR);
+            Message(LoadResString(MSG_CDTEXT_UNSUPPORTED), MB_OK | MB_ICONERROR);
             break;
     }
     if (ok) {
         std::string reason;
         ok = reader_.GetLangInfo(packs_.data(), packs_.size(), reason);
-        if (!ok) ShowMessageBox(std::string(kCdTextIllegalInfo) + reason, MB_OK | MB_ICONERROR);
+        if (!ok) Message(std::string(kCdTextIllegalInfo) + reason, MB_OK | MB_ICONERROR);
     }
     if (!ok) {
         ClearData();
@@ -193,6 +198,9 @@ void TCDTEXTForm::ShowData() {
     }
     timer_->SetEnabled(true);
 }
+
+// The viewer's boxes are its own, so that it is active again after them.
+void TCDTEXTForm::Message(const std::string& text, UINT flags) { ShowMessageBox(text, flags, Handle()); }
 
 const TCDTextInfo* TCDTEXTForm::SelectedBlock() const {
     const int i = ComboBox1.ItemIndex();
@@ -229,7 +237,7 @@ void TCDTEXTForm::CSV1Click() {
     const char delim = filter == 2 ? '\t' : ',';
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) {
-        ShowMessageBox(LoadResString(MSG_CDTEXT_CREATE_FAILED), MB_OK | MB_ICONERROR);
+        Message(LoadResString(MSG_CDTEXT_CREATE_FAILED), MB_OK | MB_ICONERROR);
         return;
     }
     std::string out = AlbumNameEdit.Text() + delim + AlbumArtistNameEdit.Text() + "\r\n";
@@ -243,18 +251,18 @@ void TCDTEXTForm::CSV1Click() {
     const bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
     if (std::fclose(f) != 0 || !ok) {
         std::remove(path.c_str());
-        ShowMessageBox(LoadResString(MSG_CDTEXT_CREATE_FAILED), MB_OK | MB_ICONERROR);
+        Message(LoadResString(MSG_CDTEXT_CREATE_FAILED), MB_OK | MB_ICONERROR);
         return;
     }
-    ShowMessageBox(LoadResString(MSG_CDTEXT_CSV_WRITTEN), MB_OK | MB_ICONINFORMATION);
+    Message(LoadResString(MSG_CDTEXT_CSV_WRITTEN), MB_OK | MB_ICONINFORMATION);
 }
 
 void TCDTEXTForm::MP3ID3Click() {
     if (ListView1.Count() == 0 || !h_.Tracks) return;
     const auto done = CdTextToTags(rows_, AlbumNameEdit.Text(), FindFreeGenreIndex(), *h_.Tracks);
     if (h_.SetTrackCell)
-        for (int t : done) h_.SetTrackCell(t, 5, LoadResString(MSG_YES));
-    ShowMessageBox(LoadResString(MSG_CDTEXT_TAGS_SET), MB_OK | MB_ICONINFORMATION);
+        for (int t : done) h_.SetTrackCell(t, TCdTextHost::kTagColumn, LoadResString(MSG_YES));
+    Message(LoadResString(MSG_CDTEXT_TAGS_SET), MB_OK | MB_ICONINFORMATION);
 }
 
 void TCDTEXTForm::SetTrackNameClick() {
@@ -263,9 +271,9 @@ void TCDTEXTForm::SetTrackNameClick() {
     const bool fullWidth = h_.JapaneseMode ? h_.JapaneseMode() : true;
     const auto done = CdTextToFileNames(rows_, AlbumNameEdit.Text(), h_.FileName, fullWidth, *h_.Tracks);
     if (h_.SetTrackCell)
-        for (int t : done) h_.SetTrackCell(t, 4, h_.Tracks->Slots[t].FileStem);
+        for (int t : done) h_.SetTrackCell(t, TCdTextHost::kFileColumn, h_.Tracks->Slots[t].FileStem);
     SetCaption(LoadResString(MSG_CDTEXT_CAPTION));
-    ShowMessageBox(LoadResString(MSG_CDTEXT_NAMES_SET), MB_OK | MB_ICONINFORMATION);
+    Message(LoadResString(MSG_CDTEXT_NAMES_SET), MB_OK | MB_ICONINFORMATION);
     EnableMenuItem(GetMenu(Handle()), IDM_CDTEXT_SETNAMES, MF_BYCOMMAND | MF_ENABLED);
 }
 

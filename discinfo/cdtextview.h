@@ -20,6 +20,10 @@ class TCustomIniFile;
 
 namespace wx {
 
+// The name of a CD-TEXT language code in the language of the resources;
+// empty for a code without a name.
+std::string GetLangString(int code);
+
 // What the viewer needs from the main window.
 struct TCdTextHost {
     TTrackTable* Tracks = nullptr;
@@ -27,9 +31,10 @@ struct TCdTextHost {
     std::function<TDriveAddress()> Drive;
     // Reads the table of contents again into the table and the track list.
     std::function<void()> RefreshTrackList;
-    // Shows a text in the track list row of a track (column 4: the file
-    // name, column 5: the tag mark).
+    // Shows a text in a column of the track list row of a track.
     std::function<void(int track, int column, const std::string& text)> SetTrackCell;
+    static constexpr int kFileColumn = 5;  // the output file name
+    static constexpr int kTagColumn = 6;   // the tag mark
     // The settings dialog on its ID3 tag page.
     std::function<void()> ShowConfig;
     TNameBuilder FileName;
@@ -39,7 +44,7 @@ struct TCdTextHost {
     // The settings file ([CDTEXTView]); may be null.
     TCustomIniFile* Settings = nullptr;
     // Asks for the export file; filter 1 comma, 2 tab.  Empty: the system's
-    // save dialog.
+    // save dialog through the prompter.
     std::function<bool(HWND owner, std::string& path, int& filter)> ChooseSaveFile;
 };
 
@@ -75,6 +80,7 @@ protected:
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
 private:
+    void Message(const std::string& text, UINT flags);
     void ShowData();
     void ClearData();
     void EnableCommands(bool on);

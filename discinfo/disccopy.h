@@ -32,8 +32,8 @@ std::string CdTextAlbum(const TCDTextInfo& block);
 std::string CdTextAlbumArtist(const TCDTextInfo& block);
 
 // Each row's title, performer and message as the tags of the slot of its
-// track number (audio tracks only); Album, Genre, Copyright emptied,
-// HasTag set.  The numbers of the tracks written.
+// track number (audio tracks only), with the album and genre given;
+// Copyright emptied, HasTag set.  The numbers of the tracks written.
 std::vector<int> CdTextToTags(const std::vector<TCdTextRow>& rows, const std::string& album, int genre,
                               TTrackTable& table);
 

@@ -88,13 +88,13 @@ int PelloraPort(const std::string& field, bool& fieldReplaced) {
     return static_cast<int>(v);
 }
 
-void TPelloraNotifier::SendMsgToPellora(const std::string& scriptText, bool japaneseMode, const std::string& host,
+bool TPelloraNotifier::SendMsgToPellora(const std::string& scriptText, bool japaneseMode, const std::string& host,
                                         std::string& portField, const std::string& revision) {
-    if (!Enabled || !japaneseMode) return;
+    if (!japaneseMode) return true;
     bool replaced = false;
     const int port = PelloraPort(portField, replaced);
     if (replaced) portField = kPelloraDefaultPortText;
-    Enabled = SendSSTPScript(net_, host, port, PelloraSenderName(revision), {scriptText});
+    return SendSSTPScript(net_, host, port, PelloraSenderName(revision), {scriptText});
 }
 
 }  // namespace wx

@@ -42,15 +42,17 @@ std::string PelloraSenderName(const std::string& revision);
 // "11000" into the field).
 int PelloraPort(const std::string& field, bool& fieldReplaced);
 
-// The main window's state of the notifier over one rip run.
+// The notices of the rip completion.  Whether a run sends at all, and
+// that one failed send silences the rest of the run, is the rip control's
+// switch (taken from UseSendStatus when the run starts).
 class TPelloraNotifier {
 public:
     explicit TPelloraNotifier(TCddbNetwork& net) : net_(net) {}
-    // Set from the settings when a run starts; one failed send clears it.
-    bool Enabled = false;
-    // Sends one script line when enabled and in Japanese mode; portField is
-    // the settings' port text and is set to "11000" when it is no number.
-    void SendMsgToPellora(const std::string& scriptText, bool japaneseMode, const std::string& host,
+    // Sends one script line in Japanese mode (nothing in English mode);
+    // portField is the settings' port text and is set to "11000" when it is
+    // no port number.  False when the send failed: the run's switch goes
+    // off.
+    bool SendMsgToPellora(const std::string& scriptText, bool japaneseMode, const std::string& host,
                           std::string& portField, const std::string& revision);
 
 private:

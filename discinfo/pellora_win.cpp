@@ -5,20 +5,15 @@
 
 namespace wx {
 
-void TPelloraSender::SendMsgToPellora(const std::string& scriptText, bool japaneseMode, const std::string& host,
-                                      std::string& portField, const std::string& revision) {
-    if (!PelloraEnabled || !japaneseMode) return;
+bool SendPelloraNotice(const std::string& scriptText, bool japaneseMode, const std::string& host,
+                       std::string& portField, const std::string& revision) {
+    if (!japaneseMode) return true;
     WSADATA data;
-    if (WSAStartup(MAKEWORD(1, 1), &data) != 0) {
-        PelloraEnabled = false;
-        return;
-    }
+    if (WSAStartup(MAKEWORD(1, 1), &data) != 0) return false;
     TWinsockNetwork net;
-    TPelloraNotifier notifier(net);
-    notifier.Enabled = true;
-    notifier.SendMsgToPellora(scriptText, true, host, portField, revision);
-    PelloraEnabled = notifier.Enabled;
+    const bool sent = TPelloraNotifier(net).SendMsgToPellora(scriptText, true, host, portField, revision);
     WSACleanup();
+    return sent;
 }
 
 }  // namespace wx

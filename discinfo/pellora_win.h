@@ -6,15 +6,10 @@
 
 namespace wx {
 
-class TPelloraSender {
-public:
-    // Set from the settings when a rip run starts; one failed send clears
-    // it for the rest of the run.
-    bool PelloraEnabled = false;
-    // Sends scriptText when enabled and in Japanese mode; portField is the
-    // settings' port text, set to "11000" when it holds no port number.
-    void SendMsgToPellora(const std::string& scriptText, bool japaneseMode, const std::string& host,
-                          std::string& portField, const std::string& revision);
-};
+// Sends scriptText in Japanese mode (nothing in English mode); portField
+// is the settings' port text, set to "11000" when it holds no port number.
+// False when the send failed, which silences the rest of the run.
+bool SendPelloraNotice(const std::string& scriptText, bool japaneseMode, const std::string& host,
+                       std::string& portField, const std::string& revision);
 
 }  // namespace wx

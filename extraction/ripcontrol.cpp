@@ -82,6 +82,10 @@ TRipControl::~TRipControl() {
 
 std::string TRipControl::Text(unsigned id) const { return LoadResString(id); }
 
+void TRipControl::SendNotice(const std::string& notice) {
+    if (sstp_ && h_.SendMsgToPellora) sstp_ = h_.SendMsgToPellora(notice);
+}
+
 void TRipControl::Attach(TForm& form) {
     form.OnMessage(WM_RIP_PROGRESS, [this](WPARAM wp, LPARAM lp) -> LRESULT {
         WMRipProgress(int(wp), int(lp));
@@ -717,7 +721,7 @@ void TRipControl::WMRipDone(TTransferRecord* result) {
     WriteTags(r);
 
     if (AbortFlag || c.MaxRetry < 0) {
-        if (h_.SendMsgToPellora && sstp_) h_.SendMsgToPellora(Text(MSG_SSTP_ABORT));
+        SendNotice(Text(MSG_SSTP_ABORT));
         EndRun(r);
         return;
     }
@@ -741,7 +745,7 @@ void TRipControl::WMRipDone(TTransferRecord* result) {
         notice += Format(Text(MSG_SSTP_NEXT_TRACK), currentTrack_);
         const int remain = GetRemainTrack();
         notice += remain > 1 ? Format(Text(MSG_SSTP_REMAIN), remain) : Text(MSG_SSTP_LAST);
-        if (h_.SendMsgToPellora && sstp_) h_.SendMsgToPellora(notice);
+        SendNotice(notice);
         if (c.IsTrackWait.Checked) Sleep(3000);
         if (c.CheckBox13.Checked) {
             TDriveCommands cmds(*h_.Exec);
@@ -758,7 +762,7 @@ void TRipControl::WMRipDone(TTransferRecord* result) {
         notice += Format(Text(MSG_SSTP_TOTAL), FormatSeconds(sumElapsed).c_str(),
                          SpeedRatio(std::uint32_t(audioSum_), sumElapsed));
     notice += Text(MSG_SSTP_BYE);
-    if (h_.SendMsgToPellora && sstp_) h_.SendMsgToPellora(notice);
+    SendNotice(notice);
     EndRun(r);
 }
 

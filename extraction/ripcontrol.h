@@ -52,8 +52,9 @@ struct TRipHost {
     // Stops test playback and clears its history; adds a made file to it.
     std::function<void()> StopTestPlay;
     std::function<void(const std::string&)> AddTestPlayFile;
-    // Sends one SSTP notice (sends only when allowed).
-    std::function<void(const std::string&)> SendMsgToPellora;
+    // Sends one SSTP notice; false when the send failed, which silences
+    // the rest of the run.
+    std::function<bool(const std::string&)> SendMsgToPellora;
     // Opens the wave-out thread for monitoring (device, pre-read, volume);
     // false when the device cannot be used.  Empty: no wave-out thread.
     std::function<bool(int, int, int)> OpenWaveOut;
@@ -143,6 +144,7 @@ private:
     void AddReportRow(const TTransferRecord& r);
     void WriteTags(const TTransferRecord& r);
     std::string Text(unsigned id) const;
+    void SendNotice(const std::string& notice);
 
     TRipHost h_;
     bool running_ = false;
@@ -153,7 +155,7 @@ private:
     int savedSpin_ = -1;
     bool spinChanged_ = false;
     bool spinBySetCdSpeed_ = true;  // how the start set the speed
-    bool sstp_ = false;
+    bool sstp_ = false;  // the run's SSTP switch: UseSendStatus at the start, off after a failed send
     std::uint32_t startTick_ = 0;
     int trackCount_ = 0;
     std::uint64_t elapsedSum_ = 0, audioSum_ = 0;

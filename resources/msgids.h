@@ -242,5 +242,6 @@
 #define MSG_CDTEXT_COL_ARRANGER 62062
 #define MSG_CDTEXT_COL_SONGWRITER 62063
 #define MSG_CDTEXT_COL_MESSAGE 62064
+#define MSG_CDTEXT_LANGUAGES 62065  // 22 texts: the names of the CD-TEXT languages
 
 // tags and output (62304..)

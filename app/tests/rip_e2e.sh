@@ -11,22 +11,12 @@ set -u
 exe=$1
 driver=$2
 mode=${3:-}
-run=$WX_WINE_RUN
-art=$WX_BINARY_DIR/artifacts
-work=$WX_BINARY_DIR/rip_e2e
-mkdir -p "$art"
-export DISPLAY=$("$run" --display)
-export WINEDLLOVERRIDES="wnaspi32=n${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
+. "$(dirname "$0")/e2e_common.sh"
 
 # A private copy of the program with the stand-ins, the demo disc, a
 # second disc (the first two tracks' audio as two tracks of another
 # layout) and the drive configurations.
-rm -rf "$work"
-mkdir -p "$work/app/demo" "$work/shots" "$work/work"
-cp "$exe" "$(dirname "$exe")/wendrix.ENU" "$work/app/"
-find "$WX_BINARY_DIR/standins/bin" -maxdepth 1 -iname "*.dll" -exec cp {} "$work/app/" \;
-"$WX_SOURCE_DIR/standins/demo/make-demo-disc" "$work/demo" >/dev/null
-cp "$work/demo/demo.bin" "$work/demo/demo.cue" "$work/app/demo/"
+e2e_setup rip_e2e "$exe"
 s3=$(grep 'INDEX 01' "$work/demo/demo.cue" | sed -n 3p | awk '{print $3}')
 cat > "$work/app/demo/second.cue" <<CUE
 FILE "demo.bin" BINARY
@@ -35,37 +25,14 @@ FILE "demo.bin" BINARY
   TRACK 02 AUDIO
     INDEX 01 $s3
 CUE
-drive() {  # latency
-  printf '[ASPI]\nAdapters=1\n\n[Adapter0]\nScsiId=7\nMaxTargets=8\n\n[Drive0]\nAdapter=0\nTarget=1\nPersonality=plextor\nImage=demo\\demo.cue\nLatency=%s\n' "$1"
-}
-drive 2 > "$work/wnaspi32.ini"
-drive 40 > "$work/wnaspi32_slow.ini"
-drive 0 > "$work/wnaspi32_fast.ini"
-winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
+e2e_drive 2 > "$work/wnaspi32.ini"
+e2e_drive 40 > "$work/wnaspi32_slow.ini"
+e2e_drive 0 > "$work/wnaspi32_fast.ini"
 export WX_E2E_DIR=$(winpath "$work")
 
 # Screenshots on the driver's request; for the benchmark, the CPU time
 # (user + system, in clock ticks) of the program's process ("cpu_*" requests).
-cputicks() {
-  local pid
-  pid=$(pgrep -f 'rip_e2e[/\\]app[/\\]wendrix\.exe' | head -1)
-  [ -n "$pid" ] && awk '{print $14 + $15}' "/proc/$pid/stat"
-}
-( while :; do
-    for req in "$work"/shots/*.req; do
-      [ -e "$req" ] || continue
-      name=$(basename "$req" .req)
-      case $name in
-        cpu_*) cputicks > "$work/$name.txt" ;;
-        *) import -window root "$art/rip_$name.png" 2>/dev/null ;;
-      esac
-      rm -f "$req"
-      touch "$work/shots/$name.done"
-    done
-    sleep 0.02
-  done ) &
-watcher=$!
-trap 'kill $watcher 2>/dev/null' EXIT
+e2e_watch rip
 
 if [ "$mode" = --bench ]; then
   "$run" "$driver" --gtest_color=no --gtest_also_run_disabled_tests --gtest_filter='*RipBench*'

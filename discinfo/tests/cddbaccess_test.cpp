@@ -210,25 +210,17 @@ TEST(CddbAccess, DestroyingARunningJobStopsIt) {
 namespace wx {
 namespace {
 
-TEST(PelloraSender, NoticesOverWinsockAndOneFailureSilencesTheRun) {
+TEST(PelloraSender, NoticesOverWinsock) {
     const auto ports = FakeServerPorts();
     ASSERT_FALSE(ports.empty());
-    TPelloraSender s;
     std::string port = std::to_string(ports.at("sstp200"));
-    s.SendMsgToPellora("x", true, "127.0.0.1", port, "R3.22");  // not enabled: nothing
-    s.PelloraEnabled = true;
-    s.SendMsgToPellora("Track 1", false, "127.0.0.1", port, "R3.22");  // English mode: nothing
-    EXPECT_TRUE(s.PelloraEnabled);
-    s.SendMsgToPellora("Track 1", true, "127.0.0.1", port, "R3.22");
-    EXPECT_TRUE(s.PelloraEnabled);
+    EXPECT_TRUE(SendPelloraNotice("Track 1", false, "127.0.0.1", port, "R3.22"));  // English mode: nothing
+    EXPECT_TRUE(SendPelloraNotice("Track 1", true, "127.0.0.1", port, "R3.22"));
     port = std::to_string(ports.at("sstp400"));
-    s.SendMsgToPellora("Track 2", true, "127.0.0.1", port, "R3.22");
-    EXPECT_FALSE(s.PelloraEnabled);
+    EXPECT_FALSE(SendPelloraNotice("Track 2", true, "127.0.0.1", port, "R3.22"));
     port = "letters";
-    s.PelloraEnabled = true;
-    s.SendMsgToPellora("Track 3", true, "127.0.0.1", port, "R3.22");  // port 11000: nobody there
+    EXPECT_FALSE(SendPelloraNotice("Track 3", true, "127.0.0.1", port, "R3.22"));  // port 11000: nobody there
     EXPECT_EQ(port, "11000");
-    EXPECT_FALSE(s.PelloraEnabled);
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ TEST(CdText, TextsOfTracksJoinedOverPacksAndCutAtTheLastTrack) {
     ASSERT_TRUE(p.ok) << p.reason;
     EXPECT_EQ(p.r.BlockCount, 1);
     EXPECT_EQ(p.r.Blocks[0].LanguageCode, 0x69);
-    EXPECT_EQ(GetLangString(0x69), "日本語");
+    EXPECT_EQ(CdTextLanguageIndex(0x69), 6);
     EXPECT_EQ(p.r.Blocks[0].EntryCount, 4);
     EXPECT_EQ(p.Text(0, 0, kCdTextTitle), "Album");
     EXPECT_EQ(p.Text(0, 1, kCdTextTitle), "Song One");
@@ -124,7 +124,9 @@ TEST(CdText, CodePage437TextShownAsLatin1) {
     EXPECT_EQ(ConvAnsiTo8859("\x9f\xf9\xc4\xff"), "\x83\x95  ");
     EXPECT_EQ(CdTextCodeName(1), "ASCII");
     EXPECT_EQ(CdTextCodeName(7), "Unknown");
-    EXPECT_EQ(GetLangString(0x42), "");
+    EXPECT_EQ(CdTextLanguageIndex(0x00), 0);
+    EXPECT_EQ(CdTextLanguageIndex(0x29), kCdTextLanguages - 1);
+    EXPECT_EQ(CdTextLanguageIndex(0x42), -1);
 }
 
 TEST(CdText, PackLengthClampedToWholeTransferredPacks) {

@@ -89,7 +89,7 @@ TEST_F(CdTextView, ShowsTheCueSheetTextsExportsAndCopies) {
     EXPECT_EQ(form.AlbumArtistNameEdit.Text(), "Wendrix Test Ensemble");
     EXPECT_EQ(form.TextCodeName.Text(), "ISO-8859-1");
     ASSERT_EQ(form.ComboBox1.Count(), 1);
-    EXPECT_EQ(form.ComboBox1.Item(0), GetLangString(0x09));
+    EXPECT_EQ(form.ComboBox1.Item(0), LoadResString(MSG_CDTEXT_LANGUAGES + 1));  // code 9: English
     ASSERT_EQ(form.ListView1.Count(), 3);
     EXPECT_EQ(form.ListView1.ItemText(1, 0), "2");
     EXPECT_EQ(form.ListView1.ItemText(1, 1), "A rather long second title, over packs");
@@ -121,7 +121,7 @@ TEST_F(CdTextView, ShowsTheCueSheetTextsExportsAndCopies) {
     form.SetTrackNameClick();
     EXPECT_EQ(table.Slots[1].FileStem, "1 Sunrise (Strings, Demo Disc)");
     EXPECT_EQ(table.Slots[2].FileStem, "2 A rather long second title, over packs (Winds, Demo Disc)");
-    EXPECT_EQ(cells.back(), "3:4=3 Third (, Demo Disc)");
+    EXPECT_EQ(cells.back(), "3:5=3 Third (, Demo Disc)");
 
     form.Close();
     EXPECT_FALSE(form.TimerOn());

@@ -1,5 +1,7 @@
 // libFuzzer target: the CD-TEXT pack parser fed with the fuzzer's bytes as
-// the answer of READ TOC format 5 (header included).
+// the answer of READ TOC format 5 (header included), and each block's texts
+// copied into a four-track table as tags and file names: no slot past the
+// fourth track may change.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -7,11 +9,36 @@
 #include <string>
 
 #include "discinfo/cdtext.h"
+#include "discinfo/disccopy.h"
 
 namespace {
 
 void Check(bool ok) {
     if (!ok) std::abort();
+}
+
+// The block's rows copied into a table of four tracks (the third no audio
+// track): only slots 1, 2 and 4 may take texts.
+void CopyIntoTable(const wx::TCDTextInfo& block) {
+    using namespace wx;
+    static TTrackTable table;
+    for (auto& s : table.Slots) s = TTrackRecord{};
+    table.TrackCount = 4;
+    for (int i = 1; i <= 4; ++i) table.Slots[i].IsAudio = i != 3;
+    const std::vector<TCdTextRow> rows = CdTextRows(block);
+    const TNameBuilder name = [](int n, const std::string& title, const std::string& artist, const std::string& album,
+                                 const std::string&, std::string& out) {
+        out = std::to_string(n) + title + artist + album;
+        return n % 5 != 0;
+    };
+    for (int t : CdTextToTags(rows, CdTextAlbum(block), 200, table)) Check(t == 1 || t == 2 || t == 4);
+    for (int t : CdTextToFileNames(rows, CdTextAlbum(block), name, true, table)) Check(t >= 1 && t <= 4);
+    for (int i = 0; i < TrackSlots; ++i) {
+        const TTrackRecord& s = table.Slots[i];
+        Check(s.Title.size() <= 255 && s.FileStem.size() <= 255);
+        if (i == 0 || i == 3 || i > 4) Check(!s.HasTag && s.Title.empty());
+        if (i == 0 || i > 4) Check(s.FileStem.empty());
+    }
 }
 
 }  // namespace
@@ -44,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
                     Check(ConvAnsiTo8859(text).size() == text.size());
                 }
             }
-            GetLangString(b.LanguageCode);
+            Check(CdTextLanguageIndex(b.LanguageCode) < kCdTextLanguages);
             CdTextCodeName(b.CharCode);
         }
     } else {
