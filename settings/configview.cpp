@@ -667,6 +667,7 @@ void TConfigForm::GogoSettingClick() {
     wx::TGogoTea* gogo = HostRef().GogoEncoder();
     if (!gogo) return;
     TGogoForm form(this, Store, gogo);
+    form.HelpFile = HelpFile;
     if (form.ShowModal(Handle()) == IDOK) HostRef().SetStatusText(Logic.MakeMP3StatusString());
     Pull();
 }

@@ -295,7 +295,7 @@ TGogoForm::TGogoForm(wx::TComponent* owner, TConfigStore& store, wx::TGogoTea* g
         SetModalResult(IDOK);
     });
     OnClick(IDC_GOGO_HELP, [this] {
-        WinHelpA(Handle(), nullptr, HELP_CONTEXT, static_cast<ULONG_PTR>(HelpContext()));
+        WinHelpA(Handle(), HelpFile.c_str(), HELP_CONTEXT, static_cast<ULONG_PTR>(HelpContext()));
     });
     for (int id : {IDC_GOGO2_ENABLEVBRADVSET, IDC_GOGO2_ENABLEFILTERADVSET, IDC_GOGO3_ENABLEMSADVSET})
         OnClick(id, [this] { Enabling(); });

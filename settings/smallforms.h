@@ -88,6 +88,8 @@ protected:
 class TGogoForm : public wx::TForm {
 public:
     TGogoForm(wx::TComponent* owner, TConfigStore& store, wx::TGogoTea* gogo);
+    // The help file its help button opens at the page's context.
+    std::string HelpFile;
     void ShowPage(int page);
     int HelpContext() const;
     // The value labels: "1.00" at 100, else "0.%.02d"; the split "%.2d%%/%.2d%%".

@@ -21,7 +21,9 @@
 #include "extraction/Win32Aspi.h"
 #include "extraction/tests/StandinSetup.h"
 #include "output/acmmgr32.h"
+#include "output/gogotea.h"
 #include "output/mp3defs.h"
+#include "output/tests/enctest_util.h"
 #include "resources/configform.h"
 #include "resources/msgids.h"
 #include "resources/smallforms.h"
@@ -36,9 +38,11 @@ class TestHost : public TConfigHost {
 public:
     wx::TWin32Aspi* aspi = nullptr;
     TAcmDrv* acm = nullptr;
+    wx::TGogoTea* gogo = nullptr;
     std::string status;
     wx::TWin32Aspi* Aspi() override { return aspi; }
     TAcmDrv* AcmDrv() override { return acm; }
+    wx::TGogoTea* GogoEncoder() override { return gogo; }
     void SetStatusText(const std::string& t) override { status = t; }
 };
 
@@ -155,6 +159,16 @@ public:
     std::string ClickAnswer(int id) const {
         PostMessageA(Item(id), BM_CLICK, 0, 0);
         return Answer(t, d);
+    }
+    // A click after which no box is expected: the text of one that came
+    // all the same (answered), else empty.
+    std::string ClickQuiet(int id) const {
+        PostMessageA(Item(id), BM_CLICK, 0, 0);
+        HWND box = WaitFor(t, d, 400);
+        if (!box) return std::string();
+        const std::string text = Text(GetDlgItem(box, 0xFFFF));
+        SendMessageA(box, WM_COMMAND, IDOK, 0);
+        return text.empty() ? "<a window>" : text;
     }
     void Choose(int id, int index) const {
         SendMessageA(Item(id), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
@@ -331,6 +345,122 @@ TEST(ConfigDialogWine, EveryPageThroughTheWindowAndBackToTheFile) {
     EXPECT_EQ(v("Common", "PrefetchSize"), "5");
     EXPECT_EQ(v("Filer", "UsePlayer"), env.paths.Player);
     FreeRipCacheBuffer();
+}
+
+// The GOGO library's version, as the stand-in reports it, decides what the
+// MP3 page and the GOGO dialog allow; on Windows 9x with MSCDEX the block
+// size is at most 18 and burst reading is refused.
+TEST(ConfigDialogWine, GogoVersionsAndMscdexThroughTheWindow) {
+    Env env;
+    ASSERT_TRUE(SetDllDirectoryA(wx::test::StandinDir().c_str()));
+    std::unique_ptr<wx::TGogoTea> gogo;
+    ASSERT_NO_THROW(gogo = std::make_unique<wx::TGogoTea>(nullptr));
+    HMODULE lib = GetModuleHandleA("GOGO.DLL");
+    ASSERT_NE(lib, nullptr);
+    auto setVersion = reinterpret_cast<void(__cdecl*)(std::uint32_t)>(GetProcAddress(lib, "StandinSetVersion"));
+    auto setUnits = reinterpret_cast<void(__cdecl*)(std::uint32_t)>(GetProcAddress(lib, "StandinSetUnitStates"));
+    ASSERT_TRUE(setVersion && setUnits);
+    wx::TWin32Aspi aspi(nullptr);
+    TestHost host;
+    host.aspi = &aspi;
+    host.gogo = gogo.get();
+    IsWindowsNT = false;  // Windows 9x: MSCDEX can be chosen
+    TConfigForm form(nullptr, &host);
+    form.SettingsFileName = env.file;
+    form.FormCreate(nullptr);
+    const DWORD ui = GetCurrentThreadId();
+    std::vector<std::string> boxes;
+    std::vector<int> formats;  // GogoFormatType after each step
+    std::string blockSize;
+    bool container560 = false, container559 = true, sse95 = true, mmx95 = false;
+    std::atomic<bool> done{false};
+    std::thread driver([&] {
+        HWND dlg = WaitFor(ui, nullptr);
+        if (!dlg) return;
+        Driver k(dlg, ui);
+        Sleep(300);
+        // MSCDEX on Windows 9x: block size at most 18, no burst reading.
+        k.Click(IDC_CFG1_CHECKBOX14);
+        blockSize = Text(k.Item(IDC_CFG1_SPINEDIT1));
+        k.Page(1);
+        boxes.push_back(k.ChooseAnswer(IDC_CFG2_SELREADMETHOD, 3));
+        k.Page(3);
+        // 2.24: too old, the ACM encoder is chosen instead.
+        setVersion(0x224);
+        boxes.push_back(k.ClickAnswer(IDC_CFG4_ENC0 + 2));
+        boxes.push_back(k.Checked(IDC_CFG4_ENC0) ? "ACM" : "not ACM");
+        formats.push_back(form.Store.GogoFormatType);
+        // 2.30: taken; its dialog offers the output container.
+        setVersion(0x230);
+        boxes.push_back(k.ClickQuiet(IDC_CFG4_ENC0 + 2));
+        auto gogoDialog = [&](const std::function<void(HWND)>& work, int close) {
+            PostMessageA(k.Item(IDC_CFG4_GOGOSETTING), BM_CLICK, 0, 0);
+            HWND g = WaitFor(ui, dlg);
+            if (!g) return;
+            work(g);
+            SendMessageA(g, WM_COMMAND, static_cast<WPARAM>(close), 0);
+            for (int i = 0; i < 200 && IsWindow(g); ++i) Sleep(10);
+        };
+        gogoDialog(
+            [&](HWND g) {
+                container560 = IsWindowEnabled(GetDlgItem(g, IDC_GOGO1_OUTFORMATBOX)) != FALSE;
+                SendDlgItemMessageA(g, IDC_GOGO1_OUTFORMATBOX, CB_SETCURSEL, 2, 0);
+            },
+            IDOK);
+        formats.push_back(form.Store.GogoFormatType);
+        // 2.26: taken, but only plain MP3 output.
+        setVersion(0x226);
+        k.Click(IDC_CFG4_ENC0);
+        boxes.push_back(k.ClickQuiet(IDC_CFG4_ENC0 + 2));
+        formats.push_back(form.Store.GogoFormatType);
+        // 559 and lower: the container is reset even when the dialog is
+        // cancelled.
+        setVersion(0x230);
+        gogoDialog([&](HWND g) { SendDlgItemMessageA(g, IDC_GOGO1_OUTFORMATBOX, CB_SETCURSEL, 1, 0); }, IDOK);
+        formats.push_back(form.Store.GogoFormatType);
+        setVersion(559);
+        gogoDialog([&](HWND g) { container559 = IsWindowEnabled(GetDlgItem(g, IDC_GOGO1_OUTFORMATBOX)) != FALSE; },
+                   IDCANCEL);
+        formats.push_back(form.Store.GogoFormatType);
+        // Windows 95: no SSE, whatever the library reports.
+        IsWindows95 = true;
+        setUnits(0x02 | 0x08);
+        gogoDialog(
+            [&](HWND g) {
+                sse95 = IsWindowEnabled(GetDlgItem(g, IDC_GOGO1_SSECHK)) != FALSE;
+                mmx95 = IsWindowEnabled(GetDlgItem(g, IDC_GOGO1_MMXCHK)) != FALSE;
+            },
+            IDCANCEL);
+        PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+        done = true;
+    });
+    form.ShowModal(nullptr);
+    driver.join();
+    IsWindowsNT = true;
+    IsWindows95 = false;
+    setUnits(0x02 | 0x04 | 0x08 | 0x20);
+    setVersion(560);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(blockSize, "18");
+    ASSERT_EQ(boxes.size(), 5u);
+    EXPECT_EQ(boxes[0], wx::LoadResString(MSG_CFG_MSCDEX_BURST));
+    char version[512];
+    std::snprintf(version, sizeof version, wx::LoadResString(MSG_CFG_GOGO_VERSION).c_str(), 2u, 0x24u);
+    EXPECT_EQ(boxes[1], version);
+    EXPECT_EQ(boxes[1].substr(boxes[1].size() - 4), "2.24");
+    EXPECT_EQ(boxes[2], "ACM");
+    EXPECT_EQ(boxes[3], "");  // 2.30: no message
+    EXPECT_EQ(boxes[4], "");  // 2.26: no message
+    EXPECT_EQ(formats, (std::vector<int>{gftMP3, gftRiffMP3, gftMP3, gftRiffWave, gftMP3}));
+    EXPECT_TRUE(container560);
+    EXPECT_FALSE(container559);
+    EXPECT_FALSE(sse95);
+    EXPECT_TRUE(mmx95);
+    EXPECT_EQ(form.Store.SelReadMethod.ItemIndex(), rmNormalRead);
+    EXPECT_EQ(form.Store.SelMP3Enc.ItemIndex(), mekGogo);
+    FreeRipCacheBuffer();
+    gogo.reset();
+    SetDllDirectoryA(nullptr);
 }
 
 // The English module: every page of the dialog, its messages and the small
