@@ -1,5 +1,9 @@
 #include "settings/configfile.h"
 
+#include <limits>
+#include <type_traits>
+#include <vector>
+
 #include "classlib/sjis.h"
 #include "output/mp3defs.h"
 
@@ -9,17 +13,6 @@ std::string Upper(const std::string& s) { return wx::SjisUpperCase(s); }
 
 bool Exists(const std::function<bool(const std::string&)>& f, const std::string& path) {
     return !path.empty() && f && f(path);
-}
-
-// An integer outside lo..hi gives the fallback.
-std::int32_t ReadRanged(TCustomIniFile& ini, const char* sec, const char* key, std::int32_t def, std::int32_t lo,
-                        std::int32_t hi) {
-    const std::int32_t v = ini.ReadInteger(sec, key, def);
-    return (v < lo || v > hi) ? def : v;
-}
-
-void ReadCheck(TCustomIniFile& ini, const char* sec, const char* key, bool def, TCheckBinding& box) {
-    box.Checked = ini.ReadBool(sec, key, def);
 }
 
 int GogoVbrIndex(const std::string& value, int def) {
@@ -222,204 +215,462 @@ void StoreDeviceTable(const TConfigStore& store, TCustomIniFile& ini) {
 }
 
 // ---------------------------------------------------------------------------
+// The scalar keys: one table, walked by loading and by storing
+
+namespace {
+
+// What storing writes besides the store: the main window's keys and the
+// file manager's state.
+struct TStoreSources {
+    const TMainWindowKeys& Window;
+    const TFilerExtFilter& Filter;
+    bool AutoRefresh;
+};
+
+// One key of the file, with its section and name, for the two walks.
+class TKeyIo {
+public:
+    TKeyIo(TCustomIniFile& ini, const char* section, const char* key) : ini_(ini), sec_(section), key_(key) {}
+    bool Bool(bool def) const { return ini_.ReadBool(sec_, key_, def); }
+    std::int32_t Int(std::int32_t def) const { return ini_.ReadInteger(sec_, key_, def); }
+    // An integer outside lo..hi gives the fallback.
+    std::int32_t Ranged(std::int32_t def, std::int32_t lo, std::int32_t hi) const {
+        const std::int32_t v = Int(def);
+        return (v < lo || v > hi) ? def : v;
+    }
+    std::string Str(const std::string& def) const { return ini_.ReadString(sec_, key_, def); }
+    void Put(bool v) const { ini_.WriteBool(sec_, key_, v); }
+    void Put(std::int32_t v) const { ini_.WriteInteger(sec_, key_, v); }
+    void Put(const std::string& v) const { ini_.WriteString(sec_, key_, v); }
+    void Put(const char* v) const { ini_.WriteString(sec_, key_, v); }
+    TCustomIniFile& Ini() const { return ini_; }
+
+private:
+    TCustomIniFile& ini_;
+    const char* sec_;
+    const char* key_;
+};
+
+using TLoad = std::function<void(TConfigStore&, const TKeyIo&, const TSettingsEnvironment&)>;
+using TStore = std::function<void(const TConfigStore&, const TKeyIo&, const TStoreSources&)>;
+
+// A key of the file: how loading reads it into the store (none: the key is
+// read elsewhere) and how storing writes it (none: only read).  An entry
+// without a key name erases its section when storing reaches it.
+struct TSettingKey {
+    const char* Section;
+    const char* Key;
+    TLoad Load;
+    TStore Store;
+};
+
+template <typename T>
+using TMember = T TConfigStore::*;
+
+TSettingKey Check(const char* sec, const char* key, bool def, TMember<TCheckBinding> b) {
+    return {sec, key, [=](TConfigStore& s, const TKeyIo& io, const auto&) { (s.*b).Checked = io.Bool(def); },
+            [=](const TConfigStore& s, const TKeyIo& io, const auto&) { io.Put((s.*b).Checked); }};
+}
+TSettingKey Flag(const char* sec, const char* key, bool def, TMember<bool> m) {
+    return {sec, key, [=](TConfigStore& s, const TKeyIo& io, const auto&) { s.*m = io.Bool(def); },
+            [=](const TConfigStore& s, const TKeyIo& io, const auto&) { io.Put(s.*m); }};
+}
+TSettingKey Flag(const char* sec, const char* key, bool def, bool* global) {
+    return {sec, key, [=](TConfigStore&, const TKeyIo& io, const auto&) { *global = io.Bool(def); },
+            [=](const TConfigStore&, const TKeyIo& io, const auto&) { io.Put(*global); }};
+}
+// Spin edits clamp what they are given.
+TSettingKey Spin(const char* sec, const char* key, std::int32_t def, TMember<TSpinBinding> b) {
+    return {sec, key, [=](TConfigStore& s, const TKeyIo& io, const auto&) { (s.*b).SetValue(io.Int(def)); },
+            [=](const TConfigStore& s, const TKeyIo& io, const auto&) { io.Put(std::int32_t((s.*b).Value())); }};
+}
+// Track bars clamp too; a range given replaces a value outside it by the default.
+TSettingKey Track(const char* sec, const char* key, std::int32_t def, TMember<TTrackBarBinding> b,
+                  std::int32_t lo = std::numeric_limits<std::int32_t>::min(),
+                  std::int32_t hi = std::numeric_limits<std::int32_t>::max()) {
+    return {sec, key,
+            [=](TConfigStore& s, const TKeyIo& io, const auto&) { (s.*b).SetPosition(io.Ranged(def, lo, hi)); },
+            [=](const TConfigStore& s, const TKeyIo& io, const auto&) { io.Put(std::int32_t((s.*b).Position())); }};
+}
+TSettingKey Ranged(const char* sec, const char* key, std::int32_t def, std::int32_t lo, std::int32_t hi,
+                   TMember<std::int32_t> m) {
+    return {sec, key, [=](TConfigStore& s, const TKeyIo& io, const auto&) { s.*m = io.Ranged(def, lo, hi); },
+            [=](const TConfigStore& s, const TKeyIo& io, const auto&) { io.Put(s.*m); }};
+}
+TSettingKey Ranged(const char* sec, const char* key, std::int32_t def, std::int32_t lo, std::int32_t hi,
+                   std::int32_t* global) {
+    return {sec, key, [=](TConfigStore&, const TKeyIo& io, const auto&) { *global = io.Ranged(def, lo, hi); },
+            [=](const TConfigStore&, const TKeyIo& io, const auto&) { io.Put(*global); }};
+}
+// The selected item of a list by its index (a value outside lo..hi gives
+// the default).
+template <typename TList>
+TSettingKey Index(const char* sec, const char* key, std::int32_t def, std::int32_t lo, std::int32_t hi,
+                  TMember<TList> b) {
+    return {sec, key,
+            [=](TConfigStore& s, const TKeyIo& io, const auto&) { (s.*b).SetItemIndex(io.Ranged(def, lo, hi)); },
+            [=](const TConfigStore& s, const TKeyIo& io, const auto&) { io.Put(std::int32_t((s.*b).ItemIndex())); }};
+}
+// The selected item of a combo box by its stored text (the combo rule).
+TSettingKey Combo(const char* sec, const char* key, const char* def, char cutAfter, TMember<TComboBinding> b) {
+    return {sec, key,
+            [=](TConfigStore& s, const TKeyIo& io, const auto&) { SelectComboByStoredValue(s.*b, io.Str(def), cutAfter); },
+            [=](const TConfigStore& s, const TKeyIo& io, const auto&) { io.Put(ComboStoredValue(s.*b, cutAfter)); }};
+}
+// An index stored as the word of a list: reading takes the index of the
+// first word equal to the upper-cased value (else the fallback), writing
+// the word of the index (an index outside the list writes the fallback's).
+template <typename T>
+TSettingKey Words(const char* sec, const char* key, const char* def, std::vector<const char*> words, int fallback,
+                  TMember<T> m) {
+    return {sec, key,
+            [=](TConfigStore& s, const TKeyIo& io, const auto&) {
+                const std::string value = Upper(io.Str(def));
+                int i = fallback;
+                for (std::size_t w = 0; w < words.size(); ++w)
+                    if (value == words[w]) {
+                        i = static_cast<int>(w);
+                        break;
+                    }
+                if constexpr (std::is_class_v<T>) (s.*m).SetItemIndex(i);
+                else s.*m = static_cast<T>(i);
+            },
+            [=](const TConfigStore& s, const TKeyIo& io, const auto&) {
+                int i;
+                if constexpr (std::is_class_v<T>) i = (s.*m).ItemIndex();
+                else i = static_cast<int>(s.*m);
+                io.Put(words[(i >= 0 && i < static_cast<int>(words.size())) ? i : fallback]);
+            }};
+}
+// A bound of the GOGO encoder's bit rate, by its table entry ("128K").
+TSettingKey GogoVbr(const char* key, const char* def, int defIndex, TMember<std::int32_t> m) {
+    return {"MP3", key, [=](TConfigStore& s, const TKeyIo& io, const auto&) { s.*m = GogoVbrIndex(io.Str(def), defIndex); },
+            [=](const TConfigStore& s, const TKeyIo& io, const auto&) {
+                io.Put(std::to_string(TConfigStore::GogoBitrate(s.*m, defIndex)) + "K");
+            }};
+}
+TSettingKey Text(const char* sec, const char* key, const char* def, TMember<TEditBinding> b) {
+    return {sec, key, [=](TConfigStore& s, const TKeyIo& io, const auto&) { (s.*b).Text = io.Str(def); },
+            [=](const TConfigStore& s, const TKeyIo& io, const auto&) { io.Put((s.*b).Text); }};
+}
+// A program path: dropped at loading when no such file exists.
+TSettingKey Program(const char* sec, const char* key, TMember<TEditBinding> b) {
+    return {sec, key,
+            [=](TConfigStore& s, const TKeyIo& io, const TSettingsEnvironment& env) {
+                const std::string p = io.Str("");
+                (s.*b).Text = Exists(env.FileExists, p) ? p : std::string();
+            },
+            [=](const TConfigStore& s, const TKeyIo& io, const auto&) { io.Put((s.*b).Text); }};
+}
+// A value of the main window's, written only (the main window reads it).
+template <typename T>
+TSettingKey Window(const char* sec, const char* key, T TMainWindowKeys::*m) {
+    return {sec, key, nullptr, [=](const TConfigStore&, const TKeyIo& io, const TStoreSources& src) {
+                if constexpr (std::is_same_v<T, bool>) io.Put(bool(src.Window.*m));
+                else if constexpr (std::is_same_v<T, std::string>) io.Put(src.Window.*m);
+                else io.Put(std::int32_t(src.Window.*m));
+            }};
+}
+TSettingKey ReadOnly(TSettingKey k) {
+    k.Store = nullptr;
+    return k;
+}
+TSettingKey Erase(const char* sec) {
+    return {sec, nullptr, nullptr, [](const TConfigStore&, const TKeyIo&, const TStoreSources&) {}};
+}
+
+// Every scalar key, in the order storing writes them.
+std::vector<TSettingKey> MakeSettingKeys() {
+    using S = TConfigStore;
+    using W = TMainWindowKeys;
+    std::vector<TSettingKey> k;
+    auto add = [&k](TSettingKey key) { k.push_back(std::move(key)); };
+    // Common: drive and window.
+    add(Spin("Common", "ReadBlock", 10, &S::SpinEdit1));
+    add(Spin("Common", "SpinMultiple", 0, &S::SpinEdit2));
+    add({"Common", "UseCDROM", nullptr,  // loaded after the device table
+         [](const S& s, const TKeyIo& io, const auto&) { io.Put(std::int32_t(s.ComboBox2.ItemIndex())); }});
+    add(Window("Common", "WindowTop", &W::WindowTop));
+    add(Window("Common", "WindowLeft", &W::WindowLeft));
+    add(Window("Common", "CDPWindowTop", &W::CDPWindowTop));
+    add(Window("Common", "CDPWindowLeft", &W::CDPWindowLeft));
+    add(Window("Common", "WindowHeight", &W::WindowHeight));
+    add(Window("Common", "WindowWidth", &W::WindowWidth));
+    add(Window("Common", "DirViewWidth", &W::DirViewWidth));
+    add(Window("Common", "TrackViewHeight", &W::TrackViewHeight));
+    add(Track("Common", "SubThreadPriority", 0, &S::CustomTrackBar1));
+    add(Spin("Common", "MemoryUseRatio", 50, &S::MemUseRatio));
+    add(Track("Common", "PrefetchSize", 3, &S::PreReadWaveSize, 1, 5));
+    add(Index("Common", "SelectReadMode", 0, 0, 3, &S::SelReadMethod));
+    static const char* const columns[7] = {"TrColW0", "TrColW1", "TrColW2", "TrColW3", "TrColW4", "TrColW5", "TrColW6"};
+    for (std::size_t i = 0; i < 7; ++i)
+        add({"Common", columns[i], nullptr,
+             [i](const S&, const TKeyIo& io, const TStoreSources& src) { io.Put(src.Window.TrColW[i]); }});
+    // MP3: genres shown, layer.
+    add({"MP3", "DispGenres", [](S&, const TKeyIo& io, const auto&) { GenreDisplaySet = ParseDispGenres(io.Str("")); },
+         [](const S&, const TKeyIo& io, const auto&) { io.Put(DispGenresText(GenreDisplaySet)); }});
+    add({"MP3", "OutputLayerType", [](S& s, const TKeyIo& io, const auto&) { s.UseLayerType.SetItemIndex(io.Int(2)); },
+         [](const S& s, const TKeyIo& io, const auto&) { io.Put(std::int32_t(s.UseLayerType.ItemIndex())); }});
+    // Common: the file list's view, ripping switches.
+    add({"Common", "ListViewPattern", nullptr, [](const S&, const TKeyIo& io, const TStoreSources& src) {
+             io.Put(ListViewPatternWord(src.Window.LargeIcon));
+         }});
+    add({"Common", "SortPattern", nullptr, [](const S&, const TKeyIo& io, const TStoreSources& src) {
+             io.Put(SortPatternWord(src.Window.SortPattern));
+         }});
+    add({"Common", "SortDir", nullptr, [](const S&, const TKeyIo& io, const TStoreSources& src) {
+             io.Put(SortDirWord(src.Window.SortAscending));
+         }});
+    add(Check("Common", "ChangeSpin", false, &S::CheckBox2));
+    add(Check("Common", "ResetDevice", false, &S::CheckBox7));
+    add(Check("Common", "CheckNullArea", false, &S::CheckBox1));
+    add(Check("Common", "CheckNullAreaEnd", false, &S::CheckBox1E));
+    add(Check("Common", "CheckDiskFreeSpace", true, &S::CheckBox4));
+    add(Check("Common", "UseWaveMonitor", false, &S::UseWaveMonitor));
+    add(Check("Common", "UseDeEmph", true, &S::UseDeEmph));
+    add(Check("MP3", "MP3DeEmph", true, &S::MP3DeEmph));
+    // The read methods' flags (the two-pass dummy read is on by default).
+    for (std::size_t m = 0; m < 4; ++m)
+        for (std::size_t f = 0; f < 3; ++f) {
+            const std::size_t i = m * 3 + f;
+            const bool def = m == 2 && f == 2;
+            add({kReadMethodSections[m], kReadMethodKeys[m][f],
+                 [i, def](S& s, const TKeyIo& io, const auto&) { s.ReadMethodFlags[i] = io.Bool(def); },
+                 [i](const S& s, const TKeyIo& io, const auto&) { io.Put(bool(s.ReadMethodFlags[i])); }});
+        }
+    // Filer: erased first, so that no entry of a removed extension stays.
+    add(Erase("Filer"));
+    add(Window("Filer", "IsDispCDROM", &W::IsDispCDROM));
+    add(Check("Filer", "ChangeBootDir", false, &S::BootDirChange));
+    add(Window("Filer", "BootDir", &W::BootDir));
+    add({"Filer", "AutoRefresh", nullptr,
+         [](const S&, const TKeyIo& io, const TStoreSources& src) { io.Put(src.AutoRefresh); }});
+    add({"Filer", "DispAllExts", nullptr,
+         [](const S&, const TKeyIo& io, const TStoreSources& src) { io.Put(std::int32_t(src.Filter.ShowAll ? 1 : 0)); }});
+    add({"Filer", "DispExt", nullptr, [](const S&, const TKeyIo& io, const TStoreSources& src) {
+             // DispExt1, DispExt2 ... up to the first empty entry.
+             for (int i = 0; i < src.Filter.Count && i < TFilerExtFilter::MaxEntries; ++i) {
+                 const std::string& e = src.Filter.Entries[static_cast<std::size_t>(i)];
+                 if (e.empty()) break;
+                 io.Ini().WriteString("Filer", "DispExt" + std::to_string(i + 1), e);
+             }
+         }});
+    add(Program("Filer", "UsePlayer", &S::UsePlayer));
+    add(Program("Filer", "UseEditor", &S::UseEditor));
+    // Common: bars, switches, devices and folders.
+    add(Window("Common", "DispToolBar", &W::DispToolBar));
+    add(Window("Common", "DispPlayPanel", &W::DispPlayPanel));
+    add(Check("Common", "IsDispSplash", true, &S::IsDispSplash));
+    add(Check("Common", "DigitalPlayZC", false, &S::DigitalPlayZC));
+    add(Check("Common", "ReadWait", false, &S::CheckBox10));
+    add(Check("Common", "SwapRLChannel", false, &S::CheckBox12));
+    add(Check("Common", "BootSpinUp", false, &S::CheckBox13));
+    add(Check("Common", "UseMSCDEX", false, &S::CheckBox14));
+    add(Check("Common", "UsePoring", false, &S::CheckBox15));
+    add(Check("Common", "DispResult", false, &S::CheckBox18));
+    add(Check("Common", "DispLevelMeter", true, &S::DispLevelMeter));
+    add(Check("Common", "UseMultiThreadWrite", true, &S::UseMultiThreadWrite));
+    add(Check("Common", "CheckNullAsReadError", false, &S::ChkNullErr));
+    add(Check("Common", "ChangeTrackWait", false, &S::IsTrackWait));
+    add(Check("Common", "AutoRefreshTrackList", true, &S::IsAutoRefTrList));
+    add({"Common", "UseClassDriver",
+         [](S& s, const TKeyIo& io, const auto&) {
+             // Absent or empty: the class driver from Windows 2000 on.
+             const std::string v = io.Str("");
+             s.CheckBox21.Checked = v.empty() ? IsWindowsNT5 : Upper(v) == "YES";
+         },
+         [](const S& s, const TKeyIo& io, const auto&) { io.Put(s.CheckBox21.Checked); }});
+    add({"Common", "UseWaveDevice", [](S& s, const TKeyIo& io, const auto&) { s.UseWaveDevice = io.Str(""); },
+         [](const S& s, const TKeyIo& io, const auto&) { io.Put(s.UseWaveDevice); }});
+    add(Spin("Common", "RecordingLevel", 100, &S::RatioEdit));
+    add({"Common", "WorkingDir",
+         [](S& s, const TKeyIo& io, const TSettingsEnvironment& env) {
+             // With one trailing backslash; the current folder when it is gone.
+             const std::string cur = wx::IncludeTrailingBackslash(wx::StripTrailingBackslash(env.CurrentFolder));
+             const std::string w = wx::IncludeTrailingBackslash(wx::StripTrailingBackslash(io.Str(cur)));
+             s.WEdit1.Text = Exists(env.DirectoryExists, w) ? w : cur;
+         },
+         [](const S& s, const TKeyIo& io, const auto&) { io.Put(s.WEdit1.Text); }});
+    add({"Common", "MaxRetry", [](S& s, const TKeyIo& io, const auto&) { s.MaxRetry = io.Int(10); },
+         [](const S&, const TKeyIo& io, const auto&) { io.Put(std::int32_t(10)); }});  // always 10
+    add({"Common", "WaitTime",
+         [](S& s, const TKeyIo& io, const auto&) {
+             s.SetWaitTime(io.Int(50));
+             s.SpinEdit3.SetValue(s.WaitTime());
+         },
+         [](const S& s, const TKeyIo& io, const auto&) {
+             io.Put(std::int32_t(s.SpinEdit3.Value() < 0 ? 0 : s.SpinEdit3.Value()));
+         }});
+    // Format texts, the save dialog's folder, the language.
+    add(Text("Format", "FormatTag", "", &S::Edit2));
+    add(Text("Format", "FormatBody", "", &S::Edit3));
+    add(Window("Common", "CurrentPath", &W::CurrentPath));  // read by GetCfg
+    add({"Common", "Language",
+         // Not applied: the list shows the language the program started in.
+         [](S& s, const TKeyIo&, const TSettingsEnvironment& env) { s.LangSelect.SetItemIndex(env.JapaneseMode ? 1 : 0); },
+         [](const S& s, const TKeyIo& io, const auto&) { io.Put(s.LangSelect.ItemIndex() == 1 ? "JAPANESE" : "ENGLISH"); }});
+    // MP3: encoder and external program.
+    // GOGO only while its encoder object exists (see LoadSettings).
+    add(Words("MP3", "EncodeType", "Other", {"ACMENC", "OTHER", "GOGO"}, mekACM, &S::SelMP3Enc));
+    add({"MP3", "ExtCmdType",
+         [](S& s, const TKeyIo& io, const auto&) {
+             const std::int32_t t = io.Int(0);
+             s.SelL3Cmd.Checked = t == eetL3Enc;
+             s.Sel8hzCmd.Checked = t == eet8hz;
+             s.SelSCMPXCmd.Checked = t == eetSCMPX;
+             s.SelLameStdin.Checked = t == eetLameStdin;
+         },
+         [](const S& s, const TKeyIo& io, const auto&) {
+             const int ext = s.ExtEncoderType();
+             io.Put(std::int32_t(ext < 0 ? 3 : ext));
+         }});
+    add(Text("MP3", "Encoder", "", &S::ProgramEdit));
+    add(Check("MP3", "UseOriginalOption", false, &S::UseOriginalOption));
+    add(Check("MP3", "UseAdditionalOption", false, &S::AdditionalOption));
+    add(Check("MP3", "UseStdin", false, &S::UseStdin));
+    add(Text("MP3", "OptionString", "", &S::OptionEdit));
+    add(Combo("MP3", "BitRate", "128K", 'K', &S::bitratebox));
+    add(Check("MP3", "CRCCheck", false, &S::CRCCheckBox));
+    add(Check("MP3", "HighQuality", false, &S::HQCheckBox));
+    add(Check("MP3", "VBREncode", false, &S::VBRCheckBox));
+    add({"Format", "FormatHeader",
+         [](S& s, const TKeyIo& io, const auto&) { s.OutputWaveFormat = ParseFormatHeader(io.Str("")); },
+         [](const S& s, const TKeyIo& io, const auto&) { io.Put(FormatHeaderText(s.OutputWaveFormat)); }});
+    add(Check("MP3", "UseMediaPlayer", true, &S::UseMediaPlayer));
+    add(Flag("Format", "MakeMP3File", false, &S::MakeMP3File));
+    // MP3: the GOGO encoder's options.
+    add(Flag("MP3", "GogoMMX", true, &S::GogoMMX));
+    add(Flag("MP3", "Gogo3DNow", false, &S::Gogo3DNow));
+    add(Flag("MP3", "GogoExt3DNow", false, &S::GogoExt3DNow));
+    add(Flag("MP3", "GogoSSE", false, &S::GogoSSE));
+    add(Flag("MP3", "GogoMultiCPU", false, &S::GogoMultiCPU));
+    add(Flag("MP3", "GogoLPF", true, &S::GogoLPF));
+    add(Flag("MP3", "GogoPsy", false, &S::GogoPsy));
+    add({"MP3", "GogoVBRLevel",
+         [](S& s, const TKeyIo& io, const auto&) {
+             s.GogoVBRLevel = io.Ranged(4, 0, 9);
+             s.VBRLevel.SetValue(s.GogoVBRLevel);
+         },
+         [](const S& s, const TKeyIo& io, const auto&) { io.Put(s.GogoVBRLevel); }});
+    add(Ranged("MP3", "GogoPriority", -2, -2, 2, &S::GogoPriority));
+    add(Words("MP3", "GogoChannel", "JSTEREO", {"STEREO", "JSTEREO", "MSSTEREO", "MONORAL"}, gcJointStereo,
+              &S::GogoChannel));
+    add(Flag("MP3", "GogoAdvFilter", false, &S::GogoAdvFilter));
+    add(Flag("MP3", "GogoAdvVBRSet", false, &S::GogoAdvVBRSet));
+    add(Flag("MP3", "GogoAdvJSSet", false, &S::GogoAdvJSSet));
+    add(Flag("MP3", "GogoForceSameFreq", false, &S::GogoForceSameFreq));
+    add(GogoVbr("GogoMaxVBR", "128K", 8, &S::GogoMaxVBR));
+    add(GogoVbr("GogoMinVBR", "112K", 7, &S::GogoMinVBR));
+    add(Ranged("MP3", "GogoMinFilter", 55, 0, 100, &S::GogoMinFilter));
+    add(Ranged("MP3", "GogoHighFilter", 70, 0, 100, &S::GogoHighFilter));
+    add(Ranged("MP3", "GogoMSThs", 75, 0, 100, &S::GogoMSThs));
+    add(Ranged("MP3", "GogoBitrateDiff", 0, 0, 100, &S::GogoBitrateDiff));
+    add(Words("MP3", "GogoFormatType", "MP3", {"MP3", "WAVE", "RMP"}, gftMP3, &S::GogoFormatType));
+    // Output method, WMA and TwinVQ, the standard compression method.
+    add(Words("Format", "OutputType", "WAVE", {"WAVE", "WMT", "MP3", "VQF"}, omWave, &S::SelOutputMethod));
+    add(Combo("WMT", "BitRate", "128K", 'K', &S::WMTBitrate));
+    add(Combo("WMT", "SamplingRate", "44100HZ", 'H', &S::WMTSamplingRate));
+    add({"WMT", "Channel",
+         [](S& s, const TKeyIo& io, const auto&) {
+             s.WMTStereoSel.Checked = Upper(io.Str("Stereo")) == "STEREO";
+             s.WMTMonoSel.Checked = !s.WMTStereoSel.Checked;
+         },
+         [](const S& s, const TKeyIo& io, const auto&) { io.Put(s.WMTStereoSel.Checked ? "Stereo" : "Monoral"); }});
+    add(Words("Common", "DefEncode", "MP3", {"WMT", "MP3", "VQF"}, semMP3, &S::SelStdEncode));
+    add(Combo("VQF", "BitRate", "96K", 'K', &S::VQFBitRate));
+    add(Combo("VQF", "Quality", "16", 0, &S::VQFQuality));
+    // Normalize: the four normalizer settings and the switch of the rip.
+    add(Ranged("Normalize", "Method", 0, 0, 1, &NormalizeMethod));
+    add(Ranged("Normalize", "Level", 10000, 0, 10000, &NormalizeLevel));
+    add(Flag("Normalize", "AllowPeakOver", false, &NormalizeAllowPeakOver));
+    add(Flag("Normalize", "FixPeakOver", false, &NormalizeFixPeakOver));
+    add(Check("Normalize", "Execute", false, &S::ExecNormalize));
+    // ID3TAG: name templates, the album folder, CDDB switches.
+    add(Index("ID3TAG", "FoldernameSelect", 1, 0, 3, &S::FolderNameSelect));
+    add({"ID3TAG", "FilenameSelect",
+         [](S& s, const TKeyIo& io, const auto&) {
+             TCustomIniFile& ini = io.Ini();
+             if (ini.ValueExists("MP3", "IsWithTrackNumer")) {
+                 // The old key chose between the first two presets; it is dropped.
+                 s.FileNameSelect.SetItemIndex(Upper(ini.ReadString("MP3", "IsWithTrackNumer", "")) == "YES" ? 2 : 1);
+                 ini.DeleteKey("MP3", "IsWithTrackNumer");
+             } else {
+                 s.FileNameSelect.SetItemIndex(io.Ranged(1, 0, 3));
+             }
+         },
+         [](const S& s, const TKeyIo& io, const auto&) { io.Put(std::int32_t(s.FileNameSelect.ItemIndex())); }});
+    add(Text("ID3TAG", "FilenameEdit", "%.02N_%T", &S::FilenameEdit));
+    add(Text("ID3TAG", "FoldernameEdit", "%R", &S::FoldernameEdit));
+    add({"ID3TAG", "ID3TagAlbumDir",
+         [](S& s, const TKeyIo& io, const TSettingsEnvironment& env) {
+             const std::string def = AlbumDirDefault(env.ProgramFolder);
+             const std::string d = io.Str(def);
+             s.CurrentDirEdit.Text = Exists(env.DirectoryExists, d) ? d : def;
+         },
+         [](const S& s, const TKeyIo& io, const auto&) { io.Put(s.CurrentDirEdit.Text); }});
+    add(Check("ID3TAG", "ID3TagFilenameSet", true, &S::CDDBFilenameset));
+    add(Check("ID3TAG", "ID3TagCreateFolder", false, &S::CDDBCreateFolder));
+    add(Check("ID3TAG", "RefreshWithCDDB", false, &S::RefreshWithCDDB));
+    add(Check("ID3TAG", "CDDBafterAllSel", false, &S::CDDBafterAllsel));
+    // The tag kind chosen in the dialog is kept across runs as well.
+    add({"ID3TAG", "ID3TagWriteMode", [](S& s, const TKeyIo& io, const auto&) { s.ID3TagType.SetItemIndex(io.Ranged(2, 0, 2)); },
+         [](const S& s, const TKeyIo& io, const auto&) {
+             io.Put(std::int32_t(s.ID3TagType.ItemIndex() >= 0 ? s.ID3TagType.ItemIndex() : 2));
+         }});
+    add(Check("CDDB", "AutoCDDBConnect", false, &S::AutoCDDBConnect));
+    // Pellora: only read.
+    add(ReadOnly(Check("Pellora", "UseSendStatus", false, &S::IsSendPellora)));
+    add(ReadOnly(Text("Pellora", "IPAddress", "127.0.0.1", &S::PelloraIPAddress)));
+    add({"Pellora", "Port",
+         [](S& s, const TKeyIo& io, const auto&) {
+             const std::int32_t port = io.Int(11000);
+             s.PelloraPort.Text = std::to_string(port <= 0 ? 11000 : port);
+         },
+         nullptr});
+    return k;
+}
+
+const std::vector<TSettingKey>& SettingKeys() {
+    static const std::vector<TSettingKey> keys = MakeSettingKeys();
+    return keys;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
 // Loading
 
 void LoadSettings(TConfigStore& s, TCustomIniFile& ini, const TSettingsEnvironment& env) {
-    const bool win9x = !IsWindowsNT;
-
-    // Common
+    // ReadBlock comes in against the full range; MSCDEX narrows it below.
     s.SpinEdit1.SetRange(1, 50);
-    s.SpinEdit1.SetValue(ini.ReadInteger("Common", "ReadBlock", 10));
-    s.SpinEdit2.SetValue(ini.ReadInteger("Common", "SpinMultiple", 0));
-    s.MemUseRatio.SetValue(ini.ReadInteger("Common", "MemoryUseRatio", 50));
-    s.CustomTrackBar1.SetPosition(ini.ReadInteger("Common", "SubThreadPriority", 0));
-    ReadCheck(ini, "Common", "ChangeSpin", false, s.CheckBox2);
-    ReadCheck(ini, "Common", "IsDispSplash", true, s.IsDispSplash);
-    ReadCheck(ini, "Common", "ResetDevice", false, s.CheckBox7);
-    ReadCheck(ini, "Common", "CheckNullArea", false, s.CheckBox1);
-    ReadCheck(ini, "Common", "CheckNullAreaEnd", false, s.CheckBox1E);
-    ReadCheck(ini, "Common", "CheckDiskFreeSpace", true, s.CheckBox4);
-    ReadCheck(ini, "Common", "DigitalPlayZC", false, s.DigitalPlayZC);
-    s.SelReadMethod.SetItemIndex(ReadRanged(ini, "Common", "SelectReadMode", 0, 0, 3));
-    ReadCheck(ini, "Common", "ReadWait", false, s.CheckBox10);
-    ReadCheck(ini, "Common", "SwapRLChannel", false, s.CheckBox12);
-    ReadCheck(ini, "Common", "BootSpinUp", false, s.CheckBox13);
-    // MSCDEX after ReadBlock: on Windows 9x it lowers the maximum to 18.
-    ReadCheck(ini, "Common", "UseMSCDEX", false, s.CheckBox14);
+    for (const TSettingKey& k : SettingKeys())
+        if (k.Load) k.Load(s, TKeyIo(ini, k.Section, k.Key), env);
+
+    // MSCDEX only on Windows 9x, where it lowers the ReadBlock maximum to 18.
+    const bool win9x = !IsWindowsNT;
     s.CheckBox14.Enabled = win9x;
     s.SpinEdit1.SetRange(1, (win9x && s.CheckBox14.CheckedAndEnabled()) ? 18 : 50);
-    ReadCheck(ini, "Common", "UsePoring", false, s.CheckBox15);
-    ReadCheck(ini, "Common", "DispResult", false, s.CheckBox18);
-    ReadCheck(ini, "Common", "DispLevelMeter", true, s.DispLevelMeter);
-    ReadCheck(ini, "Common", "UseWaveMonitor", false, s.UseWaveMonitor);
-    ReadCheck(ini, "Common", "UseDeEmph", true, s.UseDeEmph);
-    ReadCheck(ini, "Common", "UseMultiThreadWrite", true, s.UseMultiThreadWrite);
-    ReadCheck(ini, "Common", "CheckNullAsReadError", false, s.ChkNullErr);
-    ReadCheck(ini, "Common", "ChangeTrackWait", false, s.IsTrackWait);
-    ReadCheck(ini, "Common", "AutoRefreshTrackList", true, s.IsAutoRefTrList);
-    {
-        const std::string w = Upper(ini.ReadString("Common", "DefEncode", "MP3"));
-        s.SelStdEncode.SetItemIndex(w == "VQF" ? semTwinVQ : (w == "WMT" ? semWMA : semMP3));
-    }
-    {
-        const std::string v = ini.ReadString("Common", "UseClassDriver", "");
-        s.CheckBox21.Checked = v.empty() ? IsWindowsNT5 : Upper(v) == "YES";
-    }
-    s.PreReadWaveSize.SetPosition(ReadRanged(ini, "Common", "PrefetchSize", 3, 1, 5));
-    s.LangSelect.SetItemIndex(env.JapaneseMode ? 1 : 0);
-    s.UseWaveDevice = ini.ReadString("Common", "UseWaveDevice", "");
-    s.RatioEdit.SetValue(ini.ReadInteger("Common", "RecordingLevel", 100));
-    {
-        const std::string cur = wx::IncludeTrailingBackslash(wx::StripTrailingBackslash(env.CurrentFolder));
-        std::string w = ini.ReadString("Common", "WorkingDir", cur);
-        w = wx::IncludeTrailingBackslash(wx::StripTrailingBackslash(w));
-        s.WEdit1.Text = Exists(env.DirectoryExists, w) ? w : cur;
-    }
-    s.MaxRetry = ini.ReadInteger("Common", "MaxRetry", 10);
-    s.SetWaitTime(ini.ReadInteger("Common", "WaitTime", 50));
-    s.SpinEdit3.SetValue(s.WaitTime());
-
-    // Filer (this store's keys)
-    ReadCheck(ini, "Filer", "ChangeBootDir", false, s.BootDirChange);
-    s.UsePlayer.Text = ini.ReadString("Filer", "UsePlayer", "");
-    if (!Exists(env.FileExists, s.UsePlayer.Text)) s.UsePlayer.Text.clear();
-    s.UseEditor.Text = ini.ReadString("Filer", "UseEditor", "");
-    if (!Exists(env.FileExists, s.UseEditor.Text)) s.UseEditor.Text.clear();
-
-    // MP3
-    {
-        const std::int32_t t = ini.ReadInteger("MP3", "ExtCmdType", 0);
-        s.SelL3Cmd.Checked = t == eetL3Enc;
-        s.Sel8hzCmd.Checked = t == eet8hz;
-        s.SelSCMPXCmd.Checked = t == eetSCMPX;
-        s.SelLameStdin.Checked = t == eetLameStdin;
-    }
-    s.UseLayerType.SetItemIndex(ini.ReadInteger("MP3", "OutputLayerType", 2));
-    ReadCheck(ini, "MP3", "MP3DeEmph", true, s.MP3DeEmph);
-    s.ProgramEdit.Text = ini.ReadString("MP3", "Encoder", "");
-    ReadCheck(ini, "MP3", "UseStdin", false, s.UseStdin);
-    ReadCheck(ini, "MP3", "UseOriginalOption", false, s.UseOriginalOption);
-    ReadCheck(ini, "MP3", "UseAdditionalOption", false, s.AdditionalOption);
-    s.OptionEdit.Text = ini.ReadString("MP3", "OptionString", "");
-    ReadCheck(ini, "MP3", "UseMediaPlayer", true, s.UseMediaPlayer);
-    s.GogoMMX = ini.ReadBool("MP3", "GogoMMX", true);
-    s.Gogo3DNow = ini.ReadBool("MP3", "Gogo3DNow", false);
-    s.GogoExt3DNow = ini.ReadBool("MP3", "GogoExt3DNow", false);
-    s.GogoSSE = ini.ReadBool("MP3", "GogoSSE", false);
-    s.GogoMultiCPU = ini.ReadBool("MP3", "GogoMultiCPU", false);
-    s.GogoLPF = ini.ReadBool("MP3", "GogoLPF", true);
-    s.GogoPsy = ini.ReadBool("MP3", "GogoPsy", false);
-    s.GogoVBRLevel = ReadRanged(ini, "MP3", "GogoVBRLevel", 4, 0, 9);
-    s.VBRLevel.SetValue(s.GogoVBRLevel);
-    s.GogoPriority = ReadRanged(ini, "MP3", "GogoPriority", -2, -2, 2);
-    {
-        const std::string c = Upper(ini.ReadString("MP3", "GogoChannel", "JSTEREO"));
-        s.GogoChannel = c == "STEREO" ? gcStereo : c == "MSSTEREO" ? gcMSStereo : c == "MONORAL" ? gcMono
-                                                                                                  : gcJointStereo;
-    }
-    if (env.GogoAvailable) {  // switch off what the processor lacks
+    // The GOGO encoder only while its object exists; the options the
+    // processor lacks are switched off.
+    if (!env.GogoAvailable && s.SelMP3Enc.ItemIndex() == mekGogo) s.SelMP3Enc.SetItemIndex(mekACM);
+    if (env.GogoAvailable) {
         const std::uint32_t u = env.GogoUnitStates;
         if (!(u & 0x02)) s.GogoMMX = false;
         if (!(u & 0x04)) s.Gogo3DNow = false;
         if (!(u & 0x20)) s.GogoExt3DNow = false;
         if (!(u & 0x08) || IsWindows95) s.GogoSSE = false;
     }
-    s.GogoForceSameFreq = ini.ReadBool("MP3", "GogoForceSameFreq", false);
-    s.GogoAdvFilter = ini.ReadBool("MP3", "GogoAdvFilter", false);
-    s.GogoAdvVBRSet = ini.ReadBool("MP3", "GogoAdvVBRSet", false);
-    s.GogoAdvJSSet = ini.ReadBool("MP3", "GogoAdvJSSet", false);
-    s.GogoMinVBR = GogoVbrIndex(ini.ReadString("MP3", "GogoMinVBR", "112K"), 7);
-    s.GogoMaxVBR = GogoVbrIndex(ini.ReadString("MP3", "GogoMaxVBR", "128K"), 8);
-    s.GogoMinFilter = ReadRanged(ini, "MP3", "GogoMinFilter", 55, 0, 100);
-    s.GogoHighFilter = ReadRanged(ini, "MP3", "GogoHighFilter", 70, 0, 100);
-    s.GogoMSThs = ReadRanged(ini, "MP3", "GogoMSThs", 75, 0, 100);
-    s.GogoBitrateDiff = ReadRanged(ini, "MP3", "GogoBitrateDiff", 0, 0, 100);
-    {
-        const std::string f = Upper(ini.ReadString("MP3", "GogoFormatType", "MP3"));
-        s.GogoFormatType = f == "RMP" ? gftRiffMP3 : (f == "WAVE" ? gftRiffWave : gftMP3);
-    }
-    {
-        const std::string e = Upper(ini.ReadString("MP3", "EncodeType", "Other"));
-        s.SelMP3Enc.SetItemIndex((e == "GOGO" && env.GogoAvailable) ? mekGogo : (e == "OTHER" ? mekExternal : mekACM));
-    }
-    SelectComboByStoredValue(s.bitratebox, ini.ReadString("MP3", "BitRate", "128K"), 'K');
-    ReadCheck(ini, "MP3", "CRCCheck", false, s.CRCCheckBox);
-    ReadCheck(ini, "MP3", "HighQuality", false, s.HQCheckBox);
-    ReadCheck(ini, "MP3", "VBREncode", false, s.VBRCheckBox);
-    const std::string dispGenres = ini.ReadString("MP3", "DispGenres", "");
-
-    // Format
-    {
-        const std::string o = Upper(ini.ReadString("Format", "OutputType", "WAVE"));
-        s.SelOutputMethod.SetItemIndex(o == "MP3" ? omMP3 : o == "WMT" ? omWMA : o == "VQF" ? omTwinVQ : omWave);
-    }
-    s.Edit2.Text = ini.ReadString("Format", "FormatTag", "");
-    s.Edit3.Text = ini.ReadString("Format", "FormatBody", "");
-    s.MakeMP3File = ini.ReadBool("Format", "MakeMP3File", false);
-    s.OutputWaveFormat = ParseFormatHeader(ini.ReadString("Format", "FormatHeader", ""));
-
-    // WMT, VQF
-    SelectComboByStoredValue(s.WMTBitrate, ini.ReadString("WMT", "BitRate", "128K"), 'K');
-    SelectComboByStoredValue(s.WMTSamplingRate, ini.ReadString("WMT", "SamplingRate", "44100HZ"), 'H');
-    s.WMTStereoSel.Checked = Upper(ini.ReadString("WMT", "Channel", "Stereo")) == "STEREO";
-    s.WMTMonoSel.Checked = !s.WMTStereoSel.Checked;
-    SelectComboByStoredValue(s.VQFBitRate, ini.ReadString("VQF", "BitRate", "96K"), 'K');
-    SelectComboByStoredValue(s.VQFQuality, ini.ReadString("VQF", "Quality", "16"), 0);
-
-    // Normalize
-    NormalizeMethod = ReadRanged(ini, "Normalize", "Method", 0, 0, 1);
-    NormalizeLevel = ReadRanged(ini, "Normalize", "Level", 10000, 0, 10000);
-    NormalizeAllowPeakOver = ini.ReadBool("Normalize", "AllowPeakOver", false);
-    NormalizeFixPeakOver = ini.ReadBool("Normalize", "FixPeakOver", false);
-    ReadCheck(ini, "Normalize", "Execute", false, s.ExecNormalize);
-
-    // ID3TAG
-    s.ID3TagType.SetItemIndex(ReadRanged(ini, "ID3TAG", "ID3TagWriteMode", 2, 0, 2));
-    if (ini.ValueExists("MP3", "IsWithTrackNumer")) {
-        // The old key chose between the first two presets; it is dropped.
-        s.FileNameSelect.SetItemIndex(Upper(ini.ReadString("MP3", "IsWithTrackNumer", "")) == "YES" ? 2 : 1);
-        ini.DeleteKey("MP3", "IsWithTrackNumer");
-    } else {
-        s.FileNameSelect.SetItemIndex(ReadRanged(ini, "ID3TAG", "FilenameSelect", 1, 0, 3));
-    }
-    s.FolderNameSelect.SetItemIndex(ReadRanged(ini, "ID3TAG", "FoldernameSelect", 1, 0, 3));
-    s.FilenameEdit.Text = ini.ReadString("ID3TAG", "FilenameEdit", "%.02N_%T");
-    s.FoldernameEdit.Text = ini.ReadString("ID3TAG", "FoldernameEdit", "%R");
+    // The name edits are enabled by their presets.
     s.FileNameSelectChange();
     s.FolderNameSelectChange();
-    {
-        const std::string def = AlbumDirDefault(env.ProgramFolder);
-        const std::string d = ini.ReadString("ID3TAG", "ID3TagAlbumDir", def);
-        s.CurrentDirEdit.Text = Exists(env.DirectoryExists, d) ? d : def;
-    }
-    ReadCheck(ini, "ID3TAG", "ID3TagFilenameSet", true, s.CDDBFilenameset);
-    ReadCheck(ini, "ID3TAG", "ID3TagCreateFolder", false, s.CDDBCreateFolder);
-    ReadCheck(ini, "ID3TAG", "RefreshWithCDDB", false, s.RefreshWithCDDB);
-    ReadCheck(ini, "ID3TAG", "CDDBafterAllSel", false, s.CDDBafterAllsel);
-    ReadCheck(ini, "CDDB", "AutoCDDBConnect", false, s.AutoCDDBConnect);
-
-    // Pellora (read only)
-    ReadCheck(ini, "Pellora", "UseSendStatus", false, s.IsSendPellora);
-    s.PelloraIPAddress.Text = ini.ReadString("Pellora", "IPAddress", "127.0.0.1");
-    {
-        const std::int32_t port = ini.ReadInteger("Pellora", "Port", 11000);
-        s.PelloraPort.Text = std::to_string(port <= 0 ? 11000 : port);
-    }
-
-    // Read-method flags
-    for (int m = 0; m < 4; ++m)
-        for (int k = 0; k < 3; ++k)
-            s.ReadMethodFlags[static_cast<std::size_t>(m * 3 + k)] =
-                ini.ReadBool(kReadMethodSections[m], kReadMethodKeys[m][k], m == 2 && k == 2);
     s.ShowReadMethodFlags();
 
-    // Genre names and the display set
+    // The user's genre names (the placeholder text is no name).
     for (int n = 0; n < GenreCount; ++n) {
         const std::string placeholder = UndefinedGenreText(n);
         const std::string v = ini.ReadString("Genre", "FG" + std::to_string(n), placeholder);
         if (v != placeholder) UserGenreNames[static_cast<std::size_t>(n)] = v;
     }
-    GenreDisplaySet = ParseDispGenres(dispGenres);
 }
 
 // ---------------------------------------------------------------------------
@@ -427,159 +678,11 @@ void LoadSettings(TConfigStore& s, TCustomIniFile& ini, const TSettingsEnvironme
 
 bool StoreSettings(const TConfigStore& s, TCustomIniFile& ini, const TMainWindowKeys& w,
                    const TFilerExtFilter& filter, bool autoRefresh) {
-    ini.WriteInteger("Common", "ReadBlock", s.SpinEdit1.Value());
-    ini.WriteInteger("Common", "SpinMultiple", s.SpinEdit2.Value());
-    ini.WriteInteger("Common", "UseCDROM", s.ComboBox2.ItemIndex());
-    ini.WriteInteger("Common", "WindowTop", w.WindowTop);
-    ini.WriteInteger("Common", "WindowLeft", w.WindowLeft);
-    ini.WriteInteger("Common", "CDPWindowTop", w.CDPWindowTop);
-    ini.WriteInteger("Common", "CDPWindowLeft", w.CDPWindowLeft);
-    ini.WriteInteger("Common", "WindowHeight", w.WindowHeight);
-    ini.WriteInteger("Common", "WindowWidth", w.WindowWidth);
-    ini.WriteInteger("Common", "DirViewWidth", w.DirViewWidth);
-    ini.WriteInteger("Common", "TrackViewHeight", w.TrackViewHeight);
-    ini.WriteInteger("Common", "SubThreadPriority", s.CustomTrackBar1.Position());
-    ini.WriteInteger("Common", "MemoryUseRatio", s.MemUseRatio.Value());
-    ini.WriteInteger("Common", "PrefetchSize", s.PreReadWaveSize.Position());
-    ini.WriteInteger("Common", "SelectReadMode", s.SelReadMethod.ItemIndex());
-    for (int i = 0; i < 7; ++i)
-        ini.WriteInteger("Common", "TrColW" + std::to_string(i), w.TrColW[static_cast<std::size_t>(i)]);
-    ini.WriteString("MP3", "DispGenres", DispGenresText(GenreDisplaySet));
-    ini.WriteInteger("MP3", "OutputLayerType", s.UseLayerType.ItemIndex());
-    ini.WriteString("Common", "ListViewPattern", ListViewPatternWord(w.LargeIcon));
-    ini.WriteString("Common", "SortPattern", SortPatternWord(w.SortPattern));
-    ini.WriteString("Common", "SortDir", SortDirWord(w.SortAscending));
-    ini.WriteBool("Common", "ChangeSpin", s.CheckBox2.Checked);
-    ini.WriteBool("Common", "ResetDevice", s.CheckBox7.Checked);
-    ini.WriteBool("Common", "CheckNullArea", s.CheckBox1.Checked);
-    ini.WriteBool("Common", "CheckNullAreaEnd", s.CheckBox1E.Checked);
-    ini.WriteBool("Common", "CheckDiskFreeSpace", s.CheckBox4.Checked);
-    ini.WriteBool("Common", "UseWaveMonitor", s.UseWaveMonitor.Checked);
-    ini.WriteBool("Common", "UseDeEmph", s.UseDeEmph.Checked);
-    ini.WriteBool("MP3", "MP3DeEmph", s.MP3DeEmph.Checked);
-
-    for (int m = 0; m < 4; ++m)
-        for (int k = 0; k < 3; ++k)
-            ini.WriteBool(kReadMethodSections[m], kReadMethodKeys[m][k],
-                          s.ReadMethodFlags[static_cast<std::size_t>(m * 3 + k)]);
-
-    // The file manager's state is kept by the main window (the dialog's
-    // page 6 edits it in place), so it is written from there.
-    ini.EraseSection("Filer");
-    ini.WriteBool("Filer", "IsDispCDROM", w.IsDispCDROM);
-    ini.WriteBool("Filer", "ChangeBootDir", s.BootDirChange.Checked);
-    ini.WriteString("Filer", "BootDir", w.BootDir);
-    ini.WriteBool("Filer", "AutoRefresh", autoRefresh);
-    ini.WriteInteger("Filer", "DispAllExts", filter.ShowAll ? 1 : 0);
-    for (int i = 0; i < filter.Count && i < TFilerExtFilter::MaxEntries; ++i) {
-        const std::string& e = filter.Entries[static_cast<std::size_t>(i)];
-        if (e.empty()) break;
-        ini.WriteString("Filer", "DispExt" + std::to_string(i + 1), e);
+    const TStoreSources sources{w, filter, autoRefresh};
+    for (const TSettingKey& k : SettingKeys()) {
+        if (!k.Key) ini.EraseSection(k.Section);
+        else if (k.Store) k.Store(s, TKeyIo(ini, k.Section, k.Key), sources);
     }
-    ini.WriteString("Filer", "UsePlayer", s.UsePlayer.Text);
-    ini.WriteString("Filer", "UseEditor", s.UseEditor.Text);
-
-    ini.WriteBool("Common", "DispToolBar", w.DispToolBar);
-    ini.WriteBool("Common", "DispPlayPanel", w.DispPlayPanel);
-    ini.WriteBool("Common", "IsDispSplash", s.IsDispSplash.Checked);
-    ini.WriteBool("Common", "DigitalPlayZC", s.DigitalPlayZC.Checked);
-    ini.WriteBool("Common", "ReadWait", s.CheckBox10.Checked);
-    ini.WriteBool("Common", "SwapRLChannel", s.CheckBox12.Checked);
-    ini.WriteBool("Common", "BootSpinUp", s.CheckBox13.Checked);
-    ini.WriteBool("Common", "UseMSCDEX", s.CheckBox14.Checked);
-    ini.WriteBool("Common", "UsePoring", s.CheckBox15.Checked);
-    ini.WriteBool("Common", "DispResult", s.CheckBox18.Checked);
-    ini.WriteBool("Common", "DispLevelMeter", s.DispLevelMeter.Checked);
-    ini.WriteBool("Common", "UseMultiThreadWrite", s.UseMultiThreadWrite.Checked);
-    ini.WriteBool("Common", "CheckNullAsReadError", s.ChkNullErr.Checked);
-    ini.WriteBool("Common", "ChangeTrackWait", s.IsTrackWait.Checked);
-    ini.WriteBool("Common", "AutoRefreshTrackList", s.IsAutoRefTrList.Checked);
-    ini.WriteBool("Common", "UseClassDriver", s.CheckBox21.Checked);
-    ini.WriteString("Common", "UseWaveDevice", s.UseWaveDevice);
-    ini.WriteInteger("Common", "RecordingLevel", s.RatioEdit.Value());
-    ini.WriteString("Common", "WorkingDir", s.WEdit1.Text);
-    ini.WriteInteger("Common", "MaxRetry", 10);
-    ini.WriteInteger("Common", "WaitTime", s.SpinEdit3.Value() < 0 ? 0 : s.SpinEdit3.Value());
-
-    ini.WriteString("Format", "FormatTag", s.Edit2.Text);
-    ini.WriteString("Format", "FormatBody", s.Edit3.Text);
-    ini.WriteString("Common", "CurrentPath", w.CurrentPath);
-    ini.WriteString("Common", "Language", s.LangSelect.ItemIndex() == 1 ? "JAPANESE" : "ENGLISH");
-
-    static const char* const encodeTypes[3] = {"ACMENC", "OTHER", "GOGO"};
-    const int enc = s.SelMP3Enc.ItemIndex();
-    ini.WriteString("MP3", "EncodeType", encodeTypes[enc >= 0 ? enc : 0]);
-    const int ext = s.ExtEncoderType();
-    ini.WriteInteger("MP3", "ExtCmdType", ext < 0 ? 3 : ext);
-    ini.WriteString("MP3", "Encoder", s.ProgramEdit.Text);
-    ini.WriteBool("MP3", "UseOriginalOption", s.UseOriginalOption.Checked);
-    ini.WriteBool("MP3", "UseAdditionalOption", s.AdditionalOption.Checked);
-    ini.WriteBool("MP3", "UseStdin", s.UseStdin.Checked);
-    ini.WriteString("MP3", "OptionString", s.OptionEdit.Text);
-    ini.WriteString("MP3", "BitRate", ComboStoredValue(s.bitratebox, 'K'));
-    ini.WriteBool("MP3", "CRCCheck", s.CRCCheckBox.Checked);
-    ini.WriteBool("MP3", "HighQuality", s.HQCheckBox.Checked);
-    ini.WriteBool("MP3", "VBREncode", s.VBRCheckBox.Checked);
-    ini.WriteString("Format", "FormatHeader", FormatHeaderText(s.OutputWaveFormat));
-    ini.WriteBool("MP3", "UseMediaPlayer", s.UseMediaPlayer.Checked);
-    ini.WriteBool("Format", "MakeMP3File", s.MakeMP3File);
-
-    ini.WriteBool("MP3", "GogoMMX", s.GogoMMX);
-    ini.WriteBool("MP3", "Gogo3DNow", s.Gogo3DNow);
-    ini.WriteBool("MP3", "GogoExt3DNow", s.GogoExt3DNow);
-    ini.WriteBool("MP3", "GogoSSE", s.GogoSSE);
-    ini.WriteBool("MP3", "GogoMultiCPU", s.GogoMultiCPU);
-    ini.WriteBool("MP3", "GogoLPF", s.GogoLPF);
-    ini.WriteBool("MP3", "GogoPsy", s.GogoPsy);
-    ini.WriteInteger("MP3", "GogoVBRLevel", s.GogoVBRLevel);
-    ini.WriteInteger("MP3", "GogoPriority", s.GogoPriority);
-    static const char* const channels[4] = {"STEREO", "JSTEREO", "MSSTEREO", "MONORAL"};
-    ini.WriteString("MP3", "GogoChannel",
-                    (s.GogoChannel >= 0 && s.GogoChannel <= 3) ? channels[s.GogoChannel] : "JSTEREO");
-    ini.WriteBool("MP3", "GogoAdvFilter", s.GogoAdvFilter);
-    ini.WriteBool("MP3", "GogoAdvVBRSet", s.GogoAdvVBRSet);
-    ini.WriteBool("MP3", "GogoAdvJSSet", s.GogoAdvJSSet);
-    ini.WriteBool("MP3", "GogoForceSameFreq", s.GogoForceSameFreq);
-    ini.WriteString("MP3", "GogoMaxVBR", std::to_string(TConfigStore::GogoBitrate(s.GogoMaxVBR, 8)) + "K");
-    ini.WriteString("MP3", "GogoMinVBR", std::to_string(TConfigStore::GogoBitrate(s.GogoMinVBR, 7)) + "K");
-    ini.WriteInteger("MP3", "GogoMinFilter", s.GogoMinFilter);
-    ini.WriteInteger("MP3", "GogoHighFilter", s.GogoHighFilter);
-    ini.WriteInteger("MP3", "GogoMSThs", s.GogoMSThs);
-    ini.WriteInteger("MP3", "GogoBitrateDiff", s.GogoBitrateDiff);
-    ini.WriteString("MP3", "GogoFormatType",
-                    s.GogoFormatType == gftRiffWave ? "WAVE" : (s.GogoFormatType == gftRiffMP3 ? "RMP" : "MP3"));
-
-    static const char* const outputs[4] = {"WAVE", "WMT", "MP3", "VQF"};
-    const int out = s.SelOutputMethod.ItemIndex();
-    ini.WriteString("Format", "OutputType", outputs[out >= 0 ? out : 0]);
-    ini.WriteString("WMT", "BitRate", ComboStoredValue(s.WMTBitrate, 'K'));
-    ini.WriteString("WMT", "SamplingRate", ComboStoredValue(s.WMTSamplingRate, 'H'));
-    ini.WriteString("WMT", "Channel", s.WMTStereoSel.Checked ? "Stereo" : "Monoral");
-    static const char* const stdEncodes[3] = {"WMT", "MP3", "VQF"};
-    const int se = s.SelStdEncode.ItemIndex();
-    ini.WriteString("Common", "DefEncode", stdEncodes[se >= 0 ? se : 1]);
-    ini.WriteString("VQF", "BitRate", ComboStoredValue(s.VQFBitRate, 'K'));
-    ini.WriteString("VQF", "Quality", ComboStoredValue(s.VQFQuality, 0));
-
-    ini.WriteInteger("Normalize", "Method", NormalizeMethod);
-    ini.WriteInteger("Normalize", "Level", NormalizeLevel);
-    ini.WriteBool("Normalize", "AllowPeakOver", NormalizeAllowPeakOver);
-    ini.WriteBool("Normalize", "FixPeakOver", NormalizeFixPeakOver);
-    ini.WriteBool("Normalize", "Execute", s.ExecNormalize.Checked);
-
-    ini.WriteInteger("ID3TAG", "FoldernameSelect", s.FolderNameSelect.ItemIndex());
-    ini.WriteInteger("ID3TAG", "FilenameSelect", s.FileNameSelect.ItemIndex());
-    ini.WriteString("ID3TAG", "FilenameEdit", s.FilenameEdit.Text);
-    ini.WriteString("ID3TAG", "FoldernameEdit", s.FoldernameEdit.Text);
-    ini.WriteString("ID3TAG", "ID3TagAlbumDir", s.CurrentDirEdit.Text);
-    ini.WriteBool("ID3TAG", "ID3TagFilenameSet", s.CDDBFilenameset.Checked);
-    ini.WriteBool("ID3TAG", "ID3TagCreateFolder", s.CDDBCreateFolder.Checked);
-    ini.WriteBool("ID3TAG", "RefreshWithCDDB", s.RefreshWithCDDB.Checked);
-    ini.WriteBool("ID3TAG", "CDDBafterAllSel", s.CDDBafterAllsel.Checked);
-    // The tag kind chosen in the dialog is kept across runs as well.
-    ini.WriteInteger("ID3TAG", "ID3TagWriteMode", s.ID3TagType.ItemIndex() >= 0 ? s.ID3TagType.ItemIndex() : 2);
-    ini.WriteBool("CDDB", "AutoCDDBConnect", s.AutoCDDBConnect.Checked);
-
     ini.EraseSection("Genre");
     for (int n = 0; n < GenreCount; ++n)
         if (!UserGenreNames[static_cast<std::size_t>(n)].empty())
