@@ -87,6 +87,9 @@ endfunction()
 # converted to code page 932 (failing on any character cp932 lacks) and
 # compiled by windres with that code page.
 function(wx_resources target)
+  # windres reports no header dependencies: a changed id header rebuilds
+  # every resource file.
+  file(GLOB headers ${WX_ROOT}/resources/*.h)
   foreach(src ${ARGN})
     get_filename_component(abs ${src} ABSOLUTE)
     get_filename_component(base ${src} NAME)
@@ -98,7 +101,7 @@ function(wx_resources target)
       COMMENT "Converting ${base} to code page 932"
       VERBATIM)
     target_sources(${target} PRIVATE ${out})
-    set(deps "${abs}")
+    set(deps "${abs}" ${headers})
     # The progress window's animations are drawn at build time.
     if(base MATCHES "^progress(_en)?\\.rc$")
       list(APPEND deps ${WX_ANIMATION_DIR}/ripping.avi ${WX_ANIMATION_DIR}/compress.avi)

@@ -193,10 +193,10 @@
 #define MSG_CFG_GOGO_FMT_RMP 60578
 // Item texts of the dialog's lists, item 0 first: read commands (10), read
 // methods (4), file-name presets (4), folder-name presets (4).
-#define MSG_CFG_ITEM_READCMD 60580
-#define MSG_CFG_ITEM_READMETHOD 60590
-#define MSG_CFG_ITEM_FILENAME 60594
-#define MSG_CFG_ITEM_FOLDERNAME 60598
+#define MSG_CFG_ITEM_READCMD 60579
+#define MSG_CFG_ITEM_READMETHOD 60589
+#define MSG_CFG_ITEM_FILENAME 60593
+#define MSG_CFG_ITEM_FOLDERNAME 60597
 
 // rip engine (60768..)
 // normalizer (60992..61007)

@@ -476,7 +476,7 @@ TEST(ConfigDialogWine, EnglishModuleHasEveryPageAndMessage) {
     for (const char* name : {"TCONFIGFORM", "TGOGOFORM", "TNORMALIZEFORM", "TGENREDISPFORM", "TDEVINFOFORM"})
         EXPECT_NE(FindResourceA(enu, name, RT_DIALOG), nullptr) << name;
     char buf[512];
-    for (UINT id = MSG_CFG_NO_DRIVE_INTERFACE; id <= MSG_CFG_GOGO_FMT_RMP; ++id)
+    for (UINT id = MSG_CFG_NO_DRIVE_INTERFACE; id <= MSG_CFG_ITEM_FOLDERNAME + 3; ++id)
         EXPECT_GT(LoadStringA(enu, id, buf, sizeof buf), 0) << id;
     Env env;
     TestHost host;
