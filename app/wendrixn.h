@@ -41,11 +41,11 @@ class TRipControl;
 class TGogoTea;
 class TTVQEnc;
 class TWin32Aspi;
+class TWaveOutThread;
 }  // namespace wx
 class TVerifyRslt;
 class TCDPlayer;
 class TProgressForm;
-class TWaveOutThread;
 
 namespace wendrix {
 
@@ -278,7 +278,7 @@ public:
     HWND PlayerWindow = reinterpret_cast<HWND>(static_cast<INT_PTR>(-1));
     int TimeDisplayMode = 0;
     bool TestPlaying = false;
-    TWaveOutThread* WaveOutThread = nullptr;
+    wx::TWaveOutThread* WaveOutThread = nullptr;
     void CreateWaveOutThread();
     void FreeWaveOutThread();
     void SpeedButton1Click();

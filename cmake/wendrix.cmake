@@ -83,6 +83,18 @@ function(wx_script_test name)
   endif()
 endfunction()
 
+# wx_sound_sink(name VAR) - sets VAR to the environment that gives the
+# processes of a test one sound device under Wine: ALSA's file sink, read
+# through XDG_CONFIG_HOME.  Every open of the device writes a file of its own
+# in WX_SOUND_DIR: played.raw, then played.raw.0001 and so on (the test
+# removes them first).  Without this a test process has no sound device.
+function(wx_sound_sink name var)
+  set(dir ${CMAKE_CURRENT_BINARY_DIR}/${name}.sound)
+  file(WRITE ${dir}/alsa/asoundrc
+       "pcm.!default { type file; slave.pcm \"null\"; file \"${dir}/played.raw\"; format \"raw\"; truncate false }\n")
+  set(${var} "XDG_CONFIG_HOME=${dir}" "WX_SOUND_DIR=${dir}" PARENT_SCOPE)
+endfunction()
+
 # wx_resources(target rcfile...) - resource sources are kept in UTF-8; they are
 # converted to code page 932 (failing on any character cp932 lacks) and
 # compiled by windres with that code page.

@@ -91,6 +91,10 @@ void TRipControl::Attach(TForm& form) {
         WMRipProgress(int(wp), int(lp));
         return 0;
     });
+    form.OnMessage(WM_RIP_TIMEOUT, [this](WPARAM, LPARAM) -> LRESULT {
+        TimeoutFlag = true;
+        return 0;
+    });
     form.OnMessage(WM_RIP_DONE, [this](WPARAM, LPARAM lp) -> LRESULT {
         WMRipDone(reinterpret_cast<TTransferRecord*>(lp));
         return 0;
@@ -327,6 +331,7 @@ void TRipControl::TransferData() {
     TConfigStore& c = *h_.Config;
     running_ = true;
     AbortFlag = false;
+    TimeoutFlag = false;
     results_.clear();
     if (h_.StopTestPlay) h_.StopTestPlay();
     sstp_ = c.IsSendPellora.Checked;

@@ -111,6 +111,9 @@ public:
     // State read by the main window and tests.
     bool Running() const { return running_; }
     bool AbortFlag = false;
+    // A read of the drive timed out (WM_RIP_TIMEOUT) since the run began; the
+    // end of a digital play and the benchmark report it.
+    bool TimeoutFlag = false;
     bool DiscStateFlag = false;       // a failed start asks for a new look at the disc
     std::string RipTargetFolder;      // set by a drop on a folder or the folder picker
     std::string OutputFolder;         // with a trailing backslash
@@ -131,7 +134,7 @@ public:
     std::function<void(const TTransferRecord&)> OnBenchmarkDone;
     std::function<void()> OnDigitalPlayEnd;
     // Marks a run that a benchmark or a digital play started elsewhere.
-    void BeginForeignRun() { running_ = true; AbortFlag = false; results_.clear(); }
+    void BeginForeignRun() { running_ = true; AbortFlag = false; TimeoutFlag = false; results_.clear(); }
     void SetRunThread(std::unique_ptr<TExecuteAspiThread> t);
 
 private:

@@ -1,5 +1,6 @@
 #include "extraction/ripmethods.h"
 
+#include "extraction/digiplay.h"
 #include "extraction/normaliz.h"
 #include "extraction/twopass.h"
 
@@ -14,7 +15,7 @@ void Unavailable(TRipEngine& e) {
 }  // namespace
 
 void TRipMethods::Benchmark(TRipEngine& e) { Unavailable(e); }
-void TRipMethods::DigitalPlay(TRipEngine& e) { Unavailable(e); }
+void TRipMethods::DigitalPlay(TRipEngine& e) { PlayDigital(e); }
 void TRipMethods::TwoPass(TRipEngine& e) { ReadTwoPass(e, files_); }
 void TRipMethods::Burst(TRipEngine& e) { Unavailable(e); }
 

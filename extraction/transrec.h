@@ -18,9 +18,10 @@
 #include "extraction/AspiDefs.h"
 
 class TAcmDrv;
-class TWaveOutThread;
 
 namespace wx {
+
+class TWaveOutThread;
 
 // Result classes of a request.
 enum TRipResultClass : std::uint8_t {

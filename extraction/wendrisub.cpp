@@ -576,6 +576,89 @@ bool TRipEngine::WriteBlock(std::uint8_t* block, std::uint32_t length) {
 }
 
 // ---------------------------------------------------------------------------
+// Alignment of overlapped reads
+
+void TRipEngine::BeginAlignment(std::int64_t targetBytes) {
+    firstBlock_ = true;
+    lastDataOffset_ = 0;
+    alignTarget_ = targetBytes;
+    aligned_ = 0;
+    carry_ = 0;
+}
+
+void TRipEngine::AlignRead(int k, std::int32_t e) {
+    std::uint8_t* slot = buf_.Slot[k];
+    if (firstBlock_ && k == 0) std::memcpy(buf_.KeptTail, slot, TailBytes);
+    exact_[k] = true;
+    if (r_.OverlapSectors > 0) {
+        const std::int32_t shift =
+            FindOverlapShift(buf_.KeptTail + HalfTail, slot + HalfTail, HalfTail, std::uint32_t(e + 4), &exact_[k]);
+        dataOffset_[k] = std::uint32_t(std::int32_t(HalfTail) + 4 * shift);
+    } else {
+        dataOffset_[k] = 0;
+    }
+}
+
+TRipEngine::TPlacedBlock TRipEngine::PlaceBlock(int chosen, std::int32_t f, std::int32_t e) {
+    const bool overlap = r_.OverlapSectors > 0;
+    std::uint8_t* read = buf_.Slot[chosen];
+    std::uint32_t off = dataOffset_[chosen];
+    const std::uint32_t blockBytes = std::uint32_t(e) * SectorBytes;
+    if (overlap && !firstBlock_) {
+        if (!exact_[chosen]) ++InexactPlacements;
+        if (IsFeatureless(buf_.KeptTail + HalfTail)) ++BlindPlacements;
+    }
+    // The part of the read that is new: without overlap the whole read;
+    // with it, from the data offset (on the first block from the start of
+    // the stream) to the end of sector F + e - 1 as this read sees it.
+    std::uint32_t begin = 0, end = blockBytes, split = 0;
+    if (overlap) {
+        if (firstBlock_) off = off >= HalfTail ? off - HalfTail : 0;
+        begin = off;
+        end = std::uint32_t(e + 2) * SectorBytes;
+        // The last block may fill the end of the range from the 2 sectors
+        // it carries past it.
+        if (f + e >= r_.EndLba) end = std::uint32_t(e + 4) * SectorBytes;
+        if (!firstBlock_ && e > 2) split = std::uint32_t(e - 2) * SectorBytes;
+    }
+    if (off != lastDataOffset_) {
+        ++JitterCorrections;
+        lastDataOffset_ = off;
+    }
+    // A read that landed far enough ahead holds nothing new (its data offset
+    // lies past its end): what it owes moves on to the next block, never a
+    // negative length.
+    const std::int64_t from = std::int64_t(begin) + carry_;
+    std::int64_t length = std::max<std::int64_t>(0, std::int64_t(end) - from);
+    // The end of the stream is cut where it falls, whatever the shift of the
+    // last read.
+    if (overlap) length = std::min(length, std::max<std::int64_t>(0, alignTarget_ - aligned_));
+    // The next block goes on from the end of sector F + e - 1 as this read
+    // saw it: what was written past that (or skipped, when nothing was new)
+    // it leaves out.
+    const std::int64_t chainEnd = overlap ? std::int64_t(e + 2) * SectorBytes : blockBytes;
+    carry_ = std::uint32_t(std::max<std::int64_t>(0, from + length - chainEnd));
+    // Bytes past what the drive delivered (a read cut at the last readable
+    // sector) are zeros of our own; where the reads drifted earlier they
+    // stand for audio not read.  (A range that itself runs past the last
+    // readable sector reads as zeros there, as plain reads do.)
+    if (overlap && length > 0 && r_.EndLba <= r_.LastReadableLba + 1 &&
+        from + length > std::int64_t(readSectors_[chosen]) * SectorBytes)
+        ++InexactPlacements;
+    TPlacedBlock b;
+    b.Data = read + from;
+    b.Length = std::uint32_t(length);
+    b.Split = split;
+    aligned_ += length;
+    if (firstBlock_) {
+        firstBlock_ = false;
+        if (overlap) lastDataOffset_ += HalfTail;
+    }
+    if (overlap) std::memcpy(buf_.KeptTail, read + std::size_t(e) * SectorBytes, TailBytes);
+    return b;
+}
+
+// ---------------------------------------------------------------------------
 // The thread body
 
 void TRipEngine::Execute() {
@@ -702,15 +785,13 @@ void TRipEngine::PlainRead() {
 
     const std::int64_t range = std::max<std::int64_t>(1, std::int64_t(r_.EndLba) - r_.StartLba);
     std::int32_t done = 0;
-    std::int64_t written = 0;      // bytes delivered to the block output
-    std::uint32_t carry = 0;       // bytes the next block starts later (a block that had nothing new)
     std::int32_t extraBlocks = 0;  // blocks read past the range to fill its end
     int k = 0;                     // read index of the block
-    bool exact[5] = {true, true, true, true, true};
+    BeginAlignment(target);
     for (;;) {
         const std::int32_t f = r_.StartLba + done;
         std::int32_t e = std::min(r_.SectorsPerRead, r_.EndLba - f);
-        if (overlap && written >= target) {
+        if (overlap && aligned_ >= target) {
             ranToEnd = true;
             break;
         }
@@ -723,7 +804,7 @@ void TRipEngine::PlainRead() {
             // 2 sectors the last read carries past the range: read on.
             if (extraBlocks >= MaxFillBlocks) break;
             ++extraBlocks;
-            e = std::int32_t(std::min<std::int64_t>(r_.SectorsPerRead, (target - written) / SectorBytes + 1));
+            e = std::int32_t(std::min<std::int64_t>(r_.SectorsPerRead, (target - aligned_) / SectorBytes + 1));
         }
         if (Aborted()) break;
         if (e <= 0) break;
@@ -751,17 +832,9 @@ void TRipEngine::PlainRead() {
             ++ScsiErrors;
         } else {
             Retries = 0;
-            std::uint8_t* slot = buf_.Slot[k];
-            PostProcessRead(slot, e, r_.OverlapSectors);
-            if (firstBlock_ && k == 0) std::memcpy(buf_.KeptTail, slot, TailBytes);
+            PostProcessRead(buf_.Slot[k], e, r_.OverlapSectors);
+            AlignRead(k, e);
             const std::uint32_t blockBytes = std::uint32_t(e) * SectorBytes;
-            if (overlap) {
-                std::int32_t shift =
-                    FindOverlapShift(buf_.KeptTail + HalfTail, slot + HalfTail, HalfTail, e + 4, &exact[k]);
-                dataOffset_[k] = std::uint32_t(std::int32_t(HalfTail) + 4 * shift);
-            } else {
-                dataOffset_[k] = 0;
-            }
             int chosen = -1;
             if (!r_.VerifyRead) {
                 chosen = 0;
@@ -786,64 +859,13 @@ void TRipEngine::PlainRead() {
             }
             if (chosen >= 0) {
                 k = 0;
-                std::uint8_t* read = buf_.Slot[chosen];
-                std::uint32_t off = dataOffset_[chosen];
-                if (overlap && !firstBlock_) {
-                    if (!exact[chosen]) ++InexactPlacements;
-                    if (IsFeatureless(buf_.KeptTail + HalfTail)) ++BlindPlacements;
-                }
-                // The part of the read that is new: without overlap the
-                // whole read; with it, from the data offset (on the first
-                // block from the start of the range) to the end of sector
-                // F + e - 1 as this read sees it.
-                std::uint32_t begin = 0, end = blockBytes, split = 0;
-                if (overlap) {
-                    if (firstBlock_) off = off >= HalfTail ? off - HalfTail : 0;
-                    begin = off;
-                    end = std::uint32_t(e + 2) * SectorBytes;
-                    // The last block may fill the end of the range from the
-                    // 2 sectors it carries past it.
-                    if (f + e >= r_.EndLba) end = std::uint32_t(e + 4) * SectorBytes;
-                    if (!firstBlock_ && e > 2) split = std::uint32_t(e - 2) * SectorBytes;
-                }
-                if (off != lastDataOffset_) {
-                    ++JitterCorrections;
-                    lastDataOffset_ = off;
-                }
-                // A read that landed far enough ahead holds nothing new (its
-                // data offset lies past its end): what it owes moves on to
-                // the next block, never a negative length.
-                std::int64_t from = std::int64_t(begin) + carry;
-                std::int64_t length = std::max<std::int64_t>(0, std::int64_t(end) - from);
-                // The end of the range is cut where it falls, whatever the
-                // shift of the last read.
-                if (overlap) length = std::min(length, target - written);
-                // The next block goes on from the end of sector F + e - 1 as
-                // this read saw it: what was written past that (or skipped,
-                // when nothing was new) it leaves out.
-                const std::int64_t chainEnd = overlap ? std::int64_t(e + 2) * SectorBytes : blockBytes;
-                carry = std::uint32_t(std::max<std::int64_t>(0, from + length - chainEnd));
-                // Bytes past what the drive delivered (a read cut at the
-                // last readable sector) are zeros of our own; where the
-                // reads drifted earlier they stand for audio not read.
-                // (A range that itself runs past the last readable sector
-                // reads as zeros there, as plain reads do.)
-                if (overlap && length > 0 && r_.EndLba <= r_.LastReadableLba + 1 &&
-                    from + length > std::int64_t(readSectors_[chosen]) * SectorBytes)
-                    ++InexactPlacements;
+                const TPlacedBlock b = PlaceBlock(chosen, f, e);
                 bool ok = true;
-                if (length > 0) {
-                    std::uint32_t n = std::uint32_t(length);
-                    std::uint32_t first = split ? std::min(n, split) : n;
-                    ok = WriteBlock(read + from, first);
-                    if (ok && first < n) ok = WriteBlock(read + from + first, n - first);
-                    written += n;
+                if (b.Length > 0) {
+                    const std::uint32_t first = b.Split ? std::min(b.Length, b.Split) : b.Length;
+                    ok = WriteBlock(b.Data, first);
+                    if (ok && first < b.Length) ok = WriteBlock(b.Data + first, b.Length - first);
                 }
-                if (firstBlock_) {
-                    firstBlock_ = false;
-                    if (overlap) lastDataOffset_ += HalfTail;
-                }
-                if (overlap) std::memcpy(buf_.KeptTail, read + std::size_t(e) * SectorBytes, TailBytes);
                 done += e;
                 if (!ok) {
                     outputFailed_ = true;
@@ -854,11 +876,11 @@ void TRipEngine::PlainRead() {
         if (r_.UseReadWait) pf_.Sleep(std::uint32_t(std::max(0, r_.ReadWaitMs)));
         if (Retries > r_.MaxRetry) break;
     }
-    if (overlap && !ranToEnd && extraBlocks >= MaxFillBlocks && !outputFailed_ && written < target) {
+    if (overlap && !ranToEnd && extraBlocks >= MaxFillBlocks && !outputFailed_ && aligned_ < target) {
         // Still short after reading on: the end is filled with silence so
         // that the length holds, and the rip is not reported clean.
         ++InexactPlacements;
-        std::vector<std::uint8_t> zeros(std::size_t(target - written), 0);
+        std::vector<std::uint8_t> zeros(std::size_t(target - aligned_), 0);
         if (WriteBlock(zeros.data(), std::uint32_t(zeros.size())))
             ranToEnd = true;
         else

@@ -316,6 +316,32 @@ public:
     // run put the chosen run's count here).
     TNullAreaCounter& NullAreaCounter() { return nullAreas_; }
     void ResetDeemphasis() { deemph_.Reset(); }
+    // The alignment of overlapped reads, used by the plain read loop and by
+    // digital play: each read is placed on the kept tail of the read before
+    // it, so that the stream runs on without a gap or a repeated frame.
+    // BeginAlignment starts a stream whose next block is a first block (it
+    // also carries the 2 sectors before its first LBA) and which delivers at
+    // most `targetBytes`.
+    void BeginAlignment(std::int64_t targetBytes);
+    // After PostProcessRead of read k of a block of e new sectors: the first
+    // read of a stream gives the kept tail its first 4 sectors; the data
+    // offset of the read is found.
+    void AlignRead(int k, std::int32_t e);
+    std::uint32_t DataOffset(int k) const { return dataOffset_[k]; }
+    // The new part of the chosen read of the block at LBA f with e new
+    // sectors: Length bytes from Data, to be delivered as two pieces split at
+    // Split when that is not 0.  Counts jitter corrections and suspect
+    // placements and keeps the read's last 4 sectors as the tail.
+    struct TPlacedBlock {
+        std::uint8_t* Data = nullptr;
+        std::uint32_t Length = 0;
+        std::uint32_t Split = 0;
+    };
+    TPlacedBlock PlaceBlock(int chosen, std::int32_t f, std::int32_t e);
+    // Bytes placed since BeginAlignment; whether the next block is a first one.
+    std::int64_t AlignedBytes() const { return aligned_; }
+    bool FirstBlock() const { return firstBlock_; }
+
     // Fills the result block, posts WM_RIP_DONE and closes the event.
     void Finish();
     void FinishOnWriteError();
@@ -364,6 +390,10 @@ private:
     std::uint32_t lastDataOffset_ = 0;
     std::int32_t builtSectors_ = 0;        // sectors asked for by the last read request
     std::int32_t readSectors_[ReadSlotCount] = {};  // sectors the read in each slot delivered
+    bool exact_[5] = {true, true, true, true, true};  // the data offset of read k is an exact match
+    std::int64_t alignTarget_ = 0;   // bytes the aligned stream delivers at most
+    std::int64_t aligned_ = 0;       // bytes placed so far
+    std::uint32_t carry_ = 0;        // bytes the next block starts later (a block that had nothing new)
     std::uint8_t blockCounter_ = 0;
     TNullAreaCounter nullAreas_;
     TDeemphasis deemph_;

@@ -4,6 +4,7 @@
 
 #include "extraction/MSCDEXCALL.h"
 #include "extraction/ripmethods.h"
+#include "extraction/waveout.h"
 #include "classlib/dialogs.h"
 #include "output/acmmgr32.h"
 #include "output/extencoder.h"
@@ -128,6 +129,13 @@ TExecuteAspiThread::TExecuteAspiThread(const TTransferRecord& request, TRipConte
         context.RipCacheSize = RipCacheBuffer.Address ? RipCacheBuffer.Size : 0;
     }
     if (!context.Platform) context.Platform = &platform_;
+    if (request.WaveOutThread && !context.MonitorPut) {
+        // A monitored rip hands every block to the wave-out thread, which
+        // drops what does not fit.
+        TWaveOutThread* w = request.WaveOutThread;
+        context.MonitorReset = [w] { w->ResetMonitor(); };
+        context.MonitorPut = [w](const void* p, std::uint32_t n) { w->PutData(p, n, 0); };
+    }
     if (!context.Output && request.OutputDriver) {
         output_ = std::make_unique<TAcmDrvOutput>(request.OutputDriver);
         context.Output = output_.get();
