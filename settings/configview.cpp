@@ -624,14 +624,12 @@ void TConfigForm::Button2Click() {
     std::array<std::uint8_t, 256> copy = Store.OutputWaveFormat;
     TAcmDrv* acm = HostRef().AcmDrv();
     if (!ChooseFormat(copy)) return;
-    if (acm) {
-        Store.Edit2.Text = acm->FormatTagName;
-        Store.Edit3.Text = acm->FormatName;
-    } else {
-        const auto* f = reinterpret_cast<const WAVEFORMATEX*>(copy.data());
-        Store.Edit2.Text = TAcmDrv::GetFormatTagName(f->wFormatTag, 256);
-        Store.Edit3.Text = TAcmDrv::GetFormatName(f);
-    }
+    // The chooser's names of the format; ACM's own where it gives none.
+    const auto* f = reinterpret_cast<const WAVEFORMATEX*>(copy.data());
+    Store.Edit2.Text = acm ? acm->FormatTagName : std::string();
+    Store.Edit3.Text = acm ? acm->FormatName : std::string();
+    if (Store.Edit2.Text.empty()) Store.Edit2.Text = TAcmDrv::GetFormatTagName(f->wFormatTag, 256);
+    if (Store.Edit3.Text.empty()) Store.Edit3.Text = TAcmDrv::GetFormatName(f);
     Store.OutputWaveFormat = copy;
     if (acm) {
         Store.MakeMP3File = acm->IsAcmMp3Mode();

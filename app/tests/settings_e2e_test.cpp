@@ -86,6 +86,12 @@ HWND WaitCaption(DWORD pid, const std::string& caption, int ms = 10000) {
     return nullptr;
 }
 
+// The file name box of the system's open dialog.
+HWND FileNameBox(HWND open) {
+    HWND name = GetDlgItem(open, 0x47C);
+    return name ? name : GetDlgItem(open, 0x480);
+}
+
 // A message box of the program: its text, answered with OK.  Empty when
 // none came.
 std::string AnswerBox(DWORD pid, int ms = 10000) {
@@ -325,6 +331,28 @@ TEST_F(SettingsE2E, EveryPageOfTheDialogThroughTheProgram) {
     d.Click(IDC_CFG3_WMTSTEREOSEL);
     EXPECT_FALSE(d.Checked(IDC_CFG3_WMTMONOSEL));
     d.Choose(IDC_CFG3_VQFQUALITY, 0);
+    // The system's ACM format chooser: 44.1 kHz, 16 bits, mono PCM.
+    PostMessageA(d.Item(IDC_CFG3_BUTTON2), BM_CLICK, 0, 0);
+    HWND acm = nullptr;
+    for (int t = 0; t < 10000 && !acm; t += 50, Sleep(50))
+        for (HWND w : Dialogs(pid))
+            if (w != d.w && w != prog.Main) acm = w;
+    ASSERT_NE(acm, nullptr) << "no format chooser";
+    HWND attributes = GetDlgItem(acm, 102);
+    for (int i = 0; i < int(SendMessageA(attributes, CB_GETCOUNT, 0, 0)); ++i)
+        if (ComboItem(attributes, i).rfind("44100 Hz; 16 bits; Mono", 0) == 0) {
+            SendMessageA(attributes, CB_SETCURSEL, WPARAM(i), 0);
+            SendMessageA(acm, WM_COMMAND, MAKEWPARAM(102, CBN_SELCHANGE), LPARAM(attributes));
+        }
+    Screenshot(Shots(), "settings_acm", acm);
+    Press(acm, IDOK);
+    ASSERT_TRUE(WaitGone(acm, 5000));
+    EXPECT_EQ(d.Text(IDC_CFG3_EDIT2), "PCM");
+    EXPECT_EQ(d.Text(IDC_CFG3_EDIT3).substr(0, 23), "44100 Hz; 16 bits; Mono");
+    expect.Set("Format", "FormatHeader", "0100010044AC000088580100020010000000");
+    expect.Set("Format", "FormatTag", "PCM");
+    expect.Set("Format", "FormatBody", d.Text(IDC_CFG3_EDIT3));
+    expect.Set("Format", "MakeMP3File", "No");  // the chooser's set-up was no ACM MP3
     Screenshot(Shots(), "settings_page3", d.w);
     expect.Set("Format", "OutputType", "MP3");
     expect.Set("Common", "DefEncode", "WMT");
@@ -425,6 +453,14 @@ TEST_F(SettingsE2E, EveryPageOfTheDialogThroughTheProgram) {
     EXPECT_EQ(d.ClickForBox(IDOK), Sjis("指定されたﾌﾟﾛｸﾞﾗﾑは存在しません."));
     EXPECT_TRUE(IsWindowVisible(d.w));
     d.Type(IDC_CFG6_USEPLAYER, paths.Player);
+    // The player chosen with the open dialog.
+    PostMessageA(d.Item(IDC_CFG6_BUTTON4), BM_CLICK, 0, 0);
+    HWND open = WaitCaption(pid, Sjis("使用するプレイヤーの選択"));
+    ASSERT_NE(open, nullptr) << "no open dialog for the player";
+    SetText(FileNameBox(open), paths.Editor);
+    Press(open, IDOK);
+    ASSERT_TRUE(WaitGone(open, 5000));
+    EXPECT_EQ(d.Text(IDC_CFG6_USEPLAYER), paths.Editor);
     Screenshot(Shots(), "settings_page6", d.w);
     expect.Set("Filer", "DispExt1", ".FLAC");
     expect.Set("Filer", "DispExt2", ".MP3");
@@ -432,6 +468,7 @@ TEST_F(SettingsE2E, EveryPageOfTheDialogThroughTheProgram) {
     expect.Set("Filer", "IsDispCDROM", "Yes");
     expect.Set("Common", "PrefetchSize", "5");
     expect.Set("Common", "AutoRefreshTrackList", "Yes");
+    expect.Set("Filer", "UsePlayer", paths.Editor);
     // The saved wave-out device is not there: the dialog chose the mapper.
     expect.Set("Common", "UseWaveDevice", "WAVE MAPPER");
 
@@ -467,12 +504,9 @@ TEST_F(SettingsE2E, EveryPageOfTheDialogThroughTheProgram) {
     n.Click(IDC_NORM_ALLOWPEAKOVER);
     n.Click(IDC_NORM_FIXOVERPOINT);
     PostMessageA(n.Item(IDC_NORM_AUTOCONFIG), BM_CLICK, 0, 0);
-    HWND open = WaitCaption(pid, Sjis("設定する基準音声ファイルの選択"));
+    open = WaitCaption(pid, Sjis("設定する基準音声ファイルの選択"));
     ASSERT_NE(open, nullptr) << "no open dialog";
-    HWND name = GetDlgItem(open, 0x47C);  // the file name box
-    if (!name) name = GetDlgItem(open, 0x480);
-    ASSERT_NE(name, nullptr);
-    SetText(name, Dir() + "\\reference.wav");
+    SetText(FileNameBox(open), Dir() + "\\reference.wav");
     Press(open, IDOK);
     ASSERT_TRUE(WaitGone(open, 5000));
     for (int t = 0; t < 10000 && n.Position(IDC_NORM_LEVEL) == 8123; t += 50) Sleep(50);

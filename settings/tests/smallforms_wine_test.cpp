@@ -2,7 +2,8 @@
 // the scripted prompter's modal turn: the normalization dialog (live edits,
 // the level from a reference file, files that cannot be measured), the
 // genre display dialog (checks, names, cancel), the drive information
-// window and the GOGO dialog's value labels and help contexts.  Texts are
+// window, the GOGO dialog's value labels and help contexts, and the
+// settings dialog's folder and program pickers.  Texts are
 // written in UTF-8 and compiled to code page 932.
 #include <windows.h>
 
@@ -15,6 +16,7 @@
 #include <map>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "classlib/app.h"
@@ -22,6 +24,7 @@
 #include "output/mp3defs.h"
 #include "resources/msgids.h"
 #include "resources/smallforms.h"
+#include "settings/configform.h"
 #include "settings/configstore.h"
 #include "settings/smallforms.h"
 
@@ -281,4 +284,52 @@ TEST(SmallForms, GogoDialogValueLabelsHelpPagesAndOk) {
     EXPECT_EQ(s.GogoMSThs, 60);
     EXPECT_EQ(s.GogoBitrateDiff, 100);
     EXPECT_EQ(s.GogoFormatType, gftMP3);
+}
+
+// The folder and program pickers of the settings dialog: their titles, the
+// folder they start at (no trailing backslash, but one after a drive) and
+// what becomes of the answer.
+TEST(SettingsPickers, FoldersAndProgramsAsChosen) {
+    TConfigForm form(nullptr);
+    std::vector<std::pair<std::string, std::string>> asked;  // title, start folder or filter
+    std::vector<std::string> answers = {"D:\\Out", "", "D:\\Album\\", "", "C:\\bin\\lame.exe", "C:\\bin\\play.exe",
+                                        "C:\\bin\\edit.exe", ""};
+    std::size_t next = 0;
+    form.PickFolder = [&](const std::string& title, const std::string& initial) {
+        asked.push_back({title, initial});
+        return answers[next++];
+    };
+    form.PickFile = [&](const std::string& title, const std::string& filter, const std::string& ext) {
+        asked.push_back({title, filter + " " + ext});
+        return answers[next++];
+    };
+    form.Store.WEdit1.Text = "C:\\";
+    form.Button1Click();
+    EXPECT_EQ(form.Store.WEdit1.Text, "D:\\Out\\");
+    form.Button1Click();  // cancelled: the folder stays
+    EXPECT_EQ(form.Store.WEdit1.Text, "D:\\Out\\");
+    form.Store.CurrentDirEdit.Text = "E:\\Music";
+    form.Button8Click();
+    EXPECT_EQ(form.Store.CurrentDirEdit.Text, "D:\\Album\\");
+    form.Button8Click();
+    EXPECT_EQ(form.Store.CurrentDirEdit.Text, "D:\\Album\\");
+    form.Button3Click();
+    form.Button4Click();
+    form.Button5Click();
+    form.Store.UsePlayer.Text = "kept.exe";
+    form.Button4Click();  // cancelled
+    EXPECT_EQ(form.Store.ProgramEdit.Text, "C:\\bin\\lame.exe");
+    EXPECT_EQ(form.Store.UsePlayer.Text, "kept.exe");
+    EXPECT_EQ(form.Store.UseEditor.Text, "C:\\bin\\edit.exe");
+    const std::string filter = "ﾌﾟﾛｸﾞﾗﾑ(*.EXE)|*.EXE|すべてのﾌｧｲﾙ(*.*)|*.* EXE";
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"ﾜｰｸﾃﾞｨﾚｸﾄﾘの選択", "C:\\"},
+        {"ﾜｰｸﾃﾞｨﾚｸﾄﾘの選択", "D:\\Out"},
+        {"アルバムフォルダを作成する場所", "E:\\Music"},
+        {"アルバムフォルダを作成する場所", "D:\\Album"},
+        {"使用する外部エンコーダの選択", filter},
+        {"使用するプレイヤーの選択", filter},
+        {"ファイラーで使用するエディタの選択", filter},
+        {"使用するプレイヤーの選択", filter}};
+    EXPECT_EQ(asked, expected);
 }
