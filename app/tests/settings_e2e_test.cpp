@@ -279,6 +279,12 @@ TEST_F(SettingsE2E, EveryPageOfTheDialogThroughTheProgram) {
     d.Click(IDC_CFG1_CHECKBOX21);
     EXPECT_FALSE(d.Checked(IDC_CFG1_CHECKBOX21));
     ASSERT_EQ(d.Count(IDC_CFG1_COMBOBOX2), 2);
+    // A rescan selects the first drive again.
+    d.Choose(IDC_CFG1_COMBOBOX2, 1);
+    d.Click(IDC_CFG1_BITBTN5);
+    EXPECT_EQ(d.Count(IDC_CFG1_COMBOBOX2), 2);
+    EXPECT_EQ(d.Selected(IDC_CFG1_COMBOBOX2), 0);
+    EXPECT_TRUE(d.Enabled(IDC_CFG1_BITBTN5));
     d.Choose(IDC_CFG1_COMBOBOX2, 1);
     d.Choose(IDC_CFG1_COMBOBOX1, 6);  // NEC
     d.Choose(IDC_CFG1_COMBOBOX2, 0);

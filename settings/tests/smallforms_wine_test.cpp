@@ -288,9 +288,23 @@ TEST(SmallForms, GogoDialogValueLabelsHelpPagesAndOk) {
 
 // The folder and program pickers of the settings dialog: their titles, the
 // folder they start at (no trailing backslash, but one after a drive) and
-// what becomes of the answer.
-TEST(SettingsPickers, FoldersAndProgramsAsChosen) {
+// what becomes of the answer; the help context of each page.
+TEST(SettingsDialog, PickersAndHelpContexts) {
     TConfigForm form(nullptr);
+    std::vector<int> contexts;
+    for (int page = 0; page < 6; ++page) {
+        form.ShowPage(page);
+        contexts.push_back(form.HelpContext());
+    }
+    form.ShowPage(1);
+    for (int method : {1, 2, 3}) {
+        form.Store.SelReadMethod.SetItemIndex(method);
+        contexts.push_back(form.HelpContext());
+    }
+    form.Store.SelReadMethod.SetItemIndex(-1);
+    contexts.push_back(form.HelpContext());
+    EXPECT_EQ(contexts, (std::vector<int>{5000, 5009, 5038, 5043, 5100, 5051, 5010, 5011, 5012, 5000}));
+
     std::vector<std::pair<std::string, std::string>> asked;  // title, start folder or filter
     std::vector<std::string> answers = {"D:\\Out", "", "D:\\Album\\", "", "C:\\bin\\lame.exe", "C:\\bin\\play.exe",
                                         "C:\\bin\\edit.exe", ""};
