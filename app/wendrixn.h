@@ -21,6 +21,7 @@
 #include "app/CustomTrackBar.h"
 #include "app/fileritem.h"
 #include "app/wincfg.h"
+#include "discinfo/cddbfrm.h"
 #include "app/wendrix.h"
 #include "classlib/controls.h"
 #include "classlib/form.h"
@@ -290,7 +291,18 @@ public:
     // CDDB (app/cddbsearch.cpp)
     // =====================================================================
     bool CDDBStartedByUser = false;
+    bool RefreshingDataBase = false;
     void ShowCDDBForm();
+    // Re-reads the disc and, when ask is set and the user agrees, looks it
+    // up in the search window; then the album folder and the selection the
+    // settings ask for.
+    void RefreshDataBase(bool ask);
+    // Creates every missing folder along the path.
+    static void CreateMultiLevelFolder(const std::string& path);
+    // Makes a new album folder (with a trailing backslash) the current one.
+    void ChangeToAlbumFolder(const std::string& folder);
+    // What the CDDB dialog reaches of the window and the settings.
+    wx::TCddbFormHost CddbHost(TCustomIniFile& settings, TCustomIniFile& localDb);
     // The media-change poll.
     void Timer2Timer();
 

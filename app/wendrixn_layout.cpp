@@ -467,8 +467,6 @@ void TForm1::DisableUnbuiltCommands() {
     wx::TMenu file(FilePulldown), exec(ExecPullDown), config(ConfigPullDown), tool(ToolPullDown);
     exec.SetEnabled(IDM_ID3I1, false);             // tag editor
     ToolBar2.EnableButton(IDT_TOOLID3BTN, false);
-    exec.SetEnabled(IDM_CDDBD1, false);            // CDDB dialog
-    ToolBar2.EnableButton(IDT_TOOLCDDBBTN, false);
     config.SetEnabled(IDM_CONFIGWIZERD, false);    // never built: no action
     tool.SetEnabled(IDM_DRIVEBENCH, false);        // benchmark
     tool.SetEnabled(IDM_V1, false);                // never built: no action

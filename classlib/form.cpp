@@ -52,14 +52,17 @@ HWND TForm::CreateForScript(HWND owner) {
     return w;
 }
 
+void TForm::CreateHandle(HWND owner) {
+    if (handle_) return;
+    modal_ = false;
+    HWND w = CreateDialogParamA(Application.ResourceModuleFor(Template(), RT_DIALOG), Template(), owner, &TForm::DlgProc,
+                                reinterpret_cast<LPARAM>(this));
+    if (!w) throw EOSError("CreateDialogParam: " + SysErrorMessage(GetLastError()), GetLastError());
+    Application.AddModeless(w);
+}
+
 void TForm::Show(HWND owner) {
-    if (!handle_) {
-        modal_ = false;
-        HWND w = CreateDialogParamA(Application.ResourceModuleFor(Template(), RT_DIALOG), Template(), owner, &TForm::DlgProc,
-                                    reinterpret_cast<LPARAM>(this));
-        if (!w) throw EOSError("CreateDialogParam: " + SysErrorMessage(GetLastError()), GetLastError());
-        Application.AddModeless(w);
-    }
+    CreateHandle(owner);
     ShowWindow(handle_, SW_SHOW);
     if (!shown_) {
         shown_ = true;

@@ -25,6 +25,9 @@ public:
     INT_PTR ShowModal(HWND owner = nullptr);
     // Modeless: creates the window on first use and shows it.
     void Show(HWND owner = nullptr);
+    // Modeless and hidden: creates the window on first use (FormCreate
+    // runs, FormShow does not) without showing it.
+    void CreateHandle(HWND owner = nullptr);
     void Hide();
     // Asks the form to close: FormCloseQuery may refuse; a modal form ends
     // with its modal result (IDCANCEL when none was set), a modeless one is

@@ -11,10 +11,11 @@ std::string TCDDBAccess::TraceFileName(const std::string& programFile) {
     return (hasExt ? programFile.substr(0, dot) : programFile) + ".LOG";
 }
 
-TCDDBAccess::TCDDBAccess(HWND owner, bool trace, const TCDDBNetSettings& settings, TCddbJobUi* ui)
+TCDDBAccess::TCDDBAccess(HWND owner, bool trace, const TCDDBNetSettings& settings, TCddbJobUi* ui,
+                         TCddbNetwork* network)
     : owner_(owner),
       sync_(ui ? std::make_unique<TCddbSyncUi>(*ui) : nullptr),
-      client_(net_, sync_.get(), settings) {
+      client_(network ? *network : net_, sync_.get(), settings) {
     if (trace) {
         char path[MAX_PATH];
         const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);

@@ -22,7 +22,10 @@ public:
     // ui (may be null) runs the status, password, message and choice steps;
     // they are called on the thread that creates the job (the
     // user-interface thread), which must keep pumping messages meanwhile.
-    TCDDBAccess(HWND owner, bool trace, const TCDDBNetSettings& settings, TCddbJobUi* ui = nullptr);
+    // network: the job's sockets (null: Windows Sockets); it must outlive
+    // the job.
+    TCDDBAccess(HWND owner, bool trace, const TCDDBNetSettings& settings, TCddbJobUi* ui = nullptr,
+                TCddbNetwork* network = nullptr);
     ~TCDDBAccess() override;
 
     TCddbMode Mode = TCddbMode::Query;

@@ -1,45 +1,24 @@
-// Texts the CDDB client shows, in Shift-JIS (code page 932).
+// Texts the CDDB client shows.  This header is compiled with the execution
+// character set CP932 (code page 932), so they are written as they read.
 #pragma once
 
 namespace wx {
 
-// 受信がタイムアウトしました.
-inline constexpr char kCddbMsgTimeout[] = "\x8e\xf3\x90M\x82\xaa\x83^\x83" "C\x83\x80\x83" "A\x83" "E\x83g\x82\xb5\x82\xdc\x82\xb5\x82\xbd.";
-// リモートサーバーへの接続に失敗しました.
-inline constexpr char kCddbMsgConnectFailed[] = "\x83\x8a\x83\x82\x81[\x83g\x83T\x81[\x83o\x81[\x82\xd6\x82\xcc\x90\xda\x91\xb1\x82\xc9\x8e\xb8\x94s\x82\xb5\x82\xdc\x82\xb5\x82\xbd.";
-// PROXY用リモートサーバーがみつかりません.
-inline constexpr char kCddbMsgNoProxyHost[] = "PROXY\x97p\x83\x8a\x83\x82\x81[\x83g\x83T\x81[\x83o\x81[\x82\xaa\x82\xdd\x82\xc2\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1.";
-// リモートサーバーが見つかりません.
-inline constexpr char kCddbMsgNoHost[] = "\x83\x8a\x83\x82\x81[\x83g\x83T\x81[\x83o\x81[\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1.";
-// リモートサーバーからクライアントが拒否されました.
-inline constexpr char kCddbMsgRefused[] = "\x83\x8a\x83\x82\x81[\x83g\x83T\x81[\x83o\x81[\x82\xa9\x82\xe7\x83N\x83\x89\x83" "C\x83" "A\x83\x93\x83g\x82\xaa\x8b\x91\x94\xdb\x82\xb3\x82\xea\x82\xdc\x82\xb5\x82\xbd.";
-// リモートサーバーが次のように報告しました: \r%s
-inline constexpr char kCddbMsgServerReport[] = "\x83\x8a\x83\x82\x81[\x83g\x83T\x81[\x83o\x81[\x82\xaa\x8e\x9f\x82\xcc\x82\xe6\x82\xa4\x82\xc9\x95\xf1\x8d\x90\x82\xb5\x82\xdc\x82\xb5\x82\xbd: \r%s";
-// 適合するデータがありません.
-inline constexpr char kCddbMsgNoMatch[] = "\x93K\x8d\x87\x82\xb7\x82\xe9\x83" "f\x81[\x83^\x82\xaa\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1.";
-// サーバーエラーです.
-inline constexpr char kCddbMsgServerError[] = "\x83T\x81[\x83o\x81[\x83G\x83\x89\x81[\x82\xc5\x82\xb7.";
-// 情報を取得に成功しました.
-inline constexpr char kCddbMsgReadOk[] = "\x8f\xee\x95\xf1\x82\xf0\x8e\xe6\x93\xbe\x82\xc9\x90\xac\x8c\xf7\x82\xb5\x82\xdc\x82\xb5\x82\xbd.";
-// Winsockの初期化に失敗しました.
-inline constexpr char kCddbMsgWinsock[] = "Winsock\x82\xcc\x8f\x89\x8a\xfa\x89\xbb\x82\xc9\x8e\xb8\x94s\x82\xb5\x82\xdc\x82\xb5\x82\xbd.";
-// 接続準備に失敗しました.
-inline constexpr char kCddbMsgNoSocket[] = "\x90\xda\x91\xb1\x8f\x80\x94\xf5\x82\xc9\x8e\xb8\x94s\x82\xb5\x82\xdc\x82\xb5\x82\xbd.";
-// リモートサーバーとの通信に失敗しました.
-inline constexpr char kCddbMsgCommFailed[] = "\x83\x8a\x83\x82\x81[\x83g\x83T\x81[\x83o\x81[\x82\xc6\x82\xcc\x92\xca\x90M\x82\xc9\x8e\xb8\x94s\x82\xb5\x82\xdc\x82\xb5\x82\xbd.";
-// サーバーに接続しています...
-inline constexpr char kCddbStatusConnecting[] = "\x83T\x81[\x83o\x81[\x82\xc9\x90\xda\x91\xb1\x82\xb5\x82\xc4\x82\xa2\x82\xdc\x82\xb7...";
-// 情報を問い合わせています...
-inline constexpr char kCddbStatusQuerying[] = "\x8f\xee\x95\xf1\x82\xf0\x96\xe2\x82\xa2\x8d\x87\x82\xed\x82\xb9\x82\xc4\x82\xa2\x82\xdc\x82\xb7...";
-// 情報を取得しています...
-inline constexpr char kCddbStatusReading[] = "\x8f\xee\x95\xf1\x82\xf0\x8e\xe6\x93\xbe\x82\xb5\x82\xc4\x82\xa2\x82\xdc\x82\xb7...";
-
-}  // namespace wx
-
-// Texts added since; this header is compiled with the execution character
-// set CP932, so they are written as they read.
-namespace wx {
-
+inline constexpr char kCddbMsgTimeout[] = "受信がタイムアウトしました.";
+inline constexpr char kCddbMsgConnectFailed[] = "リモートサーバーへの接続に失敗しました.";
+inline constexpr char kCddbMsgNoProxyHost[] = "PROXY用リモートサーバーがみつかりません.";
+inline constexpr char kCddbMsgNoHost[] = "リモートサーバーが見つかりません.";
+inline constexpr char kCddbMsgRefused[] = "リモートサーバーからクライアントが拒否されました.";
+inline constexpr char kCddbMsgServerReport[] = "リモートサーバーが次のように報告しました: \r%s";
+inline constexpr char kCddbMsgNoMatch[] = "適合するデータがありません.";
+inline constexpr char kCddbMsgServerError[] = "サーバーエラーです.";
+inline constexpr char kCddbMsgReadOk[] = "情報を取得に成功しました.";
+inline constexpr char kCddbMsgWinsock[] = "Winsockの初期化に失敗しました.";
+inline constexpr char kCddbMsgNoSocket[] = "接続準備に失敗しました.";
+inline constexpr char kCddbMsgCommFailed[] = "リモートサーバーとの通信に失敗しました.";
+inline constexpr char kCddbStatusConnecting[] = "サーバーに接続しています...";
+inline constexpr char kCddbStatusQuerying[] = "情報を問い合わせています...";
+inline constexpr char kCddbStatusReading[] = "情報を取得しています...";
 inline constexpr char kCddbMsgClosed[] = "リモートサーバーが接続を切断しました.";
 inline constexpr char kCddbMsgChoiceCancelled[] = "タイトルの選択が取り消されました.";
 inline constexpr char kCddbMsgSubmitOk[] = "情報の送信を完了しました.";

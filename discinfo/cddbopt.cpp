@@ -1,4 +1,3 @@
-// Built with the execution character set CP932 (the page names).
 #include "discinfo/cddbopt.h"
 
 #include "classlib/app.h"
@@ -39,10 +38,11 @@ TCDDBOptionForm::TCDDBOptionForm(TComponent* owner, TCddbConfig& config)
 }
 
 void TCDDBOptionForm::FormCreate() {
-    for (const char* page : {"プロトコル", "PROXY", "メール"}) {
+    for (UINT id : {MSG_CDDB_OPT_PAGE_PROTOCOL, MSG_CDDB_OPT_PAGE_PROXY, MSG_CDDB_OPT_PAGE_MAIL}) {
+        const std::string page = LoadResString(id);
         TCITEMA item{};
         item.mask = TCIF_TEXT;
-        item.pszText = const_cast<char*>(page);
+        item.pszText = const_cast<char*>(page.c_str());
         PageControl1.Send(TCM_INSERTITEMA, static_cast<WPARAM>(PageControl1.Count()), reinterpret_cast<LPARAM>(&item));
     }
     const TCDDBNetSettings& n = cfg_.Net;

@@ -9,7 +9,8 @@ starts every server on a free port, runs COMMAND with WX_CDDB_PORTS set to
   CDDBP, one port per behaviour: exact, exact201, inexact, multi, nomatch,
     utf8, sjisbad, refuse, refuse433 (a refusal that mentions 200), badhello,
     silent, closemid, longline, nolf, badstatus, badread, bigrecord, emptymulti
-    (a 211 with no matches), drip (the record one byte every half second)
+    (a 211 with no matches), drip (the record one byte every half second),
+    manytracks (a record of 101 tracks: TTITLEn is "Track n+1")
   http   HTTP/1.0 cmd= interface; the first path segment picks the behaviour
          (/exact/cddb.cgi, /http11/..., /http404/..., /inexact/...); a POST
          to /~cddb/submit.cgi is a submission, logged with its body
@@ -236,6 +237,9 @@ def cddbp_handler(mode):
                     time.sleep(0.5)
             elif mode == "bigrecord":
                 extra = b"".join(b"EXTT1=" + b"%070d" % i + b"\r\n" for i in range(80000))  # ~6 MB
+                self.send(record(discid, category, extra=extra))
+            elif mode == "manytracks":
+                extra = b"".join(b"TTITLE%d=Track %d\r\n" % (i, i + 1) for i in range(2, 101))
                 self.send(record(discid, category, extra=extra))
             elif mode == "sjisbad":
                 self.send(record(discid, category, extra=SJIS_BAD_EXTRA))
@@ -469,7 +473,7 @@ class Server(socketserver.ThreadingTCPServer):
 
 CDDBP_MODES = ["exact", "exact201", "inexact", "multi", "nomatch", "utf8", "sjisbad", "refuse", "refuse433",
                "badhello", "silent", "closemid", "longline", "nolf", "badstatus", "badread", "bigrecord",
-               "emptymulti", "drip"]
+               "emptymulti", "drip", "manytracks"]
 
 
 def start_all():

@@ -1,0 +1,401 @@
+// The CDDB disc dialog and the automatic lookup under Wine against the fake
+// server: the user's answers come through the prompter seam, the track
+// table is the test's own, the jobs run on their threads over Winsock.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "classlib/app.h"
+#include "classlib/dialogs.h"
+#include "discinfo/TrkInfoSet.h"
+#include "discinfo/cddbdwn.h"
+#include "discinfo/cddbfrm.h"
+#include "discinfo/choice.h"
+#include "discinfo/tests/nettest_support.h"
+#include "output/mp3defs.h"
+#include "resources/msgids.h"
+#include "settings/inifile.h"
+
+namespace wx {
+namespace {
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Pumps messages until done() or the time is up; the milliseconds taken.
+DWORD PumpUntil(const std::function<bool()>& done, DWORD ms = 30000) {
+    const DWORD start = GetTickCount();
+    while (!done() && GetTickCount() - start < ms) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    return GetTickCount() - start;
+}
+
+class CddbFormTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() { Application.Initialize(); }
+
+    void SetUp() override {
+        ports_ = FakeServerPorts();
+        ASSERT_FALSE(ports_.empty()) << "run through fake_cddb.py";
+        base_ = MakePlatformNetwork();
+        net_ = std::make_unique<TPortMapNetwork>(*base_, ports_.at("http"));
+        net_->Ports = {{110, ports_.at("pop3")}, {25, ports_.at("smtp")}};
+        // Four audio tracks starting at 00:02:00, 00:10:00, 00:16:00 and
+        // 00:23:00; the lead-out at 00:28:00.
+        const int starts[5] = {2, 10, 16, 23, 28};
+        table_.TrackCount = 4;
+        for (int i = 1; i <= 5; ++i) {
+            TTrackRecord& s = table_.Slots[i == 5 ? LeadOutSlot : i];
+            s.StartSecond = static_cast<std::uint8_t>(starts[i - 1] % 60);
+            s.IsAudio = i < 5;
+            s.SectorCount = i < 5 ? (starts[i] - starts[i - 1]) * 75 : 0;
+        }
+        submitFile_ = testing::TempDir() + "wendrix_cddbform_test.$$$";
+        Server("exact");
+    }
+
+    // The dialog's settings: the fake server of that behaviour by CDDBP.
+    void Server(const std::string& mode, std::uint8_t flags = 0) {
+        settings_.SetText("[CDDB]\r\nPort=" + std::to_string(ports_.at(mode)) +
+                          "\r\nMainServer=127.0.0.1\r\nEmailAddress=tester@example.org\r\nRemoteTimeout=30\r\n"
+                          "SubmitReceiver=freedb-submit@example.org\r\nSubmitProtocol=" +
+                          std::string((flags & kCddbFlagSubmitHttp) ? "HTTP" : "SMTP") +
+                          "\r\n[CDDBServersList]\r\nHost1=127.0.0.1\r\n");
+    }
+
+    TCddbFormHost Host(const std::string& identity = "3300") {
+        TCddbFormHost h;
+        h.Tracks = &table_;
+        h.RefreshTrackList = [this] { ++refreshes_; };
+        h.VolumeId = [identity](int) { return identity; };
+        h.SetTrackCell = [this](int t, int c, const std::string& text) { cells_[{t, c}] = text; };
+        h.DiscPresent = [] { return true; };
+        h.AutoRefresh = [] { return false; };
+        h.FileNamesAfterLookup = [] { return true; };
+        h.FileName = [](int n, const std::string& title, const std::string& artist, const std::string&,
+                        const std::string&, std::string& name) {
+            name = std::to_string(n) + " " + artist + " - " + title;
+            return true;
+        };
+        h.JapaneseMode = [this] { return japanese_; };
+        h.Settings = &settings_;
+        h.LocalDb = &localDb_;
+        h.Network = net_.get();
+        h.SubmitFile = submitFile_;
+        return h;
+    }
+
+    // The texts of the message boxes shown since the last call.
+    std::vector<std::string> Boxes() {
+        std::vector<std::string> texts;
+        for (const auto& m : prompter_.Messages) texts.push_back(m.text);
+        prompter_.Messages.clear();
+        return texts;
+    }
+
+    std::vector<std::string> Log(const std::string& name) { return ServerLog(*base_, ports_.at("control"), name); }
+    void Clear(const std::string& name) { ClearServerLog(*base_, ports_.at("control"), name); }
+
+    void Receive(TCDDBForm& f) {
+        f.ReceiveClick();
+        EXPECT_TRUE(f.JobRunning());
+        PumpUntil([&] { return !f.JobRunning(); });
+        ASSERT_FALSE(f.JobRunning());
+    }
+
+    std::map<std::string, int> ports_;
+    std::unique_ptr<TCddbNetwork> base_;
+    std::unique_ptr<TPortMapNetwork> net_;
+    TTrackTable table_;
+    TMemIniFile settings_, localDb_;
+    std::map<std::pair<int, int>, std::string> cells_;
+    std::string submitFile_;
+    bool japanese_ = true;
+    int refreshes_ = 0;
+    TScriptedPrompter prompter_;
+    TPrompterGuard guard_{prompter_};
+};
+
+// A match chosen from a list fills the dialog; the titles go into the track
+// table as tags and file names; a failed query shows the defaults again.
+TEST_F(CddbFormTest, QueryChoiceCopyAndFailure) {
+    Server("inexact");
+    std::vector<std::string> choices;
+    prompter_.OnModal = [&](TForm& form) -> INT_PTR {
+        auto* c = dynamic_cast<TChoiceForm*>(&form);
+        if (!c) return IDCANCEL;
+        for (int i = 0; i < c->ListBox1.Count(); ++i) choices.push_back(c->Items[static_cast<std::size_t>(i)]);
+        c->ListBox1.SetItemIndex(1);
+        SendMessageA(form.Handle(), WM_COMMAND, IDOK, 0);
+        return form.ModalResult();
+    };
+    TCDDBForm f(nullptr, Host());
+    f.Show();
+    EXPECT_EQ(f.Identity(), "3300");
+    EXPECT_EQ(f.StatusBar1.PanelText(0), "Disc ID = 3300");
+    EXPECT_EQ(f.ArtistEdit.Text(), LoadResString(MSG_CDDB_NEW_ARTIST));
+    EXPECT_EQ(f.ListView1.Count(), 4);
+    EXPECT_EQ(f.ListView1.ItemText(3), "トラック4");
+    Receive(f);
+    EXPECT_EQ(choices, (std::vector<std::string>{"ID: rock , TITLE =  Fake Artist / Fake Album",
+                                                 "ID: jazz , TITLE =  Other Artist / Other Album"}));
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"情報を取得に成功しました."});
+    EXPECT_EQ(f.Category(), "jazz");
+    EXPECT_EQ(f.CategoryBox.Item(f.CategoryBox.ItemIndex()), "jazz");
+    EXPECT_EQ(f.ArtistEdit.Text(), "Fake Artist");
+    EXPECT_EQ(f.TitleEdit.Text(), "Fake Album");
+    EXPECT_EQ(f.YearEdit.Text(), "2001");
+    EXPECT_EQ(f.GenreBox.Item(f.GenreBox.ItemIndex()), "Rock");
+    EXPECT_EQ(f.ReceivedRevision(), 4);
+    EXPECT_EQ(f.ListView1.ItemText(1, 1), "Second Song");
+    EXPECT_EQ(f.StatusBar1.PanelText(1), "現在選択されているCDDBサーバー [ 127.0.0.1 ]");
+
+    // The artist as edited goes into the tags, with the genre of the box.
+    f.ArtistEdit.SetText("Edited Artist");
+    f.SetMP3TaginfoClick();
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"CDDB情報をID3タグリストに設定しました."});
+    EXPECT_EQ(table_.Slots[1].Title, "First Song");
+    EXPECT_EQ(table_.Slots[2].Artist, "Edited Artist");
+    EXPECT_EQ(table_.Slots[2].Album, "Fake Album");
+    EXPECT_EQ(table_.Slots[2].Year, "2001");
+    EXPECT_EQ(table_.Slots[1].Genre, FindGenreIndex("Rock"));
+    EXPECT_TRUE(table_.Slots[1].HasTag);
+    EXPECT_FALSE(table_.Slots[3].HasTag);  // no title: no tag
+    EXPECT_EQ(cells_[std::make_pair(2, 6)], "あり");
+    f.SetFilenameClick();
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"CDDB情報をﾌｧｲﾙ名に設定しました."});
+    EXPECT_EQ(table_.Slots[1].FileStem, "1 Edited Artist - First Song");
+    EXPECT_EQ(cells_[std::make_pair(1, 5)], "1 Edited Artist - First Song");
+
+    // No match: the defaults again, nothing received.
+    f.Config().Net.CddbpPort = ports_.at("nomatch");
+    Receive(f);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"適合するデータがありません."});
+    EXPECT_EQ(f.ArtistEdit.Text(), LoadResString(MSG_CDDB_NEW_ARTIST));
+    EXPECT_EQ(f.ListView1.ItemText(0, 1), "");
+    EXPECT_EQ(f.RevisionToSubmit(), 0);
+    EXPECT_EQ(f.ReceivedRevision(), -1);
+    EXPECT_EQ(f.CategoryBox.ItemIndex(), -1);
+
+    // A record of 101 tracks: only the dialog's 100 records take titles.
+    f.Config().Net.CddbpPort = ports_.at("manytracks");
+    Receive(f);
+    EXPECT_EQ(f.Track(100).Title, "Track 100");
+    EXPECT_EQ(f.Track(4).Title, "Track 4");
+    // A closed server is reported as such, as an error.
+    f.Config().Net.CddbpPort = ports_.at("closemid");
+    Receive(f);
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"情報を取得に成功しました.", "リモートサーバーが接続を切断しました."}));
+    f.DestroyHandle();
+    // The settings were kept, the server message line among them.
+    EXPECT_EQ(settings_.ReadString("CDDB", "MainServer", ""), "127.0.0.1");
+    EXPECT_EQ(settings_.ReadInteger("CDDB", "ListColW1", 0), 200);
+}
+
+// Submissions: the checks refuse before anything is written; a good one goes
+// by HTTP and by mail, byte for byte, and the file with the user's address
+// does not stay.
+TEST_F(CddbFormTest, SubmissionChecksHttpAndMail) {
+    Server("exact", kCddbFlagSubmitHttp);
+    // Track texts typed in the track-text dialog, in turn.
+    std::vector<std::pair<std::string, std::string>> typed = {
+        {"A title of sixty-one characters: a 71-byte line encoded......", "line one\nline two"},
+        {"A title of sixty-two characters: a 72-byte line encoded!!!!!!!", ""},
+        {"A title of sixty-one characters: a 71-byte line encoded......", "Extended"}};
+    prompter_.OnModal = [&](TForm& form) -> INT_PTR {
+        auto* t = dynamic_cast<TTrackInfoForm*>(&form);
+        if (!t || typed.empty()) return IDCANCEL;
+        t->TrackInfoEdit.SetText(typed.front().first);
+        t->TrkExtInfoEdit.SetText(typed.front().second);
+        typed.erase(typed.begin());
+        SendMessageA(form.Handle(), WM_COMMAND, IDOK, 0);
+        return form.ModalResult();
+    };
+    TCDDBForm f(nullptr, Host());
+    f.Show();
+    Receive(f);
+    Boxes();
+    // Refused: a comma in the title, a track still under its default name.
+    f.TitleEdit.SetText("Fake, Album");
+    prompter_.Answers = {IDOK};
+    f.SendClick();
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{LoadResString(MSG_CDDB_SUBMIT_ASK), " /や,という文字はタイトル名に使用できません."}));
+    f.TitleEdit.SetText("Fake Album");
+    prompter_.Answers = {IDOK};
+    f.SendClick();
+    EXPECT_EQ(Boxes().back(), "設定されたトラック3 のタイトル名が無効です.");
+    // Japanese titles pass the Japanese checks but not the ISO-8859-1 ones.
+    japanese_ = false;
+    f.TitleEdit.SetText("日本のアルバム");
+    prompter_.Answers = {IDOK};
+    f.SendClick();
+    EXPECT_EQ(Boxes().back(), "タイトル名にISO-8859-1規定外の文字が含まれています.");
+    japanese_ = true;
+    f.TitleEdit.SetText("Fake Album");
+    EXPECT_FALSE(f.JobRunning());
+    EXPECT_FALSE(Exists(submitFile_));
+
+    f.EditTrack(2);
+    f.EditTrack(3);
+    EXPECT_EQ(f.RevisionToSubmit(), 5);  // received 4, changed
+    EXPECT_EQ(f.Track(3).Extended, "line one\nline two");
+    // A line break is a control character: refused for the server.
+    prompter_.Answers = {IDOK};
+    f.SendClick();
+    EXPECT_EQ(Boxes().back(), "トラック 3の拡張トラック情報名に制御文字が含まれています.");
+    f.EditTrack(2);
+
+    Clear("http");
+    prompter_.Answers = {IDOK};
+    f.SendClick();
+    ASSERT_TRUE(f.JobRunning());
+    PumpUntil([&] { return !f.JobRunning(); });
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{LoadResString(MSG_CDDB_SUBMIT_ASK), "情報の送信を完了しました."}));
+    EXPECT_FALSE(Exists(submitFile_));
+    EXPECT_EQ(f.ReceivedRevision(), 5);
+    const std::vector<std::string> http = Log("http");
+    ASSERT_GT(http.size(), 20u);
+    EXPECT_EQ(http[0], "POST /~cddb/submit.cgi HTTP/1.0<CR>");
+    EXPECT_EQ(http[1], "Category: rock<CR>");
+    EXPECT_EQ(http[2], "Discid: f001a04<CR>");
+    EXPECT_EQ(http[3], "User-Email: tester@example.org<CR>");
+    EXPECT_EQ(http[5], "Charset: UTF-8<CR>");
+    auto has = [](const std::vector<std::string>& log, const std::string& line) {
+        return std::find(log.begin(), log.end(), line) != log.end();
+    };
+    EXPECT_TRUE(has(http, "BODY: # Revision: 5"));
+    EXPECT_TRUE(has(http, "BODY: #\t150"));
+    EXPECT_TRUE(has(http, "BODY: DTITLE=Fake Artist / Fake Album"));
+    EXPECT_TRUE(has(http, "BODY: DGENRE=Rock"));
+    EXPECT_TRUE(has(http, "BODY: EXTT2=Extended"));
+
+    // By mail: POP3 first, then SMTP with CR LF and quoted-printable.
+    f.Config().Net.Flags &= static_cast<std::uint8_t>(~kCddbFlagSubmitHttp);
+    Clear("pop3");
+    Clear("smtp");
+    prompter_.Answers = {IDOK};
+    f.SendClick();
+    PumpUntil([&] { return !f.JobRunning(); });
+    EXPECT_EQ(Boxes().back(), "情報の送信を完了しました.");
+    EXPECT_FALSE(Exists(submitFile_));
+    EXPECT_EQ(Log("pop3"), std::vector<std::string>{"QUIT<CR>"});
+    const std::vector<std::string> smtp = Log("smtp");
+    EXPECT_TRUE(has(smtp, "MAIL FROM:<tester@example.org><CR>"));
+    EXPECT_TRUE(has(smtp, "RCPT TO:<freedb-submit@example.org><CR>"));
+    EXPECT_TRUE(has(smtp, "Subject: cddb rock f001a04<CR>"));
+    EXPECT_TRUE(has(smtp, "Content-Type: text/plain; charset=UTF-8<CR>"));
+    // Quoted-printable: 71 characters make one line, 72 a soft break after the 72nd.
+    EXPECT_TRUE(has(smtp, "TTITLE2=3DA title of sixty-one characters: a 71-byte line encoded......<CR>"));
+    const auto at = std::find(smtp.begin(), smtp.end(),
+                              "TTITLE3=3DA title of sixty-two characters: a 72-byte line encoded!!!!!!!=<CR>");
+    ASSERT_NE(at, smtp.end());
+    EXPECT_EQ(*(at + 1), "<CR>");
+    EXPECT_TRUE(has(smtp, "# Revision: 5<CR>"));  // nothing changed since
+    EXPECT_EQ(smtp.back(), "QUIT<CR>");
+
+    // A refusing mail server: its box, then the job's own message.
+    net_->Ports[25] = ports_.at("smtprefuse");
+    prompter_.Answers = {IDOK};
+    f.SendClick();
+    PumpUntil([&] { return !f.JobRunning(); });
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{LoadResString(MSG_CDDB_SUBMIT_ASK), "サーバーに接続を拒否されました.",
+                                                 "リモートサーバーとの通信に失敗しました."}));
+    EXPECT_FALSE(Exists(submitFile_));
+}
+
+// The local database: what was written comes back for the same disc, and a
+// disc it does not know is reported.
+TEST_F(CddbFormTest, LocalDatabase) {
+    {
+        TCDDBForm f(nullptr, Host());
+        f.Show();
+        Receive(f);
+        prompter_.Answers = {IDOK};
+        f.ExportDBClick();
+        EXPECT_EQ(Boxes().back(), "出力が完了しました.");
+    }
+    EXPECT_EQ(localDb_.ReadInteger("3300", "numtracks", 0), 4);
+    EXPECT_EQ(localDb_.ReadString("3300", "1", ""), "Second Song");
+    TCDDBForm f(nullptr, Host());
+    f.Show();
+    EXPECT_EQ(f.ListView1.ItemText(0, 1), "");
+    f.ImportDBClick();
+    EXPECT_EQ(f.ArtistEdit.Text(), "Fake Artist");
+    EXPECT_EQ(f.ListView1.ItemText(0, 1), "First Song");
+    EXPECT_EQ(f.ListView1.ItemText(3, 1), "");
+    localDb_.EraseSection("3300");
+    f.ImportDBClick();
+    EXPECT_EQ(Boxes().back(), "挿入されているメディアの情報はローカルデータベースに登録されていません.");
+}
+
+// The automatic lookup: without a disc identity it ends at once; a lookup
+// cancelled against a server that drips its answer ends within a second;
+// a good one sets the tags and file names itself and closes.
+TEST_F(CddbFormTest, AutomaticLookup) {
+    TCDDBSearch search;
+    {
+        TCDDBForm f(&search, Host(""), &search);
+        search.Attach(&f);
+        EXPECT_FALSE(f.StartAutomatic(nullptr));
+        EXPECT_TRUE(f.Discarded());
+        EXPECT_EQ(search.Attached(), nullptr);
+        search.Button1Click();  // reaches no dialog
+    }
+    Server("drip");
+    DWORD cancelled = 0;
+    int round = 0;
+    prompter_.OnModal = [&](TForm& form) -> INT_PTR {
+        if (&form != &search) return IDCANCEL;
+        if (round++ == 0) {
+            // The status line follows the job; cancel once it reads.
+            PumpUntil([&] { return search.Label1.Text() == "情報を取得しています..."; }, 20000);
+            EXPECT_EQ(search.Label1.Text(), "情報を取得しています...");
+            search.Button1Click();
+            cancelled = PumpUntil([&] { return search.ModalResult() != 0; }, 20000);
+        } else {
+            PumpUntil([&] { return search.ModalResult() != 0; }, 20000);
+        }
+        return search.ModalResult();
+    };
+    {
+        TCDDBForm f(&search, Host(), &search);
+        search.Attach(&f);
+        ASSERT_TRUE(f.StartAutomatic(nullptr));
+        search.ShowModal();
+        EXPECT_FALSE(f.JobRunning());
+        EXPECT_EQ(f.Handle(), nullptr);  // closed itself
+        search.Detach();
+    }
+    EXPECT_LT(cancelled, 5000u) << "the cancelled job took " << cancelled << " ms";
+    EXPECT_FALSE(CDDBAutoSucceeded);
+    // Cancelled while it read or while it sent its request.
+    const std::vector<std::string> boxes = Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0] == "受信がタイムアウトしました." || boxes[0] == "リモートサーバーとの通信に失敗しました.")
+        << boxes[0];
+
+    Server("exact");
+    {
+        TCDDBForm f(&search, Host(), &search);
+        search.Attach(&f);
+        ASSERT_TRUE(f.StartAutomatic(nullptr));
+        search.ShowModal();
+        search.Detach();
+    }
+    EXPECT_TRUE(CDDBAutoSucceeded);
+    EXPECT_EQ(CDDBAutoArtist, "Fake Artist");
+    EXPECT_EQ(CDDBAutoTitle, "Fake Album");
+    EXPECT_EQ(CDDBAutoGenre, "Rock");
+    EXPECT_TRUE(Boxes().empty());  // success is not announced
+    EXPECT_EQ(table_.Slots[2].Title, "Second Song");
+    EXPECT_TRUE(table_.Slots[2].HasTag);
+    EXPECT_EQ(table_.Slots[2].FileStem, "2 Fake Artist - Second Song");
+}
+
+}  // namespace
+}  // namespace wx

@@ -1,0 +1,38 @@
+// Control and menu ids of the CDDB disc dialog (TCDDBForm) and of the
+// automatic-lookup window (TCDDBSearch).
+#pragma once
+
+#define IDC_CDDB_SEND 5601
+#define IDC_CDDB_RECEIVE 5602
+#define IDC_CDDB_SETTAGS 5603
+#define IDC_CDDB_SETNAMES 5604
+#define IDC_CDDB_SITES 5605
+#define IDC_CDDB_ARTIST 5606
+#define IDC_CDDB_TITLE 5607
+#define IDC_CDDB_CATEGORY 5608
+#define IDC_CDDB_YEAR 5609
+#define IDC_CDDB_GENRE 5610
+#define IDC_CDDB_LIST 5611
+#define IDC_CDDB_STATUS 5612
+#define IDC_CDDB_ARTISTLABEL 5613
+#define IDC_CDDB_TITLELABEL 5614
+#define IDC_CDDB_CATEGORYLABEL 5615
+#define IDC_CDDB_YEARLABEL 5616
+#define IDC_CDDB_GENRELABEL 5617
+
+#define IDM_CDDB_REFRESH 5631
+#define IDM_CDDB_SETTAGS 5632
+#define IDM_CDDB_SETNAMES 5633
+#define IDM_CDDB_NOFIXEDDRIVE 5634
+#define IDM_CDDB_EXIT 5635
+#define IDM_CDDB_EXPORTDB 5636
+#define IDM_CDDB_IMPORTDB 5637
+#define IDM_CDDB_SEND 5638
+#define IDM_CDDB_RECEIVE 5639
+#define IDM_CDDB_SITELIST 5640
+#define IDM_CDDB_OPTION 5641
+// The drive items of the drive menu: the first plus the drive number (A = 0).
+#define IDM_CDDB_DRIVE_FIRST 5650
+
+#define IDC_CDDBSEARCH_LABEL 5801
+#define IDC_CDDBSEARCH_ANIMATE 5802
