@@ -74,8 +74,8 @@ protected:
         h.RefreshTrackList = [this] { ++refreshes_; };
         h.VolumeId = [identity](int) { return identity; };
         h.SetTrackCell = [this](int t, int c, const std::string& text) { cells_[{t, c}] = text; };
-        h.DiscPresent = [] { return true; };
-        h.AutoRefresh = [] { return false; };
+        h.DiscPresent = [this] { return present_; };
+        h.AutoRefresh = [this] { return autoRefresh_; };
         h.FileNamesAfterLookup = [] { return true; };
         h.FileName = [](int n, const std::string& title, const std::string& artist, const std::string&,
                         const std::string&, std::string& name) {
@@ -116,6 +116,7 @@ protected:
     std::map<std::pair<int, int>, std::string> cells_;
     std::string submitFile_;
     bool japanese_ = true;
+    bool present_ = true, autoRefresh_ = false;
     int refreshes_ = 0;
     TScriptedPrompter prompter_;
     TPrompterGuard guard_{prompter_};
@@ -309,8 +310,9 @@ TEST_F(CddbFormTest, SubmissionChecksHttpAndMail) {
 }
 
 // The local database: what was written comes back for the same disc, and a
-// disc it does not know is reported.
-TEST_F(CddbFormTest, LocalDatabase) {
+// disc it does not know is reported.  The server list, the drive menu and
+// the media poll of the same dialog.
+TEST_F(CddbFormTest, LocalDatabaseServerListDriveMenuAndPoll) {
     {
         TCDDBForm f(nullptr, Host());
         f.Show();
@@ -331,6 +333,41 @@ TEST_F(CddbFormTest, LocalDatabase) {
     localDb_.EraseSection("3300");
     f.ImportDBClick();
     EXPECT_EQ(Boxes().back(), "挿入されているメディアの情報はローカルデータベースに登録されていません.");
+
+    // Mirrors the list lacks are added, once.
+    for (const char* text : {"新しいサイトを 2 つ 登録しました.", "未登録のサイトはありません."}) {
+        f.GetSiteInformation();
+        PumpUntil([&] { return !f.JobRunning(); });
+        EXPECT_EQ(Boxes(), std::vector<std::string>{text});
+    }
+    EXPECT_EQ(f.Config().Servers, (std::vector<std::string>{"127.0.0.1", "main.example", "mirror.example"}));
+
+    // The drive menu lists CD-ROM letters only; a drive that is not one
+    // falls back to the automatic choice.  Choosing the checked item again
+    // does nothing.
+    HMENU menu = CreatePopupMenu();
+    AppendMenuA(menu, MF_STRING, IDM_CDDB_NOFIXEDDRIVE, "auto");
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(menu, MF_STRING, IDM_CDDB_DRIVE_FIRST + 2, "stale");
+    f.Config().Drive = 2;  // C: is no CD-ROM drive
+    f.CDriveMenuClick(menu);
+    EXPECT_EQ(GetMenuItemCount(menu), 2);
+    EXPECT_EQ(f.Drive(), -1);
+    EXPECT_TRUE(GetMenuState(menu, IDM_CDDB_NOFIXEDDRIVE, MF_BYCOMMAND) & MF_CHECKED);
+    DestroyMenu(menu);
+    const int before = refreshes_;
+    f.NoFixedDriveClick(-1);
+    EXPECT_EQ(refreshes_, before);
+
+    // The media poll, while the dialog is the active window: the disc has
+    // gone from the drive, so the dialog refreshes.
+    present_ = false;
+    SetActiveWindow(f.Handle());
+    f.Timer1Timer();
+    EXPECT_EQ(refreshes_, before);  // the poll is off in the settings
+    autoRefresh_ = true;
+    f.Timer1Timer();
+    EXPECT_GT(refreshes_, before);
 }
 
 // The automatic lookup: without a disc identity it ends at once; a lookup
