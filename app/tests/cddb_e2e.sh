@@ -3,7 +3,8 @@
 # fake CDDB server (driven by cddb_e2e_driver; the MP3 tags of the rip are
 # read by mutagen).  The program runs in a Wine prefix of its own, made of
 # hard links to the build's prefix, that has a CD-ROM drive letter: the
-# disc's media identity (the local database's key) needs one.  Screenshots
+# disc's media identity (the local database's key) needs one; and on an X
+# display of its own.  Screenshots
 # land in artifacts/cddb_*.png.
 #
 #   cddb_e2e.sh PROGRAM.exe DRIVER.exe
@@ -14,12 +15,19 @@ run=$WX_WINE_RUN
 art=$WX_BINARY_DIR/artifacts
 work=$WX_BINARY_DIR/cddb_e2e
 mkdir -p "$art"
-export DISPLAY=$("$run" --display)
 export WINEDLLOVERRIDES="wnaspi32=n${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 orig=$("$run" --prefix)
 
 rm -rf "$work"
 mkdir -p "$work/app/demo" "$work/shots" "$work/work" "$work/out" "$work/albums" "$work/cdroot"
+# A display of its own: the program looks at the drive only while its
+# window is the active one, and windows of tests running beside this one
+# would take the focus on a shared display.  Xvfb picks a free number.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 </dev/null &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null' EXIT
+for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
+export DISPLAY=":$(head -1 "$work/display")"
 cp "$exe" "$(dirname "$exe")/wendrix.ENU" "$work/app/"
 find "$WX_BINARY_DIR/standins/bin" -maxdepth 1 -iname "*.dll" -exec cp {} "$work/app/" \;
 "$WX_SOURCE_DIR/standins/demo/make-demo-disc" "$work/demo" >/dev/null
@@ -60,7 +68,7 @@ export WX_E2E_DIR=$(winpath "$work")
     sleep 0.02
   done ) &
 watcher=$!
-trap 'kill $watcher 2>/dev/null; WINEPREFIX=$pfx /usr/lib/wine/wineserver -k 2>/dev/null' EXIT
+trap 'kill $watcher 2>/dev/null; WINEPREFIX=$pfx /usr/lib/wine/wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null' EXIT
 
 python3 "$WX_SOURCE_DIR/discinfo/tests/fake_cddb.py" -- "$run" "$driver" --gtest_color=no
 status=$?
