@@ -20,14 +20,14 @@ constexpr std::uint32_t ComparePiece = 117600;
 constexpr std::uint32_t AlignBytes = 5 * SectorBytes;  // 11760
 // Room before and after a merge block for the overlap search's window.
 constexpr std::uint32_t Guard = 8192;
-
-// True when all 588 frames of the sector are one frame (digital silence,
-// say): every shift matches it, so it cannot place a read.
-bool AllOneFrame(const std::uint8_t* sector) {
-    for (std::uint32_t i = 4; i < SectorBytes; i += 4)
-        if (std::memcmp(sector, sector + i, 4) != 0) return false;
-    return true;
-}
+// The last block reads this many sectors past the range, so that the merge
+// still reaches the range's end when the later reads landed earlier than
+// the first one.
+constexpr std::int32_t EndMargin = 2;
+// Of what a run merged past the range's end, this much is kept for the
+// compare of the two runs: more than the alignment of the runs can move
+// one against the other (its search window is under 4,300 bytes).
+constexpr std::uint32_t KeptPastEnd = 4 * SectorBytes;
 
 std::string Format1(const char* f, int a) {
     char b[128];
@@ -54,6 +54,8 @@ private:
     bool ReadBlock(std::int32_t lba, std::int32_t count, int slot, bool counted);
     bool Merge(int run);
     bool WriteMerged(const std::uint8_t* data, std::uint32_t length);
+    void NoteUndelivered(std::int32_t block, std::uint32_t from, std::uint32_t to);
+    std::uint32_t ReadRun(int run, std::uint64_t position, std::uint8_t* data, std::uint32_t length);
     void CompareRuns();
     void Output(int chosen);
     bool Aborted() { return e_.Aborted(); }
@@ -84,7 +86,19 @@ private:
     std::uint64_t runBytes_[2] = {};
     TNullAreaCounter runNull_[2];
     std::int64_t largestShift_[2] = {};
-    int inexact_[2] = {};
+    // What a run's output holds that nothing vouches for: a seam placed on
+    // the least mismatch instead of an exact match, a seam on a featureless
+    // overlap (any shift matches it), and zeros of our own standing for
+    // audio the drive did not deliver.
+    bool inexact_[2] = {};
+    bool blind_[2] = {};
+    bool undelivered_[2] = {};
+    // The range's length in bytes: what every run delivers exactly.
+    std::uint64_t target_ = 0;
+    // Bytes the current run's merge has produced, the range's and past it.
+    std::uint64_t merged_ = 0;
+    // What each run merged past the range's end (at most KeptPastEnd).
+    std::vector<std::uint8_t> pastEnd_[2];
     std::int64_t lastCorrection_ = 0;
     int chosen_ = 0;
     int currentRun_ = 0;
@@ -99,6 +113,7 @@ void TTwoPass::Run() {
     p_ = r_.SectorsPerRead <= 4 ? 5 : r_.SectorsPerRead;
     r_.SectorsPerRead = p_;
     r_.ResultClass = rrNG;
+    target_ = std::uint64_t(std::max(0, r_.EndLba - r_.StartLba)) * SectorBytes;
     event_ = pf_.NewEvent();
     const int runs = r_.VerifyRead ? 2 : 1;
     if (store_ && r_.EndLba > r_.StartLba) {
@@ -113,7 +128,12 @@ void TTwoPass::Run() {
         if (r_.VerifyRead && runOk_[0] && runOk_[1]) {
             CompareRuns();
         } else if (!r_.VerifyRead && runOk_[0]) {
-            r_.ResultClass = inexact_[0] ? rrS1 : rrOK;
+            // Complete; the engine makes it S1 when a seam is a guess, or
+            // lies on silence while the drive was seen to jitter, or the
+            // end holds zeros for audio that was not read.
+            r_.ResultClass = rrOK;
+            if (inexact_[0] || undelivered_[0]) ++e_.InexactPlacements;
+            if (blind_[0]) ++e_.BlindPlacements;
             if (r_.Normalize) Output(0);
         }
     }
@@ -162,8 +182,10 @@ bool TTwoPass::ReadPasses(int run) {
         for (;;) {
             const std::int32_t o = r_.StartLba + i;
             if (o >= r_.EndLba) break;
-            // The last block ends with the range, never past it.
-            const std::int32_t j = std::min(p_, r_.EndLba - o);
+            // The last block ends EndMargin sectors past the range (zeros
+            // past the last readable sector), as the one-pass read's last
+            // read does.
+            const std::int32_t j = std::min(p_, r_.EndLba + EndMargin - o);
             if (j < 1) break;
             if (PostPercent(std::int32_t(std::min<std::int64_t>(100, std::int64_t(i) * 100 / range))) && r_.UseMscdex)
                 pf_.Sleep(50);
@@ -200,7 +222,8 @@ bool TTwoPass::ReadPasses(int run) {
             pf_.Sleep(3000);
             e_.PostProgress(0);
             e_.Retries = 0;
-            // A range that pass 1's first block covers needs no second pass.
+            // A range that pass 1's first block covers needs no second pass:
+            // one block has no seam, so its end cannot drift.
             if (range <= p_) return true;
             if (r_.DummyRead && !ReadBlock(r_.StartLba, p_ - 2, 1, false)) {
                 e_.Retries = r_.MaxRetry + 1;
@@ -213,24 +236,50 @@ bool TTwoPass::ReadPasses(int run) {
 
 // The block writer of the merge: into the run file, or through null areas,
 // volume and de-emphasis to the output.  The block itself stays as read,
-// for the next overlap search.
+// for the next overlap search.  Only the range's own bytes are written:
+// what the merge produces past the range's end is cut off (a little of it
+// kept for the compare of the runs), whatever the shift of the last block.
 bool TTwoPass::WriteMerged(const std::uint8_t* data, std::uint32_t length) {
     if (length == 0) return true;
-    if (!r_.NoNullAreaCount) counter_.Count(data, length);
+    const std::uint32_t inRange =
+        merged_ < target_ ? std::uint32_t(std::min<std::uint64_t>(length, target_ - merged_)) : 0;
+    merged_ += length;
+    std::vector<std::uint8_t>& past = pastEnd_[currentRun_];
+    if (inRange < length && past.size() < KeptPastEnd) {
+        const std::uint32_t keep = std::min<std::uint32_t>(length - inRange, KeptPastEnd - std::uint32_t(past.size()));
+        past.insert(past.end(), data + inRange, data + inRange + keep);
+    }
+    if (inRange == 0) return true;
+    if (!r_.NoNullAreaCount) counter_.Count(data, inRange);
     if (ITempFile* run = runFile_[currentRun_].get()) {
-        if (!run->Append(data, length)) return false;
-        runBytes_[currentRun_] += length;
+        if (!run->Append(data, inRange)) return false;
+        runBytes_[currentRun_] += inRange;
         return true;
     }
     const std::uint8_t* out = data;
     if (r_.VolumePercent != 100 || r_.DeEmphasis) {
-        std::memcpy(volume_.data(), data, length);
-        if (r_.VolumePercent != 100) ApplyVolume(volume_.data(), r_.VolumePercent, length);
-        if (r_.DeEmphasis) deemph_.Process(volume_.data(), length);
+        std::memcpy(volume_.data(), data, inRange);
+        if (r_.VolumePercent != 100) ApplyVolume(volume_.data(), r_.VolumePercent, inRange);
+        if (r_.DeEmphasis) deemph_.Process(volume_.data(), inRange);
         out = volume_.data();
     }
     IRipOutput* o = e_.Context().Output;
-    return o && o->Write(out, length);
+    return o && o->Write(out, inRange);
+}
+
+// Bytes from..to of merge block `block` are about to be written: where they
+// run past the sectors the drive delivered (a read cut at the last readable
+// sector), the zeros there are our own.  Within the range's output they
+// stand for audio that was not read.  (A range that itself runs past the
+// last readable sector reads as zeros there, as plain reads do.)
+void TTwoPass::NoteUndelivered(std::int32_t block, std::uint32_t from, std::uint32_t to) {
+    if (r_.EndLba > r_.LastReadableLba + 1) return;
+    const std::int64_t lba = std::int64_t(r_.StartLba) + std::int64_t(block) * (p_ - 2);
+    const std::int64_t delivered =
+        std::clamp<std::int64_t>(std::int64_t(r_.LastReadableLba) + 1 - lba, 0, p_) * SectorBytes;
+    if (std::int64_t(to) <= delivered) return;
+    const std::uint64_t missingFrom = merged_ + std::uint64_t(std::max<std::int64_t>(0, delivered - from));
+    if (missingFrom < target_) undelivered_[currentRun_] = true;
 }
 
 bool TTwoPass::Merge(int run) {
@@ -244,6 +293,8 @@ bool TTwoPass::Merge(int run) {
     lastCorrection_ = 0;
     currentRun_ = run;
     runBytes_[run] = 0;
+    merged_ = 0;
+    pastEnd_[run].clear();
     if (toFile) {
         runFile_[run] = files_.Create(RunFileName(run));
         if (!runFile_[run]) return false;
@@ -263,10 +314,14 @@ bool TTwoPass::Merge(int run) {
     std::uint8_t* prev = merge_[cur].data() + Guard;
     std::uint32_t n = store_->Read(0, prev, blockBytes);
     n -= n % SectorBytes;
+    NoteUndelivered(0, 0, n);
     bool ok = WriteMerged(prev, n);
     std::int64_t largest = 0;
     int slot = 1;  // pass 2's block comes next
+    // Blocks in merge order start P - 2 sectors apart: block k at k (P - 2).
+    std::int32_t blockNo = 0;
     while (ok && n > 0 && !Aborted()) {
+        ++blockNo;
         std::uint8_t* block = merge_[cur ^ 1].data() + Guard;
         std::memset(block, 0, blockBytes);
         std::uint32_t got = store_->Read(slot, block, blockBytes);
@@ -286,13 +341,22 @@ bool TTwoPass::Merge(int run) {
             // Where the new block's start lies in the block before it: found
             // on the first of the two shared sectors, or on the second when
             // the first cannot tell (the same shift either way).
-            const bool second = AllOneFrame(block) && !AllOneFrame(block + SectorBytes);
+            const bool second = IsFeatureless(block) && !IsFeatureless(block + SectorBytes);
             const std::uint8_t* ref = second ? block + SectorBytes : block;
             const std::uint8_t* at = second ? prev + n - SectorBytes : prev + n - HalfTail;
-            const std::int32_t s = FindOverlapShift(ref, at, HalfTail, w);
+            // The block before holds only the 2 shared sectors past `at`, as
+            // a read of 4 sectors does past its middle: a shift of a sector
+            // or more is compared on what is left of them.
+            bool exact = true;
+            const std::int32_t s = FindOverlapShift(ref, at, HalfTail, second ? w : 4, &exact);
             // A block placed on the least mismatch, not on an exact match,
-            // may leave a gap or a repeat at its seam.
-            if (CompareSector(ref, at, HalfTail, w, s) != 0) ++inexact_[run];
+            // may leave a gap or a repeat at its seam; one placed on a
+            // featureless overlap matched at any shift.  Either matters only
+            // where the seam lies within the range's output.
+            if (merged_ < target_) {
+                if (!exact) inexact_[run] = true;
+                if (IsFeatureless(ref)) blind_[run] = true;
+            }
             const std::int64_t c = -4 * std::int64_t(s);
             if (c != lastCorrection_) {
                 ++e_.JitterCorrections;
@@ -300,7 +364,10 @@ bool TTwoPass::Merge(int run) {
             }
             largest = std::max<std::int64_t>(largest, c < 0 ? -c : c);
             const std::int64_t from = std::int64_t(2 * SectorBytes) + c;
-            if (from < std::int64_t(got)) ok = WriteMerged(block + from, std::uint32_t(std::int64_t(got) - from));
+            if (from < std::int64_t(got)) {
+                NoteUndelivered(blockNo, std::uint32_t(from), got);
+                ok = WriteMerged(block + from, std::uint32_t(std::int64_t(got) - from));
+            }
         }
         if (!ok) break;
         cur ^= 1;
@@ -318,6 +385,19 @@ bool TTwoPass::Merge(int run) {
     const bool whole = !Aborted() && store_->GetReadPos(0) == total[0] &&
                        (store_->Size(1) < 0 || store_->GetReadPos(1) == total[1]);
     store_->CloseAll();
+    // Reads that drifted earlier than the first one by more than the last
+    // block carries past the range leave the merge short: the end is filled
+    // with silence so that the length holds, and the run is not clean.
+    while (whole && ok && merged_ < target_) {
+        undelivered_[run] = true;
+        std::uint8_t* zeros = merge_[cur].data() + Guard;
+        std::memset(zeros, 0, blockBytes);
+        ok = WriteMerged(zeros, std::uint32_t(std::min<std::uint64_t>(blockBytes, target_ - merged_)));
+    }
+    if (!ok) {
+        WriteErrorEnd();
+        return false;
+    }
     runNull_[run] = counter_;
     largestShift_[run] = largest;
     if (runFile_[run] && !runFile_[run]->Flush()) {
@@ -327,48 +407,79 @@ bool TTwoPass::Merge(int run) {
     return whole;
 }
 
+// Bytes of a run's merged stream from `position`: the range's part from its
+// run file, what lies past the range's end from what was kept of it.
+std::uint32_t TTwoPass::ReadRun(int run, std::uint64_t position, std::uint8_t* data, std::uint32_t length) {
+    std::uint32_t got = 0;
+    if (position < runBytes_[run]) {
+        const std::uint32_t want = std::uint32_t(std::min<std::uint64_t>(length, runBytes_[run] - position));
+        got = runFile_[run]->ReadAt(position, data, want);
+        if (got < want) return got;
+    }
+    const std::uint64_t p = position + got;
+    if (p < runBytes_[run] || p - runBytes_[run] >= pastEnd_[run].size()) return got;
+    const std::uint64_t at = p - runBytes_[run];
+    const std::uint32_t more = std::uint32_t(std::min<std::uint64_t>(length - got, pastEnd_[run].size() - at));
+    std::memcpy(data + got, pastEnd_[run].data() + at, more);
+    return got + more;
+}
+
 void TTwoPass::CompareRuns() {
-    ITempFile& f0 = *runFile_[0];
-    ITempFile& f1 = *runFile_[1];
     const std::uint64_t size[2] = {runBytes_[0], runBytes_[1]};
     std::vector<std::uint8_t> a(ComparePiece, 0), b(ComparePiece, 0);
     const std::uint64_t half = std::min(size[0], size[1]) / 2 / SectorBytes * SectorBytes;
-    f0.ReadAt(half, a.data(), AlignBytes);
-    f1.ReadAt(half, b.data(), AlignBytes);
+    ReadRun(0, half, a.data(), AlignBytes);
+    ReadRun(1, half, b.data(), AlignBytes);
+    // Run 1 holds run 0's byte x at x + c.
     const std::int32_t s = FindOverlapShift(a.data() + HalfTail, b.data() + HalfTail, HalfTail, 5);
     const std::int64_t c = 4 * std::int64_t(s);
-    std::uint64_t pos0 = c < 0 ? std::uint64_t(-c) : 0, pos1 = c > 0 ? std::uint64_t(c) : 0;
+    // The run chosen when the runs differ: the one whose seams moved less.
+    const int byShift = largestShift_[1] < largestShift_[0] ? 1 : 0;
+    // The run compared in full: the one whose first read landed later on
+    // the disc, so that every byte of its output lies in the other run too
+    // (its end in what the other run merged past the range).
+    const int whole = c > 0 ? 0 : c < 0 ? 1 : byShift;
+    const int other = whole ^ 1;
+    const std::uint64_t otherFrom = std::uint64_t(c < 0 ? -c : c);
     e_.PostProgress(0);
     e_.PostPhase(RipPhaseComparing);
     e_.PostStatusText(MsgCompareRuns);
     pf_.Sleep(200);
     lastPercent_ = 0;
     int differing = 0;
-    for (std::uint32_t pieces = 1; !Aborted(); ++pieces) {
-        const std::uint32_t n0 = f0.ReadAt(pos0, a.data(), ComparePiece);
-        const std::uint32_t n1 = f1.ReadAt(pos1, b.data(), ComparePiece);
+    std::uint64_t compared = 0;
+    for (std::uint32_t pieces = 1; compared < target_ && !Aborted(); ++pieces) {
+        const std::uint32_t want = std::uint32_t(std::min<std::uint64_t>(ComparePiece, target_ - compared));
+        const std::uint32_t n0 = ReadRun(whole, compared, a.data(), want);
+        const std::uint32_t n1 = ReadRun(other, otherFrom + compared, b.data(), want);
         const std::uint32_t common = std::min(n0, n1) & ~3u;
         if (CountDiffWords(a.data(), b.data(), common) != 0) ++differing;
-        pos0 += n0;
-        pos1 += n1;
-        if (size[0] > 0) {
-            const std::int32_t pc = std::int32_t(100 - (size[0] - std::min(pos0, size[0])) * 100 / size[0]);
-            if (pc != lastPercent_) {
-                PostPercent(pc);
-                pf_.Sleep(10);
-            }
+        compared += common;
+        const std::int32_t pc = std::int32_t(compared * 100 / target_);
+        if (pc != lastPercent_) {
+            PostPercent(pc);
+            pf_.Sleep(10);
         }
         if (pieces % 256 == 0) pf_.Sleep(10);
-        if (n0 < ComparePiece || n1 < ComparePiece) break;
+        if (n0 < want || n1 < want) break;
     }
     if (Aborted()) return;
-    r_.ResultClass = rrS1;
-    chosen_ = 0;
-    if (largestShift_[1] < largestShift_[0]) {
-        r_.ResultClass = rrS2;
-        chosen_ = 1;
+    // OK only when the other run vouches for every byte of the output,
+    // compared to its end without a difference, and the written run holds
+    // nothing the compare cannot vouch for: a drive that moves a read the
+    // same way in both runs has both runs place a seam alike on a guess
+    // (no exact match, or a featureless overlap while it was seen to
+    // jitter), right or wrong, and zeros standing for audio that was not
+    // read are not the audio.
+    const bool verified = differing == 0 && compared >= target_ && !undelivered_[whole] && !inexact_[whole] &&
+                          !(blind_[whole] && e_.JitterCorrections > 0);
+    if (verified) {
+        r_.ResultClass = rrOK;
+        chosen_ = whole;
+    } else {
+        r_.ResultClass = byShift ? rrS2 : rrS1;
+        chosen_ = byShift;
     }
-    if (differing == 0) r_.ResultClass = rrOK;
     Output(chosen_);
 }
 

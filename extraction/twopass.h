@@ -7,9 +7,14 @@
 //
 // Blocks of P sectors: pass 1 holds [0, P), [2P-4, 3P-4), ... and pass 2
 // [P-2, 2P-2), [3P-6, 4P-6), ... (sectors from the start), so every block
-// overlaps its neighbours of the other pass by 2 sectors.  Every path
-// writes exactly the sectors of the range (moved as a whole by where the
-// first read landed).
+// overlaps its neighbours of the other pass by 2 sectors; the last block
+// reads 2 sectors past the range.  Every path writes exactly the sectors of
+// the range (moved as a whole by where the first read landed), cut or
+// filled at the end whatever the shift of the last block.  The result is
+// OK only where nothing is a guess: without verify, no seam placed without
+// an exact match or on silence while the drive was seen to jitter, and no
+// zeros standing for audio the drive did not deliver; with verify, the
+// written run must also agree with the other run over all of its bytes.
 //
 // Portable: no <windows.h>.
 #pragma once

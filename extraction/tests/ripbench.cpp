@@ -3,8 +3,8 @@
 // the same CUE image.  The emulated drive runs in this process: its share
 // (the time inside its entry point) is measured apart from the engine's,
 // and it is also timed alone, answering the same reads.  cd-paranoia's
-// figures are its own process's CPU time.  Then the long run of the
-// one-pass jitter correction's properties (ripprop.h).
+// figures are its own process's CPU time.  Then the long runs of the
+// properties of the one-pass and the two-pass jitter correction (ripprop.h).
 //
 //   ripbench [work folder] [property cases]   (build without sanitizers)
 #include <sys/resource.h>
@@ -223,34 +223,39 @@ int main(int argc, char** argv) {
         }
     }
 
-    // The long run of the properties.
+    // The long runs of the properties, of the one-pass and the two-pass read.
     const int cases = argc > 2 ? std::atoi(argv[2]) : 3000;
-    if (cases > 0) {
+    for (TRipKind kind : {TRipKind::OnePass, TRipKind::TwoPass}) {
+        if (cases <= 0) break;
+        const bool twoPass = kind == TRipKind::TwoPass;
         TPropertyRig rig(20000, 20261209);
-        std::mt19937 g(7);
+        std::mt19937 g(twoPass ? 8 : 7);
         struct TCount {
             int cases = 0, ok = 0, s1 = 0, ng = 0, lengthWrong = 0, okBroken = 0, unbrokenS1 = 0;
         } count[int(TJitterPattern::Count)];
         auto w0 = std::chrono::steady_clock::now();
         for (int i = 0; i < cases; ++i) {
-            TCaseResult c = rig.RunCase(g, 3000);
+            TCaseResult c = rig.RunCase(g, 3000, kind);
             TCount& n = count[int(c.pattern)];
             ++n.cases;
             n.ok += c.resultClass == rrOK;
-            n.s1 += c.resultClass == rrS1;
+            // S2: a verified two-pass rip that wrote its second run.
+            n.s1 += c.resultClass == rrS1 || c.resultClass == rrS2;
             n.ng += c.resultClass == rrNG;
             n.lengthWrong += !c.lengthExact;
             n.okBroken += c.resultClass == rrOK && !c.unbroken;
-            n.unbrokenS1 += c.resultClass == rrS1 && c.unbroken;
-            if ((c.resultClass == rrOK && !c.unbroken) || !c.lengthExact)
+            n.unbrokenS1 += (c.resultClass == rrS1 || c.resultClass == rrS2) && c.unbroken;
+            if ((c.resultClass == rrOK && !c.unbroken) || !c.lengthExact ||
+                (c.pattern == TJitterPattern::None && !c.isImage))
                 std::printf("PROPERTY BROKEN: %s\n", c.Describe().c_str());
         }
         double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - w0).count();
-        std::printf("\n%d cases in %.0f s (ranges of 3 to 3,000 sectors of a 20,000-sector disc of noise, "
+        std::printf("\n%s: %d cases in %.0f s (ranges of 3 to 3,000 sectors of a 20,000-sector disc of noise, "
                     "5 to 55 sectors a read, one in five with verify)\n\n",
-                    cases, wall);
-        std::printf("| jitter | cases | OK | S1 | NG | length not exact | OK but not an unbroken run | "
-                    "S1 though unbroken |\n|---|---:|---:|---:|---:|---:|---:|---:|\n");
+                    twoPass ? "two-pass" : "one-pass", cases, wall);
+        std::printf("| jitter | cases | OK | %s | NG | length not exact | OK but not an unbroken run | "
+                    "%s though unbroken |\n|---|---:|---:|---:|---:|---:|---:|---:|\n",
+                    twoPass ? "S1 or S2" : "S1", twoPass ? "S1 or S2" : "S1");
         for (int p = 0; p < int(TJitterPattern::Count); ++p) {
             const TCount& n = count[p];
             std::printf("| %s | %d | %d | %d | %d | %d | %d | %d |\n", PatternName(TJitterPattern(p)), n.cases, n.ok,

@@ -1,10 +1,10 @@
-// Properties of one-pass jitter-corrected rips on the emulated drive, for
-// the property test (a bounded number of cases on every run) and the long
-// run of the benchmark: random ranges of a disc of noise, reads of 5 to 55
-// sectors, and jitter that is constant, on every k-th read, random up to
-// +-1,500 frames, or only on the last read.  In every case the output has
-// exactly the range's length, and an output that is not an unbroken run of
-// the image never ends OK.
+// Properties of jitter-corrected rips (one-pass or two-pass) on the
+// emulated drive, for the property tests (a bounded number of cases on every
+// run) and the long runs of the benchmark: random ranges of a disc of noise,
+// reads of 5 to 55 sectors, and jitter that is constant, on every k-th read,
+// random up to +-1,500 frames, or only on the last read.  In every case the
+// output has exactly the range's length, and an output that is not an
+// unbroken run of the image never ends OK.
 #pragma once
 #include <time.h>
 
@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "extraction/ripmethods.h"
+#include "extraction/tempstore.h"
 #include "extraction/tests/riptest_util.h"
 #include "standins/mmcdrive/AspiEmulator.h"
 #include "standins/tests/TestImage.h"
@@ -24,6 +26,7 @@
 namespace wxtest {
 
 enum class TJitterPattern { None, Constant, EveryKth, Random, LastRead, Count };
+enum class TRipKind { OnePass, TwoPass };
 
 inline const char* PatternName(TJitterPattern p) {
     switch (p) {
@@ -50,11 +53,13 @@ struct TCaseResult {
     std::uint8_t resultClass = 0;
     bool lengthExact = false;  // the output has exactly the range's length
     bool unbroken = false;     // the output is one unbroken run of the image
+    bool isImage = false;      // the output is the range of the image itself
     std::string Describe() const {
         char b[200];
-        std::snprintf(b, sizeof b, "%s, LBA %d + %d sectors, %d a read%s: class %d, length %s, %s",
+        std::snprintf(b, sizeof b, "%s, LBA %d + %d sectors, %d a read%s: class %d, length %s, %s%s",
                       PatternName(pattern), int(start), int(sectors), int(sectorsPerRead), verify ? ", verify" : "",
-                      int(resultClass), lengthExact ? "exact" : "WRONG", unbroken ? "unbroken" : "broken");
+                      int(resultClass), lengthExact ? "exact" : "WRONG", unbroken ? "unbroken" : "broken",
+                      isImage ? " (the image)" : "");
         return b;
     }
 };
@@ -100,7 +105,9 @@ public:
         return st;
     }
 
-    TCaseResult RunCase(std::mt19937& g, std::int32_t maxSectors) {
+    // One random case; the two-pass read keeps its passes in a small rip
+    // memory block, so that longer ranges spill to work files.
+    TCaseResult RunCase(std::mt19937& g, std::int32_t maxSectors, TRipKind kind = TRipKind::OnePass) {
         TCaseResult c;
         c.pattern = TJitterPattern(g() % unsigned(TJitterPattern::Count));
         c.sectors = std::int32_t(3 + g() % unsigned(maxSectors - 2));
@@ -137,6 +144,10 @@ public:
         TRipContext ctx;
         ctx.Platform = &platform;
         ctx.Output = &out;
+        ctx.Store = &store_;
+        ctx.Methods = &methods_;
+        ctx.RipCache = cache_.data();
+        ctx.RipCacheSize = std::uint32_t(cache_.size());
         TTransferRecord r = EmptyTransferRecord();
         r.Target = 1;
         r.StartLba = c.start;
@@ -149,7 +160,9 @@ public:
         r.UseAspi = true;
         r.VolumePercent = 100;
         r.NoNullAreaCount = true;
-        r.OverlapSectors = 4;
+        r.OverlapSectors = kind == TRipKind::OnePass ? 4 : 0;
+        r.TwoPass = kind == TRipKind::TwoPass;
+        r.WorkFolder = (work_.path() / "").string();
         r.VerifyRead = c.verify;
         r.PlayList[0] = -1;
         double t0 = ThreadCpuSeconds();
@@ -171,6 +184,7 @@ public:
                 break;
             }
         }
+        c.isImage = c.lengthExact && Matches(out.bytes, std::int64_t(c.start) * 2352);
         return c;
     }
 
@@ -191,7 +205,10 @@ private:
         return true;
     }
 
-    testimg::TempDir dir_;
+    testimg::TempDir dir_, work_;
+    std::vector<std::uint8_t> cache_ = std::vector<std::uint8_t>(600 * 2352);
+    TTempStore store_;
+    TRipMethods methods_;
     std::int32_t sectors_;
     std::vector<std::uint8_t> image_;
     std::shared_ptr<emu::Disc> disc_;
