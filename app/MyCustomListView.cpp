@@ -17,7 +17,7 @@ void TMyCustomListView::BindDisplay(std::function<std::string(int, int)> text, s
         if ((it.mask & LVIF_IMAGE) && image) it.iImage = image(it.iItem);
         // Then the overlay of the main column.
         if (it.iSubItem == 0 && ItemList && it.iItem >= 0 && static_cast<std::size_t>(it.iItem) < ItemList->size()) {
-            const TFilerItem* rec = (*ItemList)[static_cast<std::size_t>(it.iItem)];
+            const TFilerItem* rec = (*ItemList)[static_cast<std::size_t>(it.iItem)].get();
             TOverlayRequest r{it.mask, it.state, it.stateMask};
             ApplyOverlay(r, rec ? rec->Overlay : -1);
             it.mask = r.Mask;

@@ -130,7 +130,7 @@ wx::TRipControl& TForm1::Rip() {
             if (Timer2) Timer2->SetEnabled(on);
         };
         h.ReadToc = [this] { RefreshTrackList(); };
-        h.RefreshFiler = [] {};
+        h.RefreshFiler = [this] { RefreshFiler(); };
         h.RunState = [this](wx::TThread* t, bool running) {
             RipThread = t;
             RipRunActive = running;
@@ -161,8 +161,9 @@ wx::TDriveAddress TForm1::SelectedDrive() const {
 }
 
 std::string TForm1::ListedFolder() const {
-    // Until the file manager lists folders: the start folder (the argument,
-    // the saved boot folder, the current folder).
+    // The folder shown in the file list; before the first listing the
+    // start folder (the argument, the saved boot folder, the current folder).
+    if (!ListedFolderPath.empty()) return ListedFolderPath;
     const std::string arg = StartArgument();
     if (!arg.empty()) return arg;
     if (!BootDir.empty()) return BootDir;

@@ -20,6 +20,8 @@
 #include "app/MyCustomListView.h"
 #include "app/CustomTrackBar.h"
 #include "app/fileritem.h"
+#include "app/filertree.h"
+#include "app/mon.h"
 #include "app/wincfg.h"
 #include "discinfo/cddbfrm.h"
 #include "app/wendrix.h"
@@ -47,6 +49,9 @@ class TWaveOutThread;
 class TVerifyRslt;
 class TCDPlayer;
 class TProgressForm;
+namespace filer {
+class TShellNamespace;
+}
 
 namespace wendrix {
 
@@ -255,15 +260,90 @@ public:
     TFilerItemList ItemList;
     std::string BootDir;
     bool IsDispCDROM = true;
+    // Busy flags: the pane's only guard against re-entry.
     bool TreeBusy = false, ListBusy = false;
+    bool DirChanging = false, NoticeActive = false, TreeRefreshPending = false;
+    // A drag is over the tree, the list or the drive bar.
+    bool TreeDragOver = false, ListDragOver = false, DriveDragOver = false;
     bool DragActive = false;
+    // The shell, the tree control and the rules between them.
+    std::shared_ptr<filer::TShellNamespace> Shell;
+    std::unique_ptr<filer::TTreeSink> TreeSink;
+    std::unique_ptr<filer::TFilerTree> Filer;
+    HIMAGELIST SysLargeImages = nullptr, SysSmallImages = nullptr;
+    HICON CdDriveIcon = nullptr;
+    HTREEITEM LastListedNode = nullptr;
+    // The folder item of the listing (the rows' icons are looked up in it).
+    std::shared_ptr<TNsItem> ListedFolderItem;
+    bool ComInitialized = false;
+    bool FilerClosePosted = false;  // the shell could not be set up
+    // Marks read by the drag code: a selection made by the user, a double click.
+    bool UserSelectedNode = false, DoubleClickMark = false;
+    std::unique_ptr<TMonitorDirectory> TreeMonitor, ListMonitor;
+    int TreeMonitorSlot = -1, ListMonitorSlot = -1;
+    // The listing: the listed folder (a drive root keeps its backslash),
+    // the path the list monitor watches (with trailing backslash), the
+    // items seen, their bytes and the row last selected.
+    std::string ListedFolderPath, ListedPath;
+    int ListItemCount = 0;
+    std::uint64_t ByteTotal = 0;
+    int LastSelectedRow = -1;
+    bool SortDescending = false;
+
     void SetEventList();
     void InitFiler();
     void FinalizeFiler();
-    // Path of the folder selected in the tree (no trailing backslash).
+    void InitializePidls();
+    void InitializeComboBox();
+    void GetDrivePidls();
+    bool ExpandTreeView(HTREEITEM node, const std::string& path);
+    // Path of a tree node's folder (no trailing backslash); without a node,
+    // of the folder selected in the tree.
+    std::string GetFilePathAt(HTREEITEM node) const;
     std::string GetFilePathAt() const;
+    void DirectoryChange(const std::string& path);
+    void RefreshTree(HTREEITEM node);
+    void AllClear();
+    void TreeView1Expanding(HTREEITEM node);
+    void TreeView1Change(HTREEITEM node);
+    void DrivePanel1DriveClick(int index, int x, int y, int button);
+    void FullRefreshClick();
     // Re-lists the folder selected in the tree, keeping the view.
     void RefreshFiler();
+    void WMDirectoryChanged(int slot);
+    void WMDeviceChange(WPARAM event, LPARAM data);
+    // The file list.
+    void RefreshListView(const std::string& mask, bool selectFirst);
+    std::string ListView1Data(int item, int sub);
+    int ListView1Image(int item);
+    void RefreshSort();
+    void SortClick(UINT item);
+    void UpSortClick();
+    void DownSortClick();
+    void ListView1ColumnClick(int column);
+    void DoIcon1Click();
+    void DoDetailClick();
+    void SwitchView(UINT item, LONG style);
+    void ListView1DblClick();
+    void ExecParam(const TFilerItem& rec);
+    void ClearSelectItem();
+    bool LargeIconView() const;
+    // Monitors: a new one in place of the old (filter, sub-tree).
+    void ReplaceMonitor(std::unique_ptr<TMonitorDirectory>& monitor, int& slot, const std::string& path, DWORD filter,
+                        bool subTree);
+    // The user's place in the list, kept over a re-list.
+    struct TListPlace {
+        bool Valid = false;
+        int Focused = -1, LastVisible = -1, Origin = 0;
+        std::string LastName;
+    };
+    TListPlace RememberListPlace() const;
+    void RestoreListPlace(const TListPlace& place, bool byName);
+    void DriveContextMenu(POINT at);
+    struct TFilerBinder {
+        explicit TFilerBinder(TForm1* f);
+    } FilerBinder{this};
+    void BindFiler();
 
     // =====================================================================
     // Test playback (app/playback.cpp)

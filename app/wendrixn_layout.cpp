@@ -327,7 +327,7 @@ void TForm1::BuildFrame() {
     layout_.Add(DrivePanel1.Handle(), wx::alTop, 16 + 2 * 2 + 5);
 
     HWND sb1 = wx::CreateChild(*this, Handle(), STATUSCLASSNAMEA, IDC_STATUSBAR1, WS_VISIBLE | SBARS_SIZEGRIP);
-    StatusBar1.SetParts({500, 550});
+    StatusBar1.SetParts({500, -1});
     layout_.Add(sb1, wx::alBottom);
 
     // Panel1: the test-playback bar.

@@ -210,7 +210,17 @@
 
 // batch encode list and tag editor (61280..)
 
-// file manager (61536..)
+// file manager (61536..): texts in filer.rc and filer_en.rc
+#define MSG_FILER_COLUMNS 61537  // columns 1..5 (column 0 has no caption)
+#define MSG_FILER_LISTED_PATH 61542
+#define MSG_FILER_STATUS 61543
+#define MSG_FILER_NO_FOLDER 61544
+#define MSG_FILER_DRIVE_NOT_READY 61545
+#define MSG_FILER_NO_MALLOC 61546
+#define MSG_FILER_NO_DESKTOP 61547
+#define MSG_FILER_NO_DRIVES 61548
+#define MSG_FILER_GETNAME 61549
+#define MSG_FILER_DRIVE_BIND 61550
 
 // CDDB (61792..)
 #define MSG_CDDB_CAPTION 61792

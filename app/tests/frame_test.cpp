@@ -70,6 +70,9 @@ protected:
         wx::ReserveRipBuffers(wx::RipBuffers);
         DetectPlatform();
         InitMainUnit();
+        // The file manager starts in the current folder's drive: the test
+        // drive, never the Unix root behind Z:.
+        SetCurrentDirectoryA("W:\\");
     }
 
     void SetUp() override { prompter_ = std::make_unique<wx::TPrompterGuard>(script); }
@@ -275,9 +278,12 @@ TEST_F(Frame, CloseIsRefusedWhileRippingThenStoresTheWindowKeys) {
         "WindowHeight=530\r\nWindowWidth=720\r\nDirViewWidth=170\r\nTrackViewHeight=140\r\nTrColW0=41\r\nTrColW1=91\r\n"
         "TrColW2=92\r\nTrColW3=83\r\nTrColW4=94\r\nTrColW5=115\r\nTrColW6=66\r\nListViewPattern=LargeIcon\r\n"
         "SortPattern=Size\r\nSortDir=Reverse\r\nDispToolBar=No\r\nDispPlayPanel=No\r\n"
-        "[Filer]\r\nIsDispCDROM=No\r\nChangeBootDir=Yes\r\nBootDir=C:\\Music\\\r\nAutoRefresh=No\r\nDispAllExts=0\r\n"
+        "[Filer]\r\nIsDispCDROM=No\r\nChangeBootDir=Yes\r\nBootDir=W:\\frame_boot\\\r\nAutoRefresh=No\r\nDispAllExts=0\r\n"
         "DispExt1=.FLAC\r\nDispExt2=.OGG\r\n";
+    // The boot folder is the tree's folder when the window closes.
+    CreateDirectoryA("W:\\frame_boot", nullptr);
     Open(ini);
+    EXPECT_EQ(form->GetFilePathAt(), "W:\\frame_boot");
     struct TIdle : wx::TThread {
         void Execute() override {}
     } idle;
@@ -302,6 +308,7 @@ TEST_F(Frame, CloseIsRefusedWhileRippingThenStoresTheWindowKeys) {
             EXPECT_EQ(after.ReadString(section, keys[i], "<absent>"), before.ReadString(section, keys[i], ""))
                 << section << "/" << keys[i];
     }
+    RemoveDirectoryA("W:\\frame_boot");
 }
 
 TEST_F(Frame, CompressionButtonAndDialogCentring) {
@@ -406,11 +413,18 @@ TEST_F(Frame, EnglishModuleAndFallBack) {
 TEST_F(Frame, DriveBarAndNumericEdit) {
     Open("[Common]\r\nIsDispSplash=No\r\n");
     TDrivePanel& bar = form->DrivePanel1;
+    // The file manager filled the bar with the drives, the test drive among them.
+    std::string letters;
+    for (int i = 0; i < bar.Drives(); ++i) letters += bar.DriveLetter(i);
+    EXPECT_NE(letters.find('W'), std::string::npos) << letters;
+    EXPECT_EQ(bar.DriveLetter(bar.Selected()), 'W');
     int clicks = 0, clicked = -1;
     bar.OnDriveClick = [&](TDrivePanel&, int index, int, int, int) {
         ++clicks;
         clicked = index;
     };
+    // The bar's own rules, from an empty bar.
+    bar.Clear();
     bar.SetSelected(0);
     EXPECT_EQ(bar.Selected(), -1);
     for (int d : {2, 3, 4}) bar.AddDrive(d, 2);

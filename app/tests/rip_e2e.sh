@@ -29,6 +29,11 @@ e2e_drive 2 > "$work/wnaspi32.ini"
 e2e_drive 40 > "$work/wnaspi32_slow.ini"
 e2e_drive 0 > "$work/wnaspi32_fast.ini"
 export WX_E2E_DIR=$(winpath "$work")
+# The output folders on the test drive W: (the file manager lists them).
+out=$WX_BINARY_DIR/drive_w/rip_e2e
+rm -rf "$out"
+mkdir -p "$out"
+export WX_E2E_OUT='W:\rip_e2e'
 
 # Screenshots on the driver's request; for the benchmark, the CPU time
 # (user + system, in clock ticks) of the program's process ("cpu_*" requests).
@@ -47,7 +52,7 @@ if [ "$mode" = --bench ]; then
   lame=$WX_BINARY_DIR/standins/bin/lame.exe
   TIMEFORMAT='lame.exe alone: wall %R s, CPU %U s user + %S s system'
   time (
-    for f in "$work"/bench_wav/*.wav; do
+    for f in "$out"/bench_wav/*.wav; do
       "$run" "$lame" --quiet -b 128 "$(winpath "$f")" "$(winpath "${f%.wav}.lame.mp3")" </dev/null
     done )
   exit $status
@@ -68,7 +73,7 @@ for i, s in enumerate(starts):
 PY
 )
 for t in 1 2 3; do
-  f=$work/mp3/song_0$t.mp3
+  f=$out/mp3/song_0$t.mp3
   [ -s "$f" ] || { fail "no $f"; continue; }
   samples=$(ffmpeg -v error -i "$f" -f s16le -ac 2 -ar 44100 - 2>/dev/null | wc -c)
   samples=$((samples / 4))
@@ -76,7 +81,7 @@ for t in 1 2 3; do
   diff=$((samples > want ? samples - want : want - samples))
   [ "$diff" -le 1152 ] || fail "track $t decodes to $samples samples, not $want"
 done
-/usr/bin/python3 - "$work/mp3" <<'PY' || status=1
+/usr/bin/python3 - "$out/mp3" <<'PY' || status=1
 import sys
 from mutagen.id3 import ID3
 d = sys.argv[1]

@@ -27,6 +27,11 @@ std::string Dir() {
     return d ? d : "";
 }
 std::string AppDir() { return Dir() + "\\app"; }
+// The output folders: on the test drive, shown by the file manager.
+std::string OutDir() {
+    const char* d = std::getenv("WX_E2E_OUT");
+    return d ? d : Dir();
+}
 std::string Shots() { return Dir() + "\\shots"; }
 
 std::vector<std::uint8_t> ReadAll(const std::string& path) {
@@ -108,11 +113,27 @@ protected:
     }
     void TearDown() override {
         if (prog.Main && IsWindow(prog.Main)) {
-            PostMessageA(prog.Main, WM_CLOSE, 0, 0);
-            EXPECT_TRUE(prog.Ended(20000)) << "the program did not end";
+            // The window refuses to close while the file manager re-lists a
+            // folder (the rip's last writes reach it): asked again, as a
+            // user would.
+            bool ended = false;
+            for (int i = 0; i < 10 && !ended; ++i) {
+                PostMessageA(prog.Main, WM_CLOSE, 0, 0);
+                ended = prog.Ended(2000);
+            }
+            DWORD_PTR r = 0;
+            const bool answers = ended || SendMessageTimeoutA(prog.Main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 3000, &r) != 0;
+            EXPECT_TRUE(ended) << "the program did not end; its window " << (answers ? "answers" : "hangs");
         }
     }
-    std::string Out() const { return Dir() + "\\" + outName; }
+    std::string Out() const { return OutDir() + "\\" + outName; }
+    // The names in the file list of the program.
+    std::vector<std::string> FileRows() {
+        HWND files = FindChild(prog.Main, IDC_LISTVIEW1);
+        std::vector<std::string> names;
+        for (int i = 0; i < ListCount(files); ++i) names.push_back(ListText(process, files, i, 1));
+        return names;
+    }
     std::string Text(const std::string& ja, const std::string& en) const { return english ? en : Sjis(ja); }
     bool WaitRows(int n, int ms) {
         for (int t = 0; t <= ms; t += 50) {
@@ -219,6 +240,8 @@ TEST_F(RipE2E, WavRipReportOverwriteAndDiscChange) {
     const std::vector<std::uint8_t> t4 = ReadAll(Out() + "\\demo_04_DeEMPH.wav");
     EXPECT_EQ(t4.size(), 44u + std::size_t(DemoTracks()[3].length) * 2352);
     EXPECT_EQ(ListText(process, list, 0, 5), "demo_01");
+    // The rip went into the folder the file list shows, which lists the new files.
+    EXPECT_EQ(FileRows(), (std::vector<std::string>{"..", "demo_01.wav", "demo_02.wav", "demo_04_DeEMPH.wav"}));
 
     // The same track again: the overwrite question, answered Cancel.
     Select({1});

@@ -1,0 +1,47 @@
+#include "app/mon.h"
+
+#include "app/filerrules.h"
+
+namespace {
+// Touched on the user-interface thread only (Setup and StopMonitor).
+filer::TMonitorSlots slots;
+}  // namespace
+
+TMonitorDirectory::TMonitorDirectory() {}
+
+TMonitorDirectory::~TMonitorDirectory() { StopMonitor(); }
+
+int TMonitorDirectory::Setup(HWND window, DWORD filter, const std::string& path, bool subTree) {
+    slot_ = -1;
+    path_ = path.substr(0, 255);
+    filter_ = filter;
+    subTree_ = subTree;
+    window_ = window;
+    // The stop event exists before the thread does, so that a stop request
+    // is never lost however early it comes.
+    stop_.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!stop_) return -1;
+    slot_ = slots.Take();
+    return slot_;
+}
+
+void TMonitorDirectory::StopMonitor() {
+    if (stop_) SetEvent(stop_.Get());
+    Terminate();
+    if (Started()) WaitFor();
+    if (slot_ >= 0) slots.Release(slot_);
+    slot_ = -1;
+}
+
+void TMonitorDirectory::Execute() {
+    HANDLE change = FindFirstChangeNotificationA(path_.c_str(), subTree_, filter_);
+    if (change == INVALID_HANDLE_VALUE) return;
+    const HANDLE waits[2] = {change, stop_.Get()};
+    for (;;) {
+        const DWORD r = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+        if (r != WAIT_OBJECT_0) break;
+        PostMessageA(window_, WM_DIR_CHANGED, 0, slot_);
+        if (!FindNextChangeNotification(change)) break;
+    }
+    FindCloseChangeNotification(change);
+}
