@@ -307,19 +307,16 @@ void TForm1::TrackRPopupMenuPopup(HMENU menu) {
     const int first = TrackList.NextSelected(-1);
     m.SetEnabled(IDM_ID31, selected > 0);
     m.SetEnabled(IDM_POPUPRIPSTART, selected > 0);
-    // Windows of later work stay disabled: track properties, digital play.
+    // Windows of later work stay disabled: track properties.
     m.SetEnabled(IDM_TRACK_SETPARAM, false);
     m.SetEnabled(IDM_TRACK_PROP, false);
-    m.SetEnabled(IDM_TRACK_DIGITALPLAY, false);
+    // Digital play needs a sound device and a selected track.
+    m.SetEnabled(IDM_TRACK_DIGITALPLAY, waveOutGetNumDevs() > 0 && selected > 0);
     const bool oneAudio = selected == 1 && first >= 0 && Tracks.Slots[first + 1].IsAudio;
     m.SetEnabled(IDM_TRACK_CDPLAY, oneAudio);
     if (selected == 1 && !oneAudio) m.SetEnabled(IDM_ID31, false);
     if (selected > 1) m.SetEnabled(IDM_ID31, false);  // the tag editor of many tracks comes later
-    int playing = -1;
-    if (const TDeviceEntry* e = ConfigForm ? ConfigForm->SelectedDevice() : nullptr) {
-        wx::TDriveCommands cmds(Executor());
-        playing = cmds.IsPlaying(AddressOf(*e));
-    }
+    const int playing = ConfigForm ? IsPlaying(ConfigForm->ComboBox2.ItemIndex()) : -1;
     const std::string stop = playing < 0 ? wx::LoadResString(MSG_CDSTOP)
                                          : wx::Format(wx::LoadResString(MSG_CDSTOP_PLAYING), playing);
     ModifyMenuA(menu, IDM_TRACK_CDSTOP, MF_BYCOMMAND | MF_STRING, IDM_TRACK_CDSTOP, stop.c_str());
@@ -357,7 +354,12 @@ void TForm1::DriveChangeClick(int index) {
 void TForm1::CDPlayClick() {
     const int row = TrackList.NextSelected(-1);
     const TDeviceEntry* e = ConfigForm ? ConfigForm->SelectedDevice() : nullptr;
-    if (row < 0 || !e || row + 1 >= wx::LeadOutSlot) return;
+    if (!e) {
+        // No drive to play on.
+        wx::MessageBoxRes(MSG_NO_MEDIA, MB_OK | MB_ICONERROR);
+        return;
+    }
+    if (row < 0 || row + 1 >= wx::LeadOutSlot) return;
     const wx::TTrackRecord& t = Tracks.Slots[row + 1];
     PlayStop(ConfigForm->ComboBox2.ItemIndex());
     wx::SRB_ExecSCSICmd s;
@@ -370,7 +372,11 @@ void TForm1::CDPlayClick() {
 }
 
 void TForm1::CDStopClick() {
-    if (ConfigForm) PlayStop(ConfigForm->ComboBox2.ItemIndex());
+    if (!ConfigForm || !ConfigForm->SelectedDevice()) {
+        wx::MessageBoxRes(MSG_NO_MEDIA, MB_OK | MB_ICONERROR);
+        return;
+    }
+    PlayStop(ConfigForm->ComboBox2.ItemIndex());
 }
 
 void TForm1::ToolRipStartClick(bool fromFolder) {

@@ -29,7 +29,7 @@ bool JapaneseMode = true;
 std::string LocaleAbbrev;
 TDiskFreeEx DiskFreeEx = nullptr;
 TVerifyRslt* VerifyRslt = nullptr;
-TCDPlayer* CDPlayer = nullptr;
+wx::TCDPlayer* CDPlayer = nullptr;
 TProgressForm* ProgressForm = nullptr;
 TForm1* Form1 = nullptr;
 

@@ -27,6 +27,7 @@
 #include "app/wendrix.h"
 #include "classlib/controls.h"
 #include "classlib/form.h"
+#include "classlib/mediaplayer.h"
 #include "classlib/panels.h"
 #include "classlib/stringlist.h"
 #include "classlib/thread.h"
@@ -45,9 +46,9 @@ class TGogoTea;
 class TTVQEnc;
 class TWin32Aspi;
 class TWaveOutThread;
+class TCDPlayer;
 }  // namespace wx
 class TVerifyRslt;
-class TCDPlayer;
 class TProgressForm;
 namespace filer {
 class TShellNamespace;
@@ -65,7 +66,7 @@ extern TDiskFreeEx DiskFreeEx;        // GetDiskFreeSpaceExA, or null
 // (MainWindowKeys) are the settings store's (settings/mainkeys.h).
 // Windows that are open or null.
 extern TVerifyRslt* VerifyRslt;
-extern TCDPlayer* CDPlayer;
+extern wx::TCDPlayer* CDPlayer;
 extern TProgressForm* ProgressForm;
 
 void InitMainUnit();
@@ -346,7 +347,7 @@ public:
     void BindFiler();
 
     // =====================================================================
-    // Test playback (app/playback.cpp)
+    // Test playback and digital play (app/playback.cpp)
     // =====================================================================
     wx::TButton SpeedButton2{this, IDC_SPEEDBUTTON2};  // play
     wx::TButton SpeedButton1{this, IDC_SPEEDBUTTON1};  // stop
@@ -355,17 +356,61 @@ public:
     wx::TComboBox ComboBox1{this, IDC_COMBOBOX1};
     TCustomTrackBar CustomTrackBar1{this, IDC_CUSTOMTRACKBAR1};
     wx::TControl Label6{this, IDC_LABEL6};
+    wx::TMediaPlayer MediaPlayer1;
+    // The test-playback history: entry i is the full path (upper-cased) of
+    // item i of ComboBox1, which shows the file name.
     wx::TStringList PlayHistory;
     HWND PlayerWindow = reinterpret_cast<HWND>(static_cast<INT_PTR>(-1));
-    int TimeDisplayMode = 0;
+    std::string PlayerFile;
     bool TestPlaying = false;
+    // The file being played is in the media player (not the external one).
+    bool TestInMediaPlayer = false;
+    int SliderPosition = 0;  // the slider's position the bar last knew
+    // Digital play: the time code's mode (0 into the track, 1 left in the
+    // track, 2 left on the disc), the last reported position and its track.
+    int TimeDisplayMode = 0;
+    std::int32_t PlayLba = 0;
+    int PlayTrack = 0;
     wx::TWaveOutThread* WaveOutThread = nullptr;
+    // Binds the bar's controls, the play messages and the digital-play
+    // command while the form is built.
+    struct TPlaybackBinder {
+        explicit TPlaybackBinder(TForm1* f);
+    } PlaybackBinder{this};
+    void BindPlayback();
     void CreateWaveOutThread();
     void FreeWaveOutThread();
+    // The bar: play, stop (also called by the rip, the settings dialog,
+    // digital play and the file manager), pause, the slider, the history.
+    void SpeedButton2Click();
     void SpeedButton1Click();
+    void SpeedButton3Click();
     void Timer1Timer();
-    // Stops analog play on drive (-1: every drive).
+    void CustomTrackBar1Change();
+    void MediaPlayer1Notify();
+    void ComboBox1Change();
+    void ClearHistoryClick();
+    void ComboBox1DrawItem(DRAWITEMSTRUCT& di);
+    // The rip road's history: a made file added (and selected), or all gone.
+    void AddPlayHistory(const std::string& file);
+    void ClearPlayHistory();
+    // The external player: found or started (NoWindow and the message when
+    // that fails); one file played; stopped; its state, position and length.
+    HWND BootupPlayer(std::string& message, bool& wasRunning);
+    bool SetExtPlayerFile(const std::string& fileName);
+    void StopPlayer();
+    bool IsLivingPlayer();
+    int GetExtPlayingMode();
+    int GetPlayingPos();
+    void SetPlayingPos(int ms);
+    // Analog play: stops it on drive (-1: every drive of the list); the
+    // track the drive plays, or -1.
     void PlayStop(int drive);
+    int IsPlaying(int drive);
+    // Digital play of the selected tracks, its panel and its positions.
+    void DirectPlay();
+    void ShowCDPlayer();
+    void WMPlayPosition(std::int32_t position);
 
     // =====================================================================
     // CDDB (app/cddbsearch.cpp)

@@ -12,6 +12,7 @@
 #include "extraction/MSCDEXCALL.h"
 #include "extraction/Verify.h"
 #include "extraction/Win32Aspi.h"
+#include "extraction/playplan.h"
 #include "extraction/progress.h"
 #include "extraction/setfname.h"
 #include "extraction/wendrisub_win.h"
@@ -166,16 +167,7 @@ void TRipControl::ToolRipStartClick(bool fromFolderDrop) {
     if (!CheckExistsFiles(OutputFolder)) return;
     if (!GetEncoderOption(encoderOption_)) return;
 
-    TDriveCommands cmds(*h_.Exec);
-    std::vector<TDriveAddress> drives;
-    for (int i = 0; i < c.DeviceCount; ++i) {
-        TDriveAddress d;
-        d.Adapter = std::uint8_t(c.Devices[i].Adapter);
-        d.Target = std::uint8_t(c.Devices[i].Target);
-        d.Lun = std::uint8_t(c.Devices[i].Lun);
-        drives.push_back(d);
-    }
-    cmds.PlayStop(drives, -1);
+    StopAnalogPlay();
     mscdex_ = c.CheckBox14.Checked && IsWindows9x();
     c.CheckBox14.Checked = mscdex_;
     if (mscdex_ && !MscdexOpen(0)) {
@@ -191,7 +183,27 @@ void TRipControl::ToolRipStartClick(bool fromFolderDrop) {
     const int kind = EffectiveReadCommand(c.ComboBox1.ItemIndex());
     overlap_ = (c.GetModeOf1passZitterCheck() && kind != rcPioneer) ? 4 : 0;
     if (h_.StopTestPlay) h_.StopTestPlay();
+    if (h_.ClearTestPlay) h_.ClearTestPlay();
+    if (!PrepareDrive()) return;
+    TransferData();
+}
 
+void TRipControl::StopAnalogPlay() {
+    const TConfigStore& c = *h_.Config;
+    std::vector<TDriveAddress> drives;
+    for (int i = 0; i < c.DeviceCount; ++i) {
+        TDriveAddress d;
+        d.Adapter = std::uint8_t(c.Devices[i].Adapter);
+        d.Target = std::uint8_t(c.Devices[i].Target);
+        d.Lun = std::uint8_t(c.Devices[i].Lun);
+        drives.push_back(d);
+    }
+    TDriveCommands(*h_.Exec).PlayStop(drives, -1);
+}
+
+bool TRipControl::PrepareDrive() {
+    const TConfigStore& c = *h_.Config;
+    TDriveCommands cmds(*h_.Exec);
     const TDriveAddress d = Drive();
     if (!cmds.IsDeviceIn(d) || !cmds.IsDeviceIn(d)) {
         Ask(MB_OK | MB_ICONERROR, Text(MSG_NO_MEDIA));
@@ -199,8 +211,9 @@ void TRipControl::ToolRipStartClick(bool fromFolderDrop) {
         DiscStateFlag = true;
         if (mscdex_) MscdexClose();
         mscdex_ = false;
-        return;
+        return false;
     }
+    const int kind = EffectiveReadCommand(c.ComboBox1.ItemIndex());
     spinChanged_ = false;
     if (!mscdex_) {
         cmds.GetMode(d);
@@ -213,7 +226,95 @@ void TRipControl::ToolRipStartClick(bool fromFolderDrop) {
             spinBySetCdSpeed_ = cmds.SpeedBySetCdSpeed();
         }
     }
-    TransferData();
+    return true;
+}
+
+void TRipControl::DirectPlay() {
+    if (running_) return;
+    TConfigStore& c = *h_.Config;
+    AbortFlag = false;
+    if (h_.MediaTimer) h_.MediaTimer(false);
+    struct TimerBack {
+        TRipHost& h;
+        ~TimerBack() {
+            if (h.MediaTimer) h.MediaTimer(true);
+        }
+    } timerBack{h_};
+    StopAnalogPlay();
+    if (h_.StopTestPlay) h_.StopTestPlay();
+    // Without a drive there is nothing to play from.
+    if (!c.SelectedDevice()) {
+        Ask(MB_OK | MB_ICONERROR, Text(MSG_NO_MEDIA));
+        return;
+    }
+    mscdex_ = c.CheckBox14.Checked && IsWindows9x();
+    if (mscdex_ && !MscdexOpen(0)) {
+        Ask(MB_OK | MB_ICONERROR, Text(MSG_MSCDEX_FAILED));
+        mscdex_ = false;
+        return;
+    }
+    if (!PrepareDrive()) return;
+    TransferData(true);
+}
+
+int TRipControl::PrepareDigitalPlay(int track, TTransferRecord& r) {
+    const TConfigStore& c = *h_.Config;
+    const TTrackTable& tt = *h_.Tracks;
+    if (track > tt.TrackCount || track >= LeadOutSlot) return 3;
+    const TTrackRecord& t = tt.Slots[track];
+    if (!t.IsAudio || !RowSelected(track - 1)) return 1;
+    const TDeviceEntry* e = c.SelectedDevice();
+    if (!e) return 3;
+    if (!FillDigitalPlayRange(tt, track, c.SpinEdit1.Value(), r)) return 1;
+    r.Adapter = e->Adapter;
+    r.Target = e->Target;
+    r.Lun = e->Lun;
+    r.PortNumber = e->PortNumber;
+    r.ReadCommand = std::uint8_t(EffectiveReadCommand(c.ComboBox1.ItemIndex()));
+    r.SectorsPerRead = c.SpinEdit1.Value();
+    r.OverlapSectors = c.DigitalPlayZC.Checked ? 4 : 0;
+    r.SkipLeadSilence = c.CheckBox1.Checked;
+    r.SkipTrailSilence = c.CheckBox1E.Checked;
+    r.VerifyRead = false;
+    r.OnePassJitter = false;
+    r.SwapChannels = c.CheckBox12.Checked;
+    r.NotifyWindow = h_.MainForm ? h_.MainForm->Handle() : nullptr;
+    r.SendAspiCommand = h_.Aspi ? h_.Aspi->GetSendCommandProc() : nullptr;
+    r.GetAspiSupportInfo = h_.Aspi ? h_.Aspi->GetSupportInfoProc() : nullptr;
+    r.OutputDriver = nullptr;
+    r.MaxRetry = c.MaxRetry;
+    r.UseMscdex = mscdex_;
+    r.PollStatus = c.CheckBox15.Checked;
+    r.ThreadPriority = c.CustomTrackBar1.Position();
+    r.SeekEachRead = c.GetModeOfSeekCheck();
+    r.TwoPass = false;
+    r.IgnoreTargetStatus = e->IgnoreTargetStat;
+    r.WorkFolder = c.WEdit1.Text;
+    r.TrackNumber = track;
+    r.UseReadWait = c.CheckBox10.Checked;
+    r.ReadWaitMs = c.WaitTime();
+    r.SpinUp = c.CheckBox13.Checked;
+    r.DigitalPlay = true;
+    r.VolumePercent = std::uint16_t(c.RatioEdit.Value());
+    r.DummyRead = c.GetModeOfDummyRead();
+    r.UseAspi = UseAspi;
+    r.PreReadSize = c.PreReadWaveSize.Position();
+    r.NormalizeMode = 0;
+    r.NormalizeTarget = 3276700;
+    r.WaveOutThread = h_.WaveOut;
+    r.BenchmarkBytes = 0;
+    r.NoNullAreaCount = true;
+    return 0;
+}
+
+void TRipControl::DispDigitalPlayStatus() {
+    Application.Title = "Wendrix for Windows";
+    if (TimeoutFlag)
+        Ask(MB_OK | MB_ICONWARNING, Text(MSG_PLAY_DRIVE_TIMEOUT));
+    else if (!AbortFlag)
+        Ask(MB_OK | MB_ICONINFORMATION, Text(MSG_DIGITAL_PLAY_DONE));
+    else
+        Ask(MB_OK | MB_ICONWARNING, Text(MSG_DIGITAL_PLAY_ABORTED));
 }
 
 bool TRipControl::CheckCells() {
@@ -327,7 +428,7 @@ std::int64_t TRipControl::GetDiskFree(int drive) {
 
 // ---- The run -------------------------------------------------------------------
 
-void TRipControl::TransferData() {
+void TRipControl::TransferData(bool digitalPlay) {
     TConfigStore& c = *h_.Config;
     running_ = true;
     AbortFlag = false;
@@ -341,7 +442,7 @@ void TRipControl::TransferData() {
     int t = 1;
     for (; t <= h_.Tracks->TrackCount + 1; ++t) {
         r = EmptyTransferRecord();
-        answer = PrepareTransfer(t, r);
+        answer = digitalPlay ? PrepareDigitalPlay(t, r) : PrepareTransfer(t, r);
         if (answer != 1) break;
     }
     auto failedStart = [&] {
@@ -366,18 +467,40 @@ void TRipControl::TransferData() {
     currentTrack_ = t;
     currentStartLba_ = r.StartLba;
     LevelRing.Clear();
-    if (r.MonitorOutput) {
-        const bool opened = h_.OpenWaveOut &&
-                            h_.OpenWaveOut(c.WaveDeviceIndex - 1, c.PreReadWaveSize.Position(), c.RatioEdit.Value());
+    if (digitalPlay || r.MonitorOutput) {
+        const bool opened = h_.OpenWaveOut && h_.OpenWaveOut(c.WaveDeviceIndex - 1, c.PreReadWaveSize.Position(),
+                                                             c.RatioEdit.Value(), digitalPlay);
         if (!opened) {
             if (h_.MediaTimer) h_.MediaTimer(true);
             Ask(MB_OK | MB_ICONERROR, Text(MSG_RIP_WAVE_DEVICE));
+            if (digitalPlay) {
+                failedStart();
+                return;
+            }
             r.MonitorOutput = false;
         }
     }
     startTick_ = GetTickCount();
     trackCount_ = 1;
     elapsedSum_ = audioSum_ = 0;
+    if (digitalPlay) {
+        // The CD player panel is shown while the play runs; the end of the
+        // play closes it.
+        StartThread(r);
+        if (h_.ShowCDPlayer) h_.ShowCDPlayer();
+        while (running_) {
+            MSG m;
+            if (GetMessageA(&m, nullptr, 0, 0) <= 0) break;
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+        }
+        running_ = false;
+        if (h_.RunState) h_.RunState(nullptr, false);
+        if (h_.MediaTimer) h_.MediaTimer(true);
+        DispDigitalPlayStatus();
+        if (OnRunEnd) OnRunEnd();
+        return;
+    }
     if (c.CheckBox18.Checked) {
         report_ = std::make_unique<TVerifyRslt>(h_.MainForm);
         report_->Clear();
@@ -565,7 +688,7 @@ int TRipControl::PrepareTransfer(int track, TTransferRecord& r) {
     r.ClipRestore = NormalizeAllowPeakOver;
     r.MonitorOutput = c.UseWaveMonitor.Checked;
     r.DeEmphasis = IsUseEmph(c, t);
-    r.WaveOutThread = nullptr;
+    r.WaveOutThread = h_.WaveOut;
     r.PlayList[0] = -1;
     r.BenchmarkBytes = 0;
     r.UseWriteThread = c.UseMultiThreadWrite.Checked && !c.IsUseGogoDLL() && !c.IsUseVQF();

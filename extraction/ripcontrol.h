@@ -29,6 +29,7 @@ namespace wx {
 
 class TExecuteAspiThread;
 class TProgressForm;
+class TWaveOutThread;
 class TVerifyRslt;
 class TWin32Aspi;
 
@@ -49,16 +50,23 @@ struct TRipHost {
     // the track list.
     std::function<void()> ReadToc;
     std::function<void()> RefreshFiler;
-    // Stops test playback and clears its history; adds a made file to it.
+    // Stops test playback; clears its history (at the start of a rip); adds
+    // a made file to it.
     std::function<void()> StopTestPlay;
+    std::function<void()> ClearTestPlay;
     std::function<void(const std::string&)> AddTestPlayFile;
     // Sends one SSTP notice; false when the send failed, which silences
     // the rest of the run.
     std::function<bool(const std::string&)> SendMsgToPellora;
-    // Opens the wave-out thread for monitoring (device, pre-read, volume);
-    // false when the device cannot be used.  Empty: no wave-out thread.
-    std::function<bool(int, int, int)> OpenWaveOut;
+    // Opens the wave-out thread's device for a play or for monitoring
+    // (device, pre-read, volume, play); false when the device cannot be
+    // used.  Empty: no wave-out thread.  StopWaveOut posts its STOP.
+    std::function<bool(int, int, int, bool)> OpenWaveOut;
     std::function<void()> StopWaveOut;
+    // The wave-out thread the requests name.
+    TWaveOutThread* WaveOut = nullptr;
+    // Shows the CD player panel modally while a digital play runs.
+    std::function<void()> ShowCDPlayer;
     // The rip context of each thread (read methods built elsewhere).
     std::function<TRipContext()> Context;
     // Told of the running rip thread (null when none runs) and of the
@@ -84,7 +92,15 @@ public:
     // The rip command.  fromFolderDrop: a drop on a folder or the folder
     // picker has set RipTargetFolder and asked already.
     void ToolRipStartClick(bool fromFolderDrop = false);
-    void TransferData();
+    // Digital play of the selected tracks: the drive checked and prepared,
+    // then the play run.
+    void DirectPlay();
+    // A rip run, or a digital play run, from the first selected track.
+    void TransferData(bool digitalPlay = false);
+    // 0 ready, 1 skip this track, 3 past the last track (or no drive).
+    int PrepareDigitalPlay(int track, TTransferRecord& r);
+    // The end-of-play message: a drive time-out, a stop or the end.
+    void DispDigitalPlayStatus();
     // 0 ready, 1 skip, 2 output failed or no disk space, 3 past the last
     // track, 4 the output driver could not be set up.
     int PrepareTransfer(int track, TTransferRecord& r);
@@ -139,6 +155,11 @@ public:
 
 private:
     TDriveAddress Drive() const;
+    // Stops analog play on every drive of the list.
+    void StopAnalogPlay();
+    // A disc must answer twice (else the message and a new look at the
+    // disc); then the drive's block mode and speed are set for the run.
+    bool PrepareDrive();
     bool RowSelected(int row) const;
     int Rows() const;
     void StartThread(const TTransferRecord& r);

@@ -18,7 +18,9 @@
 #include "app/wendrixn.h"
 #include "classlib/app.h"
 #include "classlib/dialogs.h"
+#include "extraction/tests/StandinSetup.h"
 #include "extraction/wendrisub.h"
+#include "resources/tracklist.h"
 #include "resources/msgids.h"
 #include "resources/splash.h"
 #include "settings/configs_win.h"
@@ -498,6 +500,59 @@ TEST_F(Frame, EnglishModuleHasEveryFormMenuAndMessage) {
     }
     EXPECT_GT(messages, 100);
     FreeLibrary(en);
+}
+
+// Analog play on the emulated drive and the track pop-up that names the
+// playing track; digital play in a process without a sound device; the
+// drive time-out at the end of a play; commands refused without a drive.
+TEST_F(Frame, AnalogPlayAndDigitalPlayWithoutASoundDevice) {
+    {
+        wx::test::StandinSetup standin;
+        Open("[Common]\r\nIsDispSplash=No\r\nUseClassDriver=No\r\n"
+             "[DEVICES_0]\r\nAdapter=0\r\nTarget=1\r\nDriveMaker=PLEXTOR\r\nDriveType=CD-ROM\r\n");
+        ASSERT_EQ(form->TrackList.Count(), 3);
+        form->TrackList.SetSelected(2, true);
+        form->CDPlayClick();
+        EXPECT_EQ(form->IsPlaying(0), 3);
+        EXPECT_EQ(standin.Find({"cdb=a5"}).size(), 1u) << "PLAY AUDIO(12)";
+        wx::TMenu menu = wx::TMenu::Load(IDM_TRACKRPOPUPMENU);
+        wx::TMenu popup = menu.SubMenu(0);
+        form->TrackRPopupMenuPopup(popup.Handle());
+        char text[128] = {};
+        GetMenuStringA(popup.Handle(), IDM_TRACK_CDSTOP, text, sizeof text, MF_BYCOMMAND);
+        EXPECT_STREQ(text, "CDの演奏停止:演奏中トラックNo,3");
+        EXPECT_TRUE(popup.Enabled(IDM_TRACK_CDSTOP));
+        // No sound device in this process: digital play is disabled, and a
+        // play asked for anyway says why and does not start.
+        EXPECT_EQ(waveOutGetNumDevs(), 0u);
+        EXPECT_FALSE(popup.Enabled(IDM_TRACK_DIGITALPLAY));
+        form->CDStopClick();
+        EXPECT_EQ(form->IsPlaying(0), -1);
+        script.Messages.clear();
+        form->DirectPlay();
+        ASSERT_FALSE(script.Messages.empty());
+        EXPECT_EQ(script.Messages.back().text, "指定されたWAVEデバイスを利用できません.");
+        EXPECT_FALSE(form->Rip().Running());
+        EXPECT_EQ(form->RipThread, nullptr);
+        // A drive time-out during a play is what its end reports.
+        PostMessageA(form->Handle(), wx::WM_RIP_TIMEOUT, 100, 0);
+        wx::Application.ProcessMessages();
+        EXPECT_TRUE(form->Rip().TimeoutFlag);
+        form->Rip().DispDigitalPlayStatus();
+        EXPECT_EQ(script.Messages.back().text, "ﾄﾞﾗｲﾌﾞがﾀｲﾑｱｳﾄしました.");
+        form.reset();
+        FreeConfigForm();
+    }
+    // Without a drive, the play commands refuse.
+    wx::test::StandinSetup none("", "", "Adapters=0\n");
+    Open("[Common]\r\nIsDispSplash=No\r\nUseClassDriver=No\r\n");
+    ASSERT_EQ(ConfigForm->DeviceCount, 0);
+    script.Messages.clear();
+    form->DirectPlay();
+    form->CDPlayClick();
+    form->CDStopClick();
+    ASSERT_EQ(script.Messages.size(), 3u);
+    for (const auto& m : script.Messages) EXPECT_EQ(m.text, "ﾒﾃﾞｨｱが挿入されていません.");
 }
 
 TEST_F(Frame, SplashShowsUntilTheMainWindowComesUp) {

@@ -1,7 +1,9 @@
-// The frame's small rules and the rules of its custom controls.
+// The frame's small rules, the rules of its custom controls and of the
+// test-playback bar.
 #include <gtest/gtest.h>
 
 #include "app/ctrlmodel.h"
+#include "app/testplay.h"
 #include "app/wincfg.h"
 
 TEST(Frame, HelpFileAndCompressionToggle) {
@@ -63,4 +65,24 @@ TEST(CustomControls, NumEditAndOverlay) {
     ApplyOverlay(share, 0);
     EXPECT_EQ(share.State, 0x102u);
     EXPECT_EQ(share.StateMask, 0x2u | kOverlayMask);
+}
+
+// The test-playback bar's small rules: a slider without a length gives 0 %
+// (never a division by zero), the time text, the player's states, and
+// which player takes a file.
+TEST(TestPlayback, SliderTimeStatesAndPlayers) {
+    EXPECT_EQ(wendrix::SliderPercent(120, 240), 50);
+    EXPECT_EQ(wendrix::SliderPercent(3, 0), 0);
+    EXPECT_EQ(wendrix::SliderPercent(3, -1), 0);
+    EXPECT_EQ(wendrix::PlayTimeText(61999), "01:01");
+    EXPECT_EQ(wendrix::PlayTimeText(100 * 60000), "100:00");
+    EXPECT_EQ(wendrix::ExternalPlayerMode(0), 1);
+    EXPECT_EQ(wendrix::ExternalPlayerMode(1), 2);
+    EXPECT_EQ(wendrix::ExternalPlayerMode(3), 5);
+    EXPECT_EQ(wendrix::ExternalPlayerMode(2), 0);
+    EXPECT_TRUE(wendrix::PlaysInMediaPlayer("C:\\A\\SONG.WAV", false));
+    EXPECT_TRUE(wendrix::PlaysInMediaPlayer("c:\\a\\song.wav", false));
+    EXPECT_FALSE(wendrix::PlaysInMediaPlayer("C:\\A\\SONG.MP3", false));
+    EXPECT_TRUE(wendrix::PlaysInMediaPlayer("C:\\A\\SONG.MP3", true));
+    EXPECT_FALSE(wendrix::PlaysInMediaPlayer("WAV", false));
 }

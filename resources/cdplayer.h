@@ -1,0 +1,15 @@
+// Control ids of the CD player panel (TCDPlayer).
+#pragma once
+
+// TCDPLAYER
+#define IDC_CDP_TIMECODE 4101
+#define IDC_CDP_PANEL1 4102
+#define IDC_CDP_MODE 4103
+#define IDC_CDP_LEFTMETER 4104
+#define IDC_CDP_RIGHTMETER 4105
+#define IDC_CDP_PREVTRACK 4106
+#define IDC_CDP_PREVREW 4107
+#define IDC_CDP_PAUSERESUME 4108
+#define IDC_CDP_STOPPLAY 4109
+#define IDC_CDP_NEXTREW 4110
+#define IDC_CDP_NEXTTRACK 4111
