@@ -388,10 +388,11 @@ bool TForm1::SetExtPlayerFile(const std::string& fileName) {
     const bool nt = IsWindowsNT();
     SendToPlayer(PlayerWindow, 0, PlayerClear);
     if (nt) Sleep(100);
-    // The name goes byte by byte, then a 0; the next sent command comes
-    // after all of them.
-    for (char c : fileName) PostMessageA(PlayerWindow, WM_USER, WPARAM(static_cast<unsigned char>(c)), PlayerAddByte);
-    PostMessageA(PlayerWindow, WM_USER, 0, PlayerAddByte);
+    // The name goes byte by byte, then a 0.  Each byte is sent, as the
+    // commands around it are: a sent message is taken before any posted
+    // one, so posted bytes could reach the player after the play command.
+    for (char c : fileName) SendToPlayer(PlayerWindow, WPARAM(static_cast<unsigned char>(c)), PlayerAddByte);
+    SendToPlayer(PlayerWindow, 0, PlayerAddByte);
     if (nt) Sleep(100);
     SendToPlayer(PlayerWindow, 0, PlayerPlay);
     SendToPlayer(PlayerWindow, 0, PlayerSeek);

@@ -6,6 +6,7 @@
 
 #include "extraction/ripsample.h"
 #include "extraction/tests/waveout_util.h"
+#include "tests/soundcapture.h"
 
 using namespace wx;
 using namespace wxtest;
@@ -249,4 +250,35 @@ TEST_F(WaveOut, VolumeOfAPlay) {
     ASSERT_TRUE(WaitState(WaveOutStopped));
     ApplyVolume(data.data(), 50, std::uint32_t(data.size()));
     EXPECT_EQ(dev->Capture(0), data);
+}
+
+// The check of the tests' sound captures: the driver's silence (whole steps
+// of 441 frames) is allowed anywhere, also inside silence of the PCM's own;
+// a lost, repeated or changed frame is not.
+TEST(SoundCapture, SilenceOfTheDriverOnlyInWholeSteps) {
+    std::vector<std::uint8_t> pcm = Pattern(3000 * 4, 9);
+    for (std::size_t i = 0; i < 500 * 4; ++i) pcm[1000 * 4 + i] = 0;  // silence of its own
+    auto with = [&](std::size_t atFrame, std::size_t frames) {
+        std::vector<std::uint8_t> c = pcm;
+        c.insert(c.begin() + std::ptrdiff_t(atFrame * 4), frames * 4, 0);
+        return c;
+    };
+    std::size_t silences = 0;
+    std::string why;
+    EXPECT_TRUE(soundcapture::MatchesWithSilences(pcm, pcm));
+    EXPECT_TRUE(soundcapture::MatchesWithSilences(with(17, 441), pcm, &why, &silences)) << why;
+    EXPECT_EQ(silences, 441u * 4);
+    EXPECT_TRUE(soundcapture::MatchesWithSilences(with(1200, 882), pcm));  // inside the PCM's silence
+    EXPECT_TRUE(soundcapture::MatchesWithSilences(with(3000, 441), pcm));  // at the end
+    EXPECT_FALSE(soundcapture::MatchesWithSilences(with(17, 440), pcm));
+    std::vector<std::uint8_t> lost = pcm;
+    lost.erase(lost.begin() + 40, lost.begin() + 44);
+    EXPECT_FALSE(soundcapture::MatchesWithSilences(lost, pcm));
+    std::vector<std::uint8_t> repeated = pcm;
+    repeated.insert(repeated.begin() + 40, pcm.begin() + 40, pcm.begin() + 44);
+    EXPECT_FALSE(soundcapture::MatchesWithSilences(repeated, pcm));
+    // A play cut short: the start of the PCM.
+    std::vector<std::uint8_t> start(pcm.begin(), pcm.begin() + 2000 * 4);
+    EXPECT_TRUE(soundcapture::MatchesWithSilences(start, pcm, nullptr, nullptr, true));
+    EXPECT_FALSE(soundcapture::MatchesWithSilences(start, pcm));
 }

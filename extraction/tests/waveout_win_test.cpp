@@ -66,7 +66,7 @@ protected:
         std::string why;
         std::size_t silences = 0;
         const auto got = soundcapture::ReadCapture(soundcapture::CaptureName(SoundDir(), n));
-        EXPECT_TRUE(soundcapture::MatchesWithSilences(got, pcm, TWaveOutThread::BufferBytes, &why, &silences))
+        EXPECT_TRUE(soundcapture::MatchesWithSilences(got, pcm, &why, &silences))
             << "capture " << n << ": " << why;
         RecordProperty("silence_bytes_" + std::to_string(n), int(silences));
     }
