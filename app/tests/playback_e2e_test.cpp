@@ -100,9 +100,10 @@ void ExpectPlayed(int n, const std::vector<std::uint8_t>& pcm, bool prefix = fal
 
 class PlaybackE2E : public ::testing::Test {
 protected:
-    void StartProgram(const std::string& extra) {
+    // The settings file: `common` goes into [Common], `extra` after it.
+    void StartProgram(const std::string& common, const std::string& extra = "") {
         std::string s = "[Common]\r\nIsDispSplash=No\r\nUseClassDriver=No\r\nAutoRefreshTrackList=Yes\r\nDispResult=No\r\n"
-                        "WorkingDir=" + Dir() + "\\work\\\r\n";
+                        "WorkingDir=" + Dir() + "\\work\\\r\n" + common;
         if (english) s += "Language=ENGLISH\r\n";
         s += "[DEVICES_0]\r\nAdapter=0\r\nTarget=1\r\nDriveMaker=PLEXTOR\r\nDriveType=CD-ROM\r\n";
         s += "[Filer]\r\nUsePlayer=" + PlayerDir() + "\\testplayer.exe\r\n";
@@ -234,8 +235,8 @@ protected:
 TEST_F(PlaybackE2E, DigitalPlayPanelAndTestPlayback) {
     const TDisc disc = Disc();
     ASSERT_EQ(disc.start.size(), 4u);
-    StartProgram("[Common]\r\nDigitalPlayZC=Yes\r\n[Format]\r\nOutputType=MP3\r\n"
-                 "FormatHeader=0100020044AC000010B10200040010000000\r\n"
+    StartProgram("DigitalPlayZC=Yes\r\nUseWaveMonitor=Yes\r\n",
+                 "[Format]\r\nOutputType=MP3\r\nFormatHeader=0100020044AC000010B10200040010000000\r\n"
                  "[MP3]\r\nEncodeType=GOGO\r\nBitRate=128K\r\nUseMediaPlayer=No\r\n");
     EXPECT_EQ(ListText(prog.pi.hProcess, list, 1, 6), "");  // the data track
 
@@ -347,16 +348,25 @@ TEST_F(PlaybackE2E, DigitalPlayPanelAndTestPlayback) {
     Press(GetParent(stop), IDC_SPEEDBUTTON1);
     EXPECT_TRUE(WaitEnabled(play, true));
 
-    // 5. The media player: a ripped WAV file plays to its end.
-    PostMessageA(prog.Main, WM_COMMAND, IDM_WAVEOUT, 0);
-    Rip(1, Sjis("テスト"));
-    ASSERT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 1);  // a rip starts the history anew
-    EXPECT_EQ(ComboItem(combo, 0), Sjis("テスト_01.wav"));
-    const int before = [] {
+    // 5. A rip heard through the monitor writes the file a rip without it
+    // writes; the media player plays that WAV file to its end.
+    auto captures = [] {
         int n = 0;
         while (GetFileAttributesA(soundcapture::CaptureName(Sound(), n).c_str()) != INVALID_FILE_ATTRIBUTES) ++n;
         return n;
-    }();
+    };
+    PostMessageA(prog.Main, WM_COMMAND, IDM_WAVEOUT, 0);
+    const int monitor = captures();
+    Rip(1, Sjis("テスト"));
+    const std::vector<std::uint8_t> wav = ReadAll(Dir() + "\\out\\" + Sjis("テスト_01.wav"));
+    const std::vector<std::uint8_t> track1 = disc.Sectors(disc.start[0], disc.start[1]);
+    ASSERT_EQ(wav.size(), 44 + track1.size());
+    EXPECT_TRUE(std::equal(track1.begin(), track1.end(), wav.begin() + 44));
+    // The end of the run stops the monitor: it played the start of the track.
+    ExpectPlayed(monitor, track1, true);
+    ASSERT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 1);  // a rip starts the history anew
+    EXPECT_EQ(ComboItem(combo, 0), Sjis("テスト_01.wav"));
+    const int before = captures();
     Press(GetParent(play), IDC_SPEEDBUTTON2);
     EXPECT_TRUE(WaitEnabled(stop, true));
     EXPECT_EQ(SendMessageA(slider, TBM_GETRANGEMAX, 0, 0), 8);
