@@ -19,7 +19,7 @@ export WINEDLLOVERRIDES="wnaspi32=n${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 orig=$("$run" --prefix)
 
 rm -rf "$work"
-mkdir -p "$work/app/demo" "$work/shots" "$work/work" "$work/out" "$work/albums" "$work/cdroot"
+mkdir -p "$work/app/demo" "$work/shots" "$work/work" "$work/drive_v/out" "$work/drive_v/albums" "$work/cdroot"
 # A display of its own: the program looks at the drive only while its
 # window is the active one, and windows of tests running beside this one
 # would take the focus on a shared display.  Xvfb picks a free number.
@@ -53,6 +53,9 @@ else
 fi
 printf '\n[Software\\\\Wine\\\\Drives] 1796799696\n"r:"="cdrom"\n' >> "$pfx/system.reg"
 ln -sfn "$work/cdroot" "$pfx/dosdevices/r:"
+# The output and album folders on a drive of the test's own (V:), which the
+# file manager may list.
+ln -sfn "$work/drive_v" "$pfx/dosdevices/v:"
 export WX_WINEPREFIX=$pfx
 winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 export WX_E2E_DIR=$(winpath "$work")
@@ -75,7 +78,7 @@ status=$?
 
 fail() { echo "FAIL: $*"; status=1; }
 # The rip wrote the titles the lookup found.
-/usr/bin/python3 - "$work/out" <<'PY' || status=1
+/usr/bin/python3 - "$work/drive_v/out" <<'PY' || status=1
 import glob, sys
 from mutagen.id3 import ID3
 files = sorted(glob.glob(sys.argv[1] + '/*.mp3'))

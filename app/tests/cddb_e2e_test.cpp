@@ -36,8 +36,9 @@ std::string Dir() {
 }
 std::string AppDir() { return Dir() + "\\app"; }
 std::string Shots() { return Dir() + "\\shots"; }
-std::string Out() { return Dir() + "\\out"; }
-std::string Albums() { return Dir() + "\\albums"; }
+// The output and album folders, on the test's own drive V:.
+std::string Out() { return "V:\\out"; }
+std::string Albums() { return "V:\\albums"; }
 
 void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
