@@ -99,7 +99,7 @@ void TForm1::RefreshDataBase(bool ask) {
                 const std::string path =
                     wx::StripTrailingBackslash(ConfigForm->CurrentDirEdit.Text + "\\" + ask.Text);
                 CreateMultiLevelFolder(path);
-                ChangeToAlbumFolder(path + "\\");
+                DirectoryChange(path + "\\");
             }
         }
         if (ConfigForm->CDDBafterAllsel.Checked) SelectAllTrClick();
@@ -114,11 +114,6 @@ void TForm1::CreateMultiLevelFolder(const std::string& path) {
     for (std::size_t i = 0; i < path.size(); i += wx::SjisCharLength(path, i))
         if (path[i] == '\\' && i > 0) CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
     CreateDirectoryA(path.c_str(), nullptr);
-}
-
-void TForm1::ChangeToAlbumFolder(const std::string& folder) {
-    // The file manager's current folder follows once the pane lists folders.
-    (void)folder;
 }
 
 void TForm1::Timer2Timer() {

@@ -424,8 +424,6 @@ public:
     void RefreshDataBase(bool ask);
     // Creates every missing folder along the path.
     static void CreateMultiLevelFolder(const std::string& path);
-    // Makes a new album folder (with a trailing backslash) the current one.
-    void ChangeToAlbumFolder(const std::string& folder);
     // What the CDDB dialog reaches of the window and the settings.
     wx::TCddbFormHost CddbHost(TCustomIniFile& settings, TCustomIniFile& localDb);
     // The media-change poll.

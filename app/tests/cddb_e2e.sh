@@ -78,7 +78,7 @@ status=$?
 
 fail() { echo "FAIL: $*"; status=1; }
 # The rip wrote the titles the lookup found.
-/usr/bin/python3 - "$work/drive_v/out" <<'PY' || status=1
+/usr/bin/python3 - "$work/drive_v/albums/Fake Artist/Fake Album" <<'PY' || status=1
 import glob, sys
 from mutagen.id3 import ID3
 files = sorted(glob.glob(sys.argv[1] + '/*.mp3'))

@@ -225,15 +225,17 @@ TEST_F(CddbE2E, LookupRipDialogSubmissionLocalDatabaseAndCancel) {
     SendMessageA(list, LVM_SCROLL, 400, 0);  // the name and tag columns in view
     Screenshot(Shots(), "tracklist");
 
-    // -- A rip of tracks 1 and 2 writes those tags (mutagen checks them).
+    // -- The album folder is the file manager's folder now: a rip of tracks
+    // 1 and 2 goes there and writes those tags (mutagen checks them).
     for (int row = 2; row < 4; ++row) ListSelect(process, list, row, false);
     ASSERT_TRUE(ClickToolButton(process, toolbar, IDT_TOOLRIPSTART));
     HWND ask = Expect("に読み出したデータを書き出します");
     ASSERT_NE(ask, nullptr);
+    EXPECT_EQ(BoxText(ask), Sjis("ディレクトリ ") + album + "\\" + Sjis(" に読み出したデータを書き出します。"));
     Press(ask, IDOK);
     Answer("データ取り込みを終了しました", IDOK, false, 120000);
     for (const std::string& n : {name1, name2})
-        EXPECT_NE(GetFileAttributesA((Out() + "\\" + n + ".mp3").c_str()), INVALID_FILE_ATTRIBUTES) << Utf8(n);
+        EXPECT_NE(GetFileAttributesA((album + "\\" + n + ".mp3").c_str()), INVALID_FILE_ATTRIBUTES) << Utf8(n);
 
     // -- The disc dialog: HTTP through the proxy, which wants a password.
     HWND dlg = OpenDialog();
