@@ -192,6 +192,15 @@ TEST_F(CddbFormTest, QueryChoiceCopyAndFailure) {
     f.Config().Net.CddbpPort = ports_.at("closemid");
     Receive(f);
     EXPECT_EQ(Boxes(), (std::vector<std::string>{"情報を取得に成功しました.", "リモートサーバーが接続を切断しました."}));
+    // Closing while a server drips its answer: the dialog stays, and the
+    // request to close ends the job at once.
+    f.Config().Net.CddbpPort = ports_.at("drip");
+    f.ReceiveClick();
+    PumpUntil([&] { return f.StatusBar1.PanelText(1) == "情報を取得しています..."; }, 20000);
+    f.Close();
+    EXPECT_NE(f.Handle(), nullptr);
+    EXPECT_LT(PumpUntil([&] { return !f.JobRunning(); }, 20000), 5000u);
+    EXPECT_EQ(Boxes().size(), 1u);
     f.DestroyHandle();
     // The settings were kept, the server message line among them.
     EXPECT_EQ(settings_.ReadString("CDDB", "MainServer", ""), "127.0.0.1");
