@@ -82,7 +82,12 @@ void TForm1::BindPlayback() {
         return WaveOutThread && WaveOutThread->OpenDevice(device, preRead, volume, !play);
     };
     h.StopWaveOut = [this] {
-        if (WaveOutThread) WaveOutThread->Post(wx::WM_WAVEOUT_STOP);
+        if (!WaveOutThread) return;
+        WaveOutThread->Post(wx::WM_WAVEOUT_STOP);
+        // Stopped before the run ends, so that a STOP still on its way
+        // cannot stop the next run's device.
+        for (int i = 0; i < 200 && WaveOutThread->GetPlayState() != wx::WaveOutStopped; ++i)
+            WaveOutThread->WaitForStopOrSeek(10);
     };
     h.ShowCDPlayer = [this] { ShowCDPlayer(); };
     Rip().OnDigitalPlayEnd = [] {

@@ -88,10 +88,12 @@ void RemoveCaptures() {
 std::vector<std::uint8_t> Capture(int n) { return soundcapture::ReadCapture(soundcapture::CaptureName(Sound(), n)); }
 
 // The capture against the PCM of the play; `prefix`: the play was cut
-// short, the capture holds its start.
+// short, the capture holds its start (on a busy machine perhaps nothing).
 void ExpectPlayed(int n, const std::vector<std::uint8_t>& pcm, bool prefix = false) {
+    EXPECT_NE(GetFileAttributesA(soundcapture::CaptureName(Sound(), n).c_str()), INVALID_FILE_ATTRIBUTES)
+        << "the device was not opened for capture " << n;
     const std::vector<std::uint8_t> got = Capture(n);
-    ASSERT_FALSE(got.empty()) << "capture " << n << " is empty";
+    if (!prefix) ASSERT_FALSE(got.empty()) << "capture " << n << " is empty";
     std::string why;
     std::size_t silences = 0;
     EXPECT_TRUE(soundcapture::MatchesWithSilences(got, pcm, &why, &silences, prefix)) << "capture " << n << ": " << why;
@@ -123,8 +125,17 @@ protected:
     }
     void TearDown() override {
         if (prog.Main && IsWindow(prog.Main)) {
-            PostMessageA(prog.Main, WM_CLOSE, 0, 0);
-            EXPECT_TRUE(prog.Ended(20000)) << "the program did not end";
+            // A close is refused while the file manager is busy: asked again.
+            for (int t = 0; t < 10 && !prog.Ended(0); ++t) {
+                PostMessageA(prog.Main, WM_CLOSE, 0, 0);
+                prog.Ended(2000);
+            }
+            if (!prog.Ended(0)) {
+                std::string open;
+                for (HWND d : Dialogs(pid)) open += " [" + Utf8(WindowText(d)) + ": " + Utf8(BoxText(d)) + "]";
+                Screenshot(Shots(), "not_ended");
+                ADD_FAILURE() << "the program did not end; windows:" << open;
+            }
         }
         if (HWND p = FindWindowA("WendrixTestPlayer", nullptr)) PostMessageA(p, WM_CLOSE, 0, 0);
     }
@@ -362,7 +373,8 @@ TEST_F(PlaybackE2E, DigitalPlayPanelAndTestPlayback) {
     const std::vector<std::uint8_t> track1 = disc.Sectors(disc.start[0], disc.start[1]);
     ASSERT_EQ(wav.size(), 44 + track1.size());
     EXPECT_TRUE(std::equal(track1.begin(), track1.end(), wav.begin() + 44));
-    // The end of the run stops the monitor: it played the start of the track.
+    // The monitor opened the device; the end of the run stops it, so it
+    // played at most the start of the track (nothing on a busy machine).
     ExpectPlayed(monitor, track1, true);
     ASSERT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 1);  // a rip starts the history anew
     EXPECT_EQ(ComboItem(combo, 0), Sjis("テスト_01.wav"));

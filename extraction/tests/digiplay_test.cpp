@@ -147,7 +147,6 @@ TEST_F(DigitalPlay, SeekDropsTheBufferedDataAndPlaysFromThere) {
     std::thread rip([&] { Run(r); });
     // The ring fills while the device holds its buffers.
     ASSERT_TRUE(dev->WaitFor([&] { return dev->calls.size() >= 4; }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
     wave->Post(WM_WAVEOUT_PLAY, 400);
     rip.join();
     ASSERT_EQ(platform.doneCount, 1);
@@ -169,12 +168,20 @@ TEST_F(DigitalPlay, AbortWhilePausedEndsThePlay) {
         wave->Post(WM_WAVEOUT_PAUSE);
         TTransferRecord r = PlayRequest(0, end, {0}, {true});
         std::thread rip([&] { Run(r); });
-        // A short range is read whole and the END is posted; a long one fills the ring.
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        // A long range: the device holds two buffers and the ring fills.  A
+        // short one (less than a buffer): the END came and the device holds
+        // the last buffer.
+        const std::size_t held = dev->Writes() + (end > 100 ? 2 : 1);
+        ASSERT_TRUE(dev->WaitFor([&] {
+            std::size_t writes = 0;
+            for (auto& c : dev->calls) writes += c.rfind("write", 0) == 0;
+            return writes >= held;
+        }));
         abort = true;
         rip.join();
         EXPECT_EQ(platform.doneCount, 1) << end;
         wave->Post(WM_WAVEOUT_STOP);
+        while (wave->GetPlayState() != WaveOutStopped) wave->WaitForStopOrSeek(10);
     }
 }
 
