@@ -167,11 +167,12 @@ TEST_F(DigitalPlay, AbortWhilePausedEndsThePlay) {
         ASSERT_TRUE(wave->OpenDevice(0, 1, 100, false));
         wave->Post(WM_WAVEOUT_PAUSE);
         TTransferRecord r = PlayRequest(0, end, {0}, {true});
+        const std::size_t before = dev->Writes();
         std::thread rip([&] { Run(r); });
         // A long range: the device holds two buffers and the ring fills.  A
         // short one (less than a buffer): the END came and the device holds
         // the last buffer.
-        const std::size_t held = dev->Writes() + (end > 100 ? 2 : 1);
+        const std::size_t held = before + (end > 100 ? 2 : 1);
         ASSERT_TRUE(dev->WaitFor([&] {
             std::size_t writes = 0;
             for (auto& c : dev->calls) writes += c.rfind("write", 0) == 0;
