@@ -555,6 +555,44 @@ TEST_F(Frame, AnalogPlayAndDigitalPlayWithoutASoundDevice) {
     for (const auto& m : script.Messages) EXPECT_EQ(m.text, "ﾒﾃﾞｨｱが挿入されていません.");
 }
 
+// A file that is not WAV plays in the external player; without one that can
+// be started the play button says why, once, and the bar stays idle.
+TEST_F(Frame, TestPlaybackWithoutAPlayerSaysWhy) {
+    CreateDirectoryA("W:\\frame_player", nullptr);
+    std::ofstream("W:\\frame_player\\song.mp3", std::ios::binary) << "ID3";
+    std::ofstream("W:\\frame_player\\player.exe", std::ios::binary) << "not a program";
+    std::ofstream("W:\\frame_player\\gone.exe", std::ios::binary) << "not a program";
+    const struct {
+        const char* player;
+        const char* message;
+    } cases[] = {
+        {"", "プレイヤーが登録されていません."},
+        // A player gone since the settings were read.
+        {"W:\\frame_player\\gone.exe", "プレイヤーが見つかりません."},
+        {"W:\\frame_player\\player.exe", "プレイヤーの起動に失敗しました."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.player);
+        Open(std::string("[Common]\r\nIsDispSplash=No\r\nUseClassDriver=No\r\n[MP3]\r\nUseMediaPlayer=No\r\n"
+                         "[Filer]\r\nUsePlayer=") + c.player + "\r\n");
+        if (std::string(c.player).ends_with("gone.exe")) DeleteFileA(c.player);
+        form->AddPlayHistory("W:\\frame_player\\song.mp3");
+        script.Messages.clear();
+        form->SpeedButton2Click();
+        ASSERT_EQ(script.Messages.size(), 1u);
+        EXPECT_EQ(script.Messages[0].text, c.message);
+        EXPECT_FALSE(form->TestPlaying);
+        EXPECT_TRUE(form->SpeedButton2.Enabled());
+        EXPECT_FALSE(form->SpeedButton1.Enabled());
+        EXPECT_FALSE(form->SpeedButton3.Enabled());
+        form.reset();
+        FreeConfigForm();
+    }
+    DeleteFileA("W:\\frame_player\\song.mp3");
+    DeleteFileA("W:\\frame_player\\player.exe");
+    RemoveDirectoryA("W:\\frame_player");
+}
+
 TEST_F(Frame, SplashShowsUntilTheMainWindowComesUp) {
     std::ofstream(SettingsFileName, std::ios::binary) << "[Common]\r\nIsDispSplash=No\r\n";
     InitSplashUnit();

@@ -278,6 +278,24 @@ TEST_F(PlaybackE2E, DigitalPlayPanelAndTestPlayback) {
     EXPECT_TRUE(WaitTimeCode(panel, "[--] <", 0)) << TimeCode(panel);  // left on the disc
     Press(panel, IDC_CDP_MODE);
     EXPECT_TRUE(WaitTimeCode(panel, paused.substr(0, 5), 0)) << TimeCode(panel);
+    // A double click on the time code puts the program away, main window and
+    // panel; another brings both back.
+    HWND timeCode = GetDlgItem(panel, IDC_CDP_TIMECODE);
+    auto doubleClick = [&] {
+        PostMessageA(timeCode, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+        PostMessageA(timeCode, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+        PostMessageA(timeCode, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(10, 10));
+        PostMessageA(timeCode, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+    };
+    auto waitIconic = [&](bool on) {
+        for (int t = 0; t < 5000 && ((IsIconic(prog.Main) != FALSE) != on || (IsIconic(panel) != FALSE) != on); t += 50)
+            Sleep(50);
+        return (IsIconic(prog.Main) != FALSE) == on && (IsIconic(panel) != FALSE) == on;
+    };
+    doubleClick();
+    EXPECT_TRUE(waitIconic(true)) << "main " << IsIconic(prog.Main) << ", panel " << IsIconic(panel);
+    doubleClick();
+    EXPECT_TRUE(waitIconic(false)) << "main " << IsIconic(prog.Main) << ", panel " << IsIconic(panel);
     Press(panel, IDC_CDP_NEXTTRACK);
     ASSERT_TRUE(EndMessage(Sjis("ﾃﾞｼﾞﾀﾙ再生を終了しました")));
     const int next = track == 1 ? 3 : track == 3 ? 4 : 1;
