@@ -244,14 +244,15 @@ void TForm1::BindFiler() {
         WMDeviceChange(wp, lp);
         return TRUE;
     });
+    BindFilerCommands();
 }
 
 // ---- Set-up and tear-down ------------------------------------------------------
 
-void TForm1::SetEventList() {}
 
 void TForm1::InitFiler() {
-    // 1.
+    // OLE for drag and drop and the clipboard, then 1.
+    OleInitialized = SUCCEEDED(OleInitialize(nullptr));
     ComInitialized = SUCCEEDED(CoInitialize(nullptr));
     TreeMonitor.reset();
     ListMonitor.reset();
@@ -292,6 +293,9 @@ void TForm1::InitFiler() {
     // 3.
     InitializeComboBox();
     if (FilerClosePosted) return;
+    // 4.
+    CreateDropTargets();
+    AttachPaneHandlers();
     // 5. The start folder, then 6.
     char cur[MAX_PATH] = {};
     GetCurrentDirectoryA(sizeof cur, cur);
@@ -316,8 +320,14 @@ void TForm1::FinalizeFiler() {
     Shell.reset();
     if (CdDriveIcon) DestroyIcon(CdDriveIcon);
     CdDriveIcon = nullptr;
+    if (ContextMenu2) ContextMenu2->Release();
+    ContextMenu2 = nullptr;
+    // The drop targets go while OLE is still there.
+    RevokeDropTargets();
     if (ComInitialized) CoUninitialize();
     ComInitialized = false;
+    if (OleInitialized) OleUninitialize();
+    OleInitialized = false;
     ReleaseInstanceMutex();
 }
 
@@ -552,7 +562,7 @@ void TForm1::DrivePanel1DriveClick(int index, int x, int y, int button) {
     DirChanging = false;
 }
 
-void TForm1::DriveContextMenu(POINT) {}
+void TForm1::DriveContextMenu(POINT at) { ContextMenu(DrivePanel1.Handle(), at); }
 
 void TForm1::FullRefreshClick() {
     if (DirChanging || TreeBusy || ListBusy || !Filer) return;

@@ -39,7 +39,8 @@ bool TFilerTree::ReadLevel(const TNsItem& folder, std::vector<TFound>& out) {
 bool TFilerTree::ExpandTreeView(TNode node, const std::string& path) {
     if (!node) {
         tree_.Clear();
-        const int d = DriveOfRoot(wx::SjisUpperCase(path));
+        const std::string upper = wx::SjisUpperCase(path);
+        const int d = DriveOfRoot(upper);
         if (d < 0) return true;
         const TDriveEntry& drive = Drives[static_cast<std::size_t>(d)];
         // A drive the shell did not bind has no items: its tree stays empty.
@@ -48,7 +49,7 @@ bool TFilerTree::ExpandTreeView(TNode node, const std::string& path) {
         rec->Time = 0;
         rec->Size = 0;
         rec->Attr = faDirectory;
-        rec->Name = path.substr(0, 2);
+        rec->Name = upper.substr(0, 2);
         TNodeLook look;
         look.Text = ns_.DisplayName(*rec->Item);
         look.SelectedImage = ns_.TreeIcon(*rec->Item, true);

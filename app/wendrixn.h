@@ -15,11 +15,13 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/DrivePanel.h"
 #include "app/MyCustomListView.h"
 #include "app/CustomTrackBar.h"
 #include "app/fileritem.h"
+#include "app/filercmds.h"
 #include "app/filertree.h"
 #include "app/mon.h"
 #include "app/wincfg.h"
@@ -37,6 +39,9 @@
 #include "resources/wendrixn.h"
 #include "settings/configform.h"
 #include "settings/mainkeys.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
 
 class TAcmDrv;
 class TCustomIniFile;
@@ -345,6 +350,67 @@ public:
         explicit TFilerBinder(TForm1* f);
     } FilerBinder{this};
     void BindFiler();
+
+    // ---- File operations, context menu, drag and drop
+    // (app/filerops.cpp, app/dragdrop.cpp)
+    bool EventListSet = false;
+    IDropTarget *TreeTarget = nullptr, *ListTarget = nullptr, *DriveTarget = nullptr;
+    bool OleInitialized = false;
+    // The drag start (x -1: none), the node pressed, the list pressed last,
+    // the node with the drop highlight.
+    POINT DragStart{-1, -1};
+    HTREEITEM DragNode = nullptr, DropHighlightNode = nullptr;
+    bool ListArmed = false;
+    // The shell menu being tracked, and the program's own command ids in it.
+    IContextMenu2* ContextMenu2 = nullptr;
+    std::vector<unsigned> OwnMenuIds;
+    // Tracks dragged from the track list: the press, the drag, the list row lit.
+    POINT TrackPress{-1, -1};
+    bool TrackDragging = false;
+    int TrackDropRow = -1;
+    void AttachPaneHandlers();
+    void BindFilerCommands();
+    void CreateDropTargets();
+    void RevokeDropTargets();
+    void ListView1KeyDown(bool fromTree, unsigned key, bool shift);
+    int SHFileOperation_Local(SHFILEOPSTRUCTA& op);
+    void BrowseDeleteMoveCopyFile(bool fromTree, unsigned key, bool shift);
+    void BrowseControlFile(bool fromTree, unsigned key);
+    bool ChangeName(const std::string& path, bool& changed, TFilerItem& rec);
+    bool ChangeAttr(const std::string& path, bool& changed, TFilerItem& rec);
+    void MakeDirectory();
+    void EditFile();
+    void SelectNextItem();
+    void GoUpperNode();
+    void ExecItem();
+    void BrowseDrive();
+    void ShowListPopup(POINT at);
+    void PopupAllSelectClick();
+    void PopupLinkPasteClick(bool asShortcuts);
+    bool ListView1ContextPopup(POINT at);
+    bool TreeView1ContextPopup(POINT at);
+    // The shell's menu for the list's selection, the tree's highlighted
+    // node or the drive under the point: -1 when a shell command ran.
+    int ContextMenu(HWND control, POINT at);
+    void AddMP3Menu(HMENU menu, const filer::TFileClasses& classes);
+    bool PlayerAvailable() const;
+    bool EncodeListAvailable() const;
+    bool TagEditorAvailable() const;
+    void PlayFiles(const std::vector<std::string>& names, const std::string& folder);
+    void EncodeFiles(const std::vector<std::string>& names, const std::string& folder);
+    void EditID3Tag(const std::vector<std::string>& names, const std::string& folder, POINT at);
+    void StartShellDrag(IShellFolder* parent, const std::vector<LPCITEMIDLIST>& items);
+    void TreeView1MouseDown(bool right, POINT at);
+    void TreeView1MouseMove(POINT at);
+    void TreeView1MouseUp(bool right, POINT at);
+    void ListView1MouseDown(POINT at);
+    void ListView1MouseMove(POINT at);
+    void ListView1MouseUp(bool right, POINT at);
+    void TrackListMouseDown(POINT at);
+    void TrackListMouseMove(POINT at);
+    void TrackListMouseUp(POINT at);
+    bool TrackDragOver(POINT screen);
+    void TrackListEndDrag(bool drop, POINT screen);
 
     // =====================================================================
     // Test playback and digital play (app/playback.cpp)

@@ -465,6 +465,9 @@ TEST(FilerTree, WalkSplitsOnlyAtRealBackslashes) {
     p.ns.Folder("W:\\A\\Missing\\B");
     p.filer.Walk("W:\\A\\Missing\\B\\", nullptr);
     EXPECT_EQ(p.filer.GetFilePathAt(p.tree.Selected()), "W:\\A");
+    // A drive typed in small letters is the same drive.
+    p.filer.Walk("w:\\other\\", nullptr);
+    EXPECT_EQ(p.filer.GetFilePathAt(p.tree.Selected()), "W:\\other");
     // A drive not in the bar leaves the tree empty.
     p.filer.Walk("Q:\\x\\", nullptr);
     EXPECT_EQ(p.tree.Root(), nullptr);

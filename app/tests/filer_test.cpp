@@ -6,13 +6,18 @@
 // written in UTF-8 and compiled to code page 932.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <deque>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/attrfrm.h"
+#include "app/selfolder.h"
 #include "app/wendrixn.h"
+#include "output/renamefrm.h"
 #include "classlib/app.h"
 #include "classlib/dialogs.h"
 #include "extraction/wendrisub.h"
@@ -105,6 +110,78 @@ HTREEITEM Child(HWND tree, HTREEITEM n, const std::string& text) {
     return nullptr;
 }
 
+// The scripted prompter, with pop-up menus answered by the text of an
+// item (the shell's ids are known only once its menu is built) and the
+// items' enabled states kept.
+struct TFilerPrompter : wx::TScriptedPrompter {
+    std::deque<std::string> Choose;  // item texts, in turn; "" dismisses
+    std::vector<std::vector<std::pair<std::string, bool>>> Items;
+    UINT PopupMenu(HMENU menu, HWND owner, int x, int y) override {
+        std::vector<std::pair<std::string, bool>> items;
+        UINT chosen = 0;
+        const std::string want = Choose.empty() ? std::string() : Choose.front();
+        if (!Choose.empty()) Choose.pop_front();
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            char text[256] = {};
+            GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+            const UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+            const bool enabled = !(state & (MF_GRAYED | MF_DISABLED));
+            items.emplace_back(text, enabled);
+            if (!want.empty() && text == want && enabled) chosen = GetMenuItemID(menu, i);
+        }
+        Items.push_back(items);
+        return chosen ? chosen : wx::TScriptedPrompter::PopupMenu(menu, owner, x, y);
+    }
+};
+
+// Answers the shell's own confirmation boxes of this thread by button id
+// as they come up (a hook on window activation), keeping their texts: the
+// answer is posted and carried out by the box's own message loop, once
+// the box shows its texts.
+class TShellAnswers {
+public:
+    explicit TShellAnswers(int button = 6) : button_(button) {
+        self_ = this;
+        window_ = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        SetWindowSubclass(window_, &Proc, 1, 0);
+        hook_ = SetWindowsHookExA(WH_CBT, &Hook, nullptr, GetCurrentThreadId());
+    }
+    ~TShellAnswers() {
+        UnhookWindowsHookEx(hook_);
+        DestroyWindow(window_);
+        self_ = nullptr;
+    }
+    std::vector<std::string> Texts;
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wp, LPARAM lp) {
+        if (code == HCBT_ACTIVATE && self_) {
+            HWND w = reinterpret_cast<HWND>(wp);
+            char cls[32] = {};
+            GetClassNameA(w, cls, sizeof cls);
+            if (std::string(cls) == "#32770" && GetDlgItem(w, self_->button_)) PostMessageA(self_->window_, WM_APP, wp, 0);
+        }
+        return CallNextHookEx(nullptr, code, wp, lp);
+    }
+    static LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+        if (msg == WM_APP && self_) {
+            HWND w = reinterpret_cast<HWND>(wp);
+            char caption[256] = {};
+            GetWindowTextA(w, caption, sizeof caption);
+            std::string text = caption;
+            self_->Texts.push_back(text);
+            SendMessageA(GetDlgItem(w, self_->button_), BM_CLICK, 0, 0);
+            return 0;
+        }
+        return DefSubclassProc(wnd, msg, wp, lp);
+    }
+    static TShellAnswers* self_;
+    HHOOK hook_;
+    HWND window_;
+    int button_;
+};
+TShellAnswers* TShellAnswers::self_ = nullptr;
+
 class Filer : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -162,7 +239,7 @@ protected:
         return false;
     }
 
-    wx::TScriptedPrompter script;
+    TFilerPrompter script;
     std::unique_ptr<TForm1> form;
 
 private:
@@ -375,6 +452,293 @@ TEST_F(Filer, MonitorsAndDeviceNotices) {
 }
 
 }  // namespace
+
+// ---- File operations, keys, context menu, drag and drop ----------------------
+
+class FilerOps : public Filer {
+protected:
+    void SetUp() override {
+        Filer::SetUp();
+        // An empty recycle bin each time.  Wine makes its folders when it
+        // first needs them and takes them for there afterwards: only their
+        // contents go.
+        const std::string xdg = Trash().substr(0, Trash().size() - std::string("\\Trash\\files").size());
+        CreateDirectoryA(xdg.c_str(), nullptr);
+        for (const char* sub : {"\\Trash\\files", "\\Trash\\info"}) {
+            Wipe(xdg + sub);
+            CreateDirectoryA((xdg + "\\Trash").c_str(), nullptr);
+            CreateDirectoryA((xdg + sub).c_str(), nullptr);
+        }
+        script.OnModal = [this](wx::TForm& f) -> INT_PTR { return Answer(f); };
+    }
+    // Our own forms, answered from the queues below; an empty answer cancels.
+    INT_PTR Answer(wx::TForm& f) {
+        captions.push_back(f.Caption());
+        if (auto* d = dynamic_cast<TDirInputForm*>(&f)) {
+            labels.push_back(d->Label2.Text());
+            const std::string a = Next(dirs);
+            if (a.empty()) return IDCANCEL;
+            d->Edit1.SetText(a);
+        } else if (auto* r = dynamic_cast<TRenameForm*>(&f)) {
+            labels.push_back(r->Label1.Text());
+            const std::string a = Next(names);
+            if (a.empty()) return IDCANCEL;
+            r->Edit1.SetText(a);
+        } else if (auto* a = dynamic_cast<TAttrForm*>(&f)) {
+            if (!onAttr) return IDCANCEL;
+            onAttr(*a);
+        } else {
+            return IDCANCEL;
+        }
+        SendMessageA(f.Handle(), WM_COMMAND, IDOK, 0);
+        return 0;
+    }
+    static std::string Next(std::deque<std::string>& q) {
+        if (q.empty()) return std::string();
+        std::string a = q.front();
+        q.pop_front();
+        return a;
+    }
+    void Select(const std::vector<std::string>& rows) {
+        HWND list = form->ListView1.Handle();
+        ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+        for (const std::string& name : rows) {
+            const auto all = Rows();
+            for (std::size_t i = 0; i < all.size(); ++i)
+                if (all[i] == name) ListView_SetItemState(list, static_cast<int>(i), LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        }
+    }
+    // A key as the control receives it, with modifiers held or not.
+    void Key(HWND control, UINT vk, bool shift = false, bool ctrl = false) {
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
+        keys[VK_CONTROL] = ctrl ? 0x80 : 0;
+        SetKeyboardState(keys);
+        SendMessageA(control, WM_KEYDOWN, vk, 1);
+        keys[VK_SHIFT] = keys[VK_CONTROL] = 0;
+        SetKeyboardState(keys);
+        wx::Application.ProcessMessages();
+    }
+    // The recycle bin's files (the folder XDG_DATA_HOME of the test names).
+    static std::string Trash() {
+        const char* bin = std::getenv("WX_BINARY_DIR");
+        std::string t = std::string("Z:") + (bin ? bin : "") + "/filer_xdg/Trash/files";
+        for (char& c : t)
+            if (c == '/') c = '\\';
+        return t;
+    }
+    static bool Exists(const std::string& p) { return GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
+    static bool IsFolder(const std::string& p) {
+        const DWORD a = GetFileAttributesA(p.c_str());
+        return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+    }
+    static std::int64_t SizeOf(const std::string& p) {
+        WIN32_FILE_ATTRIBUTE_DATA d{};
+        if (!GetFileAttributesExA(p.c_str(), GetFileExInfoStandard, &d)) return -1;
+        return (std::int64_t(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
+    }
+    HWND List() const { return form->ListView1.Handle(); }
+
+    std::deque<std::string> dirs, names;
+    std::function<void(TAttrForm&)> onAttr;
+    std::vector<std::string> captions, labels;
+};
+
+// C, M, D, Shift+Delete, R and K in the list, with the shell's own
+// confirmations answered by their buttons; modifiers do not change a key.
+TEST_F(FilerOps, CopyMoveDeleteRenameAndNewFolderKeys) {
+    const std::string src = kRoot + "\\src", dst = kRoot + "\\dst";
+    CreateDirectoryA(src.c_str(), nullptr);
+    CreateDirectoryA(dst.c_str(), nullptr);
+    Touch(src + "\\a.wav", 100);
+    Touch(src + "\\b.mp3", 200);
+    Touch(src + "\\c.txt", 3);
+    Touch(dst + "\\a.wav", 7);
+    Open("[Filer]\r\nChangeBootDir=Yes\r\nBootDir=" + src + "\\\r\n");
+    ASSERT_EQ(form->GetFilePathAt(), src);
+
+    // Ctrl+C copies; the shell asks before it overwrites dst\a.wav.
+    {
+        TShellAnswers yes(6);
+        Select({"a.wav", "b.mp3"});
+        dirs.push_back(dst + "\\");
+        Key(List(), 'C', false, true);
+        ASSERT_EQ(captions.size(), 1u);
+        EXPECT_EQ(captions[0], "ファイルのコピー");
+        EXPECT_EQ(labels[0], src + "\\");
+        EXPECT_EQ(yes.Texts, (std::vector<std::string>{"ファイルの上書きの確認"}));
+    }
+    EXPECT_EQ(SizeOf(dst + "\\a.wav"), 100);
+    EXPECT_EQ(SizeOf(dst + "\\b.mp3"), 200);
+    EXPECT_TRUE(Exists(src + "\\a.wav"));
+    // Only the parent row selected: nothing to copy, no question.
+    Select({".."});
+    Key(List(), 'C');
+    EXPECT_EQ(captions.size(), 1u);
+
+    // M moves.
+    Select({"c.txt"});
+    dirs.push_back(dst);
+    Key(List(), 'M');
+    EXPECT_EQ(captions.back(), "ファイルの移動");
+    EXPECT_TRUE(Exists(dst + "\\c.txt"));
+    EXPECT_FALSE(Exists(src + "\\c.txt"));
+
+    // D to the recycle bin, Shift+Delete for good, each confirmed.
+    {
+        TShellAnswers yes(6);
+        Select({"b.mp3"});
+        Key(List(), 'D');
+        Select({"a.wav"});
+        Key(List(), VK_DELETE, true);
+        EXPECT_EQ(yes.Texts, (std::vector<std::string>{"ファイルの削除の確認", "ファイルの削除の確認"}));
+    }
+    EXPECT_FALSE(Exists(src + "\\b.mp3"));
+    EXPECT_FALSE(Exists(src + "\\a.wav"));
+    EXPECT_EQ(SizeOf(Trash() + "\\b.mp3"), 200);
+    EXPECT_FALSE(Exists(Trash() + "\\a.wav"));
+
+    // R on three files, the second prompt cancelled: the third is still offered.
+    for (const char* n : {"r1.txt", "r2.txt", "r3.txt"}) Touch(src + "\\" + n, 1);
+    ASSERT_TRUE(PumpUntil([&] { return Listed("r3.txt"); }));
+    Select({"r1.txt", "r2.txt", "r3.txt"});
+    names = {"x1.txt", "", "x3.txt"};
+    labels.clear();
+    Key(List(), 'R');
+    EXPECT_EQ(labels, (std::vector<std::string>{"r1.txt の新しい名前を入力してください", "r2.txt の新しい名前を入力してください",
+                                                "r3.txt の新しい名前を入力してください"}));
+    EXPECT_TRUE(Exists(src + "\\x1.txt"));
+    EXPECT_TRUE(Exists(src + "\\r2.txt"));
+    EXPECT_TRUE(Exists(src + "\\x3.txt"));
+    EXPECT_TRUE(Listed("x1.txt"));  // the list shows the new names
+    EXPECT_FALSE(Listed("r1.txt"));
+
+    // K makes a folder; the same name again cannot be made.
+    names = {"made"};
+    Key(List(), 'K');
+    EXPECT_EQ(captions.back(), "フォルダの新規作成");
+    EXPECT_TRUE(IsFolder(src + "\\made"));
+    names = {"made"};
+    script.Messages.clear();
+    Key(Tree(), 'K');
+    ASSERT_EQ(script.Messages.size(), 1u);
+    EXPECT_EQ(script.Messages[0].text, "指定のディレクトリを作成できません");
+    // A letter that is no command does nothing, also no search by typing.
+    const int focused = ListView_GetNextItem(List(), -1, LVNI_FOCUSED);
+    SendMessageA(List(), WM_CHAR, 'x', 1);
+    Key(List(), 'Z');
+    EXPECT_EQ(ListView_GetNextItem(List(), -1, LVNI_FOCUSED), focused);
+}
+
+// A on a read-only file and on a folder: attributes and times both set;
+// wrong fields refused.  E, Space, Backspace, Enter and L.  D on the tree.
+TEST_F(FilerOps, AttributesEditSelectionAndJumps) {
+    const std::string dir = kRoot + "\\work";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    CreateDirectoryA((dir + "\\sub").c_str(), nullptr);
+    CreateDirectoryA((dir + "\\gone").c_str(), nullptr);
+    Touch(dir + "\\ro.txt", 5, FILE_ATTRIBUTE_READONLY);
+    Touch(dir + "\\z.txt", 1);
+    // An editor that writes down what it was given.
+    std::ofstream(kRoot + "\\editor.bat") << "@echo %~1> \"%~dp0edited.txt\"\r\n";
+    Open("[Filer]\r\nChangeBootDir=Yes\r\nBootDir=" + dir + "\\\r\n");
+    ASSERT_EQ(Rows(), (std::vector<std::string>{"..", "gone", "sub", "ro.txt", "z.txt"}));
+
+    // The form shows the file; read-only off, a new time, both applied.
+    std::vector<std::string> shown;
+    onAttr = [&](TAttrForm& a) {
+        shown = {a.NumEdit[0].Text(), a.CheckBox4.Checked() ? "R" : "-"};
+        // Fields are checked on leaving them.
+        a.NumEdit[1].SetText("13");
+        EXPECT_FALSE(a.CheckGroup(1));
+        a.NumEdit[4].SetText("");
+        EXPECT_FALSE(a.CheckGroup(4));
+        a.CheckBox4.SetChecked(false);
+        a.CheckBox5.SetChecked(true);
+        a.CheckBox6.SetChecked(true);
+        const char* t[] = {"2020", "1", "2", "3", "4", "6"};
+        for (int i = 0; i < 6; ++i) a.NumEdit[std::size_t(i)].SetText(t[i]);
+    };
+    Select({"ro.txt"});
+    Key(List(), 'A');
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[1], "R");
+    ASSERT_GE(script.Messages.size(), 2u);
+    EXPECT_EQ(script.Messages[0].text, "入力された項目が範囲外です");
+    EXPECT_EQ(script.Messages[1].text, "入力された項目が無効です:");
+    EXPECT_FALSE(GetFileAttributesA((dir + "\\ro.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+    auto localTime = [](const std::string& path) {
+        WIN32_FILE_ATTRIBUTE_DATA d{};
+        GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &d);
+        FILETIME local{};
+        SYSTEMTIME st{};
+        FileTimeToLocalFileTime(&d.ftLastWriteTime, &local);
+        FileTimeToSystemTime(&local, &st);
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute,
+                      st.wSecond);
+        return std::string(buf);
+    };
+    EXPECT_EQ(localTime(dir + "\\ro.txt"), "2020-01-02 03:04:06");
+    EXPECT_EQ(Cell(3, 4), "20/01/02 03:04 AM");  // the row shows the new values
+    EXPECT_EQ(Cell(3, 5).find('R'), std::string::npos) << Cell(3, 5);
+
+    // A folder from the tree takes a time too.
+    form->DirectoryChange(dir + "\\sub\\");
+    Key(Tree(), 'A');
+    EXPECT_EQ(localTime(dir + "\\sub"), "2020-01-02 03:04:06");
+    Key(Tree(), VK_BACK);
+    EXPECT_EQ(form->GetFilePathAt(), dir);
+
+    // E opens the last selected file in the editor of the settings.
+    ConfigForm->UseEditor.Text = kRoot + "\\editor.bat";
+    Select({"ro.txt", "z.txt", "sub"});
+    Key(List(), 'E');
+    EXPECT_TRUE(PumpUntil([&] { return Exists(kRoot + "\\edited.txt") && SizeOf(kRoot + "\\edited.txt") > 0; }));
+    std::ifstream edited(kRoot + "\\edited.txt");
+    std::string line;
+    std::getline(edited, line);
+    EXPECT_EQ(line, dir + "\\z.txt");
+
+    // Space toggles the row after the focused one; at the end, the last again.
+    Select({});
+    ListView_SetItemState(List(), 3, LVIS_FOCUSED, LVIS_FOCUSED);
+    Key(List(), VK_SPACE);
+    EXPECT_TRUE(ListView_GetItemState(List(), 4, LVIS_SELECTED));
+    EXPECT_EQ(ListView_GetNextItem(List(), -1, LVNI_FOCUSED), 4);
+    Key(List(), VK_SPACE);
+    EXPECT_FALSE(ListView_GetItemState(List(), 4, LVIS_SELECTED));
+
+    // Enter opens the row selected last: a folder.
+    Select({"sub"});
+    Key(List(), VK_RETURN);
+    EXPECT_EQ(form->GetFilePathAt(), dir + "\\sub");
+
+    // L: "..", a name under the current folder, a drive letter, a folder that is not there.
+    for (const auto& [entry, want] : std::vector<std::pair<std::string, std::string>>{
+             {"..", dir}, {"sub", dir + "\\sub"}, {"nosuch", dir + "\\sub"}, {"w", "W:"}}) {
+        dirs.push_back(entry);
+        Key(List(), 'L');
+        EXPECT_EQ(form->GetFilePathAt(), want) << entry;
+    }
+    EXPECT_EQ(captions.back(), "表示ドライブの移動");
+
+    // D on the tree: a drive root is refused; a folder goes, and its node.
+    script.Messages.clear();
+    Key(Tree(), 'D');
+    EXPECT_TRUE(IsFolder("W:\\filer_test"));
+    form->DirectoryChange(dir + "\\gone\\");
+    {
+        TShellAnswers yes(6);
+        Key(Tree(), 'D');
+        EXPECT_EQ(yes.Texts.size(), 1u);
+    }
+    EXPECT_FALSE(IsFolder(dir + "\\gone"));
+    const HTREEITEM work = Child(Tree(), Child(Tree(), TreeView_GetRoot(Tree()), "filer_test"), "work");
+    ASSERT_NE(work, nullptr);
+    EXPECT_EQ(ChildTexts(Tree(), work), (std::vector<std::string>{"sub"}));
+}
 
 // The benchmark of docs/filerbench.md (run by hand): a folder of 5,000
 // files listed and painted.
