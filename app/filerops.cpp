@@ -533,6 +533,7 @@ bool TForm1::TreeView1ContextPopup(POINT at) {
         if (!(hit.flags & TVHT_ONITEM)) node = nullptr;
     }
     TreeView_SelectDropTarget(tree, node);
+    DropHighlightNode = node;
     ContextMenu(tree, at);
     return true;
 }
@@ -558,7 +559,8 @@ int TForm1::ContextMenu(HWND control, POINT at) {
             if (!r.IsParentRow() && add(r.Item)) names.push_back(r.Name);
         }
     } else if (control == TreeView1.Handle()) {
-        const HTREEITEM node = TreeView_GetDropHilight(TreeView1.Handle());
+        // The node the menu was opened on (it carries the drop highlight).
+        const HTREEITEM node = DropHighlightNode;
         if (const TFilerItem* r = node ? TreeSink->Record(node) : nullptr) add(r->Item);
     } else if (Filer) {
         POINT c = at;
@@ -615,6 +617,7 @@ int TForm1::ContextMenu(HWND control, POINT at) {
     if (menu) DestroyMenu(menu);
     if (cm) cm->Release();
     TreeView_SelectDropTarget(TreeView1.Handle(), nullptr);
+    DropHighlightNode = nullptr;
     TrackPress = POINT{-1, -1};
     return result;
 }
@@ -739,6 +742,7 @@ bool TForm1::TrackDragOver(POINT screen) {
         HTREEITEM node = TreeView_HitTest(tree, &hit);
         if (!(hit.flags & TVHT_ONITEM)) node = nullptr;
         TreeView_SelectDropTarget(tree, node);
+        DropHighlightNode = node;
         accept = node != nullptr;
         RECT r{};
         GetClientRect(tree, &r);
@@ -749,6 +753,7 @@ bool TForm1::TrackDragOver(POINT screen) {
             SendMessageA(tree, WM_VSCROLL, SB_LINEDOWN, 0);
     } else {
         TreeView_SelectDropTarget(tree, nullptr);
+        DropHighlightNode = nullptr;
     }
     if (TrackDropRow >= 0) ListView_SetItemState(list, TrackDropRow, 0, LVIS_DROPHILITED);
     TrackDropRow = -1;
@@ -786,13 +791,14 @@ void TForm1::TrackListEndDrag(bool drop, POINT screen) {
     if (drop && TrackDragOver(screen)) {
         HWND under = WindowFromPoint(screen);
         if (under == tree) {
-            if (const HTREEITEM node = TreeView_GetDropHilight(tree)) folder = GetFilePathAt(node) + "\\";
+            if (const HTREEITEM node = DropHighlightNode) folder = GetFilePathAt(node) + "\\";
         } else if (under == list) {
             folder = GetFilePathAt() + "\\";
             if (TrackDropRow >= 0) folder += ItemList[static_cast<std::size_t>(TrackDropRow)]->Name + "\\";
         }
     }
     TreeView_SelectDropTarget(tree, nullptr);
+    DropHighlightNode = nullptr;
     if (TrackDropRow >= 0) ListView_SetItemState(list, TrackDropRow, 0, LVIS_DROPHILITED);
     TrackDropRow = -1;
     SetCursor(LoadCursor(nullptr, IDC_ARROW));

@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "app/attrfrm.h"
+#include "app/dragdrop.h"
+#include "app/filershell.h"
 #include "app/selfolder.h"
 #include "app/wendrixn.h"
 #include "output/renamefrm.h"
@@ -125,9 +127,10 @@ struct TFilerPrompter : wx::TScriptedPrompter {
             char text[256] = {};
             GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
             const UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
-            const bool enabled = !(state & (MF_GRAYED | MF_DISABLED));
+            const bool enabled = (state & MF_SEPARATOR) || !(state & (MF_GRAYED | MF_DISABLED));
             items.emplace_back(text, enabled);
-            if (!want.empty() && text == want && enabled) chosen = GetMenuItemID(menu, i);
+            const std::string t = text;
+            if (!want.empty() && enabled && (t == want || t.rfind(want + "(", 0) == 0)) chosen = GetMenuItemID(menu, i);
         }
         Items.push_back(items);
         return chosen ? chosen : wx::TScriptedPrompter::PopupMenu(menu, owner, x, y);
@@ -738,6 +741,254 @@ TEST_F(FilerOps, AttributesEditSelectionAndJumps) {
     const HTREEITEM work = Child(Tree(), Child(Tree(), TreeView_GetRoot(Tree()), "filer_test"), "work");
     ASSERT_NE(work, nullptr);
     EXPECT_EQ(ChildTexts(Tree(), work), (std::vector<std::string>{"sub"}));
+}
+
+namespace {
+// The target of a shortcut file.
+std::string LinkTarget(const std::string& lnk) {
+    IShellLinkA* link = nullptr;
+    std::string target;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, reinterpret_cast<void**>(&link))))
+        return target;
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        wchar_t w[MAX_PATH] = {};
+        MultiByteToWideChar(CP_ACP, 0, lnk.c_str(), -1, w, MAX_PATH);
+        char path[MAX_PATH] = {};
+        if (SUCCEEDED(file->Load(w, STGM_READ)) && SUCCEEDED(link->GetPath(path, sizeof path, nullptr, 0))) target = path;
+        file->Release();
+    }
+    link->Release();
+    return target;
+}
+}  // namespace
+
+// The shell's menu for the list's rows with the program's own entries;
+// its copy puts the files on the clipboard, and the list's pop-up pastes
+// them into another folder, as copies and as shortcuts.
+TEST_F(FilerOps, ContextMenuCopyPasteAndOwnEntries) {
+    const std::string dir = kRoot + "\\menu", other = kRoot + "\\other";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    CreateDirectoryA(other.c_str(), nullptr);
+    Touch(dir + "\\a.wav", 10);
+    Touch(dir + "\\b.txt", 20);
+    Touch(dir + "\\c.MP2", 30);
+    Open("[Filer]\r\nChangeBootDir=Yes\r\nBootDir=" + dir + "\\\r\n");
+    POINT at{100, 100};
+    ClientToScreen(List(), &at);
+
+    Select({"a.wav", "b.txt"});
+    script.Choose = {"コピー"};
+    ASSERT_TRUE(form->ListView1ContextPopup(at));
+    ASSERT_EQ(script.Items.size(), 1u);
+    const auto& items = script.Items[0];
+    ASSERT_GT(items.size(), 8u);
+    using I = std::pair<std::string, bool>;
+    // Play and encode wait for their windows; no taggable file is selected.
+    EXPECT_EQ(std::vector<I>(items.begin(), items.begin() + 7),
+              (std::vector<I>{{"外部プレイヤーで再生(&0)", false}, {"エンコードを行う(&1)", false}, {"ID3タグの編集を行う(&2)", false},
+                              {"", true}, {"新しいﾌｫﾙﾀﾞの作成(&3)", true}, {"名前の変更(&4)", true}, {"", true}}));
+    EXPECT_TRUE(filer::ClipboardHasFiles());
+
+    // The list's own pop-up where no row is selected: paste, then shortcuts.
+    form->DirectoryChange(other + "\\");
+    Select({});
+    script.Choose = {"張り付け(&P)"};
+    ASSERT_TRUE(form->ListView1ContextPopup(at));
+    const auto& popup = script.Items.back();
+    ASSERT_GE(popup.size(), 3u);
+    EXPECT_EQ(popup[0].first, "すべて選択(&A)");
+    EXPECT_TRUE(popup[2].second);  // paste is offered: the clipboard holds files
+    EXPECT_EQ(SizeOf(other + "\\a.wav"), 10);
+    EXPECT_EQ(SizeOf(other + "\\b.txt"), 20);
+    EXPECT_TRUE(SizeOf(dir + "\\a.wav") == 10);
+    Select({});
+    script.Choose = {"ｼｮｰﾄｶｯﾄの張り付け(&S)"};
+    form->ListView1ContextPopup(at);
+    EXPECT_EQ(LinkTarget(other + "\\a.wav へのｼｮｰﾄｶｯﾄ.lnk"), dir + "\\a.wav");
+    EXPECT_EQ(LinkTarget(other + "\\b.txt へのｼｮｰﾄｶｯﾄ.lnk"), dir + "\\b.txt");
+    // Select all leaves the parent row out.
+    Select({});
+    script.Choose = {"すべて選択(&A)"};
+    form->ListView1ContextPopup(at);
+    EXPECT_FALSE(ListView_GetItemState(List(), 0, LVIS_SELECTED));
+    EXPECT_EQ(ListView_GetSelectedCount(List()), static_cast<UINT>(form->ListView1.Count() - 1));
+
+    // One .MP2 file: the tag entry is offered and cannot read the file.
+    form->DirectoryChange(dir + "\\");
+    Select({"c.MP2"});
+    script.Choose = {"ID3タグの編集を行う(&2)"};
+    script.Messages.clear();
+    form->ListView1ContextPopup(at);
+    EXPECT_TRUE(script.Items.back()[2].second);
+    ASSERT_EQ(script.Messages.size(), 1u);
+    EXPECT_EQ(script.Messages[0].text, "ファイルのオープンに失敗しました");
+    // The own new-folder and rename entries.
+    Select({"b.txt"});
+    names = {"fresh"};
+    script.Choose = {"新しいﾌｫﾙﾀﾞの作成(&3)"};
+    form->ListView1ContextPopup(at);
+    EXPECT_TRUE(IsFolder(dir + "\\fresh"));
+    Select({"b.txt"});
+    names = {"renamed.txt"};
+    script.Choose = {"名前の変更(&4)"};
+    form->ListView1ContextPopup(at);
+    EXPECT_TRUE(Exists(dir + "\\renamed.txt"));
+    // Only the parent row: no menu.
+    const std::size_t menus = script.Items.size();
+    Select({".."});
+    form->ListView1ContextPopup(at);
+    EXPECT_EQ(script.Items.size(), menus);
+    // The tree's menu is the shell's alone, for the folder under the pointer.
+    HTREEITEM node = TreeView_GetSelection(Tree());
+    RECT r{};
+    TreeView_GetItemRect(Tree(), node, &r, TRUE);
+    POINT tp{r.left + 2, r.top + 2};
+    ClientToScreen(Tree(), &tp);
+    const std::size_t before = script.Items.size();
+    form->TreeView1ContextPopup(tp);
+    ASSERT_EQ(script.Items.size(), before + 1);
+    ASSERT_FALSE(script.Items.back().empty());
+    EXPECT_NE(script.Items.back()[0].first, "外部プレイヤーで再生(&0)");
+    EXPECT_EQ(form->DropHighlightNode, nullptr);  // the highlight went with the menu
+}
+
+// OLE drags with the pointer placed over the target: from the list to a
+// folder of the tree, from the tree to the list, onto a drive button; the
+// right-button and Ctrl+Shift variants through the targets themselves.
+TEST_F(FilerOps, DragAndDrop) {
+    const std::string dir = kRoot + "\\dnd";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    CreateDirectoryA((dir + "\\intree").c_str(), nullptr);
+    CreateDirectoryA((dir + "\\target").c_str(), nullptr);
+    CreateDirectoryA((kRoot + "\\picked").c_str(), nullptr);
+    Touch(dir + "\\x.wav", 11);
+    Touch(dir + "\\tool.exe", 12);
+    Open("WindowLeft=0\r\nWindowTop=0\r\nWindowWidth=800\r\nWindowHeight=600\r\n[Filer]\r\nChangeBootDir=Yes\r\nBootDir=" +
+         dir + "\\\r\n");
+    // Nothing of another test's windows between the pointer and ours.
+    SetWindowPos(form->Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    HWND tree = Tree();
+    const HTREEITEM dnd = TreeView_GetSelection(tree);
+    const HTREEITEM intree = Child(tree, dnd, "intree");
+    ASSERT_NE(intree, nullptr);
+    auto nodePoint = [&](HTREEITEM n) {
+        RECT r{};
+        TreeView_GetItemRect(tree, n, &r, TRUE);
+        POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        ClientToScreen(tree, &p);
+        return p;
+    };
+    auto rowPoint = [&](int row) {
+        RECT r{};
+        ListView_GetItemRect(List(), row, &r, LVIR_LABEL);
+        return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    };
+
+    // List to tree: a left drop asks first.
+    Select({"x.wav"});
+    SetCursorPos(nodePoint(intree).x, nodePoint(intree).y);
+    ASSERT_EQ(WindowFromPoint(nodePoint(intree)), tree);
+    script.Messages.clear();
+    const POINT x = rowPoint(4);
+    form->ListView1MouseDown(x);
+    form->ListView1MouseMove(POINT{x.x + 5, x.y});  // 5 pixels: no drag yet
+    EXPECT_FALSE(Exists(dir + "\\intree\\x.wav"));
+    form->ListView1MouseMove(POINT{x.x + 6, x.y});
+    ASSERT_EQ(script.Messages.size(), 1u);
+    EXPECT_EQ(script.Messages[0].text, dir + "\\intree\\ にコピーしてもよろしいですか？");
+    EXPECT_EQ(SizeOf(dir + "\\intree\\x.wav"), 11);
+    EXPECT_FALSE(form->TreeDragOver);
+
+    // Tree to list: the folder intree into the listed folder target.
+    form->DirectoryChange(dir + "\\target\\");
+    RECT lr{};
+    GetClientRect(List(), &lr);
+    POINT empty{lr.right / 2, lr.bottom - 20};
+    ClientToScreen(List(), &empty);
+    SetCursorPos(empty.x, empty.y);
+    POINT np = nodePoint(Child(tree, TreeView_GetParent(tree, TreeView_GetSelection(tree)), "intree"));
+    ScreenToClient(tree, &np);
+    script.Messages.clear();
+    form->TreeView1MouseDown(false, np);
+    form->TreeView1MouseMove(POINT{np.x, np.y + 20});
+    ASSERT_EQ(script.Messages.size(), 1u);
+    EXPECT_EQ(script.Messages[0].text, dir + "\\target\\ にコピーしてもよろしいですか？");
+    EXPECT_EQ(SizeOf(dir + "\\target\\intree\\x.wav"), 11);
+
+    // Onto the drive button W: the folder comes from the picker, no question.
+    form->DirectoryChange(dir + "\\");
+    TDrivePanel& bar = form->DrivePanel1;
+    int w = 0;
+    while (w < bar.Drives() && bar.DriveLetter(w) != 'W') ++w;
+    POINT bp{bar.DrawLeft() + w * bar.Metrics().ButtonWidth + 6, bar.DrawTop() + 4};
+    ClientToScreen(bar.Handle(), &bp);
+    SetCursorPos(bp.x, bp.y);
+    Select({"x.wav"});
+    script.Messages.clear();
+    script.FileAnswers.push_back(kRoot + "\\picked");
+    form->ListView1MouseDown(x);
+    form->ListView1MouseMove(POINT{x.x + 20, x.y});
+    ASSERT_EQ(script.FileDialogs.size(), 1u);
+    EXPECT_EQ(script.FileDialogs[0], "ﾌｧｲﾙをｺﾋﾟｰするﾌｫﾙﾀﾞの選択");
+    EXPECT_TRUE(script.Messages.empty());
+    EXPECT_EQ(SizeOf(kRoot + "\\picked\\x.wav"), 11);
+    SetWindowPos(form->Handle(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+
+    // The targets themselves, with the shell's data object of x.wav.
+    auto* item = static_cast<const filer::TShellItem*>(form->ItemList[4]->Item.get());
+    ASSERT_EQ(form->ItemList[4]->Name, "x.wav");
+    IDataObject* data = nullptr;
+    LPCITEMIDLIST one = item->Pidl;
+    ASSERT_TRUE(SUCCEEDED(item->Parent->GetUIObjectOf(nullptr, 1, &one, IID_IDataObject, nullptr, reinterpret_cast<void**>(&data))));
+    auto drop = [&](IDropTarget* t, POINT p, DWORD overKeys, DWORD dropKeys) {
+        DWORD e = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+        const POINTL pl{p.x, p.y};
+        t->DragEnter(data, overKeys, pl, &e);
+        e = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+        t->DragOver(overKeys, pl, &e);
+        const DWORD over = e;
+        // As OLE does: no drop where the target takes nothing.
+        if (!(over & (DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK))) {
+            t->DragLeave();
+            return over;
+        }
+        e = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+        t->Drop(data, dropKeys, pl, &e);
+        return over;
+    };
+    // Right button on a tree folder: the menu; shortcuts twice, the second numbered.
+    const HTREEITEM folder = Child(tree, TreeView_GetSelection(tree), "intree");
+    ASSERT_NE(folder, nullptr);
+    for (int i = 0; i < 2; ++i) {
+        script.Choose = {"ｼｮｰﾄｶｯﾄをここに作成(&S)"};
+        drop(form->TreeTarget, nodePoint(folder), MK_RBUTTON, 0);
+    }
+    EXPECT_EQ(script.Items.back().size(), 5u);  // move, copy, shortcut, separator, cancel
+    EXPECT_EQ(LinkTarget(dir + "\\intree\\x.wav へのｼｮｰﾄｶｯﾄ.lnk"), dir + "\\x.wav");
+    EXPECT_EQ(LinkTarget(dir + "\\intree\\x.wav へのｼｮｰﾄｶｯﾄ (2).lnk"), dir + "\\x.wav");
+    // Over the parent row of the list nothing can be dropped.
+    POINT up = rowPoint(0);
+    ClientToScreen(List(), &up);
+    EXPECT_EQ(drop(form->ListTarget, up, MK_LBUTTON, 0) & DROPEFFECT_COPY, 0u);
+    // A program row: only "open with" and cancel, cancelled here.
+    POINT tool = rowPoint(3);
+    ASSERT_EQ(form->ItemList[3]->Name, "tool.exe");
+    ClientToScreen(List(), &tool);
+    script.Choose = {""};
+    drop(form->ListTarget, tool, MK_RBUTTON, 0);
+    EXPECT_EQ(script.Items.back().size(), 3u);
+    EXPECT_EQ(script.Items.back()[0].first, "ｱﾌﾟﾘｹｰｼｮﾝから開く(&O)");
+    // Left with Ctrl and Shift on a folder row: a shortcut there, no question.
+    POINT target = rowPoint(2);
+    ASSERT_EQ(form->ItemList[2]->Name, "target");
+    ClientToScreen(List(), &target);
+    script.Messages.clear();
+    drop(form->ListTarget, target, MK_LBUTTON, MK_CONTROL | MK_SHIFT);
+    EXPECT_TRUE(script.Messages.empty());
+    EXPECT_EQ(LinkTarget(dir + "\\target\\x.wav へのｼｮｰﾄｶｯﾄ.lnk"), dir + "\\x.wav");
+    data->Release();
+    EXPECT_FALSE(form->TreeDragOver || form->ListDragOver || form->DriveDragOver);
 }
 
 // The benchmark of docs/filerbench.md (run by hand): a folder of 5,000
