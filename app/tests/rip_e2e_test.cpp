@@ -342,6 +342,89 @@ TEST_F(RipE2E, CancelDuringATrack) {
 }
 
 // The same road in English: track list, progress and report windows.
+// The file manager of the program: the shell's menu of a file with the
+// program's own entries, the attributes of a file, and tracks dragged
+// from the track list onto a folder row of the file list, which rip there.
+TEST_F(RipE2E, FileMenusAndTracksDroppedOnAFolder) {
+    outName = "drop";
+    CreateDirectoryA(Out().c_str(), nullptr);
+    CreateDirectoryA((Out() + "\\into").c_str(), nullptr);
+    WriteText(Out() + "\\song.mp3", std::string(100, 'x'));
+    StartProgram(Settings(Output("WAVE")));
+    HWND files = FindChild(prog.Main, IDC_LISTVIEW1);
+    ASSERT_EQ(FileRows(), (std::vector<std::string>{"..", "into", "song.mp3"}));
+    auto rowRect = [&](HWND lv, int row) {
+        TRemote mem(process, sizeof(RECT));
+        RECT r{LVIR_BOUNDS, 0, 0, 0};
+        mem.Write(&r, sizeof r);
+        SendMessageA(lv, LVM_GETITEMRECT, WPARAM(row), reinterpret_cast<LPARAM>(mem.Ptr()));
+        mem.Read(&r, sizeof r);
+        return r;
+    };
+    auto menu = [&]() -> HWND {
+        for (int t = 0; t < 5000; t += 50) {
+            for (HWND w = FindWindowA("#32768", nullptr); w; w = FindWindowExA(nullptr, w, "#32768", nullptr))
+                if (IsWindowVisible(w)) return w;
+            Sleep(50);
+        }
+        return nullptr;
+    };
+
+    // The shell's menu of song.mp3, its own entries on top.
+    for (int i = 0; i < ListCount(files); ++i) ListSelect(process, files, i, i == 2);
+    RECT r = rowRect(files, 2);
+    POINT at{r.left + 40, (r.top + r.bottom) / 2};
+    ClientToScreen(files, &at);
+    PostMessageA(files, WM_CONTEXTMENU, WPARAM(files), MAKELPARAM(at.x, at.y));
+    HWND popup = menu();
+    ASSERT_NE(popup, nullptr) << "no context menu";
+    Screenshot(Shots(), "filemenu_ja");
+    PostMessageA(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageA(popup, WM_KEYUP, VK_ESCAPE, 0xC0000001);
+    for (int t = 0; t < 5000 && IsWindowVisible(popup); t += 50) Sleep(50);
+
+    // A: the attributes of song.mp3, made read-only.
+    Key(files, 'A');
+    HWND attr = WaitDialog(prog.pi.dwProcessId, Sjis("ﾌｧｲﾙの属性"), 10000);
+    ASSERT_NE(attr, nullptr) << "no attributes dialog";
+    EXPECT_EQ(WindowText(GetDlgItem(attr, 2721)), Sjis("song.mp3 の新しい属性をセットしてください"));
+    Screenshot(Shots(), "attributes_ja");
+    SendMessageA(GetDlgItem(attr, 2725), BM_SETCHECK, BST_CHECKED, 0);  // ReadOnly
+    SendMessageA(GetDlgItem(attr, 2726), BM_SETCHECK, BST_CHECKED, 0);  // set the attributes
+    Press(attr, IDOK);
+    ASSERT_TRUE(WaitGone(attr, 5000));
+    for (int t = 0; t < 5000 && !(GetFileAttributesA((Out() + "\\song.mp3").c_str()) & FILE_ATTRIBUTE_READONLY); t += 50)
+        Sleep(50);
+    EXPECT_TRUE(GetFileAttributesA((Out() + "\\song.mp3").c_str()) & FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesA((Out() + "\\song.mp3").c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    // Track 1 dragged onto the row of the folder "into".
+    Select({1});
+    RECT from = rowRect(list, 0);
+    RECT onto = rowRect(files, 1);
+    POINT target{onto.left + 40, (onto.top + onto.bottom) / 2};
+    ClientToScreen(files, &target);
+    SetCursorPos(target.x, target.y);
+    POINT inTracks = target;
+    ScreenToClient(list, &inTracks);
+    const LPARAM press = MAKELPARAM(from.left + 20, (from.top + from.bottom) / 2);
+    PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, press);
+    PostMessageA(list, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(inTracks.x, inTracks.y));
+    PostMessageA(list, WM_LBUTTONUP, 0, MAKELPARAM(inTracks.x, inTracks.y));
+    const std::string folder = Out() + "\\into\\";
+    HWND ask = WaitDialog(prog.pi.dwProcessId, Sjis("ﾃﾞｰﾀを書き出しても良いですか"), 10000);
+    ASSERT_NE(ask, nullptr) << "no question after the drop";
+    EXPECT_EQ(BoxText(ask), Sjis("ﾃﾞｨﾚｸﾄﾘ ") + folder + Sjis(" にCD-DAﾃﾞｰﾀを書き出しても良いですか?"));
+    Press(ask, IDOK);
+    HWND name = WaitDialog(prog.pi.dwProcessId, Sjis("警告"), 10000);
+    ASSERT_NE(name, nullptr) << "no name prompt";
+    SetText(GetDlgItem(name, 2202), "dropped");
+    Press(name, 2204);
+    TakeReport("");
+    EXPECT_TRUE(EndMessage(Sjis("データ取り込みを終了しました")));
+    ExpectImagePcm(folder + "dropped_01.wav", 1);
+}
+
 TEST_F(RipE2E, EnglishWindows) {
     english = true;
     outName = "english";
