@@ -14,6 +14,7 @@
 #include "app/filercmds.h"
 #include "app/filershell.h"
 #include "app/selfolder.h"
+#include "app/testplay.h"
 #include "classlib/app.h"
 #include "classlib/dialogs.h"
 #include "classlib/sjis.h"
@@ -627,7 +628,7 @@ void TForm1::AddMP3Menu(HMENU menu, const filer::TFileClasses& classes) {
     if (OwnMenuIds.size() < 5) return;
     // The windows that play, encode and edit several tags come with their
     // own areas; until then those entries stay greyed.
-    const bool play = !classes.Playable.empty() && PlayerAvailable();
+    const bool play = !classes.Playable.empty();
     const bool encode = !classes.Encodable.empty() && EncodeListAvailable();
     const bool tag = classes.Taggable.size() == 1 || (classes.Taggable.size() > 1 && TagEditorAvailable());
     struct TLine {
@@ -647,11 +648,50 @@ void TForm1::AddMP3Menu(HMENU menu, const filer::TFileClasses& classes) {
     }
 }
 
-bool TForm1::PlayerAvailable() const { return false; }
 bool TForm1::EncodeListAvailable() const { return false; }
 bool TForm1::TagEditorAvailable() const { return false; }
 
-void TForm1::PlayFiles(const std::vector<std::string>&, const std::string&) {}
+void TForm1::PlayFiles(const std::vector<std::string>& names, const std::string& folder) {
+    // 1.
+    if (names.empty()) return;
+    SpeedButton1Click();
+    if (!IsLivingPlayer()) {
+        std::string message;
+        bool wasRunning = false;
+        PlayerWindow = BootupPlayer(message, wasRunning);
+        if (!IsLivingPlayer()) {
+            wx::ShowMessageBox(message, MB_OK | MB_ICONERROR, Handle());
+            return;
+        }
+    }
+    // 2. Every command is sent, the bytes of the names too, so that the
+    //    player has the whole list before it is told to play.
+    auto command = [this](WPARAM wp, LPARAM cmd) {
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutA(PlayerWindow, WM_USER, wp, cmd, SMTO_NORMAL | SMTO_ABORTIFHUNG, 5000, &answer);
+    };
+    OSVERSIONINFOA v{};
+    v.dwOSVersionInfoSize = sizeof v;
+    const bool nt = GetVersionExA(&v) && v.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    command(0, PlayerClear);
+    if (nt) Sleep(100);
+    for (const std::string& name : names) {
+        for (char c : folder + name) command(static_cast<unsigned char>(c), PlayerAddByte);
+        command(0, PlayerAddByte);
+    }
+    if (nt) Sleep(100);
+    command(0, PlayerPlay);
+    command(0, PlayerSeek);
+    command(0, PlayerPlay);
+    // 3.
+    ComboBox1.SetItemIndex(0);
+}
+
+void TForm1::RefreshListClick() {
+    ToolBar2.EnableButton(IDT_REFRESHLIST, false);
+    RefreshDataBase(ConfigForm && ConfigForm->RefreshWithCDDB.Checked);
+    ToolBar2.EnableButton(IDT_REFRESHLIST, true);
+}
 
 void TForm1::EncodeFiles(const std::vector<std::string>&, const std::string&) {}
 

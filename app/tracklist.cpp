@@ -77,7 +77,7 @@ TForm1::TTrackListBinder::TTrackListBinder(TForm1* f) { f->BindTrackList(); }
 void TForm1::BindTrackList() {
     OnClick(IDT_TOOLRIPSTART, [this] { ToolRipStartClick(); });
     OnClick(IDM_S1, [this] { ToolRipStartClick(); });
-    OnClick(IDT_REFRESHLIST, [this] { RefreshTrackList(); });
+    OnClick(IDT_REFRESHLIST, [this] { RefreshListClick(); });
     OnClick(IDM_CDROM1, [this] { RefreshTrackList(); });
     OnClick(IDM_SELECTALLTR, [this] { SelectAllTrClick(); });
     OnClick(IDM_ID31, [this] { ID31Click(); });

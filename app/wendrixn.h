@@ -393,7 +393,7 @@ public:
     // node or the drive under the point: -1 when a shell command ran.
     int ContextMenu(HWND control, POINT at);
     void AddMP3Menu(HMENU menu, const filer::TFileClasses& classes);
-    bool PlayerAvailable() const;
+    void RefreshListClick();
     bool EncodeListAvailable() const;
     bool TagEditorAvailable() const;
     void PlayFiles(const std::vector<std::string>& names, const std::string& folder);

@@ -20,6 +20,7 @@
 #include "app/selfolder.h"
 #include "app/wendrixn.h"
 #include "output/renamefrm.h"
+#include "resources/msgids.h"
 #include "classlib/app.h"
 #include "classlib/dialogs.h"
 #include "extraction/wendrisub.h"
@@ -627,6 +628,18 @@ TEST_F(FilerOps, CopyMoveDeleteRenameAndNewFolderKeys) {
     Key(Tree(), 'K');
     ASSERT_EQ(script.Messages.size(), 1u);
     EXPECT_EQ(script.Messages[0].text, "指定のディレクトリを作成できません");
+    // Files of a drive root can be copied from the list (only the tree
+    // refuses its root).
+    Touch("W:\\filer_root.txt", 1);
+    form->DirectoryChange("W:\\");
+    Select({"filer_root.txt"});
+    const std::size_t forms = captions.size();
+    Key(List(), 'C');  // the destination prompt comes, and is cancelled
+    EXPECT_EQ(captions.size(), forms + 1);
+    Key(Tree(), 'C');  // the root itself: refused
+    EXPECT_EQ(captions.size(), forms + 1);
+    DeleteFileA("W:\\filer_root.txt");
+    form->DirectoryChange(src + "\\");
     // A letter that is no command does nothing, also no search by typing.
     const int focused = ListView_GetNextItem(List(), -1, LVNI_FOCUSED);
     SendMessageA(List(), WM_CHAR, 'x', 1);
@@ -784,9 +797,9 @@ TEST_F(FilerOps, ContextMenuCopyPasteAndOwnEntries) {
     const auto& items = script.Items[0];
     ASSERT_GT(items.size(), 8u);
     using I = std::pair<std::string, bool>;
-    // Play and encode wait for their windows; no taggable file is selected.
+    // Encoding waits for the batch list's window; no taggable file is selected.
     EXPECT_EQ(std::vector<I>(items.begin(), items.begin() + 7),
-              (std::vector<I>{{"外部プレイヤーで再生(&0)", false}, {"エンコードを行う(&1)", false}, {"ID3タグの編集を行う(&2)", false},
+              (std::vector<I>{{"外部プレイヤーで再生(&0)", true}, {"エンコードを行う(&1)", false}, {"ID3タグの編集を行う(&2)", false},
                               {"", true}, {"新しいﾌｫﾙﾀﾞの作成(&3)", true}, {"名前の変更(&4)", true}, {"", true}}));
     EXPECT_TRUE(filer::ClipboardHasFiles());
 
@@ -814,8 +827,43 @@ TEST_F(FilerOps, ContextMenuCopyPasteAndOwnEntries) {
     EXPECT_FALSE(ListView_GetItemState(List(), 0, LVIS_SELECTED));
     EXPECT_EQ(ListView_GetSelectedCount(List()), static_cast<UINT>(form->ListView1.Count() - 1));
 
-    // One .MP2 file: the tag entry is offered and cannot read the file.
+    // Play hands the playable files to the external player: the list
+    // cleared, each path byte by byte, then play from the start.
+    struct TPlayer {
+        static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+            if (m == WM_USER) reinterpret_cast<std::vector<std::pair<WPARAM, LPARAM>>*>(data)->emplace_back(wp, lp);
+            return DefSubclassProc(w, m, wp, lp);
+        }
+    };
+    std::vector<std::pair<WPARAM, LPARAM>> commands;
+    HWND player = CreateWindowExA(0, "STATIC", "player", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    SetWindowSubclass(player, &TPlayer::Proc, 1, reinterpret_cast<DWORD_PTR>(&commands));
+    form->PlayerWindow = player;
     form->DirectoryChange(dir + "\\");
+    Select({"a.wav", "b.txt", "c.MP2"});
+    script.Choose = {"外部プレイヤーで再生(&0)"};
+    form->ListView1ContextPopup(at);
+    std::string sent;
+    std::vector<LPARAM> codes;
+    for (const auto& [wp, lp] : commands) {
+        if (lp == 100)
+            sent += wp ? char(wp) : '|';
+        else
+            codes.push_back(lp);
+    }
+    EXPECT_EQ(sent, dir + "\\a.wav|" + dir + "\\c.MP2|");
+    EXPECT_EQ(codes, (std::vector<LPARAM>{101, 102, 106, 102}));
+    DestroyWindow(player);
+    // Without a player the error box says why.
+    ConfigForm->UsePlayer.Text.clear();
+    script.Messages.clear();
+    Select({"a.wav"});
+    script.Choose = {"外部プレイヤーで再生(&0)"};
+    form->ListView1ContextPopup(at);
+    ASSERT_EQ(script.Messages.size(), 1u);
+    EXPECT_EQ(script.Messages[0].text, wx::LoadResString(MSG_NO_PLAYER));
+
+    // One .MP2 file: the tag entry is offered and cannot read the file.
     Select({"c.MP2"});
     script.Choose = {"ID3タグの編集を行う(&2)"};
     script.Messages.clear();
