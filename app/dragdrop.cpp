@@ -16,14 +16,6 @@ namespace filer {
 
 namespace {
 
-std::wstring Widen(const std::string& s) {
-    const int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, nullptr, 0);
-    if (n <= 1) return std::wstring();
-    std::wstring w(static_cast<std::size_t>(n - 1), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, w.data(), n);
-    return w;
-}
-
 std::string FolderOf(const std::string& path) {
     std::size_t slash = std::string::npos;
     for (std::size_t i = wx::SjisFind(path, '\\'); i != std::string::npos; i = wx::SjisFind(path, '\\', i + 1)) slash = i;

@@ -154,32 +154,24 @@ void TForm1::AttachPaneHandlers() {
 }
 
 void TForm1::BindFilerCommands() {
-    OnNotify(IDC_TREEVIEW1, TVN_BEGINDRAGA, [this](NMHDR*) -> LRESULT {
+    // A drag the control itself detected goes on where the pointer is now.
+    auto pointer = [](HWND control) {
         POINT p;
         GetCursorPos(&p);
-        ScreenToClient(TreeView1.Handle(), &p);
-        TreeView1MouseMove(p);
+        ScreenToClient(control, &p);
+        return p;
+    };
+    for (UINT code : {UINT(TVN_BEGINDRAGA), UINT(TVN_BEGINRDRAGA)})
+        OnNotify(IDC_TREEVIEW1, code, [this, pointer](NMHDR*) -> LRESULT {
+            TreeView1MouseMove(pointer(TreeView1.Handle()));
+            return 0;
+        });
+    OnNotify(IDC_LISTVIEW1, LVN_BEGINDRAG, [this, pointer](NMHDR*) -> LRESULT {
+        ListView1MouseMove(pointer(ListView1.Handle()));
         return 0;
     });
-    OnNotify(IDC_TREEVIEW1, TVN_BEGINRDRAGA, [this](NMHDR*) -> LRESULT {
-        POINT p;
-        GetCursorPos(&p);
-        ScreenToClient(TreeView1.Handle(), &p);
-        TreeView1MouseMove(p);
-        return 0;
-    });
-    OnNotify(IDC_LISTVIEW1, LVN_BEGINDRAG, [this](NMHDR*) -> LRESULT {
-        POINT p;
-        GetCursorPos(&p);
-        ScreenToClient(ListView1.Handle(), &p);
-        ListView1MouseMove(p);
-        return 0;
-    });
-    OnNotify(IDC_TRACKLIST, LVN_BEGINDRAG, [this](NMHDR*) -> LRESULT {
-        POINT p;
-        GetCursorPos(&p);
-        ScreenToClient(TrackList.Handle(), &p);
-        TrackListMouseMove(p);
+    OnNotify(IDC_TRACKLIST, LVN_BEGINDRAG, [this, pointer](NMHDR*) -> LRESULT {
+        TrackListMouseMove(pointer(TrackList.Handle()));
         return 0;
     });
     OnClick(IDM_POPUPALLSELECT, [this] { PopupAllSelectClick(); });

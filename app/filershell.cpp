@@ -17,14 +17,6 @@ std::string Narrow(const wchar_t* w) {
     return s;
 }
 
-std::wstring Widen(const std::string& s) {
-    const int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, nullptr, 0);
-    if (n <= 1) return std::wstring();
-    std::wstring w(static_cast<std::size_t>(n - 1), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, w.data(), n);
-    return w;
-}
-
 std::uint32_t NsBits(ULONG a) {
     std::uint32_t b = 0;
     if (a & SFGAO_FOLDER) b |= nsFolder;
@@ -40,6 +32,14 @@ std::uint32_t NsBits(ULONG a) {
 const TShellItem& Shell(const TNsItem& i) { return static_cast<const TShellItem&>(i); }
 
 }  // namespace
+
+std::wstring Widen(const std::string& s) {
+    const int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, nullptr, 0);
+    if (n <= 1) return std::wstring();
+    std::wstring w(static_cast<std::size_t>(n - 1), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, w.data(), n);
+    return w;
+}
 
 TFindRecord FindRecordOf(const WIN32_FIND_DATAA& fd) {
     TFindRecord r;

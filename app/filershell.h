@@ -105,5 +105,7 @@ private:
 
 // The find record of a search entry (64-bit size, local DOS time).
 TFindRecord FindRecordOf(const WIN32_FIND_DATAA& fd);
+// A text of the ANSI code page as the shell's wide text.
+std::wstring Widen(const std::string& s);
 
 }  // namespace filer
