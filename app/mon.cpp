@@ -21,6 +21,9 @@ int TMonitorDirectory::Setup(HWND window, DWORD filter, const std::string& path,
     // is never lost however early it comes.
     stop_.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!stop_) return -1;
+    // Watching begins here, not when the thread first runs: a change made
+    // right after the listing that set the monitor up is not missed.
+    change_ = FindFirstChangeNotificationA(path_.c_str(), subTree_, filter_);
     slot_ = slots.Take();
     return slot_;
 }
@@ -29,19 +32,19 @@ void TMonitorDirectory::StopMonitor() {
     if (stop_) SetEvent(stop_.Get());
     Terminate();
     if (Started()) WaitFor();
+    if (change_ != INVALID_HANDLE_VALUE) FindCloseChangeNotification(change_);
+    change_ = INVALID_HANDLE_VALUE;
     if (slot_ >= 0) slots.Release(slot_);
     slot_ = -1;
 }
 
 void TMonitorDirectory::Execute() {
-    HANDLE change = FindFirstChangeNotificationA(path_.c_str(), subTree_, filter_);
-    if (change == INVALID_HANDLE_VALUE) return;
-    const HANDLE waits[2] = {change, stop_.Get()};
+    if (change_ == INVALID_HANDLE_VALUE) return;
+    const HANDLE waits[2] = {change_, stop_.Get()};
     for (;;) {
         const DWORD r = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
         if (r != WAIT_OBJECT_0) break;
         PostMessageA(window_, WM_DIR_CHANGED, 0, slot_);
-        if (!FindNextChangeNotification(change)) break;
+        if (!FindNextChangeNotification(change_)) break;
     }
-    FindCloseChangeNotification(change);
 }

@@ -32,4 +32,5 @@ private:
     bool subTree_ = false;
     int slot_ = -1;
     wx::THandle stop_;
+    HANDLE change_ = INVALID_HANDLE_VALUE;  // closed by StopMonitor
 };

@@ -63,8 +63,13 @@ int Fail(const char* what) {
     return 1;
 }
 
-void Keys(HWND target) {
-    for (WPARAM vk : {WPARAM(VK_RETURN), WPARAM(VK_ESCAPE), WPARAM(VK_SPACE), WPARAM('A')}) {
+// The file list and the tree carry out the file manager's one-letter
+// commands (Enter opens the selected row, A the attributes form): they get
+// Esc, Space and a letter that is no command.
+void Keys(HWND target, bool fileManager = false) {
+    const WPARAM first = fileManager ? WPARAM(VK_ESCAPE) : WPARAM(VK_RETURN);
+    const WPARAM letter = fileManager ? WPARAM('Z') : WPARAM('A');
+    for (WPARAM vk : {first, WPARAM(VK_ESCAPE), WPARAM(VK_SPACE), letter}) {
         PostMessageA(target, WM_KEYDOWN, vk, 1);
         PostMessageA(target, WM_KEYUP, vk, 0xC0000001);
     }
@@ -93,7 +98,8 @@ int main(int argc, char** argv) {
         HWND files = Child(GetDlgItem(panel3, IDC_PANEL4), 0, IDC_LISTVIEW1);
         HWND tree = Child(main, IDC_PANEL2, IDC_TREEVIEW1);
         if (!tracks || !files || !tree) return Fail("panes not found");
-        for (HWND w : {tracks, files, tree, main}) Keys(w);
+        for (HWND w : {tracks, main}) Keys(w);
+        for (HWND w : {files, tree}) Keys(w, true);
         Sleep(1500);
         if (!IsWindow(main) || !IsWindowVisible(main)) return Fail("the window closed on Enter or Esc");
         std::printf("window open after Enter, Esc, Space and a letter\n");

@@ -58,20 +58,16 @@ TEST(Monitor, NoticesStopsAndSlots) {
     ten.erase(ten.begin() + 4);
     TMonitorDirectory again;
     EXPECT_EQ(again.Setup(w, FILE_NOTIFY_CHANGE_FILE_NAME, dir, false), 4);
-    again.Start();
 
-    // A file made in the folder: the notice carries the slot.  The thread
-    // may not wait yet when the first file comes, so files come until a
-    // notice does.
-    std::vector<int> got;
-    for (int i = 0; i < 50 && got.empty(); ++i) {
-        const std::string file = dir + "\\made" + std::to_string(i) + ".txt";
-        HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(h, INVALID_HANDLE_VALUE);
-        CloseHandle(h);
-        got = Notices(w, 200);
-        DeleteFileA(file.c_str());
-    }
+    // A file made in the folder right after the set-up, before the thread
+    // may have run: the notice carries the slot.
+    const std::string file = dir + "\\made.txt";
+    HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    CloseHandle(h);
+    again.Start();
+    const std::vector<int> got = Notices(w, 10000);
+    DeleteFileA(file.c_str());
     ASSERT_FALSE(got.empty()) << "no notice";
     EXPECT_EQ(got[0], 4);
     again.StopMonitor();

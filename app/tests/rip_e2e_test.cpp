@@ -398,7 +398,9 @@ TEST_F(RipE2E, FileMenusAndTracksDroppedOnAFolder) {
     EXPECT_TRUE(GetFileAttributesA((Out() + "\\song.mp3").c_str()) & FILE_ATTRIBUTE_READONLY);
     SetFileAttributesA((Out() + "\\song.mp3").c_str(), FILE_ATTRIBUTE_NORMAL);
 
-    // Track 1 dragged onto the row of the folder "into".
+    // Track 1 dragged onto the row of the folder "into" (the window on top
+    // of any other test's windows while the pointer is over it).
+    SetWindowPos(prog.Main, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     Select({1});
     RECT from = rowRect(list, 0);
     RECT onto = rowRect(files, 1);
@@ -412,7 +414,8 @@ TEST_F(RipE2E, FileMenusAndTracksDroppedOnAFolder) {
     PostMessageA(list, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(inTracks.x, inTracks.y));
     PostMessageA(list, WM_LBUTTONUP, 0, MAKELPARAM(inTracks.x, inTracks.y));
     const std::string folder = Out() + "\\into\\";
-    HWND ask = WaitDialog(prog.pi.dwProcessId, Sjis("ﾃﾞｰﾀを書き出しても良いですか"), 10000);
+    HWND ask = WaitDialog(prog.pi.dwProcessId, Sjis("ﾃﾞｰﾀを書き出しても良いですか"), 20000);
+    SetWindowPos(prog.Main, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     ASSERT_NE(ask, nullptr) << "no question after the drop";
     EXPECT_EQ(BoxText(ask), Sjis("ﾃﾞｨﾚｸﾄﾘ ") + folder + Sjis(" にCD-DAﾃﾞｰﾀを書き出しても良いですか?"));
     Press(ask, IDOK);
