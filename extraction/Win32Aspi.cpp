@@ -20,26 +20,19 @@ bool IsTimedOut(std::uint32_t startTick, std::uint32_t seconds) {
     return IsTimedOutTicks(startTick, AspiTickSource(), seconds);
 }
 
-TWin32Aspi::TWin32Aspi(TComponent* owner, const char* libraryName) : TComponent(owner) {
-    library_ = LoadLibraryA(libraryName);
-    if (!library_) return;
-    BindProc(library_, send_, "SendASPI32Command");
-    BindProc(library_, support_, "GetASPI32SupportInfo");
-    std::uint32_t info = (send_ && support_) ? support_() : 0;
-    if (send_ && support_ && ((info >> 8) & 0xFF) == SS_COMP) {
+TWin32Aspi::TWin32Aspi(TComponent* owner, const char* libraryName)
+    : TComponent(owner), library_{{send_, "SendASPI32Command"}, {support_, "GetASPI32SupportInfo"}} {
+    if (library_.Load(libraryName) != TRuntimeLibrary::TLoad::Loaded) return;
+    const std::uint32_t info = support_();
+    if (((info >> 8) & 0xFF) == SS_COMP) {
         adapters_ = int(info & 0xFF);
         return;
     }
-    FreeLibrary(library_);
-    library_ = nullptr;
-    send_ = nullptr;
-    support_ = nullptr;
+    library_.Unload();
     adapters_ = -1;
 }
 
-TWin32Aspi::~TWin32Aspi() {
-    if (library_) FreeLibrary(library_);
-}
+TWin32Aspi::~TWin32Aspi() = default;
 
 void TWin32Aspi::SendCommand(void* srb) {
     if (send_ && srb) send_(srb);

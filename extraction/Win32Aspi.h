@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "classlib/component.h"
+#include "classlib/library.h"
 #include "classlib/win.h"
 #include "extraction/AspiDefs.h"
 #include "extraction/DriveCmds.h"
@@ -45,9 +46,9 @@ public:
 
 private:
     void Abort(std::uint8_t haId, void* target);
-    HMODULE library_ = nullptr;
     TSendASPI32Command send_ = nullptr;
     TGetASPI32SupportInfo support_ = nullptr;
+    TRuntimeLibrary library_;  // fills send_ and support_
     int adapters_ = -1;
 };
 

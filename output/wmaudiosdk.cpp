@@ -1,35 +1,24 @@
 #include "output/wmaudiosdk.h"
 
-#include "classlib/win.h"
+#include "classlib/library.h"
 
 TWMAudioCreateWriter WMAudioCreateWriter = nullptr;
 TWMAudioCreateInfo WMAudioCreateInfo = nullptr;
 
 namespace {
-HMODULE WmaLibrary = nullptr;
+// Made on first use: the output driver's unit loads the library while the
+// program starts, before this unit's own objects may exist.
+wx::TRuntimeLibrary& WmaLibrary() {
+    static wx::TRuntimeLibrary library{
+        {WMAudioCreateWriter, "WMAudioCreateWriter"},
+        {WMAudioCreateInfo, "WMAudioCreateInfo"},
+    };
+    return library;
 }
+}  // namespace
 
-bool LoadWmaLibrary(const char* path) {
-    UnloadWmaLibrary();
-    HMODULE lib = LoadLibraryA(path);
-    if (!lib) return false;
-    TWMAudioCreateWriter writer;
-    TWMAudioCreateInfo info;
-    if (!wx::BindProc(lib, writer, "WMAudioCreateWriter") || !wx::BindProc(lib, info, "WMAudioCreateInfo")) {
-        FreeLibrary(lib);
-        return false;
-    }
-    WmaLibrary = lib;
-    WMAudioCreateWriter = writer;
-    WMAudioCreateInfo = info;
-    return true;
-}
+bool LoadWmaLibrary(const char* path) { return WmaLibrary().Load(path) == wx::TRuntimeLibrary::TLoad::Loaded; }
 
-void UnloadWmaLibrary() {
-    WMAudioCreateWriter = nullptr;
-    WMAudioCreateInfo = nullptr;
-    if (WmaLibrary) FreeLibrary(WmaLibrary);
-    WmaLibrary = nullptr;
-}
+void UnloadWmaLibrary() { WmaLibrary().Unload(); }
 
 bool IsWmaLibraryLoaded() { return WMAudioCreateWriter != nullptr && WMAudioCreateInfo != nullptr; }

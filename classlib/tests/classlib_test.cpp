@@ -8,6 +8,7 @@
 #include "classlib/controls.h"
 #include "classlib/dialogs.h"
 #include "classlib/form.h"
+#include "classlib/library.h"
 #include "classlib/registry.h"
 #include "classlib/thread.h"
 #include "test_ids.h"
@@ -294,4 +295,44 @@ TEST_F(ClassLib, MainFormIgnoresDialogEnterAndEscape) {
     form.SetDialogKeysClose(true);
     SendMessageA(form.Handle(), WM_COMMAND, IDCANCEL, 0);
     EXPECT_EQ(form.Handle(), nullptr);
+}
+
+// A library with every listed entry point, one that lacks one, and one the
+// system cannot find; the count of a shared library.
+TEST(RuntimeLibrary, LoadsOnlyWholeLibrariesAndCountsSharedUse) {
+    using TLoad = wx::TRuntimeLibrary::TLoad;
+    DWORD(WINAPI * ticks)() = nullptr;
+    BOOL(WINAPI * beep)(DWORD, DWORD) = nullptr;
+    DWORD(WINAPI * missing)() = nullptr;
+    {
+        wx::TRuntimeLibrary partial{{ticks, "GetTickCount"}, {missing, "NoSuchEntryPoint"}};
+        EXPECT_EQ(partial.Load("kernel32.dll"), TLoad::Incomplete);
+        EXPECT_FALSE(partial.Loaded());
+        EXPECT_EQ(ticks, nullptr);  // not half a library
+        EXPECT_EQ(partial.RefCount(), 0);
+        EXPECT_EQ(partial.Load("no-such-library.dll"), TLoad::NotFound);
+        EXPECT_EQ(partial.Load(""), TLoad::NotFound);
+    }
+
+    wx::TRuntimeLibrary lib{{ticks, "GetTickCount"}, {beep, "Beep"}};
+    int loads = 0;
+    auto load = [&] {
+        ++loads;
+        return lib.Load("kernel32.dll") == TLoad::Loaded;
+    };
+    ASSERT_TRUE(lib.Acquire(load));
+    ASSERT_NE(ticks, nullptr);
+    EXPECT_NE(beep, nullptr);
+    EXPECT_GT(ticks(), 0u);
+    EXPECT_TRUE(lib.Acquire(load));
+    EXPECT_EQ(loads, 1);
+    EXPECT_EQ(lib.RefCount(), 2);
+    lib.Release();
+    EXPECT_TRUE(lib.Loaded());
+    lib.Release();
+    EXPECT_FALSE(lib.Loaded());
+    EXPECT_EQ(ticks, nullptr);
+    lib.Release();  // one too many does no harm
+    EXPECT_EQ(lib.RefCount(), 0);
+    EXPECT_FALSE(lib.Acquire([] { return false; }));
 }
