@@ -66,6 +66,7 @@ public:
     TCriticalSection& operator=(const TCriticalSection&) = delete;
     void Enter() { EnterCriticalSection(&cs_); }
     void Leave() { LeaveCriticalSection(&cs_); }
+    CRITICAL_SECTION* Native() { return &cs_; }
 
     class Lock {
     public:
@@ -80,6 +81,25 @@ public:
 
 private:
     CRITICAL_SECTION cs_;
+};
+
+// A condition variable used with a TCriticalSection: Wait leaves the
+// section while it sleeps and enters it again before it returns.  Waiting
+// and waking need no kernel object.
+class TConditionVariable {
+public:
+    TConditionVariable() { InitializeConditionVariable(&cv_); }
+    TConditionVariable(const TConditionVariable&) = delete;
+    TConditionVariable& operator=(const TConditionVariable&) = delete;
+    // False when timeoutMs passed without a wake.
+    bool Wait(TCriticalSection& cs, DWORD timeoutMs = INFINITE) {
+        return SleepConditionVariableCS(&cv_, cs.Native(), timeoutMs) != FALSE;
+    }
+    void Wake() { WakeConditionVariable(&cv_); }
+    void WakeAll() { WakeAllConditionVariable(&cv_); }
+
+private:
+    CONDITION_VARIABLE cv_;
 };
 
 }  // namespace wx

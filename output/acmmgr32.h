@@ -25,6 +25,7 @@
 #include "output/wmaudiointf.h"
 
 namespace wx {
+class TEncoderComponent;
 class TGogoTea;
 class TTVQEnc;
 }  // namespace wx
@@ -76,6 +77,8 @@ private:
     bool WriteToFile(const std::uint8_t* data, std::uint32_t count);
     bool WritePipe(const std::uint8_t* data, std::uint32_t count);
     bool WriteEncoder(const std::uint8_t* data, std::uint32_t count);
+    // The component of the GOGO or TwinVQ sink, or nullptr.
+    wx::TEncoderComponent* Encoder() const;
     void FlushEncoder();
     bool OpenEncoder();
     bool SetupGogo(const void* params);

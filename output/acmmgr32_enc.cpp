@@ -20,24 +20,8 @@ const char* const MsgNoTwinVq =
 constexpr std::uint32_t EncoderPiece = 0x40000;
 // A component that was asked to stop gets this long to say it has.
 constexpr DWORD StopWaitMs = 10000;
-
-// Waits until busy() is false, handling this thread's messages when the
-// component's window belongs to it (its reports arrive there).
-template <class Busy>
-bool WaitWhile(HWND componentWindow, Busy busy, DWORD timeoutMs, const std::atomic<bool>* abort = nullptr) {
-    const bool pump = componentWindow && GetWindowThreadProcessId(componentWindow, nullptr) == GetCurrentThreadId();
-    const DWORD start = GetTickCount();
-    while (busy()) {
-        if (abort && *abort) return false;
-        if (timeoutMs != INFINITE && GetTickCount() - start > timeoutMs) return false;
-        if (pump) {
-            MSG msg;
-            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-        }
-        Sleep(pump ? 10 : 100);
-    }
-    return true;
-}
+// While the ring is full, the abort request is looked at this often.
+constexpr DWORD AbortCheckMs = 50;
 
 wx::TUseUnits UnitsOf(std::uint8_t cpu) {
     wx::TUseUnits units;
@@ -61,7 +45,7 @@ bool TAcmDrv::SetupGogo(const void* params) {
     try {
         if (g.IsEncoding()) {
             g.Stop();
-            if (!WaitWhile(g.WindowHandle(), [&] { return g.IsEncoding(); }, StopWaitMs)) {
+            if (!g.WaitUntilIdle(StopWaitMs)) {
                 Fail(MsgEncoderStopped);
                 return false;
             }
@@ -113,7 +97,7 @@ bool TAcmDrv::SetupTwinVq(const void* params) {
     try {
         if (t.IsEncoding()) {
             t.Stop();
-            if (!WaitWhile(t.WindowHandle(), [&] { return t.IsEncoding(); }, StopWaitMs)) {
+            if (!t.WaitUntilIdle(StopWaitMs)) {
                 Fail(MsgEncoderStopped);
                 return false;
             }
@@ -170,19 +154,24 @@ bool TAcmDrv::OpenEncoder() {
     return true;
 }
 
+wx::TEncoderComponent* TAcmDrv::Encoder() const {
+    if (UseGogo) return GogoEncoder;
+    if (UseTwinVq) return TwinVqEncoder;
+    return nullptr;
+}
+
 bool TAcmDrv::WriteEncoder(const std::uint8_t* data, std::uint32_t count) {
-    auto encoding = [&] { return UseGogo ? GogoEncoder->IsEncoding() : TwinVqEncoder->IsEncoding(); };
+    wx::TEncoderComponent& enc = *Encoder();
     while (count > 0) {
         const std::uint32_t n = std::min(count, EncoderPiece);
-        const bool taken = UseGogo ? GogoEncoder->WritePCM(data, int(n)) : TwinVqEncoder->WritePCM(data, int(n));
-        if (taken) {
+        if (enc.WritePCM(data, int(n))) {
             data += n;
             count -= n;
             continue;
         }
         // An encoder that has stopped takes nothing more: the data would be
         // lost while the file looked finished.
-        if (!encoding()) {
+        if (!enc.IsEncoding()) {
             Fail(MsgEncoderStopped);
             return false;
         }
@@ -190,30 +179,25 @@ bool TAcmDrv::WriteEncoder(const std::uint8_t* data, std::uint32_t count) {
             Fail(MsgAborted);
             return false;
         }
-        Sleep(10);
+        // Woken when the worker has made room or ended its run.
+        if (!enc.WaitForRoom(int(n), AbortCheckMs)) {
+            Fail(MsgEncoderStopped);
+            return false;
+        }
     }
     return true;
 }
 
 void TAcmDrv::FlushEncoder() {
-    if (UseGogo && GogoEncoder) {
-        wx::TGogoTea& g = *GogoEncoder;
-        if (g.IsEncoding()) {
-            g.WritePCM(nullptr, 0);
-            WaitWhile(g.WindowHandle(), [&] { return g.IsEncoding(); }, INFINITE);
-        }
-        if ((g.ErrorReported() || g.EncodeResult() != 0) && !failed_)
-            Fail(std::string(MsgEncoderStopped) + " (" + std::to_string(g.EncodeResult()) + ")");
-    } else if (UseTwinVq && TwinVqEncoder) {
-        wx::TTVQEnc& t = *TwinVqEncoder;
-        if (t.IsEncoding()) {
-            t.WritePCM(nullptr, 0);
-            WaitWhile(t.WindowHandle(), [&] { return t.IsEncoding(); }, INFINITE);
-        }
-        // The TwinVQ worker reports a write error with code 0.
-        if ((t.ErrorReported() || t.ResultCode() != 0) && !failed_)
-            Fail(std::string(MsgEncoderStopped) + " (" + std::to_string(t.ResultCode()) + ")");
+    wx::TEncoderComponent* enc = Encoder();
+    if (!enc) return;
+    if (enc->IsEncoding()) {
+        enc->WritePCM(nullptr, 0);
+        enc->WaitUntilIdle(INFINITE);
     }
+    // The TwinVQ worker reports a write error with code 0.
+    if ((enc->ErrorReported() || enc->ResultCode() != 0) && !failed_)
+        Fail(std::string(MsgEncoderStopped) + " (" + std::to_string(enc->ResultCode()) + ")");
 }
 
 void TAcmDrv::SetRiffInfo(const TTrackTags* track) {

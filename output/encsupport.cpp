@@ -1,6 +1,9 @@
 #include "output/encsupport.h"
 
+#include <algorithm>
+
 #include "classlib/exceptions.h"
+#include "classlib/thread.h"
 
 namespace wx {
 
@@ -16,6 +19,118 @@ int WindowsThreadPriority(TThreadPriority p) {
     }
     return THREAD_PRIORITY_NORMAL;
 }
+
+// ---------------------------------------------------------------------------
+// The ring
+
+namespace {
+// A writer waiting for room is woken once half the ring is free, so that it
+// writes many blocks before it waits again.  (A worker waiting for PCM is
+// woken as soon as a frame is there: the writer is the slower side then,
+// and the worker's wake-ups cost it nothing.)
+constexpr std::size_t kRoomWakeLevel = TEncoderRing::kCapacity / 2;
+}  // namespace
+
+void TEncoderRing::Clear() {
+    TCriticalSection::Lock lock(lock_);
+    ring_.Clear();
+    endOfInput_ = false;
+}
+
+void TEncoderRing::Open() {
+    TCriticalSection::Lock lock(lock_);
+    open_ = true;
+    interrupted_ = false;
+}
+
+void TEncoderRing::Close() {
+    {
+        TCriticalSection::Lock lock(lock_);
+        open_ = false;
+        writerWant_ = 0;
+    }
+    room_.WakeAll();
+}
+
+void TEncoderRing::Interrupt() {
+    {
+        TCriticalSection::Lock lock(lock_);
+        interrupted_ = true;
+        readerWant_ = 0;
+    }
+    data_.WakeAll();
+}
+
+bool TEncoderRing::Write(const void* data, std::size_t count) {
+    bool wake = false, taken;
+    {
+        TCriticalSection::Lock lock(lock_);
+        taken = ring_.Write(data, count);
+        if (readerWant_ != 0 && ring_.Used() >= readerWant_) {
+            readerWant_ = 0;
+            wake = true;
+        }
+    }
+    if (wake) data_.Wake();
+    return taken;
+}
+
+void TEncoderRing::EndInput() {
+    {
+        TCriticalSection::Lock lock(lock_);
+        endOfInput_ = true;
+        readerWant_ = 0;
+    }
+    data_.WakeAll();
+}
+
+bool TEncoderRing::WaitForRoom(std::size_t count, DWORD timeoutMs) {
+    TCriticalSection::Lock lock(lock_);
+    if (open_ && count >= ring_.Free()) {
+        writerWant_ = count;
+        room_.Wait(lock_, timeoutMs);
+        writerWant_ = 0;
+    }
+    return open_;
+}
+
+void TEncoderRing::WakeWriterIfRoom() {
+    if (writerWant_ != 0 && ring_.Free() > std::max(writerWant_, kRoomWakeLevel)) {
+        writerWant_ = 0;
+        room_.Wake();
+    }
+}
+
+long TEncoderRing::Take(void* out, std::size_t count) {
+    TCriticalSection::Lock lock(lock_);
+    std::size_t took = 0;
+    for (;;) {
+        if (interrupted_) return -1;
+        if (ring_.ReadExact(out, count)) {
+            took = count;
+            break;
+        }
+        if (endOfInput_) {
+            took = ring_.ReadAvailable(out, count);
+            break;
+        }
+        // A writer waiting for room gets it before the worker sleeps.
+        WakeWriterIfRoom();
+        readerWant_ = count;
+        data_.Wait(lock_);
+        readerWant_ = 0;
+    }
+    WakeWriterIfRoom();
+    return long(took);
+}
+
+std::size_t TEncoderRing::Used() {
+    TCriticalSection::Lock lock(lock_);
+    return ring_.Used();
+}
+
+// ---------------------------------------------------------------------------
+// The hidden window
 
 namespace {
 constexpr char kClassName[] = "WendrixEncoderWindow";
@@ -53,11 +168,244 @@ LRESULT CALLBACK TEncoderWindow::Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) 
     return DefWindowProcA(wnd, msg, wp, lp);
 }
 
-void EnsureMessageQueue() {
-    MSG msg;
-    PeekMessageA(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+// ---------------------------------------------------------------------------
+// The component
+
+namespace {
+// While a run lasts, the worker looks at its queue when the component has
+// posted to it, and besides at least this often, for messages others post.
+constexpr DWORD kQueueLookMs = 250;
+
+HANDLE NewEvent(bool manualReset, bool set) {
+    HANDLE h = CreateEventA(nullptr, manualReset, set, nullptr);
+    if (!h) throw EOSError("CreateEvent: " + SysErrorMessage(GetLastError()), GetLastError());
+    return h;
+}
+}  // namespace
+
+class TEncoderComponent::TWorker : public TThread {
+public:
+    explicit TWorker(TEncoderComponent& owner) : owner_(owner) {}
+
+protected:
+    void Execute() override { owner_.WorkerMain(); }
+
+private:
+    TEncoderComponent& owner_;
+};
+
+TEncoderComponent::TEncoderComponent(TComponent* owner)
+    : TComponent(owner), wake_(NewEvent(false, false)), idle_(NewEvent(true, true)), ready_(NewEvent(true, false)) {}
+
+TEncoderComponent::~TEncoderComponent() { EndWorker(); }
+
+void TEncoderComponent::AllocateRing() { ring_ = std::make_unique<TEncoderRing>(); }
+
+void TEncoderComponent::StartWorker(void (*release)()) {
+    try {
+        worker_ = std::make_unique<TWorker>(*this);
+        window_ = std::make_unique<TEncoderWindow>([this](UINT m, WPARAM w, LPARAM l) { return HandleReport(m, w, l); });
+    } catch (...) {
+        worker_.reset();  // never started: ends at once
+        release();
+        throw;
+    }
+    worker_->Start();
+    WaitForSingleObject(ready_.Get(), INFINITE);
 }
 
-void WaitForMessage(DWORD timeoutMs) { MsgWaitForMultipleObjects(0, nullptr, FALSE, timeoutMs, QS_ALLINPUT); }
+void TEncoderComponent::EndWorker() {
+    if (worker_) {
+        // The quit message, then the end: whichever the worker sees first
+        // ends it, and nothing it waits for can hold it.
+        PostToWorker(WM_ENC_QUIT);
+        worker_->Terminate();
+        if (ring_) ring_->Interrupt();
+        SetEvent(wake_.Get());
+        worker_->WaitFor();
+        worker_.reset();
+    }
+    window_.reset();
+}
+
+void TEncoderComponent::PostToWorker(UINT msg, WPARAM wp, LPARAM lp) {
+    if (!worker_) return;
+    PostThreadMessageA(worker_->ThreadId(), msg, wp, lp);
+    messagesPosted_ = true;
+    SetEvent(wake_.Get());
+}
+
+bool TEncoderComponent::StartRun(WPARAM wp, LPARAM lp) {
+    resultCode_ = 0;
+    stopRequested_ = false;
+    if (worker_) worker_->SetPriority(WindowsThreadPriority(priority_));
+    errorReported_ = false;
+    if (ring_) ring_->Open();
+    ResetEvent(idle_.Get());
+    isEncoding_ = true;
+    if (!worker_ || !PostThreadMessageA(worker_->ThreadId(), WM_ENC_START, wp, lp)) {
+        // The worker is gone: nothing would ever end this run.
+        isEncoding_ = false;
+        SetEvent(idle_.Get());
+        if (ring_) ring_->Close();
+        return false;
+    }
+    messagesPosted_ = true;
+    SetEvent(wake_.Get());
+    return true;
+}
+
+void TEncoderComponent::Stop() {
+    if (!isEncoding_) return;
+    PostToWorker(WM_ENC_STOP);
+    stopRequested_ = true;
+    // A worker waiting for PCM that will not come gets going.
+    if (ring_) ring_->Interrupt();
+}
+
+bool TEncoderComponent::WritePCM(const void* data, int count) {
+    if (!TakesPcm()) return true;
+    if (!data) {
+        ring_->EndInput();
+        return true;
+    }
+    if (count <= 0) return count == 0;
+    return ring_->Write(data, static_cast<std::size_t>(count));
+}
+
+bool TEncoderComponent::WaitForRoom(int count, DWORD timeoutMs) {
+    if (!ring_ || count <= 0) return isEncoding_;
+    return ring_->WaitForRoom(static_cast<std::size_t>(count), timeoutMs);
+}
+
+bool TEncoderComponent::WaitUntilIdle(DWORD timeoutMs) {
+    const bool pump = window_ && GetWindowThreadProcessId(window_->Handle(), nullptr) == GetCurrentThreadId();
+    const DWORD start = GetTickCount();
+    while (isEncoding_) {
+        DWORD left = INFINITE;
+        if (timeoutMs != INFINITE) {
+            const DWORD spent = GetTickCount() - start;
+            if (spent >= timeoutMs) return false;
+            left = timeoutMs - spent;
+        }
+        HANDLE idle = idle_.Get();
+        if (!pump) {
+            WaitForSingleObject(idle, left);
+            continue;
+        }
+        if (MsgWaitForMultipleObjects(1, &idle, FALSE, left, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        }
+    }
+    return true;
+}
+
+void TEncoderComponent::SetPriority(TThreadPriority p) {
+    priority_ = p;
+    if (worker_) worker_->SetPriority(WindowsThreadPriority(p));
+}
+
+void TEncoderComponent::CheckIdle() const {
+    if (isEncoding_) Raise(enctext::kBusy);
+}
+
+HWND TEncoderComponent::WindowHandle() const { return window_ ? window_->Handle() : nullptr; }
+DWORD TEncoderComponent::WorkerThreadId() const { return worker_ ? worker_->ThreadId() : 0; }
+
+bool TEncoderComponent::HandleReport(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_ENC_ERROR:
+    case WM_ENC_FINISH:
+        if (msg == WM_ENC_ERROR) {
+            errorReported_ = true;
+            resultCode_ = static_cast<int>(wp);
+        }
+        isEncoding_ = false;
+        prepared_ = false;
+        SetEvent(idle_.Get());
+        RunEnded();
+        if (msg == WM_ENC_ERROR)
+            Failed(static_cast<int>(wp));
+        else
+            Finished(wp != 0);
+        return true;
+    case WM_ENC_PROGRESS:
+        Progressed(static_cast<int>(wp), static_cast<int>(lp));
+        return true;
+    }
+    return false;
+}
+
+// ---- the worker ----
+
+void TEncoderComponent::WorkerMain() {
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_IDLE);
+    workerFpu_ = GetFpuState();
+    MSG msg;
+    PeekMessageA(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // the queue for thread messages
+    SetEvent(ready_.Get());
+    while (!worker_->Terminated()) {
+        if (!running_ || messagesPosted_.load(std::memory_order_relaxed) || GetTickCount() - lastLook_ >= kQueueLookMs) {
+            if (!TakeMessages()) return;
+        }
+        if (running_) {
+            RunRound();
+            continue;
+        }
+        HANDLE wake = wake_.Get();
+        MsgWaitForMultipleObjects(1, &wake, FALSE, INFINITE, QS_ALLINPUT);
+    }
+    if (running_) EndOnTerminate();
+}
+
+bool TEncoderComponent::TakeMessages() {
+    messagesPosted_ = false;
+    lastLook_ = GetTickCount();
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.hwnd) {
+            DispatchMessageA(&msg);
+            continue;
+        }
+        switch (msg.message) {
+        case WM_ENC_START:
+            if (!running_) {
+                period_ = msg.lParam > 0 ? static_cast<int>(msg.lParam) : 100;
+                frames_ = 0;
+                const LPARAM total = BeginRun(msg.wParam);
+                running_ = true;
+                SetEncoderFpuState();
+                PostReport(WM_ENC_PROGRESS, 0, total);
+            }
+            break;
+        case WM_ENC_STOP:
+        case WM_ENC_QUIT:
+            if (!StopMessage(msg.message == WM_ENC_QUIT)) return false;
+            break;
+        }
+    }
+    return true;
+}
+
+void TEncoderComponent::EndRun(WPARAM how, bool report) {
+    RestoreFpuState(workerFpu_);
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_IDLE);
+    // A stop answered while idle leaves the ring alone: it may already
+    // belong to the next run.
+    if (running_ && ring_) ring_->Close();
+    running_ = false;
+    frames_ = 0;
+    if (report) PostReport(WM_ENC_FINISH, how);
+}
+
+void TEncoderComponent::CountFrame(LPARAM progressTotal) {
+    ++frames_;
+    if (frames_ % period_ == 0) PostReport(WM_ENC_PROGRESS, static_cast<WPARAM>(frames_), progressTotal);
+}
+
+void TEncoderComponent::PostReport(UINT msg, WPARAM wp, LPARAM lp) {
+    if (window_) PostMessageA(window_->Handle(), msg, wp, lp);
+}
 
 }  // namespace wx

@@ -1,10 +1,26 @@
-// Pieces the two encoder components (GOGO and TwinVQ) share: their message
-// numbers, thread priorities, the hidden window that receives the worker's
-// reports, and the texts of their exceptions.
+// What the two encoder components (GOGO and TwinVQ) share: their message
+// numbers and thread priorities, the PCM ring between the writer and the
+// worker, and the component base with its worker thread and the hidden
+// window that receives the worker's reports.
+//
+// Nobody polls.  The writer and the worker wake each other through the
+// ring's condition variables, which need no kernel object, and a writer
+// that waits for room is woken only once half the ring is free, so a run
+// costs a handful of wake-ups instead of one per block.  The
+// component's own messages to the worker (start, stop, quit) also raise a
+// flag the worker reads between frames, so the worker looks at its message
+// queue when something is there instead of once per frame.
 #pragma once
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <memory>
 
+#include "classlib/component.h"
 #include "classlib/win.h"
+#include "output/fpucontrol.h"
+#include "output/pcmring.h"
 
 namespace wx {
 
@@ -21,6 +37,51 @@ constexpr UINT WM_ENC_PROGRESS = 0x603;
 // Worker priorities, in the order of the settings' priority numbers.
 enum class TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 int WindowsThreadPriority(TThreadPriority p);
+
+// The 1 MiB PCM ring of a component with its critical section.  The writer
+// (the output driver) puts PCM in; the worker takes it out a frame at a
+// time, waiting while the ring is short of a frame and the input has not
+// ended.
+class TEncoderRing {
+public:
+    static constexpr std::size_t kCapacity = TPcmRing::kCapacity;
+
+    // Empty, and the end of the input not marked.
+    void Clear();
+    // A run begins (input is taken) and ends (nothing more is taken).
+    void Open();
+    void Close();
+    // Ends the worker's wait for good, until the next Open: a stop, or the
+    // component going away.
+    void Interrupt();
+
+    // The writer's side.  Write copies the bytes only when count is less
+    // than the free space.  WaitForRoom waits until a block of count bytes
+    // would fit, at most timeoutMs; false once the run has ended (the worker
+    // takes nothing more).
+    bool Write(const void* data, std::size_t count);
+    void EndInput();
+    bool WaitForRoom(std::size_t count, DWORD timeoutMs);
+
+    // The worker's side: count bytes; after the end of the input what is
+    // left, the rest zero-filled.  Returns the bytes taken (0 when the input
+    // has ended and the ring is empty), or -1 when interrupted.
+    long Take(void* out, std::size_t count);
+
+    std::size_t Used();
+
+private:
+    void WakeWriterIfRoom();
+
+    TPcmRing ring_;
+    TCriticalSection lock_;
+    TConditionVariable data_, room_;
+    bool endOfInput_ = false;
+    bool open_ = false;
+    bool interrupted_ = false;
+    std::size_t readerWant_ = 0;  // the worker waits for this many bytes
+    std::size_t writerWant_ = 0;  // the writer waits for room for this many
+};
 
 // A hidden message-only window on the creating thread; every message goes
 // to the handler, which returns false to leave it to the default procedure.
@@ -39,13 +100,146 @@ private:
     Handler handler_;
 };
 
-// Creates the calling thread's message queue, so that thread messages
-// posted to it from now on are kept.
-void EnsureMessageQueue();
+// The base of both encoder components: the worker thread, the hidden window
+// and the ring.  The worker runs the derived component's encoding a round
+// at a time and reports to the window, which keeps IsEncoding and raises
+// the events on the window's thread.
+class TEncoderComponent : public TComponent {
+public:
+    ~TEncoderComponent() override;
 
-// Waits up to timeoutMs for a message to arrive in the calling thread's
-// queue (returns at once when one is waiting).
-void WaitForMessage(DWORD timeoutMs);
+    // Asks the worker to stop the run; nothing while not encoding.
+    void Stop();
+    // Appends PCM to the ring (false while it has no room for the block);
+    // nullptr marks the end of the input.
+    bool WritePCM(const void* data, int count);
+
+    // For the writer: waits until a block of count bytes would fit, at
+    // most timeoutMs; false when the run has ended and takes nothing more.
+    bool WaitForRoom(int count, DWORD timeoutMs);
+    // Waits until IsEncoding is false, at most timeoutMs (INFINITE for no
+    // limit); handles the calling thread's messages meanwhile when the
+    // hidden window belongs to it, since the reports arrive there.
+    bool WaitUntilIdle(DWORD timeoutMs);
+
+    TThreadPriority Priority() const { return priority_; }
+    void SetPriority(TThreadPriority p);
+    bool IsEncoding() const { return isEncoding_; }
+    // The worker reported an error (WM_ENC_ERROR, whatever its code) during
+    // the last run: its output is incomplete.
+    bool ErrorReported() const { return errorReported_; }
+    // The result of the last run: 0, or the code of its error.
+    int ResultCode() const { return resultCode_; }
+    bool Prepared() const { return prepared_; }
+
+    // The hidden window's handle (the worker posts its reports there).
+    HWND WindowHandle() const;
+    // The worker's thread id (its messages go there).
+    DWORD WorkerThreadId() const;
+
+protected:
+    explicit TEncoderComponent(TComponent* owner);
+
+    // Makes the ring; raises std::bad_alloc when there is no memory.
+    void AllocateRing();
+    TEncoderRing& Ring() { return *ring_; }
+    bool HasRing() const { return ring_ != nullptr; }
+    // Creates the worker and the hidden window and starts the worker; the
+    // derived constructor calls it once its library is loaded.  When that
+    // fails, release gives the library back before the exception goes on.
+    void StartWorker(void (*release)());
+    // Ends the worker and destroys the window; the derived destructor calls
+    // it first, while what the worker uses is still there.
+    void EndWorker();
+    bool HasWorker() const { return worker_ != nullptr; }
+
+    // Start's common part: posts WM_ENC_START to the worker.  False when
+    // the worker cannot be reached; IsEncoding is false again then.
+    bool StartRun(WPARAM wp, LPARAM lp);
+    // Raises the derived component's exception with a text of enctext.
+    [[noreturn]] virtual void Raise(const char* text) const = 0;
+    // Raises "busy" while encoding (every setting except the priority).
+    void CheckIdle() const;
+
+    // ---- on the worker thread ----
+    // WM_ENC_START while idle: set the run up (the period and frame count
+    // are the base's); the answer is the lParam of the first progress.
+    virtual LPARAM BeginRun(WPARAM wp) = 0;
+    // One round of the run: take input, encode, write.
+    virtual void RunRound() = 0;
+    // WM_ENC_STOP or WM_ENC_QUIT; false ends the worker at once.
+    virtual bool StopMessage(bool quit) = 0;
+    // The worker is ended from outside while a run lasts.
+    virtual void EndOnTerminate() = 0;
+    // The run's end: the control word and priority back, the ring closed,
+    // WM_ENC_FINISH with how (0 done, -1 stopped or failed) when report.
+    void EndRun(WPARAM how, bool report = true);
+    // Counts a frame and posts WM_ENC_PROGRESS every period.
+    void CountFrame(LPARAM progressTotal);
+    void PostReport(UINT msg, WPARAM wp = 0, LPARAM lp = 0);
+    bool Running() const { return running_; }
+    int Frames() const { return frames_; }
+
+    // ---- on the window's thread ----
+    // The events, raised by the typed base below.
+    virtual void Progressed(int now, int all) = 0;
+    virtual void Failed(int code) = 0;
+    virtual void Finished(bool aborted) = 0;
+    // A run has ended (WM_ENC_ERROR or WM_ENC_FINISH), before the event.
+    virtual void RunEnded() {}
+    // Whether WritePCM takes PCM (the GOGO component in file mode does not).
+    virtual bool TakesPcm() const { return true; }
+
+    std::atomic<bool> prepared_{false};
+    std::atomic<int> resultCode_{0};
+    std::atomic<bool> stopRequested_{false};
+
+private:
+    class TWorker;
+    void WorkerMain();
+    bool TakeMessages();
+    void PostToWorker(UINT msg, WPARAM wp = 0, LPARAM lp = 0);
+    bool HandleReport(UINT msg, WPARAM wp, LPARAM lp);
+
+    std::unique_ptr<TEncoderRing> ring_;
+    std::unique_ptr<TWorker> worker_;
+    std::unique_ptr<TEncoderWindow> window_;
+    THandle wake_;   // the idle worker's wake-up
+    THandle idle_;   // set while not encoding
+    THandle ready_;  // the worker has its message queue
+    std::atomic<bool> messagesPosted_{false};
+    TThreadPriority priority_ = TThreadPriority::tpIdle;
+    std::atomic<bool> isEncoding_{false};
+    std::atomic<bool> errorReported_{false};
+
+    // The worker's own state.
+    TFpuState workerFpu_;
+    bool running_ = false;
+    int period_ = 100;
+    int frames_ = 0;
+    DWORD lastLook_ = 0;
+};
+
+// The base with the events typed for the component T.
+template <class T>
+class TEncoderComponentOf : public TEncoderComponent {
+public:
+    std::function<void(T* sender, int nowFrames, int allFrames)> OnProgress;
+    std::function<void(T* sender, int errorCode)> OnError;
+    std::function<void(T* sender, bool isAborted)> OnFinish;
+
+protected:
+    using TEncoderComponent::TEncoderComponent;
+    void Progressed(int now, int all) override {
+        if (OnProgress) OnProgress(static_cast<T*>(this), now, all);
+    }
+    void Failed(int code) override {
+        if (OnError) OnError(static_cast<T*>(this), code);
+    }
+    void Finished(bool aborted) override {
+        if (OnFinish) OnFinish(static_cast<T*>(this), aborted);
+    }
+};
 
 // Texts of the components' exceptions (Shift-JIS).
 namespace enctext {

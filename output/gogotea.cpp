@@ -20,177 +20,97 @@ MERET CallFrame() {
     }
 }
 
-void EndCoder() {
+}  // namespace
+
+void TGogoTea::EndCoder() {
+    coderOpen_ = false;
     try {
         Gogo.closeCoder();
         Gogo.endCoder();
     } catch (...) {
     }
 }
-}  // namespace
-
-// The worker: runs the library's frame loop while an encoding lasts and
-// reports to the component's hidden window.
-class TGogoTea::TEncodeThread : public TThread {
-public:
-    TEncodeThread(TGogoTea& owner) : owner_(owner), ready_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
-    HWND Wnd = nullptr;
-
-    // Waits until the thread has its message queue.
-    void WaitReady() { WaitForSingleObject(ready_.Get(), 10000); }
-
-protected:
-    void Execute() override {
-        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_IDLE);
-        const TFpuState defaultFpu = GetFpuState();
-        EnsureMessageQueue();
-        SetEvent(ready_.Get());
-
-        bool encoding = false;
-        uint32_t period = 100, allFrames = 0, frames = 0;
-        auto post = [this](UINT msg, WPARAM wp = 0, LPARAM lp = 0) { PostMessageA(Wnd, msg, wp, lp); };
-        auto finish = [&](WPARAM how) {
-            EndCoder();
-            RestoreFpuState(defaultFpu);
-            SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_IDLE);
-            encoding = false;
-            frames = 0;
-            post(WM_ENC_FINISH, how);
-        };
-
-        while (!Terminated()) {
-            MSG msg;
-            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                if (msg.hwnd) {
-                    DispatchMessageA(&msg);
-                    continue;
-                }
-                switch (msg.message) {
-                case WM_ENC_START:
-                    if (!encoding) {
-                        period = msg.lParam > 0 ? static_cast<uint32_t>(msg.lParam) : 100;
-                        allFrames = static_cast<uint32_t>(msg.wParam);
-                        frames = 0;
-                        encoding = true;
-                        SetEncoderFpuState();
-                        post(WM_ENC_PROGRESS, 0, allFrames);
-                    }
-                    break;
-                case WM_ENC_STOP:
-                case WM_ENC_QUIT:
-                    if (encoding) {
-                        EndCoder();
-                        RestoreFpuState(defaultFpu);
-                    }
-                    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_IDLE);
-                    encoding = false;
-                    frames = 0;
-                    if (msg.message == WM_ENC_QUIT) return;
-                    post(WM_ENC_FINISH, static_cast<WPARAM>(-1));
-                    break;
-                }
-            }
-            if (!encoding) {
-                WaitForMessage(100);
-                continue;
-            }
-            // A stop is on its way: the read callback has cut the input, so
-            // no more frames; the stop message ends the encoder.
-            if (owner_.stopRequested_) {
-                WaitForMessage(1);
-                continue;
-            }
-            const MERET r = CallFrame();
-            ++frames;
-            if (owner_.stopRequested_) continue;
-            if (r == 0) {
-                if (frames % period == 0) post(WM_ENC_PROGRESS, frames, allFrames);
-                continue;
-            }
-            if (r == 1) {
-                post(WM_ENC_DONE);
-                post(WM_ENC_PROGRESS, allFrames, allFrames);
-            } else {
-                post(WM_ENC_ERROR, r);
-            }
-            Sleep(10);
-            finish(r == 1 ? 0 : static_cast<WPARAM>(-1));
-        }
-        // Ended from outside while encoding: the file is cut short, so the
-        // run is reported as aborted.
-        if (encoding) {
-            finish(static_cast<WPARAM>(-1));
-            Sleep(1);
-        }
-    }
-
-private:
-    TGogoTea& owner_;
-    THandle ready_;
-};
 
 // The library reads PCM through here on the worker thread.  It waits for
 // the writer while the ring is short of a full request and the input has
-// not ended; a component going away or a stop ends the input.
+// not ended; a stop or the component going away ends the input.
 int __cdecl GogoReadCallback(void* buffer, unsigned long count) {
     TGogoTea* g = ActiveGogoTea.load();
     if (!g) return 1;
-    for (;;) {
-        if (!g->alive_ || g->stopRequested_) return 1;
-        {
-            TCriticalSection::Lock lock(g->lock_);
-            if (g->ring_->ReadExact(buffer, count)) return 0;
-            if (g->endOfInput_) return g->ring_->ReadAvailable(buffer, count) > 0 ? 0 : 1;
-        }
-        Sleep(1);
-    }
+    const long took = g->Ring().Take(buffer, count);
+    if (took < 0) g->inputCut_ = true;
+    return took > 0 ? 0 : 1;
 }
 
-TGogoTea::TGogoTea(TComponent* owner) : TComponent(owner) {
+TGogoTea::TGogoTea(TComponent* owner) : TEncoderComponentOf<TGogoTea>(owner) {
     ActiveGogoTea = nullptr;
     extFilter_ = std::make_unique<TExtFilter>();
     vbrBitrate_ = std::make_unique<TVBRBitrate>();
     msSetting_ = std::make_unique<TMSSetting>();
     Reset();
     if (!LoadGogoDll()) throw EGogoTeaError(enctext::kGogoInit);
-    libraryLoaded_ = true;
     dllPath_ = GogoDllPath();
-    try {
-        thread_ = std::make_unique<TEncodeThread>(*this);
-        window_ = std::make_unique<TEncoderWindow>([this](UINT m, WPARAM w, LPARAM l) { return HandleMessage(m, w, l); });
-    } catch (...) {
-        thread_.reset();
-        UnloadGogoDll();
-        libraryLoaded_ = false;
-        throw;
-    }
-    thread_->Wnd = window_->Handle();
+    StartWorker(&UnloadGogoDll);
+    libraryLoaded_ = true;
     ActiveGogoTea = this;
-    alive_ = true;
-    thread_->Start();
-    thread_->WaitReady();
 }
 
 TGogoTea::~TGogoTea() {
-    alive_ = false;
-    if (thread_) {
-        PostThreadMessageA(thread_->ThreadId(), WM_ENC_QUIT, 0, 0);
-        Sleep(200);
-        thread_->Terminate();
-        thread_->WaitFor();
-        thread_.reset();
-    }
-    window_.reset();
-    // Prepared but never started: the library still holds the output open.
-    if (prepared_ && !isEncoding_ && libraryLoaded_) EndCoder();
+    EndWorker();
+    // Prepared but never started, or started but ended before the worker
+    // began the run: the library still holds the output open.
+    if (coderOpen_ && libraryLoaded_) EndCoder();
     if (libraryLoaded_) UnloadGogoDll();
     TGogoTea* self = this;
     ActiveGogoTea.compare_exchange_strong(self, nullptr);
 }
 
+void TGogoTea::Raise(const char* text) const { throw EGogoTeaError(text); }
+
+// ---- the worker ----
+
+LPARAM TGogoTea::BeginRun(WPARAM wp) {
+    runFrames_ = static_cast<uint32_t>(wp);
+    inputCut_ = false;
+    return static_cast<LPARAM>(runFrames_);
+}
+
+void TGogoTea::RunRound() {
+    // A stop is on its way: the read callback has cut the input, so no more
+    // frames; the stop message ends the encoder.
+    if (stopRequested_) return;
+    const MERET r = CallFrame();
+    if (inputCut_) return;  // ended from outside: the message or the end of the worker follows
+    CountFrame(static_cast<LPARAM>(runFrames_));
+    if (r == 0) return;
+    if (r == 1) {
+        PostReport(WM_ENC_DONE);
+        PostReport(WM_ENC_PROGRESS, runFrames_, runFrames_);
+    } else {
+        PostReport(WM_ENC_ERROR, r);
+    }
+    Sleep(10);
+    EndCoder();
+    EndRun(r == 1 ? 0 : static_cast<WPARAM>(-1));
+}
+
+bool TGogoTea::StopMessage(bool quit) {
+    if (Running()) EndCoder();
+    // Answered even while idle: a stop always gets its finish.
+    EndRun(static_cast<WPARAM>(-1), !quit);
+    return !quit;
+}
+
+// Ended from outside while encoding: the file is cut short, so the run is
+// reported as aborted.
+void TGogoTea::EndOnTerminate() {
+    EndCoder();
+    EndRun(static_cast<WPARAM>(-1));
+}
+
 void TGogoTea::Reset() {
     CheckIdle();
-    priority_ = TThreadPriority::tpIdle;
+    SetPriority(TThreadPriority::tpIdle);
     allFrames_ = 0;
     frequency_ = 100;
     sourceFile_.clear();
@@ -203,18 +123,14 @@ void TGogoTea::Reset() {
     encodeFormat_ = TEncodeFormat::_FORMAT_OF_MP3;
     encodeMode_ = TEncodeMode::_FILE;
     encodeType_ = TEncodeType::_JOINT;
-    encodeResult_ = 0;
+    resultCode_ = 0;
     forceSameRate_ = false;
     bitRate_ = 128;
     *extFilter_ = TExtFilter{};
     *vbrBitrate_ = TVBRBitrate{};
     *msSetting_ = TMSSetting{};
-    {
-        TCriticalSection::Lock lock(lock_);
-        if (!ring_) ring_ = std::make_unique<TPcmRing>();
-        ring_->Clear();
-        endOfInput_ = false;
-    }
+    if (!HasRing()) AllocateRing();
+    Ring().Clear();
     ClearChunks();
 }
 
@@ -227,13 +143,11 @@ void TGogoTea::AddChunk(int size, const void* data) {
 void TGogoTea::ClearChunks() { chunks_.clear(); }
 
 void TGogoTea::Prepare() {
-    if (isEncoding_ || prepared_) throw EGogoTeaError(enctext::kBusy);
-    {
-        TCriticalSection::Lock lock(lock_);
-        endOfInput_ = false;
-    }
-    encodeResult_ = static_cast<int>(Gogo.initializeWork());
-    if (encodeResult_ != 0) throw EGogoTeaError(enctext::kNoFpu);
+    if (IsEncoding() || prepared_) throw EGogoTeaError(enctext::kBusy);
+    // The end mark goes, and with it anything an earlier run left.
+    Ring().Clear();
+    resultCode_ = static_cast<int>(Gogo.initializeWork());
+    if (resultCode_ != 0) throw EGogoTeaError(enctext::kNoFpu);
 
     preparedSource_ = sourceFile_;
     preparedDestination_ = destinationFile_;
@@ -267,92 +181,31 @@ void TGogoTea::Prepare() {
     ClearChunks();
 
     try {
-        encodeResult_ = static_cast<int>(Gogo.detectConfigure());
+        resultCode_ = static_cast<int>(Gogo.detectConfigure());
     } catch (...) {
-        encodeResult_ = static_cast<int>(kLibraryFault);
+        resultCode_ = static_cast<int>(kLibraryFault);
     }
-    if (encodeResult_ != 0) {
+    if (resultCode_ != 0) {
         prepared_ = false;
         throw EGogoTeaError(enctext::kBadSettings);
-    }
-    {
-        TCriticalSection::Lock lock(lock_);
-        ring_->Clear();
     }
     uint32_t frames = 0;
     Gogo.getConfigure(kGogoGetFrameCount, &frames);
     allFrames_ = static_cast<int>(frames);
     prepared_ = true;
+    coderOpen_ = true;
 }
 
 void TGogoTea::Start() {
     if (encodeMode_ == TEncodeMode::_FILE) Prepare();
-    encodeResult_ = 0;
-    stopRequested_ = false;
-    thread_->SetPriority(WindowsThreadPriority(priority_));
-    errorReported_ = false;
-    isEncoding_ = true;
-    if (!PostThreadMessageA(thread_->ThreadId(), WM_ENC_START, static_cast<WPARAM>(allFrames_), frequency_)) {
+    if (!StartRun(static_cast<WPARAM>(allFrames_), frequency_)) {
         // The worker is gone: nothing will ever end this encoding.
-        isEncoding_ = false;
         prepared_ = false;
         throw EGogoTeaError(enctext::kGogoInit);
     }
 }
 
-void TGogoTea::Stop() {
-    if (!isEncoding_) return;
-    stopRequested_ = true;
-    PostThreadMessageA(thread_->ThreadId(), WM_ENC_STOP, 0, 0);
-}
-
-bool TGogoTea::WritePCM(const void* data, int count) {
-    if (encodeMode_ == TEncodeMode::_FILE) return true;
-    TCriticalSection::Lock lock(lock_);
-    if (!data) {
-        endOfInput_ = true;
-        return true;
-    }
-    if (count <= 0) return count == 0;
-    return ring_->Write(data, static_cast<size_t>(count));
-}
-
-HWND TGogoTea::WindowHandle() const { return window_ ? window_->Handle() : nullptr; }
-DWORD TGogoTea::WorkerThreadId() const { return thread_ ? thread_->ThreadId() : 0; }
-
-bool TGogoTea::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-    case WM_ENC_DONE:
-        return true;
-    case WM_ENC_ERROR:
-        errorReported_ = true;
-        isEncoding_ = false;
-        prepared_ = false;
-        encodeResult_ = static_cast<int>(wp);
-        if (OnError) OnError(this, static_cast<int>(wp));
-        return true;
-    case WM_ENC_FINISH:
-        isEncoding_ = false;
-        prepared_ = false;
-        if (OnFinish) OnFinish(this, wp != 0);
-        return true;
-    case WM_ENC_PROGRESS:
-        if (OnProgress) OnProgress(this, static_cast<int>(wp), static_cast<int>(lp));
-        return true;
-    }
-    return false;
-}
-
 // ---- properties ----
-
-void TGogoTea::CheckIdle() const {
-    if (isEncoding_) throw EGogoTeaError(enctext::kBusy);
-}
-
-void TGogoTea::SetPriority(TThreadPriority p) {
-    priority_ = p;
-    if (thread_) thread_->SetPriority(WindowsThreadPriority(p));
-}
 
 uint32_t TGogoTea::UnitStates() const {
     uint32_t units = 0;

@@ -1,8 +1,8 @@
 // The GOGO encoder component: MP3 (or RIFF-wrapped MP3) through GOGO.DLL on
-// a worker thread of its own.  In memory mode the output driver fills a
-// 1 MiB ring with PCM that the library's read callback drains.  The worker
-// reports to a hidden window of the component, which raises the events on
-// the user-interface thread.
+// a worker thread of its own (the encoder component base).  In memory mode
+// the output driver fills the 1 MiB ring with PCM that the library's read
+// callback drains.  The worker reports to a hidden window of the component,
+// which raises the events on the user-interface thread.
 #pragma once
 #include <atomic>
 #include <functional>
@@ -16,7 +16,6 @@
 #include "output/encsupport.h"
 #include "output/gogoconfig.h"
 #include "output/gogodefs.h"
-#include "output/pcmring.h"
 
 namespace wx {
 
@@ -48,7 +47,7 @@ struct TMSSetting {
     int Power = 66;
 };
 
-class TGogoTea : public TComponent {
+class TGogoTea : public TEncoderComponentOf<TGogoTea> {
 public:
     // Raises EGogoTeaError when the library cannot be loaded.
     explicit TGogoTea(TComponent* owner);
@@ -59,14 +58,11 @@ public:
     void ClearChunks();
     void Prepare();
     void Start();
-    void Stop();
-    // Memory mode: appends PCM to the ring (false while it has no room);
-    // nullptr marks the end of the input.  File mode: true, nothing done.
-    bool WritePCM(const void* data, int count);
+    // Memory mode: WritePCM appends PCM to the ring (false while it has no
+    // room); nullptr marks the end of the input.  File mode: true, nothing
+    // done.
 
     // ---- properties ----
-    TThreadPriority Priority() const { return priority_; }
-    void SetPriority(TThreadPriority p);
     uint32_t UnitStates() const;
     std::string VersionString() const;
     uint32_t VersionCode() const;
@@ -78,7 +74,6 @@ public:
     void SetSourceFile(const std::string& v);
     const std::string& DestinationFile() const { return destinationFile_; }
     void SetDestinationFile(const std::string& v);
-    bool IsEncoding() const { return isEncoding_; }
     int Processors() const { return processors_; }
     void SetProcessors(int v);
     TEmphasis Emphasis() const { return emphasis_; }
@@ -99,7 +94,7 @@ public:
     void SetEncodeMode(TEncodeMode v);
     TEncodeType EncodeType() const { return encodeType_; }
     void SetEncodeType(TEncodeType v);
-    int EncodeResult() const { return encodeResult_; }
+    int EncodeResult() const { return resultCode_; }
     bool ForceSameRate() const { return forceSameRate_; }
     void SetForceSameRate(bool v);
     int BitRate() const { return bitRate_; }
@@ -108,47 +103,28 @@ public:
     TVBRBitrate& VBRBitrate() { return *vbrBitrate_; }
     TMSSetting& MSSetting() { return *msSetting_; }
 
-    TGogoTeaProgressEvent OnProgress;
-    TGogoTeaEncodeError OnError;
-    TGogoTeaFinishEncode OnFinish;
-
-    // The hidden window's handle (the worker posts its reports there).
-    // The worker reported an error (WM_ENC_ERROR, whatever its code) during
-    // the last run: its output is incomplete.
-    bool ErrorReported() const { return errorReported_; }
-
-    HWND WindowHandle() const;
-    // The worker's thread id (its messages go there).
-    DWORD WorkerThreadId() const;
-
 private:
-    class TEncodeThread;
     friend int __cdecl GogoReadCallback(void* buffer, unsigned long count);
 
-    void CheckIdle() const;
-    bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+    [[noreturn]] void Raise(const char* text) const override;
+    bool TakesPcm() const override { return encodeMode_ == TEncodeMode::_MEMORY; }
+    LPARAM BeginRun(WPARAM wp) override;
+    void RunRound() override;
+    bool StopMessage(bool quit) override;
+    void EndOnTerminate() override;
+    // closeCoder and endCoder of the library.
+    void EndCoder();
 
-    std::unique_ptr<TEncodeThread> thread_;
-    std::unique_ptr<TEncoderWindow> window_;
-    bool prepared_ = false;
-    std::atomic<bool> alive_{false};
-    std::atomic<bool> stopRequested_{false};
-    bool endOfInput_ = false;
-    std::unique_ptr<TPcmRing> ring_;
-    TCriticalSection lock_;
     std::vector<std::vector<unsigned char>> chunks_;
     bool libraryLoaded_ = false;
 
     TGogoMemoryInput memoryInput_{};
     std::string preparedSource_, preparedDestination_;
 
-    TThreadPriority priority_ = TThreadPriority::tpIdle;
     std::string dllPath_;
     int allFrames_ = 0;
     int frequency_ = 100;
     std::string sourceFile_, destinationFile_;
-    std::atomic<bool> isEncoding_{false};
-    std::atomic<bool> errorReported_{false};
     int processors_ = 1;
     TEmphasis emphasis_ = TEmphasis::_NO_EMPH;
     bool usePsy_ = false, useLpf_ = false, useVbr_ = false;
@@ -157,12 +133,18 @@ private:
     TEncodeFormat encodeFormat_ = TEncodeFormat::_FORMAT_OF_MP3;
     TEncodeMode encodeMode_ = TEncodeMode::_FILE;
     TEncodeType encodeType_ = TEncodeType::_JOINT;
-    int encodeResult_ = 0;
     bool forceSameRate_ = false;
     int bitRate_ = 128;
     std::unique_ptr<TExtFilter> extFilter_;
     std::unique_ptr<TVBRBitrate> vbrBitrate_;
     std::unique_ptr<TMSSetting> msSetting_;
+
+    // From a successful Prepare until the library's coder is ended.
+    std::atomic<bool> coderOpen_{false};
+
+    // The worker's run.
+    uint32_t runFrames_ = 0;  // AllFrames of the run
+    bool inputCut_ = false;   // the read callback was interrupted
 };
 
 // The instance whose ring the library's read callback uses.

@@ -1,12 +1,14 @@
 // The TwinVQ encoder component: the library turns frames of float samples
 // into index records; the component writes the .vqf file itself (header,
-// chunks and frames, see bstream.h).  PCM arrives through a 1 MiB ring; a
-// worker thread takes whole frames from it and reports to a hidden window.
+// chunks and frames, see bstream.h).  PCM arrives through the 1 MiB ring of
+// the encoder component base; its worker takes whole frames from it and
+// reports to a hidden window.
 #pragma once
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "classlib/component.h"
 #include "classlib/exceptions.h"
@@ -14,7 +16,6 @@
 #include "output/bfile.h"
 #include "output/bstream.h"
 #include "output/encsupport.h"
-#include "output/pcmring.h"
 
 namespace wx {
 
@@ -32,7 +33,7 @@ using TTVQEncProgressEvent = std::function<void(TTVQEnc* sender, int nowFrames, 
 using TTVQEncEncodeError = std::function<void(TTVQEnc* sender, int errorCode)>;
 using TTVQEncFinishEncode = std::function<void(TTVQEnc* sender, bool isAborted)>;
 
-class TTVQEnc : public TComponent {
+class TTVQEnc : public TEncoderComponentOf<TTVQEnc> {
 public:
     explicit TTVQEnc(TComponent* owner);
     ~TTVQEnc() override;
@@ -41,8 +42,6 @@ public:
     void ClearTags();
     void Prepare();
     void Start();
-    void Stop();
-    bool WritePCM(const void* data, int count);
     void ResetHeaderInfo();
 
     const std::string& Album() const { return album_; }
@@ -59,9 +58,6 @@ public:
     void SetCopyRight(const std::string& v) { CheckIdle(); copyRight_ = v; }
     const std::string& DestinationFile() const { return destinationFile_; }
     void SetDestinationFile(const std::string& v) { CheckIdle(); destinationFile_ = v; }
-    TThreadPriority Priority() const { return priority_; }
-    void SetPriority(TThreadPriority p);
-    bool IsEncoding() const { return isEncoding_; }
     int N_CAN() const { return nCan_; }
     void SetN_CAN(int v);
     int BitRate() const { return bitRate_; }
@@ -72,30 +68,18 @@ public:
     void SetEncodeType(tvq::TEncodeType v) { CheckIdle(); encodeType_ = v; }
     int ProgressPeriod() const { return period_; }
     void SetProgressPeriod(int v);
-    int ResultCode() const { return resultCode_; }
-    bool Prepared() const { return prepared_; }
-
-    TTVQEncProgressEvent OnProgress;
-    TTVQEncEncodeError OnError;
-    TTVQEncFinishEncode OnFinish;
-
-    // The worker reported an error (WM_ENC_ERROR, whatever its code) during
-    // the last run: its output is incomplete.
-    bool ErrorReported() const { return errorReported_; }
-
-    HWND WindowHandle() const;
-    // The worker's thread id (its messages go there).
-    DWORD WorkerThreadId() const;
 
 private:
-    class TEncodeThread;
-    void CheckIdle() const;
-    bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+    [[noreturn]] void Raise(const char* text) const override;
+    void RunEnded() override { ClearTags(); }
+    LPARAM BeginRun(WPARAM wp) override;
+    void RunRound() override;
+    bool StopMessage(bool quit) override;
+    void EndOnTerminate() override;
+    void EncodeAndWrite(std::size_t bytes);
+    void EndEncoder(WPARAM how);
 
-    std::unique_ptr<TEncodeThread> thread_;
-    std::unique_ptr<TEncoderWindow> window_;
     bool libraryLoaded_ = false;
-    int resultCode_ = 0;
     int period_ = 100;
     PBitFile bitFile_ = nullptr;
     int frameSize_ = 0, channels_ = 0;
@@ -104,20 +88,18 @@ private:
     TTvqIndex index_{};
     TTvqBitInfo bitInfo_;
     std::string fileName_;  // header record and "FILE" chunk; never set
-    bool prepared_ = false;
-    bool endOfInput_ = false;
-    std::unique_ptr<TPcmRing> ring_;
-    TCriticalSection lock_;
 
     std::string album_, title_, comment_, author_, copyRight_, destinationFile_;
     int year_ = 0;
-    TThreadPriority priority_ = TThreadPriority::tpIdle;
-    std::atomic<bool> isEncoding_{false};
-    std::atomic<bool> errorReported_{false};
     int nCan_ = 16;
     int bitRate_ = 96;
     int sampleRate_ = 44;
     tvq::TEncodeType encodeType_ = tvq::TEncodeType::_TVQENC_STEREO;
+
+    // The worker's run.
+    bool stop_ = false;
+    std::vector<float> frame_;
+    std::vector<int16_t> pcm_;
 };
 
 }  // namespace wx

@@ -245,6 +245,27 @@ TEST_F(TTVQEncTest, StopMidRunClosesAValidFileAndReportsTheAbort) {
     EXPECT_TRUE(bank.LoadFromFile(out));
 }
 
+// What a stopped run left in the ring (less than a frame, never encoded)
+// does not begin the next file.
+TEST_F(TTVQEncTest, PcmLeftByAStoppedRunIsNotEncodedIntoTheNextFile) {
+    auto t = Make(dir.Path("left.vqf"));
+    t->Prepare();
+    t->Start();
+    ASSERT_TRUE(Feed(*t, test::Tone(1000, 1000.0, 1500.0)));
+    t->Stop();
+    ASSERT_TRUE(WaitFinished(*t, 5000));
+
+    reports = Reports{};
+    t->SetDestinationFile(dir.Path("next.vqf"));
+    const auto pcm = test::Tone(2 * kFrameSize);
+    const Bytes file = EncodeAll(*t, pcm);
+    ASSERT_EQ(reports.finishes, std::vector<bool>{false});
+    const size_t dataAt = 16 + Be32(file, 12) + 4;
+    EXPECT_EQ(file.size() - dataAt, (3u * kBitsPerFrame96 + 7) / 8);
+    EXPECT_EQ(Bits(file, dataAt * 8 + 4, 16), FrameChecksum(&pcm[0], kFrameSize));
+    EXPECT_EQ(Bits(file, dataAt * 8 + kBitsPerFrame96 + 4, 16), FrameChecksum(&pcm[kFrameSize * 2], kFrameSize));
+}
+
 TEST_F(TTVQEncTest, SettingsAreGuardedAndRangesChecked) {
     auto t = Make(dir.Path("guard.vqf"));
     try {
