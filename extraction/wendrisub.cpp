@@ -139,10 +139,42 @@ void TWaveWriteThread::Terminate() {
     dataReady_.notify_all();
 }
 
+// Each side wakes the other only when it waits and has something worth
+// waking for: the writer a batch of pieces (or the end), the rip thread
+// half the ring free.  A wake-up costs a round trip to the system, so a
+// track costs a few of them instead of one per block.
+std::uint32_t TWaveWriteThread::DataWakeLevel() const {
+    return std::max(PieceBytes, std::min<std::uint32_t>(size_ / 4, 1u << 20));
+}
+
+bool TWaveWriteThread::WakeWriter(bool needRoom) {
+    if (!writerWaiting_) return false;
+    const std::uint32_t avail = (write_ - read_) & (size_ - 1);
+    if (!endOfData_ && avail < DataWakeLevel() && !(needRoom && avail >= PieceBytes)) return false;
+    writerWaiting_ = false;
+    ++wakeUps_;
+    return true;
+}
+
+bool TWaveWriteThread::WakeRipThread() {
+    if (ripWaitingFor_ == 0) return false;
+    const std::uint32_t free = (read_ - write_ - 1) & (size_ - 1);
+    if (free <= std::max(ripWaitingFor_, size_ / 2)) return false;
+    ripWaitingFor_ = 0;
+    ++wakeUps_;
+    return true;
+}
+
 void TWaveWriteThread::WaitForRoom(std::uint32_t length, std::uint32_t timeoutMs) {
     std::unique_lock<std::mutex> g(lock_);
+    if (!running_ || length < ((read_ - write_ - 1) & (size_ - 1))) return;
+    // The writer may be waiting for a batch the rip thread cannot finish.
+    const bool wake = WakeWriter(true);
+    ripWaitingFor_ = length;
+    if (wake) dataReady_.notify_one();
     roomReady_.wait_for(g, std::chrono::milliseconds(timeoutMs),
-                        [&] { return !running_ || length < ((read_ - write_ - 1) & (size_ - 1)); });
+                        [&] { return !running_ || ripWaitingFor_ == 0; });
+    ripWaitingFor_ = 0;
 }
 
 void TWaveWriteThread::WaitUntilStopped(std::uint32_t timeoutMs) {
@@ -156,49 +188,70 @@ void TWaveWriteThread::WaitFor() {
 }
 
 bool TWaveWriteThread::PutData(const void* block, std::uint32_t length) {
+    bool wake;
     {
         std::lock_guard<std::mutex> g(lock_);
         if (block == nullptr) {
             endOfData_ = true;
         } else {
             std::uint32_t free = (read_ - write_ - 1) & (size_ - 1);
-            if (length >= free) return false;
+            if (length >= free) {
+                // Refused: the writer has to make room, batch or not.
+                if (!WakeWriter(true)) return false;
+                dataReady_.notify_one();
+                return false;
+            }
             const auto* src = static_cast<const std::uint8_t*>(block);
             std::uint32_t first = std::min(length, size_ - write_);
             std::memcpy(ring_ + write_, src, first);
             std::memcpy(ring_, src + first, length - first);
             write_ = (write_ + length) & (size_ - 1);
         }
+        wake = WakeWriter(false);
     }
-    dataReady_.notify_one();
+    if (wake) dataReady_.notify_one();
     return true;
 }
 
 bool TWaveWriteThread::GetData(void* buffer, std::uint32_t length) {
-    std::lock_guard<std::mutex> g(lock_);
-    std::uint32_t avail = (write_ - read_) & (size_ - 1);
-    if (avail < length) return false;
-    auto* dst = static_cast<std::uint8_t*>(buffer);
-    std::uint32_t first = std::min(length, size_ - read_);
-    std::memcpy(dst, ring_ + read_, first);
-    std::memcpy(dst + first, ring_, length - first);
-    read_ = (read_ + length) & (size_ - 1);
-    roomReady_.notify_one();
+    bool wake;
+    {
+        std::lock_guard<std::mutex> g(lock_);
+        std::uint32_t avail = (write_ - read_) & (size_ - 1);
+        if (avail < length) return false;
+        auto* dst = static_cast<std::uint8_t*>(buffer);
+        std::uint32_t first = std::min(length, size_ - read_);
+        std::memcpy(dst, ring_ + read_, first);
+        std::memcpy(dst + first, ring_, length - first);
+        read_ = (read_ + length) & (size_ - 1);
+        wake = WakeRipThread();
+    }
+    if (wake) roomReady_.notify_one();
     return true;
 }
 
 std::uint32_t TWaveWriteThread::GetRest(void* buffer, std::uint32_t length) {
-    std::lock_guard<std::mutex> g(lock_);
-    std::uint32_t avail = (write_ - read_) & (size_ - 1);
-    std::uint32_t n = std::min(avail, length);
-    auto* dst = static_cast<std::uint8_t*>(buffer);
-    std::uint32_t first = std::min(n, size_ - read_);
-    std::memcpy(dst, ring_ + read_, first);
-    std::memcpy(dst + first, ring_, n - first);
-    std::memset(dst + n, 0, length - n);
-    read_ = (read_ + n) & (size_ - 1);
-    roomReady_.notify_one();
+    std::uint32_t n;
+    bool wake;
+    {
+        std::lock_guard<std::mutex> g(lock_);
+        std::uint32_t avail = (write_ - read_) & (size_ - 1);
+        n = std::min(avail, length);
+        auto* dst = static_cast<std::uint8_t*>(buffer);
+        std::uint32_t first = std::min(n, size_ - read_);
+        std::memcpy(dst, ring_ + read_, first);
+        std::memcpy(dst + first, ring_, n - first);
+        std::memset(dst + n, 0, length - n);
+        read_ = (read_ + n) & (size_ - 1);
+        wake = WakeRipThread();
+    }
+    if (wake) roomReady_.notify_one();
     return n;
+}
+
+std::uint32_t TWaveWriteThread::WakeUps() {
+    std::lock_guard<std::mutex> g(lock_);
+    return wakeUps_;
 }
 
 void TWaveWriteThread::Execute() {
@@ -223,11 +276,13 @@ void TWaveWriteThread::Execute() {
                         break;
                     }
                 } else {
-                    // Until the rip thread hands over a whole piece, or the end.
+                    // Until the rip thread hands over a batch of pieces, or the end.
                     std::unique_lock<std::mutex> g(lock_);
-                    dataReady_.wait(g, [&] {
-                        return terminated_ || endOfData_ || ((write_ - read_) & (size_ - 1)) >= PieceBytes;
-                    });
+                    if (!terminated_ && !endOfData_ && ((write_ - read_) & (size_ - 1)) < PieceBytes) {
+                        writerWaiting_ = true;
+                        dataReady_.wait(g, [&] { return terminated_ || !writerWaiting_; });
+                        writerWaiting_ = false;
+                    }
                 }
             }
         }

@@ -244,6 +244,8 @@ public:
     void WaitUntilStopped(std::uint32_t timeoutMs);
     // The driver's Write or Close failed: the file is incomplete.
     bool Failed() const { return failed_; }
+    // How often one side woke the other so far.
+    std::uint32_t WakeUps();
 
     void Start();  // runs Execute on a thread of the platform
     void Execute();
@@ -264,6 +266,14 @@ private:
     // Data or the end mark for the writer; room or the writer's end for the
     // rip thread.
     std::condition_variable dataReady_, roomReady_;
+    // Who waits (under lock_): the writer for data, the rip thread for room
+    // for a block of this many bytes (0: not waiting).
+    bool writerWaiting_ = false;
+    std::uint32_t ripWaitingFor_ = 0;
+    std::uint32_t wakeUps_ = 0;
+    std::uint32_t DataWakeLevel() const;
+    bool WakeWriter(bool needRoom);
+    bool WakeRipThread();
 };
 
 class TRipEngine {

@@ -519,6 +519,34 @@ TEST_F(RipEngineTest, WriterThreadWaitsWithoutSleeping) {
     EXPECT_EQ(platform.shortSleeps.load(), direct);
 }
 
+// The writer and the rip thread wake each other for batches, not blocks:
+// with a sink faster and slower than the rip, 16 MB in blocks of 26
+// sectors cost a few wake-ups per megabyte, and the stream arrives whole.
+TEST_F(RipEngineTest, WriterThreadWakesTheOtherSideForBatchesNotBlocks) {
+    const std::uint32_t block = 26 * 2352, blocks = 272;
+    std::vector<std::uint8_t> stream(std::size_t(block) * blocks);
+    for (std::size_t i = 0; i < stream.size(); ++i) stream[i] = std::uint8_t(i * 13 + i / 4099);
+    for (int delay : {0, 1}) {
+        std::vector<std::uint8_t> cache(8u << 20);
+        TMemoryOutput sink;
+        sink.writeDelayMs = delay;
+        TWaveWriteThread w(platform, sink, std::uint32_t(cache.size()), cache.data());
+        w.Start();
+        for (std::uint32_t i = 0; i < blocks; ++i) {
+            while (!w.PutData(&stream[std::size_t(i) * block], block)) {
+                ASSERT_TRUE(w.Running());
+                w.WaitForRoom(block, 1000);
+            }
+        }
+        w.PutData(nullptr, 0);
+        while (w.Running()) w.WaitUntilStopped(1000);
+        w.WaitFor();
+        EXPECT_TRUE(sink.bytes == stream) << "delay " << delay;
+        EXPECT_EQ(sink.closes, 1);
+        EXPECT_LE(w.WakeUps(), 2 * (stream.size() >> 20) + 4) << "delay " << delay;
+    }
+}
+
 TEST_F(RipEngineTest, FailedWritesAreNeverSuccess) {
     TTransferRecord r = RipRequest(0, 200, 599);
     output.failAfterBytes = 50 * 2352;
