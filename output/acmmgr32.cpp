@@ -51,6 +51,13 @@ struct TWmaLibraryUnit {
 } WmaLibraryUnit;
 
 constexpr std::size_t MaxFileNameChars = 512;
+// The encoder's input: a pipe that holds several of the pieces the PCM is
+// written in.  Every write, and every read the encoder makes, is a round
+// trip to the system, so the pieces are large and the encoder finds input
+// waiting whenever it reads.
+constexpr DWORD PipeBufferSize = 0x100000;
+constexpr std::uint32_t PipePiece = 0x40000;
+static_assert(PipePiece <= AcmSrcBufSize);
 constexpr std::size_t StreamHeaderBlock = 840;
 constexpr std::uint32_t ConversionUnit = 0x40000;
 
@@ -78,9 +85,9 @@ std::string WithSystemText(const char* text, DWORD code) {
 }
 
 DWORD WINAPI DrainPipe(LPVOID handle) {
-    char buf[4096];
+    std::vector<char> buf(65536);  // what is read is dropped
     DWORD n = 0;
-    while (ReadFile(static_cast<HANDLE>(handle), buf, sizeof buf, &n, nullptr) && n > 0) {
+    while (ReadFile(static_cast<HANDLE>(handle), buf.data(), DWORD(buf.size()), &n, nullptr) && n > 0) {
     }
     return 0;
 }
@@ -564,6 +571,8 @@ void TAcmDrv::Flush() {
             if (FAILED(hr)) Fail(WithSystemText(MsgWriteFailed, DWORD(hr)));
         }
     } else if (UsePipe) {
+        if (SrcPending > 0 && !failed_) SendToPipe(SrcBuf, SrcPending);
+        SrcPending = 0;
         if (!StopPipeEncoder() && !failed_) {
             if (AbortRequested)
                 Fail(MsgAborted);
@@ -627,7 +636,8 @@ bool TAcmDrv::StartPipeEncoder(const std::string& fileName) {
         source = nullptr;  // closed by the duplication either way
         return ok;
     };
-    bool ok = CreatePipe(&StdOutRead, &StdOutWrite, nullptr, 0) && CreatePipe(&StdInRead, &StdInWrite, nullptr, 0) &&
+    bool ok = CreatePipe(&StdOutRead, &StdOutWrite, nullptr, 0) &&
+              CreatePipe(&StdInRead, &StdInWrite, nullptr, PipeBufferSize) &&
               CreatePipe(&StdErrRead, &StdErrWrite, nullptr, 0);
     ok = ok && inheritable(StdOutWrite, ChildStdOut) && inheritable(StdInRead, ChildStdIn) &&
          inheritable(StdErrWrite, ChildStdErr);
@@ -702,7 +712,7 @@ bool TAcmDrv::StopPipeEncoder() {
     return ended && code == 0;
 }
 
-bool TAcmDrv::WritePipe(const std::uint8_t* data, std::uint32_t count) {
+bool TAcmDrv::SendToPipe(const std::uint8_t* data, std::uint32_t count) {
     while (count > 0) {
         DWORD done = 0;
         if (StdInWrite && WriteFile(StdInWrite, data, count, &done, nullptr)) {
@@ -722,6 +732,29 @@ bool TAcmDrv::WritePipe(const std::uint8_t* data, std::uint32_t count) {
             return false;
         }
         Sleep(10);
+    }
+    return true;
+}
+
+// The PCM gathers in SrcBuf and goes down the pipe in pieces of PipePiece
+// bytes; what is left goes at the end (Flush).
+bool TAcmDrv::WritePipe(const std::uint8_t* data, std::uint32_t count) {
+    while (count > 0) {
+        if (SrcPending == 0 && count >= PipePiece) {
+            if (!SendToPipe(data, PipePiece)) return false;
+            data += PipePiece;
+            count -= PipePiece;
+            continue;
+        }
+        const std::uint32_t n = std::min(count, PipePiece - SrcPending);
+        std::memcpy(SrcBuf + SrcPending, data, n);
+        SrcPending += n;
+        data += n;
+        count -= n;
+        if (SrcPending == PipePiece) {
+            SrcPending = 0;
+            if (!SendToPipe(SrcBuf, PipePiece)) return false;
+        }
     }
     return true;
 }

@@ -76,6 +76,7 @@ private:
     void Fail(const std::string& text);
     bool WriteToFile(const std::uint8_t* data, std::uint32_t count);
     bool WritePipe(const std::uint8_t* data, std::uint32_t count);
+    bool SendToPipe(const std::uint8_t* data, std::uint32_t count);
     bool WriteEncoder(const std::uint8_t* data, std::uint32_t count);
     // The component of the GOGO or TwinVQ sink, or nullptr.
     wx::TEncoderComponent* Encoder() const;

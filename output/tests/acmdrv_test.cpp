@@ -9,6 +9,8 @@
 
 #include "output/acmmgr32.h"
 #include "output/wmaudiosdk.h"
+
+#include <tlhelp32.h>
 #include "output/tests/wavtools.h"
 #include "standins/wmaudsdk/asf.h"
 
@@ -555,6 +557,25 @@ DWORD WINAPI AbortAfterHalfASecond(LPVOID drv) {
     static_cast<TAcmDrv*>(drv)->AbortRequested = true;
     return 0;
 }
+
+// Ends the encoders this test started that still run: the driver leaves an
+// encoder it stopped waiting for to end by itself, and under Wine it holds
+// the test's output open until it does.
+void EndOurEncoders() {
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return;
+    PROCESSENTRY32 e{};
+    e.dwSize = sizeof e;
+    for (BOOL more = Process32First(snap, &e); more; more = Process32Next(snap, &e)) {
+        if (e.th32ParentProcessID != GetCurrentProcessId() || _stricmp(e.szExeFile, "testenc.exe") != 0) continue;
+        if (HANDLE p = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, e.th32ProcessID)) {
+            TerminateProcess(p, 1);
+            WaitForSingleObject(p, 5000);
+            CloseHandle(p);
+        }
+    }
+    CloseHandle(snap);
+}
 }  // namespace
 
 TEST(AcmDriverOrder, AbortEndsTheWaitForAnEncoderThatDoesNotFinish) {
@@ -573,6 +594,7 @@ TEST(AcmDriverOrder, AbortEndsTheWaitForAnEncoderThatDoesNotFinish) {
     EXPECT_FALSE(drv.IsPipeEncoderRunning());
     WaitForSingleObject(t, INFINITE);
     CloseHandle(t);
+    EndOurEncoders();
 }
 
 TEST(AcmDriverOrder, ChooserRefusesAFormatItCannotHold) {
