@@ -242,6 +242,7 @@ bool TEncoderComponent::StartRun(WPARAM wp, LPARAM lp) {
     errorReported_ = false;
     if (ring_) ring_->Open();
     ResetEvent(idle_.Get());
+    ++run_;
     isEncoding_ = true;
     if (!worker_ || !PostThreadMessageA(worker_->ThreadId(), WM_ENC_START, wp, lp)) {
         // The worker is gone: nothing would ever end this run.
@@ -317,6 +318,7 @@ bool TEncoderComponent::HandleReport(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_ENC_ERROR:
     case WM_ENC_FINISH:
+        if (lp != run_) return true;  // the end of a run before this one
         if (msg == WM_ENC_ERROR) {
             errorReported_ = true;
             resultCode_ = static_cast<int>(wp);
@@ -373,6 +375,7 @@ bool TEncoderComponent::TakeMessages() {
             if (!running_) {
                 period_ = msg.lParam > 0 ? static_cast<int>(msg.lParam) : 100;
                 frames_ = 0;
+                workerRun_ = run_;
                 const LPARAM total = BeginRun(msg.wParam);
                 running_ = true;
                 SetEncoderFpuState();
@@ -396,8 +399,10 @@ void TEncoderComponent::EndRun(WPARAM how, bool report) {
     if (running_ && ring_) ring_->Close();
     running_ = false;
     frames_ = 0;
-    if (report) PostReport(WM_ENC_FINISH, how);
+    if (report) PostReport(WM_ENC_FINISH, how, workerRun_);
 }
+
+void TEncoderComponent::ReportError(WPARAM code) { PostReport(WM_ENC_ERROR, code, workerRun_); }
 
 void TEncoderComponent::CountFrame(LPARAM progressTotal) {
     ++frames_;

@@ -174,6 +174,8 @@ protected:
     // The run's end: the control word and priority back, the ring closed,
     // WM_ENC_FINISH with how (0 done, -1 stopped or failed) when report.
     void EndRun(WPARAM how, bool report = true);
+    // WM_ENC_ERROR with the error's code.
+    void ReportError(WPARAM code);
     // Counts a frame and posts WM_ENC_PROGRESS every period.
     void CountFrame(LPARAM progressTotal);
     void PostReport(UINT msg, WPARAM wp = 0, LPARAM lp = 0);
@@ -211,9 +213,15 @@ private:
     TThreadPriority priority_ = TThreadPriority::tpIdle;
     std::atomic<bool> isEncoding_{false};
     std::atomic<bool> errorReported_{false};
+    // The number of the latest run, counted by StartRun.  The worker's
+    // error and finish carry the number of the run they end, so that the
+    // answer to a stop that crossed a run's own end, arriving after the
+    // next run began, does not end that one.
+    std::atomic<LPARAM> run_{0};
 
     // The worker's own state.
     TFpuState workerFpu_;
+    LPARAM workerRun_ = 0;  // the number of the run it works on or ended last
     bool running_ = false;
     int period_ = 100;
     int frames_ = 0;

@@ -87,9 +87,8 @@ void TGogoTea::RunRound() {
         PostReport(WM_ENC_DONE);
         PostReport(WM_ENC_PROGRESS, runFrames_, runFrames_);
     } else {
-        PostReport(WM_ENC_ERROR, r);
+        ReportError(r);
     }
-    Sleep(10);
     EndCoder();
     EndRun(r == 1 ? 0 : static_cast<WPARAM>(-1));
 }

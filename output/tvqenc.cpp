@@ -83,7 +83,7 @@ void TTVQEnc::RunRound() {
     Tvq.EncTerminate(&index_);
     if (!BitFileClose(bitFile_)) failed = true;
     bitFile_ = nullptr;
-    if (failed) PostReport(WM_ENC_ERROR, 0, 0);
+    if (failed) ReportError(0);
     frame_.clear();
     pcm_.clear();
     EndRun(stop_ || failed ? static_cast<WPARAM>(-1) : 0);

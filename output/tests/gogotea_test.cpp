@@ -413,6 +413,31 @@ TEST_F(GogoTeaTest, StopWhileIdleStillReportsAnAbortedFinish) {
     EXPECT_FALSE(g->IsEncoding());
 }
 
+// A stop sent as a run ended by itself reaches the worker after the next
+// run began: its answer belongs to the run before and ends nothing.
+TEST_F(GogoTeaTest, StopThatCrossedTheRunsEndLeavesTheNextRunAlone) {
+    auto g = MakeMemoryEncoder(dir.Path("first.mp3"));
+    g->Prepare();
+    g->Start();
+    g->WritePCM(nullptr, 0);
+    ASSERT_TRUE(WaitFinished(*g));
+    reports = Reports{};
+    ASSERT_TRUE(PostThreadMessageA(g->WorkerThreadId(), WM_ENC_STOP, 0, 0));
+    g->SetDestinationFile(dir.Path("second.mp3"));
+    g->Prepare();
+    g->Start();
+    test::PumpFor(300);
+    EXPECT_TRUE(g->IsEncoding());
+    EXPECT_TRUE(reports.finishes.empty());
+    const auto pcm = test::Tone(44100 * 2);
+    ASSERT_TRUE(Feed(*g, pcm));
+    g->WritePCM(nullptr, 0);
+    ASSERT_TRUE(WaitFinished(*g));
+    EXPECT_EQ(reports.finishes, std::vector<bool>{false});
+    const auto mp3 = test::ReadAll(dir.Path("second.mp3"));
+    EXPECT_GE(test::CountMp3Frames(mp3, 0, mp3.size()), static_cast<int>(pcm.size() / 2 / 1152));
+}
+
 TEST_F(GogoTeaTest, SettingsCannotChangeWhileEncodingAndRangesAreChecked) {
     auto g = MakeMemoryEncoder(dir.Path("busy.mp3"));
     EXPECT_THROW(g->SetFrequency(0), EGogoTeaError);
