@@ -731,7 +731,8 @@ bool TAcmDrv::SendToPipe(const std::uint8_t* data, std::uint32_t count) {
             Fail(MsgAborted);
             return false;
         }
-        Sleep(10);
+        // A moment for the encoder to take input; its end cuts the wait short.
+        WaitForSingleObject(ProcessInfo.hProcess, 10);
     }
     return true;
 }
