@@ -174,6 +174,15 @@ bool WaitGone(HWND w, int ms) {
     return false;
 }
 
+int WaitValue(const std::function<int()>& read, int want, int ms) {
+    int v = read();
+    for (int t = 0; v != want && t < ms; t += 50) {
+        Sleep(50);
+        v = read();
+    }
+    return v;
+}
+
 TRemote::TRemote(HANDLE process, std::size_t size)
     : process_(process), p_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE)), size_(size) {}
 

@@ -3,6 +3,7 @@
 // reading and setting list-view rows and clicking tool-bar buttons through
 // memory in the program's process, and typing keys.
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,10 @@ HWND FindChild(HWND parent, int id);
 void Press(HWND dialog, int id);
 // Waits until the window is gone.
 bool WaitGone(HWND w, int ms);
+// The value `read` gives once it is `want`, else the last one after ms: a
+// window's state may follow an action a moment later (controls updated
+// after the box of an action has been answered).
+int WaitValue(const std::function<int()>& read, int want, int ms = 10000);
 
 // Memory in the program's process for the common-control messages that
 // carry pointers.

@@ -110,7 +110,8 @@ std::string AnswerBox(DWORD pid, int ms = 10000) {
 
 // A dialog of the program, worked through its controls.  Plain actions are
 // sent (done when they return); those that bring up a message box are
-// posted, and the box is answered.
+// posted, and the box is answered (what the action changes after its box
+// shows a moment later: WaitValue).
 struct TDialog {
     HANDLE process;
     DWORD pid;
@@ -272,7 +273,7 @@ TEST_F(SettingsE2E, EveryPageOfTheDialogThroughTheProgram) {
     EXPECT_TRUE(d.Checked(IDC_CFG1_CHECKBOX21));
     ASSERT_TRUE(d.Page(IDC_CFG_TAB, 1));
     EXPECT_EQ(d.ChooseForBox(IDC_CFG2_SELREADMETHOD, 3), Sjis("クラスドライバ使用時には、高速バースト読み出しは行えません."));
-    EXPECT_EQ(d.Selected(IDC_CFG2_SELREADMETHOD), 0);
+    EXPECT_EQ(WaitValue([&] { return d.Selected(IDC_CFG2_SELREADMETHOD); }, 0), 0);
     // Back to ASPI: the drives of the emulator, each with a read command
     // of its own.
     ASSERT_TRUE(d.Page(IDC_CFG_TAB, 0));
@@ -311,7 +312,7 @@ TEST_F(SettingsE2E, EveryPageOfTheDialogThroughTheProgram) {
     // the writer thread only for normal or one-pass reads without cache.
     ASSERT_TRUE(d.Page(IDC_CFG_TAB, 1));
     EXPECT_EQ(d.ChooseForBox(IDC_CFG2_SELREADMETHOD, 1), Sjis("PIONEERモードではフレーム間補正読み込みは選択できません."));
-    EXPECT_EQ(d.Selected(IDC_CFG2_SELREADMETHOD), 0);
+    EXPECT_EQ(WaitValue([&] { return d.Selected(IDC_CFG2_SELREADMETHOD); }, 0), 0);
     d.Choose(IDC_CFG2_SELREADMETHOD, 2);
     EXPECT_EQ(d.Text(IDC_CFG2_READMETHOD3), Sjis("ダミーリードを行う"));
     EXPECT_FALSE(d.Enabled(IDC_CFG2_USEMULTITHREADWRITE));
@@ -448,10 +449,10 @@ TEST_F(SettingsE2E, EveryPageOfTheDialogThroughTheProgram) {
     EXPECT_EQ(d.ClickForBox(IDC_CFG6_ADDEXT), Sjis("既に登録されています"));
     d.Type(IDC_CFG6_EXTLIST, "mp3");
     EXPECT_EQ(d.ClickForBox(IDC_CFG6_ADDEXT), Sjis("拡張子 .MP3 を追加しました."));
-    ASSERT_EQ(d.Count(IDC_CFG6_EXTLIST), 3);
+    ASSERT_EQ(WaitValue([&] { return d.Count(IDC_CFG6_EXTLIST); }, 3), 3);
     d.Choose(IDC_CFG6_EXTLIST, 1);
     EXPECT_EQ(d.ClickForBox(IDC_CFG6_DELEXT), Sjis("拡張子 .OGG を削除しました."));
-    EXPECT_EQ(d.Count(IDC_CFG6_EXTLIST), 2);
+    EXPECT_EQ(WaitValue([&] { return d.Count(IDC_CFG6_EXTLIST); }, 2), 2);
     d.Click(IDC_CFG6_NODISPCDROM);
     d.Slide(IDC_CFG6_PREREADWAVESIZE, VK_RIGHT);
     d.Click(IDC_CFG6_ISAUTOREFTRLIST);
