@@ -132,7 +132,24 @@ bool TRipControl::RowSelected(int row) const { return h_.TrackList && h_.TrackLi
 // ---- The rip command ---------------------------------------------------------
 
 void TRipControl::ToolRipStartClick(bool fromFolderDrop) {
-    if (running_) return;
+    if (running_) {
+        // The end of a run lets messages through (its report and end
+        // message, the file list read again) while the run is still on: a
+        // start asked for then follows once the run is over instead of
+        // being lost.
+        if (ending_) startAfterRun_ = fromFolderDrop ? 1 : 0;
+        return;
+    }
+    startAfterRun_ = -1;
+    StartRun(fromFolderDrop);
+    while (startAfterRun_ >= 0 && !running_) {
+        const bool fromFolder = startAfterRun_ == 1;
+        startAfterRun_ = -1;
+        StartRun(fromFolder);
+    }
+}
+
+void TRipControl::StartRun(bool fromFolderDrop) {
     if (h_.MediaTimer) h_.MediaTimer(false);
     struct TimerBack {
         TRipHost& h;
@@ -522,7 +539,7 @@ void TRipControl::TransferData(bool digitalPlay) {
     }
     progress_.reset();
     report_.reset();
-    running_ = false;
+    running_ = ending_ = false;
     if (h_.RunState) h_.RunState(nullptr, false);
     if (h_.MediaTimer) h_.MediaTimer(true);
     if (OnRunEnd) OnRunEnd();
@@ -908,6 +925,7 @@ void TRipControl::RestoreDrive(int readCommand) {
 
 void TRipControl::EndRun(const TTransferRecord& r) {
     const TConfigStore& c = *h_.Config;
+    ending_ = true;
     if (mscdex_) MscdexClose();
     if (h_.StopWaveOut) h_.StopWaveOut();
     DiscStateFlag = true;
@@ -932,6 +950,7 @@ void TRipControl::EndRun(const TTransferRecord& r) {
     }
     if (h_.RefreshFiler) h_.RefreshFiler();
     running_ = false;
+    ending_ = false;
 }
 
 void TRipControl::DispDrawOutStatus(bool report) {

@@ -90,7 +90,8 @@ public:
     void Attach(TForm& form);
 
     // The rip command.  fromFolderDrop: a drop on a folder or the folder
-    // picker has set RipTargetFolder and asked already.
+    // picker has set RipTargetFolder and asked already.  Ignored while a run
+    // is on, except at its end: then it follows that run.
     void ToolRipStartClick(bool fromFolderDrop = false);
     // Digital play of the selected tracks: the drive checked and prepared,
     // then the play run.
@@ -162,6 +163,7 @@ private:
     bool PrepareDrive();
     bool RowSelected(int row) const;
     int Rows() const;
+    void StartRun(bool fromFolderDrop);
     void StartThread(const TTransferRecord& r);
     void EndRun(const TTransferRecord& r);
     void RestoreDrive(int readCommand);
@@ -172,6 +174,8 @@ private:
 
     TRipHost h_;
     bool running_ = false;
+    bool ending_ = false;     // the run's end: its report, end message and file list
+    int startAfterRun_ = -1;  // a start asked for at the end: -1 none, else fromFolderDrop
     bool mscdex_ = false;
     int overlap_ = 0;
     int currentTrack_ = 0;

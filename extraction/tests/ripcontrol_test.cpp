@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include "classlib/app.h"
@@ -125,6 +127,7 @@ protected:
                     }
                 }
                 if (p->Handle()) runBarEnd = p->ProgressBar2.Position();
+                if (duringRun && rip->Running()) std::exchange(duringRun, nullptr)();
             }
             return IDCANCEL;
         }
@@ -177,6 +180,7 @@ protected:
     std::string typedName;
     INT_PTR typedAnswer = IDYES;
     int cancelAtPercent = -1, cancelTrack = 0;
+    std::function<void()> duringRun;  // done once while the progress window is up
 };
 
 }  // namespace
@@ -299,6 +303,34 @@ TEST_F(RipControlWine, RefusedStartsShowTheirMessageAndRestoreTheDrive) {
     Select({3});
     rip->ToolRipStartClick();
     EXPECT_TRUE(prompter.Messages.size() == 1u) << prompter.Messages.size();
+}
+
+// The rip command while a run is on: ignored during the run; at its end,
+// where messages pass while the file list is read again, it follows the run
+// instead of being lost.
+TEST_F(RipControlWine, AStartAtTheEndOfARunFollowsIt) {
+    Name(1, "first");
+    Name(3, "second");
+    Select({1});
+    duringRun = [this] { rip->ToolRipStartClick(); };
+    int ends = 0;
+    rip->Host().RefreshFiler = [&] {
+        if (ends++ > 0) return;
+        EXPECT_TRUE(rip->Running());
+        Select({3});
+        rip->ToolRipStartClick();
+        EXPECT_EQ(Texts().size(), 2u) << "the next run must wait for this one";
+    };
+    rip->ToolRipStartClick();
+    EXPECT_FALSE(rip->Running());
+    EXPECT_EQ(ends, 2);
+    const std::string ask = Format(LoadResString(MSG_RIP_CONFIRM_FOLDER), (out + "\\").c_str());
+    const std::string end = LoadResString(MSG_RIP_FINISHED);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{ask, end, ask, end}));
+    ExpectImagePcm(out + "\\first.wav", 1);
+    ExpectImagePcm(out + "\\second.wav", 3);
+    ASSERT_EQ(rip->Results().size(), 1u);
+    EXPECT_EQ(rip->Results()[0].TrackNumber, 3);
 }
 
 TEST_F(RipControlWine, AnNgTrackIsNamedInTheEndMessageWithoutReport) {
