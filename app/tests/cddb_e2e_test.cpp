@@ -62,10 +62,7 @@ protected:
         net = wx::MakePlatformNetwork();
     }
     void TearDown() override {
-        if (prog.Main && IsWindow(prog.Main)) {
-            PostMessageA(prog.Main, WM_CLOSE, 0, 0);
-            EXPECT_TRUE(prog.Ended(20000)) << "the program did not end";
-        }
+        if (prog.Main && IsWindow(prog.Main)) EXPECT_TRUE(prog.Close(20000)) << "the program did not end";
     }
 
     int Port(const std::string& name) const { return ports.at(name); }

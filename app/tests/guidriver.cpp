@@ -64,6 +64,15 @@ bool TProgram::Ended(int ms) const {
     return pi.hProcess && WaitForSingleObject(pi.hProcess, DWORD(ms)) == WAIT_OBJECT_0;
 }
 
+bool TProgram::Close(int ms) {
+    const DWORD start = GetTickCount();
+    do {
+        PostMessageA(Main, WM_CLOSE, 0, 0);
+        if (Ended(2000)) return true;
+    } while (GetTickCount() - start < DWORD(ms));
+    return false;
+}
+
 void TProgram::Kill() {
     if (pi.hProcess && !Ended(0)) TerminateProcess(pi.hProcess, 9);
 }

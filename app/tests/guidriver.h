@@ -22,6 +22,10 @@ struct TProgram {
     // Waits for the main window with this title (ms); null when none came.
     HWND WaitMain(const std::string& title, int ms);
     bool Ended(int ms) const;
+    // Closes the main window as a user does, asking again while the window
+    // refuses (the file manager re-listing a folder keeps it open); true
+    // once the process has ended, within ms.
+    bool Close(int ms);
     void Kill();
     // CPU time (user + kernel) of the process so far, in seconds.
     double CpuSeconds() const;

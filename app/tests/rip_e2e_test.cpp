@@ -114,13 +114,8 @@ protected:
     void TearDown() override {
         if (prog.Main && IsWindow(prog.Main)) {
             // The window refuses to close while the file manager re-lists a
-            // folder (the rip's last writes reach it): asked again, as a
-            // user would.
-            bool ended = false;
-            for (int i = 0; i < 10 && !ended; ++i) {
-                PostMessageA(prog.Main, WM_CLOSE, 0, 0);
-                ended = prog.Ended(2000);
-            }
+            // folder (the rip's last writes reach it).
+            const bool ended = prog.Close(20000);
             DWORD_PTR r = 0;
             const bool answers = ended || SendMessageTimeoutA(prog.Main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 3000, &r) != 0;
             EXPECT_TRUE(ended) << "the program did not end; its window " << (answers ? "answers" : "hangs");
