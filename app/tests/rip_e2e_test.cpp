@@ -95,20 +95,17 @@ protected:
         ASSERT_NE(list, nullptr);
         ASSERT_NE(toolbar, nullptr);
         // The demo disc has a pre-emphasised track: the warning comes with
-        // every reading of the table of contents (the start-up reads it
-        // when the drive is selected and once more at its end).
+        // every reading of the table of contents, and the start-up reads it
+        // twice (when the drive is selected and once more at its end).  A
+        // third would show as an unexpected box in the waits that follow.
         const std::string emphasis =
             Text("ﾌﾟﾘｴﾝﾌｧｼｽのかかったﾄﾗｯｸが存在します", "The disc has tracks with pre-emphasis");
-        HWND warn = WaitDialog(prog.pi.dwProcessId, emphasis, 20000);
-        ASSERT_NE(warn, nullptr) << "no pre-emphasis warning";
-        int warnings = 0;
-        while (warn) {
-            ++warnings;
+        for (int n = 1; n <= 2; ++n) {
+            HWND warn = WaitDialog(prog.pi.dwProcessId, emphasis, 20000);
+            ASSERT_NE(warn, nullptr) << "no pre-emphasis warning " << n;
             Press(warn, IDOK);
-            WaitGone(warn, 5000);
-            warn = WaitDialog(prog.pi.dwProcessId, emphasis, 1500);
+            ASSERT_TRUE(WaitGone(warn, 10000));
         }
-        EXPECT_LE(warnings, 2);
         ASSERT_TRUE(WaitRows(4, 10000));
     }
     void TearDown() override {
