@@ -52,7 +52,7 @@ e2e_watch cdtext
 mkdir -p "$work/sstp"
 python3 "$(dirname "$0")/sstp_target.py" "$work/sstp" split 200 200 400 silent &
 target=$!
-trap 'kill $e2e_watcher $target 2>/dev/null' EXIT
+e2e_on_exit "kill $target 2>/dev/null"
 for _ in $(seq 100); do [ -s "$work/sstp/port" ] && break; sleep 0.05; done
 export WX_SSTP_PORT=$(cat "$work/sstp/port")
 

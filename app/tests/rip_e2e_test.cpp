@@ -250,6 +250,11 @@ TEST_F(RipE2E, WavRipReportOverwriteAndDiscChange) {
     // the disc taken out, then another put in.  Each shows at the next
     // polls (every 2 s); the times are kept for the record (two poll
     // periods are 4 s), the test only waits long enough for a busy machine.
+    // The program polls only while its main window is the active one: it
+    // is again once the question above has gone (no other program's window
+    // shares this test's display and Wine server, see e2e_isolate).
+    ASSERT_EQ(WaitValue([&] { return int(GetForegroundWindow() == prog.Main); }, 1), 1)
+        << "the main window did not become the active one again";
     auto changeImage = [&](const std::string& image) {
         std::ifstream in(AppDir() + "\\wnaspi32.ini");
         std::string ini((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
