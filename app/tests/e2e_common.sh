@@ -6,15 +6,19 @@
 #       A private copy of the program, its English module and the stand-in
 #       libraries in $work/app (work = $WX_BINARY_DIR/NAME), the demo disc
 #       made in $work/demo and copied to $work/app/demo, an X display and a
-#       Wine server of the test's own (e2e_isolate), and the WNASPI32
+#       Wine server of the test's own (e2e_own_session), and the WNASPI32
 #       stand-in picked over Wine's own.  Sets run, art, work.
-#   e2e_isolate
-#       An X display (Xvfb) and a Wine prefix of the test's own, the prefix
-#       made of hard links to the build's (so a Wine server of its own):
-#       the program looks at the drive only while its window is the active
-#       one, and on a shared display and server the windows of the tests
-#       running beside this one take the activation (and this test's
-#       windows take theirs).  Both are stopped when the script ends.
+#   e2e_own_session [DIR]
+#       An X display (Xvfb picks a free number) and a Wine prefix with a
+#       Wine server of the test's own: the program looks at the drive only
+#       while its main window is the active one, and on a shared display and
+#       server the windows of the tests running beside this one take the
+#       activation (and this test's windows take theirs).  The prefix,
+#       DIR/prefix (DIR defaults to $work), is made of hard links to the
+#       build's.  Sets DISPLAY and WX_WINEPREFIX; anything added to the
+#       prefix (drive letters, registry) goes in before the first program
+#       runs.  Both are stopped when the script ends; a second call does
+#       nothing.
 #   e2e_on_exit COMMAND
 #       Runs COMMAND when the script ends (before those registered earlier).
 #   e2e_drive LATENCY [IMAGE]
@@ -33,31 +37,38 @@ e2e_on_exit() {
   trap "$e2e_exit" EXIT
 }
 
-e2e_isolate() {
-  local orig pfx=$work/prefix xvfb f
+e2e_own_session() {
+  [ -n "${e2e_session:-}" ] && return 0
+  local dir=${1:-$work} orig pfx f
+  pfx=$dir/prefix
+  mkdir -p "$dir"
+  rm -rf "$pfx" "$dir/display"
   # Xvfb picks a free display number and writes it when it is ready.
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 </dev/null &
-  xvfb=$!
-  e2e_on_exit "kill $xvfb 2>/dev/null"
-  for _ in $(seq 600); do [ -s "$work/display" ] && break; sleep 0.05; done
-  [ -s "$work/display" ] || { echo "FAIL: no X display of the test's own"; exit 1; }
-  export DISPLAY=":$(head -1 "$work/display")"
-  # What Wine rewrites in place (the registry, the profile files of the
-  # Windows folder) is copied, not linked.
-  orig=$("$run" --prefix)
-  cp -al "$orig" "$pfx"
-  rm -f "$pfx"/.wx-xvfb*
-  for f in "$pfx"/*.reg "$pfx"/drive_c/windows/*.ini; do
-    [ -f "$f" ] && cp --remove-destination "$orig/${f#"$pfx"/}" "$f"
-  done
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dir/display" >/dev/null 2>&1 </dev/null &
+  e2e_on_exit "kill $! 2>/dev/null"
+  for _ in $(seq 600); do [ -s "$dir/display" ] && break; sleep 0.05; done
+  [ -s "$dir/display" ] || { echo "FAIL: no X display of the test's own"; exit 1; }
+  export DISPLAY=":$(head -1 "$dir/display")"
+  # The build's prefix (wine-run --init leaves it on disk whole) in hard
+  # links; what Wine or the program rewrite in place (the registry, the
+  # profile files of the Windows folder) is copied.  A fresh prefix only
+  # when the build's was never made.
+  orig=$("$WX_WINE_RUN" --prefix)
+  if [ -f "$orig/system.reg" ] && [ -f "$orig/user.reg" ]; then
+    cp -al "$orig" "$pfx"
+    rm -f "$pfx"/.wx-xvfb* "$pfx/wineserver"
+    for f in "$pfx"/*.reg "$pfx"/drive_c/windows/*.ini; do
+      [ -f "$f" ] && cp --remove-destination "$orig/${f#"$pfx"/}" "$f"
+    done
+  else
+    WX_WINEPREFIX=$pfx "$WX_WINE_RUN" --init
+    WINEPREFIX=$pfx /usr/lib/wine/wineserver -k 2>/dev/null
+    WINEPREFIX=$pfx /usr/lib/wine/wineserver -w 2>/dev/null
+  fi
+  # Its server starts with the first program run in it.
   export WX_WINEPREFIX=$pfx
   e2e_on_exit "WINEPREFIX='$pfx' /usr/lib/wine/wineserver -k 2>/dev/null"
-  # The build's server writes its registry some time after a change: the
-  # settings wine-run gives a prefix may not be on disk yet.
-  if ! grep -q '"Managed"="N"' "$pfx/user.reg" 2>/dev/null ||
-     ! grep -q '"MS Gothic"="IPAGothic"' "$pfx/user.reg" 2>/dev/null; then
-    "$run" --init
-  fi
+  e2e_session=$pfx
 }
 
 e2e_setup() {
@@ -69,7 +80,7 @@ e2e_setup() {
   export WINEDLLOVERRIDES="wnaspi32=n${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
   rm -rf "$work"
   mkdir -p "$work/app/demo" "$work/shots" "$work/work"
-  e2e_isolate
+  e2e_own_session
   cp "$exe" "$(dirname "$exe")/wendrix.ENU" "$work/app/"
   find "$WX_BINARY_DIR/standins/bin" -maxdepth 1 -iname "*.dll" -exec cp {} "$work/app/" \;
   "$WX_SOURCE_DIR/standins/demo/make-demo-disc" "$work/demo" >/dev/null

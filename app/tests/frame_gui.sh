@@ -4,15 +4,17 @@
 # screenshots of the whole frame, of an open drop-down menu and of the
 # English module (artifacts/frame_*.png); Enter, Esc, Space and a letter
 # leave the window open; the window's keys survive a start and a close.
+# On an X display and a Wine server of its own (e2e_own_session).
 set -u
+. "$(dirname "$0")/e2e_common.sh"
 exe=$1 driver=$2 enu=$3 aspi=$4
 run=$WX_WINE_RUN
 art=$WX_BINARY_DIR/artifacts
 mkdir -p "$art"
-export DISPLAY=$("$run" --display)
 dir=$WX_BINARY_DIR/app/tests/frame_gui
 rm -rf "$dir"
 mkdir -p "$dir"
+e2e_own_session "$dir/session"
 cp "$exe" "$enu" "$aspi" "$dir/"
 "$WX_SOURCE_DIR/standins/demo/make-demo-disc" "$dir/demo" >/dev/null 2>&1 || { echo "no demo disc"; exit 1; }
 # Without the pre-emphasised track: its warning box would hold the window

@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # GUI smoke test: the program starts under Wine, shows its main window,
 # refuses a second instance and closes.  A screenshot of the screen with the
-# window on it is kept in the build tree (artifacts/gui_smoke.png).
+# window on it is kept in the build tree (artifacts/gui_smoke.png).  On an
+# X display and a Wine server of its own (e2e_own_session).
 set -u
 exe=$1
 driver=$2
 run=$WX_WINE_RUN
 art=$WX_BINARY_DIR/artifacts
 mkdir -p "$art"
-export DISPLAY=$("$run" --display)
+. "$(dirname "$0")/e2e_common.sh"
+e2e_own_session "$WX_BINARY_DIR/gui_smoke"
 
 "$run" "$exe" >/dev/null 2>&1 </dev/null &
 prog=$!
-trap 'kill $prog 2>/dev/null' EXIT
+e2e_on_exit "kill $prog 2>/dev/null"
 
 found=
 for _ in $(seq 300); do

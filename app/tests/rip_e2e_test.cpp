@@ -252,7 +252,7 @@ TEST_F(RipE2E, WavRipReportOverwriteAndDiscChange) {
     // periods are 4 s), the test only waits long enough for a busy machine.
     // The program polls only while its main window is the active one: it
     // is again once the question above has gone (no other program's window
-    // shares this test's display and Wine server, see e2e_isolate).
+    // shares this test's display and Wine server, see e2e_own_session).
     ASSERT_EQ(WaitValue([&] { return int(GetForegroundWindow() == prog.Main); }, 1), 1)
         << "the main window did not become the active one again";
     auto changeImage = [&](const std::string& image) {

@@ -8,12 +8,12 @@
 set -u
 exe=$1
 driver=$2
+. "$(dirname "$0")/e2e_common.sh"
 run=$WX_WINE_RUN
 art=$WX_BINARY_DIR/artifacts
 work=$WX_BINARY_DIR/settings_e2e
 mkdir -p "$art"
 rm -f "$art"/settings_*.png
-export DISPLAY=$("$run" --display)
 export WINEDLLOVERRIDES="wnaspi32=n${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 
 # A private copy of the program with the stand-ins and the demo disc,
@@ -21,6 +21,7 @@ export WINEDLLOVERRIDES="wnaspi32=n${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 # of the track list).
 rm -rf "$work"
 mkdir -p "$work/app/demo" "$work/shots"
+e2e_own_session
 cp "$exe" "$(dirname "$exe")/wendrix.ENU" "$work/app/"
 find "$WX_BINARY_DIR/standins/bin" -maxdepth 1 -iname "*.dll" -exec cp {} "$work/app/" \;
 "$WX_SOURCE_DIR/standins/demo/make-demo-disc" "$work/demo" >/dev/null || { echo "no demo disc"; exit 1; }
@@ -29,7 +30,6 @@ sed '/FLAGS PRE/d' "$work/demo/demo.cue" > "$work/app/demo/demo.cue"
 cp "$WX_SOURCE_DIR/standins/demo/wnaspi32.ini" "$work/app/"
 # The reference file of the normalization: a sine at half of full scale.
 sox -n -r 44100 -c 2 -b 16 "$work/reference.wav" synth 0.5 sine 440 vol 0.5 || { echo "no reference file"; exit 1; }
-winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 export WX_ASPI_CONFIG=$(winpath "$work/app/wnaspi32.ini")
 export WX_E2E_DIR=$(winpath "$work")
 
@@ -49,7 +49,7 @@ export WX_E2E_DIR=$(winpath "$work")
     sleep 0.02
   done ) &
 watcher=$!
-trap 'kill $watcher 2>/dev/null' EXIT
+e2e_on_exit "kill $watcher 2>/dev/null"
 
 "$run" "$driver" --gtest_color=no
 status=$?
