@@ -221,6 +221,14 @@ protected:
         }
         return l;
     }
+    // The bar's buttons as bits (1 play, 2 stop, 4 pause) once they are
+    // `want`, else as they are after ms: the program sets them one after
+    // another.
+    static int WaitBar(HWND play, HWND stop, HWND pause, int want, int ms = 10000) {
+        return WaitValue([&] {
+            return (IsWindowEnabled(play) ? 1 : 0) | (IsWindowEnabled(stop) ? 2 : 0) | (IsWindowEnabled(pause) ? 4 : 0);
+        }, want, ms);
+    }
     bool WaitEnabled(HWND w, bool on, int ms = 10000) {
         for (int t = 0; t <= ms; t += 50) {
             if ((IsWindowEnabled(w) != FALSE) == on) return true;
@@ -331,9 +339,7 @@ TEST_F(PlaybackE2E, DigitalPlayPanelAndTestPlayback) {
     const std::vector<std::string> start = {"started", "101", "add " + upper, "102", "106 0", "102", "105 1", "106 4000"};
     ASSERT_GE(log.size(), start.size());
     EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + std::ptrdiff_t(start.size())), start);
-    EXPECT_TRUE(WaitEnabled(stop, true));
-    EXPECT_FALSE(IsWindowEnabled(play));
-    EXPECT_FALSE(IsWindowEnabled(pause));  // the external player has no pause
+    EXPECT_EQ(WaitBar(play, stop, pause, 2), 2);  // the external player has no pause
     EXPECT_EQ(SendMessageA(slider, TBM_GETRANGEMAX, 0, 0), 8);
     // The timer asks for the position (the player's last seek).
     log = PlayerLog(start.size() + 1);
@@ -342,9 +348,8 @@ TEST_F(PlaybackE2E, DigitalPlayPanelAndTestPlayback) {
     EXPECT_EQ(ControlText(time), "00:04");
     Screenshot(Shots(), "bar_player");
     Press(GetParent(stop), IDC_SPEEDBUTTON1);
-    EXPECT_TRUE(WaitEnabled(play, true));
-    EXPECT_FALSE(IsWindowEnabled(stop));
-    EXPECT_EQ(ControlText(time), "00:00");
+    EXPECT_EQ(WaitBar(play, stop, pause, 1), 1);
+    EXPECT_EQ(WaitValue([&] { return int(ControlText(time) == "00:00"); }, 1), 1) << ControlText(time);
     log = Lines(PlayerDir() + "\\player.log");
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[log.size() - 2], "101");
@@ -360,8 +365,7 @@ TEST_F(PlaybackE2E, DigitalPlayPanelAndTestPlayback) {
     ASSERT_NE(player, nullptr);
     PostMessageA(player, WM_CLOSE, 0, 0);
     EXPECT_TRUE(WaitGone(player, 5000));
-    EXPECT_TRUE(WaitEnabled(play, true));
-    EXPECT_FALSE(IsWindowEnabled(stop));
+    EXPECT_EQ(WaitBar(play, stop, pause, 1), 1);
     // Another player runs already; the one the program starts hands over to it.
     DeleteFileA((PlayerDir() + "\\player.log").c_str());
     TProgram other;
@@ -375,7 +379,7 @@ TEST_F(PlaybackE2E, DigitalPlayPanelAndTestPlayback) {
     EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + std::ptrdiff_t(handed.size())), handed);
     EXPECT_TRUE(IsWindow(prog.Main));
     Press(GetParent(stop), IDC_SPEEDBUTTON1);
-    EXPECT_TRUE(WaitEnabled(play, true));
+    EXPECT_EQ(WaitBar(play, stop, pause, 1), 1);
 
     // 5. A rip heard through the monitor writes the file a rip without it
     // writes; the media player plays that WAV file to its end.
@@ -402,9 +406,7 @@ TEST_F(PlaybackE2E, DigitalPlayPanelAndTestPlayback) {
     EXPECT_EQ(SendMessageA(slider, TBM_GETRANGEMAX, 0, 0), 8);
     Screenshot(Shots(), "bar_media");
     // The end of the file resets the bar.
-    EXPECT_TRUE(WaitEnabled(play, true, 30000));
-    EXPECT_FALSE(IsWindowEnabled(stop));
-    EXPECT_FALSE(IsWindowEnabled(pause));
+    EXPECT_EQ(WaitBar(play, stop, pause, 1, 30000), 1);
     EXPECT_GE(Capture(before).size(), std::size_t(disc.start[1]) * 2352) << "the WAV file did not reach the device";
 }
 
