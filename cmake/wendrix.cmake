@@ -32,11 +32,13 @@ function(wx_library name)
   endif()
 endfunction()
 
-# wx_test(name [PORTABLE] SOURCES ... [LIBS ...] [LABELS ...] [ENV ...] [TIMEOUT n])
+# wx_test(name [PORTABLE] [OWN_SESSION] SOURCES ... [LIBS ...] [LABELS ...] [ENV ...] [TIMEOUT n])
 # One executable and one ctest entry per test program.  Under win64 the
 # executable runs through the Wine wrapper; under win32 it is only built.
+# OWN_SESSION: under Wine on an X display and a Wine server of its own, for
+# tests whose windows must keep the activation (the focus) throughout.
 function(wx_test name)
-  cmake_parse_arguments(A "PORTABLE" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  cmake_parse_arguments(A "PORTABLE;OWN_SESSION" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
   if(NOT WIN32 AND NOT A_PORTABLE)
     return()
   endif()
@@ -46,7 +48,13 @@ function(wx_test name)
   if(NOT WX_RUN_TESTS)
     return()
   endif()
-  add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+  if(A_OWN_SESSION AND WIN32)
+    add_test(NAME ${name} COMMAND ${WX_ROOT}/app/tests/own_session.sh ${CMAKE_CURRENT_BINARY_DIR}/${name}.session
+                                  $<TARGET_FILE:${name}> --gtest_color=no)
+    list(APPEND A_ENV "WX_WINE_RUN=${WX_WINE_RUN}")
+  else()
+    add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+  endif()
   set_tests_properties(${name} PROPERTIES WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   if(A_LABELS)
     set_tests_properties(${name} PROPERTIES LABELS "${A_LABELS}")
