@@ -11,18 +11,18 @@ exe=$1
 driver=$2
 . "$(dirname "$0")/e2e_common.sh"
 
+# The CD-ROM letter, and the output and album folders on a drive of the
+# test's own (V:), which the file manager may list.
+e2e_prefix_extras() {
+  mkdir -p "$work/drive_v/out" "$work/drive_v/albums" "$work/cdroot"
+  printf '\n[Software\\\\Wine\\\\Drives] 1796799696\n"r:"="cdrom"\n' >> "$1/system.reg"
+  ln -sfn "$work/cdroot" "$1/dosdevices/r:"
+  ln -sfn "$work/drive_v" "$1/dosdevices/v:"
+}
 e2e_setup cddb_e2e "$exe"
-mkdir -p "$work/drive_v/out" "$work/drive_v/albums" "$work/cdroot"
 # Without the pre-emphasised track, whose warning comes with each reading.
 sed -i '/FLAGS PRE/d' "$work/demo/demo.cue" "$work/app/demo/demo.cue"
 e2e_drive 0 > "$work/app/wnaspi32.ini"
-# The CD-ROM letter, and the output and album folders on a drive of the
-# test's own (V:), which the file manager may list; in the prefix before
-# its server starts.
-pfx=$WX_WINEPREFIX
-printf '\n[Software\\\\Wine\\\\Drives] 1796799696\n"r:"="cdrom"\n' >> "$pfx/system.reg"
-ln -sfn "$work/cdroot" "$pfx/dosdevices/r:"
-ln -sfn "$work/drive_v" "$pfx/dosdevices/v:"
 export WX_E2E_DIR=$(winpath "$work")
 e2e_watch cddb
 

@@ -15,10 +15,10 @@
 #       server the windows of the tests running beside this one take the
 #       activation (and this test's windows take theirs).  The prefix,
 #       DIR/prefix (DIR defaults to $work), is made of hard links to the
-#       build's.  Sets DISPLAY and WX_WINEPREFIX; anything added to the
-#       prefix (drive letters, registry) goes in before the first program
-#       runs.  Both are stopped when the script ends; a second call does
-#       nothing.
+#       build's.  Sets DISPLAY and WX_WINEPREFIX.  What a test adds to the
+#       prefix (drive letters, registry) goes in before the server starts,
+#       from its function e2e_prefix_extras PREFIX when it defines one.
+#       Both are stopped when the script ends; a second call does nothing.
 #   e2e_on_exit COMMAND
 #       Runs COMMAND when the script ends (before those registered earlier).
 #   e2e_drive LATENCY [IMAGE]
@@ -65,9 +65,13 @@ e2e_own_session() {
     WINEPREFIX=$pfx /usr/lib/wine/wineserver -k 2>/dev/null
     WINEPREFIX=$pfx /usr/lib/wine/wineserver -w 2>/dev/null
   fi
-  # Its server starts with the first program run in it.
+  if [ "$(type -t e2e_prefix_extras)" = function ]; then e2e_prefix_extras "$pfx"; fi
+  # A server that stays while no program runs, as the build's does: a
+  # program started while a server that is going away still takes its
+  # connection cannot run.
   export WX_WINEPREFIX=$pfx
   e2e_on_exit "WINEPREFIX='$pfx' /usr/lib/wine/wineserver -k 2>/dev/null"
+  WINEPREFIX=$pfx /usr/lib/wine/wineserver -p >/dev/null 2>&1 </dev/null
   e2e_session=$pfx
 }
 
