@@ -432,6 +432,19 @@ TEST(FilerListing, RowsCountsAndTotals) {
     folder.reset();
     root.reset();
     EXPECT_EQ(p.ns.LiveItems, 2);  // only the two drives' items remain
+
+    // More files than the list reserves room for: every one is listed,
+    // counted and sorted.
+    p.ns.Folder("W:\\Big");
+    for (int i = 0; i < 5600; ++i) p.ns.File("W:\\Big\\t" + std::to_string(10000 + i) + ".wav", 1);
+    auto big = p.ns.Item("W:\\Big");
+    ListFolder(p.ns, big.get(), "W:\\Big", DefaultFilter(), l);
+    SortItems(l.Items, spFileName, true);
+    ASSERT_EQ(l.Items.size(), 5601u);
+    EXPECT_EQ(l.ItemCount, 5600);
+    EXPECT_EQ(l.ByteTotal, 5600u);
+    EXPECT_EQ(l.Items[1]->Name, "t15599.wav");
+    EXPECT_EQ(l.Items[5600]->Name, "t10000.wav");
 }
 
 TEST(FilerTree, WalkSplitsOnlyAtRealBackslashes) {

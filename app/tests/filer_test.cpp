@@ -754,6 +754,22 @@ TEST_F(FilerOps, AttributesEditSelectionAndJumps) {
     const HTREEITEM work = Child(Tree(), Child(Tree(), TreeView_GetRoot(Tree()), "filer_test"), "work");
     ASSERT_NE(work, nullptr);
     EXPECT_EQ(ChildTexts(Tree(), work), (std::vector<std::string>{"sub"}));
+
+    // A file gone while its form is open: neither the attributes nor the
+    // time can be set, and the user is told so.
+    form->DirectoryChange(dir + "\\");
+    Touch(dir + "\\vanish.txt", 1);
+    ASSERT_TRUE(PumpUntil([&] { return Listed("vanish.txt"); }));
+    onAttr = [&](TAttrForm& a) {
+        DeleteFileA((dir + "\\vanish.txt").c_str());
+        a.CheckBox5.SetChecked(true);
+        a.CheckBox6.SetChecked(true);
+    };
+    script.Messages.clear();
+    Select({"vanish.txt"});
+    Key(List(), 'A');
+    ASSERT_EQ(script.Messages.size(), 1u);
+    EXPECT_EQ(script.Messages[0].text, dir + "\\vanish.txt の属性または時刻を設定できません.");
 }
 
 namespace {

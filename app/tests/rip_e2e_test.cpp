@@ -234,6 +234,7 @@ TEST_F(RipE2E, WavRipReportOverwriteAndDiscChange) {
     EXPECT_EQ(ListText(process, list, 0, 5), "demo_01");
     // The rip went into the folder the file list shows, which lists the new files.
     EXPECT_EQ(FileRows(), (std::vector<std::string>{"..", "demo_01.wav", "demo_02.wav", "demo_04_DeEMPH.wav"}));
+    Screenshot(Shots(), "filer_ja");
 
     // The same track again: the overwrite question, answered Cancel.
     Select({1});
