@@ -20,6 +20,10 @@ namespace wendrix {
 
 namespace {
 
+// The timer of a close put off while the pane was busy (ids 1 and 2 are
+// the frame's).
+constexpr UINT_PTR kCloseWhenIdleTimer = 21;
+
 HTREEITEM H(filer::TNode n) { return static_cast<HTREEITEM>(n); }
 
 // The tree control as the rules see it.  A node's record is its item
@@ -244,10 +248,22 @@ void TForm1::BindFiler() {
         WMDeviceChange(wp, lp);
         return TRUE;
     });
+    OnTimer(kCloseWhenIdleTimer, [this] {
+        KillTimer(Handle(), kCloseWhenIdleTimer);
+        Close();
+    });
     BindFilerCommands();
 }
 
 // ---- Set-up and tear-down ------------------------------------------------------
+
+// A listing pumps messages with the busy flags set: a close that comes in
+// then is refused, and tried again shortly, so that it is not lost.
+bool TForm1::PaneRefusesClose() {
+    if (!TreeBusy && !ListBusy) return false;
+    SetTimer(Handle(), kCloseWhenIdleTimer, 100, nullptr);
+    return true;
+}
 
 
 void TForm1::InitFiler() {

@@ -221,7 +221,7 @@ void TForm1::FormShow() {
 }
 
 bool TForm1::FormCloseQuery() {
-    if (TreeBusy || ListBusy) return false;
+    if (PaneRefusesClose()) return false;
     if (RipThread) {
         wx::MessageBoxRes(MSG_CLOSE_WHILE_RIPPING, MB_OK | MB_ICONERROR);
         return false;

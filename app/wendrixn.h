@@ -297,6 +297,9 @@ public:
     bool SortDescending = false;
 
     void SetEventList();
+    // While the pane is busy the window does not close; the close asked
+    // for then comes once the pane is idle.
+    bool PaneRefusesClose();
     void InitFiler();
     void FinalizeFiler();
     void InitializePidls();

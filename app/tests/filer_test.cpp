@@ -453,6 +453,16 @@ TEST_F(Filer, MonitorsAndDeviceNotices) {
     ASSERT_TRUE(clickDrive('W'));
     EXPECT_EQ(form->GetFilePathAt(), kRoot);
     EXPECT_EQ(bar.DriveLetter(bar.Selected()), 'W');
+
+    // A close asked for while a listing is under way waits for its end
+    // and is not lost.
+    HWND window = form->Handle();
+    form->ListBusy = true;
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(window));
+    wx::Application.ProcessMessages();
+    form->ListBusy = false;
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(window); })) << "the close was lost";
 }
 
 }  // namespace
