@@ -251,6 +251,9 @@ public:
         over_ = true;
         Reset();
         *effect = DROPEFFECT_NONE;
+        // An enter without the leave of the one before lets go of its data.
+        if (data_) data_->Release();
+        data_ = nullptr;
         accept_ = form_.Shell && Accepts(filer::DroppedPaths(data));
         if (accept_) {
             *effect = DROPEFFECT_COPY;
