@@ -97,7 +97,7 @@ except Exception:
     pass
 print('mutagen: tags as set')
 PY
-for s in tracklist_ja report_ja progress_ja tracklist_en progress_en report_en filemenu_ja attributes_ja filer_ja; do
+for s in tracklist_ja report_ja progress_ja tracklist_en progress_en report_en filemenu_ja attributes_ja filer_ja copyto_ja attributes_en copyto_en; do
   [ -s "$art/rip_$s.png" ] && echo "screenshot: $art/rip_$s.png" || fail "no screenshot $s"
 done
 [ -s "$work/discchange.txt" ] && echo "disc change: $(cat "$work/discchange.txt")"

@@ -396,6 +396,19 @@ TEST_F(RipE2E, FileMenusAndTracksDroppedOnAFolder) {
     EXPECT_TRUE(GetFileAttributesA((Out() + "\\song.mp3").c_str()) & FILE_ATTRIBUTE_READONLY);
     SetFileAttributesA((Out() + "\\song.mp3").c_str(), FILE_ATTRIBUTE_NORMAL);
 
+    // C: song.mp3 copied into the folder typed in the destination prompt.
+    Key(files, 'C');
+    HWND dest = WaitDialog(prog.pi.dwProcessId, Sjis("ファイルのコピー"), 10000);
+    ASSERT_NE(dest, nullptr) << "no destination prompt";
+    EXPECT_EQ(WindowText(GetDlgItem(dest, 2711)), Out() + "\\");
+    SetText(GetDlgItem(dest, 2713), Out() + "\\into");
+    Screenshot(Shots(), "copyto_ja");
+    Press(dest, IDOK);
+    ASSERT_TRUE(WaitGone(dest, 5000));
+    for (int t = 0; t < 5000 && GetFileAttributesA((Out() + "\\into\\song.mp3").c_str()) == INVALID_FILE_ATTRIBUTES; t += 50)
+        Sleep(50);
+    EXPECT_EQ(ReadAll(Out() + "\\into\\song.mp3").size(), 100u);
+
     // Track 1 dragged onto the row of the folder "into" (the window on top
     // of any other test's windows while the pointer is over it).
     SetWindowPos(prog.Main, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
@@ -431,6 +444,25 @@ TEST_F(RipE2E, EnglishWindows) {
     outName = "english";
     StartProgram(Settings(Output("WAVE"), true), "wnaspi32_slow.ini");
     Screenshot(Shots(), "tracklist_en");
+    // The file manager's forms in English.
+    HWND files = FindChild(prog.Main, IDC_LISTVIEW1);
+    WriteText(Out() + "\\song.mp3", "x");
+    for (int t = 0; t < 5000 && ListCount(files) < 2; t += 50) Sleep(50);
+    for (int i = 0; i < ListCount(files); ++i) ListSelect(process, files, i, i == 1);
+    Key(files, 'A');
+    HWND attr = WaitDialog(prog.pi.dwProcessId, "File attributes", 10000);
+    ASSERT_NE(attr, nullptr) << "no attributes dialog";
+    EXPECT_EQ(WindowText(GetDlgItem(attr, 2721)), "Set the new attributes of song.mp3");
+    Screenshot(Shots(), "attributes_en");
+    Press(attr, IDCANCEL);
+    ASSERT_TRUE(WaitGone(attr, 5000));
+    Key(files, 'M');
+    HWND dest = WaitDialog(prog.pi.dwProcessId, "Move files", 10000);
+    ASSERT_NE(dest, nullptr) << "no destination prompt";
+    Screenshot(Shots(), "copyto_en");
+    Press(dest, IDCANCEL);
+    ASSERT_TRUE(WaitGone(dest, 5000));
+    DeleteFileA((Out() + "\\song.mp3").c_str());
     Select({1});
     PressRip();
     HWND name = WaitDialog(prog.pi.dwProcessId, "Warning", 10000);
