@@ -21,6 +21,7 @@
 #include "settings/configform.h"
 #include "settings/configs_win.h"
 #include "settings/configstore.h"
+#include "settings/profileini.h"
 
 namespace wendrix {
 
@@ -81,6 +82,8 @@ void TForm1::BindTrackList() {
     OnClick(IDM_CDROM1, [this] { RefreshTrackList(); });
     OnClick(IDM_SELECTALLTR, [this] { SelectAllTrClick(); });
     OnClick(IDM_ID31, [this] { ID31Click(); });
+    OnClick(IDT_TOOLID3BTN, [this] { ToolID3BtnClick(); });
+    OnClick(IDM_ID3I1, [this] { ToolID3BtnClick(); });
     OnClick(IDM_SETBASEFILENAME, [this] { SetBaseFilenameClick(); });
     OnClick(IDM_SETBASEFILENAME1, [this] { SetBaseFilenameClick(); });
     OnClick(IDM_POPUPRIPSTART, [this] { PopupRipStartClick(); });
@@ -315,7 +318,6 @@ void TForm1::TrackRPopupMenuPopup(HMENU menu) {
     const bool oneAudio = selected == 1 && first >= 0 && Tracks.Slots[first + 1].IsAudio;
     m.SetEnabled(IDM_TRACK_CDPLAY, oneAudio);
     if (selected == 1 && !oneAudio) m.SetEnabled(IDM_ID31, false);
-    if (selected > 1) m.SetEnabled(IDM_ID31, false);  // the tag editor of many tracks comes later
     const int playing = ConfigForm ? IsPlaying(ConfigForm->ComboBox2.ItemIndex()) : -1;
     const std::string stop = playing < 0 ? wx::LoadResString(MSG_CDSTOP)
                                          : wx::Format(wx::LoadResString(MSG_CDSTOP_PLAYING), playing);
@@ -440,14 +442,66 @@ void TForm1::LoadListClick() {
 }
 
 void TForm1::ID31Click() {
-    if (TrackList.SelectedCount() != 1) return;  // many tracks: the tag editor comes later
-    const int row = TrackList.NextSelected(-1);
-    if (row < 0 || row + 1 >= wx::LeadOutSlot) return;
-    TID3Form form(this);
-    form.TagRecord = &Tracks.Slots[row + 1];
-    if (form.ShowModal() != IDOK) return;
-    TrackList.SetSubItem(row, 6, wx::LoadResString(Tracks.Slots[row + 1].HasTag ? MSG_YES : MSG_NO));
-    wx::MessageBoxRes(MSG_ID3_SET_ONE, MB_OK | MB_ICONINFORMATION, row + 1);
+    const int selected = TrackList.SelectedCount();
+    if (selected == 1) {
+        const int row = TrackList.NextSelected(-1);
+        if (row < 0 || row + 1 >= wx::LeadOutSlot) return;
+        TID3Form form(this);
+        form.TagRecord = &Tracks.Slots[row + 1];
+        if (form.ShowModal() != IDOK) return;
+        TrackList.SetSubItem(row, 6, wx::LoadResString(Tracks.Slots[row + 1].HasTag ? MSG_YES : MSG_NO));
+        wx::MessageBoxRes(MSG_ID3_SET_ONE, MB_OK | MB_ICONINFORMATION, row + 1);
+        return;
+    }
+    if (selected < 2) return;
+    // Copies of the selected tracks, each knowing its track number.
+    std::vector<wx::TTrackRecord> copies;
+    for (int row = TrackList.NextSelected(-1); row >= 0; row = TrackList.NextSelected(row)) {
+        const int track = row + 1;
+        if (track >= wx::LeadOutSlot) break;
+        wx::TTrackRecord r = Tracks.Slots[track];
+        r.SectorCount = track;
+        r.FileStem = wx::Format(wx::LoadResString(MSG_ID3_TRACK_LABEL), track);
+        copies.push_back(r);
+    }
+    if (copies.empty()) return;
+    TProfileIniFile ini(SettingsFileName);
+    TID3TagForm editor(this, TagEditorHost(&ini));
+    editor.TagRecords = copies;
+    editor.RecordsAreTracks = true;
+    editor.EnableWriteID3Tag(true);
+    editor.EnableSetID3Filename(true);
+    editor.FillTagList(false);
+    if (editor.ShowModal() != IDOK) return;
+    for (std::size_t j = 0; j < copies.size() && j < editor.Table.Rows.size(); ++j)
+        StoreTagRow(copies[j].SectorCount, editor.Table.Rows[j]);
+    wx::MessageBoxRes(MSG_ID3_SET_MANY, MB_OK | MB_ICONINFORMATION);
+}
+
+void TForm1::ToolID3BtnClick() {
+    TProfileIniFile ini(SettingsFileName);
+    TID3TagForm editor(this, TagEditorHost(&ini));
+    if (editor.ShowModal() != IDOK) return;
+    for (int i = 1; i <= Tracks.TrackCount && i < wx::LeadOutSlot && std::size_t(i) <= editor.Table.Rows.size(); ++i) {
+        const wx::TTagRow& row = editor.Table.Rows[std::size_t(i - 1)];
+        if (Tracks.Slots[i].IsAudio)
+            StoreTagRow(i, row);
+        else
+            StoreTagRow(i, wx::TTagRow{});
+    }
+    wx::MessageBoxRes(MSG_ID3_SET_ALL, MB_OK | MB_ICONINFORMATION);
+}
+
+void TForm1::StoreTagRow(int track, const wx::TTagRow& row) {
+    if (track < 1 || track >= wx::LeadOutSlot) return;
+    wx::TTrackRecord& slot = Tracks.Slots[track];
+    if (row.HasContent) {
+        wx::CellsToRecord(row.Cells, slot);
+    } else {
+        tagio::ClearTagFields(slot);
+        slot.HasTag = false;
+    }
+    if (track <= TrackList.Count()) TrackList.SetSubItem(track - 1, 6, wx::LoadResString(slot.HasTag ? MSG_YES : MSG_NO));
 }
 
 }  // namespace wendrix

@@ -10,6 +10,7 @@
 //   test playback              app/playback.cpp
 //   CDDB                       app/cddbsearch.cpp
 //   CD-TEXT and SSTP notices   app/cdtextlink.cpp
+//   batch list & tag editor    app/batchlink.cpp
 #pragma once
 #include <array>
 #include <cstdint>
@@ -36,6 +37,7 @@
 #include "extraction/DriveCmds.h"
 #include "extraction/TrackTable.h"
 #include "extraction/ripcontrol.h"
+#include "output/id3tageditform.h"
 #include "resources/wendrixn.h"
 #include "settings/configform.h"
 #include "settings/mainkeys.h"
@@ -253,6 +255,11 @@ public:
     void SetBaseFilenameClick();
     void LoadListClick();
     void ID31Click();
+    // The tag editor over the disc's tracks.
+    void ToolID3BtnClick();
+    // An editor row back into a track's tags (no content: no tag) and the
+    // track's row.
+    void StoreTagRow(int track, const wx::TTagRow& row);
 
     // =====================================================================
     // File manager (app/filer*.cpp)
@@ -480,6 +487,20 @@ public:
     void DirectPlay();
     void ShowCDPlayer();
     void WMPlayPosition(std::int32_t position);
+
+    // =====================================================================
+    // Batch encode list & tag editor (app/batchlink.cpp)
+    // =====================================================================
+    // The file manager's hand-over: WAV files (names in folder, the folder
+    // with or without its trailing backslash) to the batch encode list,
+    // shown when at least one name is a WAV file; MP3, WMA and TwinVQ
+    // files to tag editing, the one-file dialog placed at `at`.
+    void EncodeFiles(const std::vector<std::string>& names, const std::string& folder);
+    void EditID3Tag(const std::vector<std::string>& names, const std::string& folder, POINT at);
+    // The compression drop-down's entry: the list, empty or not.
+    void OpenEncodeList(const std::vector<std::string>& paths);
+    // What the tag editor borrows from the main window.
+    TTagEditorHost TagEditorHost(TCustomIniFile* settings);
 
     // =====================================================================
     // CDDB (app/cddbsearch.cpp)

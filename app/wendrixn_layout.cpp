@@ -441,6 +441,7 @@ void TForm1::BindCommands() {
     OnClick(IDM_KEYSEARCH, [this] { KeySearchClick(); });
     OnClick(IDM_ABOUT1, [this] { About1Click(); });
     for (int tag = 0; tag < 4; ++tag) OnClick(IDM_WAVEOUT + tag, [this, tag] { WAVEOutClick(tag); });
+    OnClick(IDM_ENCODEFILES, [this] { OpenEncodeList({}); });
     OnNotify(IDC_TOOLBAR2, TBN_DROPDOWN, [this](NMHDR* nm) -> LRESULT {
         auto* tb = reinterpret_cast<NMTOOLBARA*>(nm);
         if (tb->iItem != IDT_TOOLEXTENCODE) return TBDDRET_NODEFAULT;
@@ -465,8 +466,6 @@ void TForm1::BindCommands() {
 void TForm1::DisableUnbuiltCommands() {
     // Each line goes when the window behind the command is built.
     wx::TMenu file(FilePulldown), exec(ExecPullDown), config(ConfigPullDown), tool(ToolPullDown);
-    exec.SetEnabled(IDM_ID3I1, false);             // tag editor
-    ToolBar2.EnableButton(IDT_TOOLID3BTN, false);
     config.SetEnabled(IDM_CONFIGWIZERD, false);    // never built: no action
     tool.SetEnabled(IDM_DRIVEBENCH, false);        // benchmark
     tool.SetEnabled(IDM_V1, false);                // never built: no action

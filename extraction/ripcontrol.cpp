@@ -19,6 +19,7 @@
 #include "output/acmmgr32.h"
 #include "output/acmparams.h"
 #include "output/dlgcenter.h"
+#include "output/sinksetup.h"
 #include "output/wmttag.h"
 #include "resources/msgids.h"
 
@@ -66,8 +67,6 @@ bool IsWindows9x() {
     v.dwOSVersionInfoSize = sizeof v;
     return GetVersionExA(&v) && v.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
 }
-
-const WAVEFORMATEX* Pcm(const TConfigStore& c) { return reinterpret_cast<const WAVEFORMATEX*>(c.DefaultPcmFormat.data()); }
 
 }  // namespace
 
@@ -393,33 +392,7 @@ bool TRipControl::CheckExistsFiles(const std::string& folder) {
     return true;
 }
 
-bool TRipControl::GetEncoderOption(std::string& options) {
-    const TConfigStore& c = *h_.Config;
-    options.clear();
-    TEncoderOptionSettings s;
-    s.UseL3Enc = c.IsUseL3Enc();
-    s.UseStdin = c.IsUseStdin();
-    if (!s.UseL3Enc && !s.UseStdin) return true;
-    s.ProgramExists = FileExists(c.ProgramEdit.Text);
-    s.UseOriginalOption = c.UseOriginalOption.Checked;
-    s.AdditionalOption = c.AdditionalOption.Checked;
-    s.OptionText = c.OptionEdit.Text;
-    s.BitrateIndex = c.bitratebox.ItemIndex() < 0 ? 8 : c.bitratebox.ItemIndex();
-    const int style = c.ExtEncoderType();
-    s.Style = style < 0 ? eetLameStdin : TExtEncoderType(style);
-    s.Crc = c.CRCCheckBox.Checked;
-    s.Hq = c.HQCheckBox.Checked;
-    s.Vbr = c.VBRCheckBox.Checked;
-    s.VbrLevel = c.GogoVBRLevel;
-    s.ScmpxLayer = c.UseLayerType.ItemIndex() < 0 ? 3 : c.UseLayerType.ItemIndex() + 1;
-    const TEncoderOptionResult r = BuildEncoderOptions(s);
-    if (!r.Ok) {
-        Ask(MB_OK | MB_ICONERROR, r.Message);
-        return false;
-    }
-    options = r.Options;
-    return true;
-}
+bool TRipControl::GetEncoderOption(std::string& options) { return wx::GetEncoderOption(*h_.Config, options); }
 
 std::int64_t TRipControl::GetAllTrackFrames() {
     return wx::GetAllTrackFrames(*h_.Tracks, Rows(), [this](int row) { return RowSelected(row); });
@@ -595,56 +568,7 @@ int TRipControl::PrepareTransfer(int track, TTransferRecord& r) {
     // The output driver for this track.
     TAcmDrv& drv = *h_.AcmDrv;
     const bool emphasisKept = t.PreEmphasis && !IsUseEmph(c, t);
-    bool ok = false;
-    if (c.IsUseL3Enc()) {
-        ok = drv.Setup(Pcm(c), Pcm(c), admAcmWave, false);
-    } else if (c.IsUseStdin()) {
-        TPipeEncodeParams p{c.ProgramEdit.Text.c_str(), encoderOption_.c_str()};
-        ok = drv.Setup(Pcm(c), &p, admPipe, false);
-    } else if (c.IsUseACMMP3()) {
-        const int i = c.bitratebox.ItemIndex() < 0 ? 8 : c.bitratebox.ItemIndex();
-        std::uint8_t fmt[256] = {};
-        auto* w = reinterpret_cast<WAVEFORMATEX*>(fmt);
-        ok = TAcmDrv::FindMP3Format(std::uint32_t(std::atoi(AcmMp3BitrateTexts[i])), w) &&
-             drv.Setup(Pcm(c), w, admAcmMp3, false);
-    } else if (c.IsUseWMT()) {
-        TWMAEncodeParams p{std::uint16_t(c.WMTStereoSel.Checked ? 2 : 1), std::uint32_t(c.GetWMTSamplingrate()),
-                           std::uint32_t(c.GetWMTBitrate())};
-        ok = drv.Setup(Pcm(c), &p, admWma, false);
-    } else if (c.IsUseGogoDLL()) {
-        TGogoEncodeParams p{};
-        p.CpuFeatures = std::uint8_t((c.GogoMMX ? 1 : 0) | (c.Gogo3DNow ? 2 : 0) | (c.GogoExt3DNow ? 4 : 0) |
-                                     (c.GogoSSE ? 8 : 0));
-        p.UseLPF = c.GogoLPF;
-        p.UsePsy = c.GogoPsy;
-        p.UseTwoCpus = c.GogoMultiCPU;
-        p.UseVBR = c.VBRCheckBox.Checked;
-        p.VBRLevel = c.GogoVBRLevel;
-        p.Priority = std::uint8_t(c.GogoPriority <= 0 ? c.GogoPriority + 3 : c.GogoPriority + 4);
-        p.ChannelMode = c.GogoChannel;
-        const int i = c.bitratebox.ItemIndex() < 0 ? 8 : c.bitratebox.ItemIndex();
-        p.BitRate = std::atoi(AcmMp3BitrateTexts[i]);
-        p.Emphasis = emphasisKept;
-        p.VBRRangeOn = c.GogoAdvVBRSet;
-        p.VBRLow = TConfigStore::GogoBitrate(c.GogoMinVBR, 7);
-        p.VBRHigh = TConfigStore::GogoBitrate(c.GogoMaxVBR, 8);
-        p.FilterOn = c.GogoAdvFilter;
-        p.FilterLow = c.GogoMinFilter;
-        p.FilterHigh = c.GogoHighFilter;
-        p.MSOn = c.GogoAdvJSSet;
-        p.MSThreshold = c.GogoMSThs;
-        p.MSPower = c.GogoBitrateDiff;
-        p.OutputFormat = c.GogoFormatType;
-        p.Track = (c.GogoFormatType != gftMP3 && t.HasTag) ? &t : nullptr;
-        p.ForceSameRate = c.GogoForceSameFreq;
-        ok = drv.Setup(Pcm(c), &p, admGogo, false);
-    } else if (c.IsUseVQF()) {
-        TTwinVQEncodeParams p{44, 2, t.HasTag ? &t : nullptr, std::uint32_t(c.GetVQFBitrate()),
-                              std::uint16_t(c.GetVQFQuality())};
-        ok = drv.Setup(Pcm(c), &p, admTwinVq, false);
-    } else {
-        ok = drv.Setup(Pcm(c), c.OutputWaveFormat.data(), admAcmWave, false);
-    }
+    const bool ok = SetupOutputDriver(drv, c, t.HasTag ? &t : nullptr, emphasisKept, encoderOption_);
     if (!ok) return 4;
     if (!drv.Open(name.Written)) return 2;
 

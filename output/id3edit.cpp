@@ -29,7 +29,10 @@ TID3Form::TID3Form(wx::TComponent* owner) : TForm(owner, "TID3FORM") {
 }
 
 void TID3Form::FormCreate() {
-    GetCenter(*this);
+    if (HasPosition)
+        SetWindowPos(Handle(), nullptr, Left, Top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    else
+        GetCenter(*this);
     static const wx::TTrackRecord kEmpty;
     const wx::TTrackRecord& r = TagRecord ? *TagRecord : kEmpty;
     std::vector<std::string> items = GenreListItems(false, r.Genre);

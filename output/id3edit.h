@@ -19,6 +19,10 @@ public:
     bool AllowNoGenre = false;
     // Longest title, artist, album, comment and copyright.
     int TextLimit = 250;
+    // Screen position chosen by the opener (the top-left corner); centred
+    // on the main window when not set.
+    bool HasPosition = false;
+    int Left = 0, Top = 0;
 
     wx::TEdit TitleEdit{this, IDC_ID3_TITLE};
     wx::TEdit AlbumEdit{this, IDC_ID3_ALBUM};

@@ -91,6 +91,7 @@
 #define IDM_WMTOUT 2271
 #define IDM_MP3OUT 2272
 #define IDM_VQFOUT 2273
+#define IDM_ENCODEFILES 2275  // the batch encode list
 // ---- Track pop-up commands with shortcuts (Ctrl+I, Ctrl+B, Ctrl+S, Ctrl+A) ----
 #define IDM_ID31 2281
 #define IDM_SETBASEFILENAME1 2282
