@@ -146,6 +146,10 @@ bool TScriptedPrompter::AnswerFile(OPENFILENAMEA& ofn) {
     FileAnswers.pop_front();
     if (a.empty() || !ofn.lpstrFile || a.size() + 1 > ofn.nMaxFile) return false;
     lstrcpynA(ofn.lpstrFile, a.c_str(), static_cast<int>(ofn.nMaxFile));
+    if (!FilterAnswers.empty()) {
+        ofn.nFilterIndex = FilterAnswers.front();
+        FilterAnswers.pop_front();
+    }
     return true;
 }
 

@@ -64,6 +64,9 @@ public:
     // (an empty answer is a cancel; an empty queue cancels).
     std::vector<std::string> FileDialogs;
     std::deque<std::string> FileAnswers;
+    // The filter chosen with each answered file dialog (1-based); when the
+    // queue is empty the dialog's own stays.
+    std::deque<DWORD> FilterAnswers;
 
     int Message(HWND owner, const std::string& text, const std::string& caption, UINT flags) override;
     INT_PTR RunModal(TForm& form, HWND owner) override;

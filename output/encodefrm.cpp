@@ -382,9 +382,9 @@ void TEncodeForm::FormCreate() {
         if (rows_[i].Output.empty()) rows_[i].Output = wx::NewOutputName(rows_[i].Record.FileStem, Kind());
         InsertRow(int(i));
     }
-    SetStatusBar();
     ReadConfig();
     Layout();
+    SetStatusBar();
 }
 
 bool TEncodeForm::FormCloseQuery() {
