@@ -100,7 +100,7 @@ bool IsShellPath(const std::string& path) {
     return ok && pidl != nullptr;
 }
 
-constexpr int kDefaultWidths[wx::EncodeColumnCount] = {110, 110, 50, 90, 80, 80, 46, 70, 40, 80, 70, 160};
+constexpr int kDefaultWidths[wx::EncodeColumnCount] = {110, 110, 60, 90, 80, 80, 56, 80, 50, 80, 70, 160};
 
 }  // namespace
 
@@ -439,7 +439,7 @@ void TEncodeForm::Layout() {
     GetWindowRect(StatusBar1.Handle(), &status);
     const int statusH = status.bottom - status.top;
     const int w = client.right;
-    StatusBar1.SetParts({100, std::max(160, w - 260), -1});
+    StatusBar1.SetParts({100, std::max(160, w - outputPanelWidth_), -1});
     StatusBar1.SetPanelText(0, "", SBT_OWNERDRAW);
     // The buttons in a row above the status bar, at their template sizes.
     RECT b1{}, b2{}, b3{};
@@ -480,7 +480,17 @@ void TEncodeForm::WriteConfig() {
 
 void TEncodeForm::SetStatusBar() {
     if (h_.SyncEncoderChoice) h_.SyncEncoderChoice();
-    StatusBar1.SetPanelText(2, h_.StatusString ? h_.StatusString() : std::string());
+    const std::string text = h_.StatusString ? h_.StatusString() : std::string();
+    // The output panel as wide as its text.
+    HDC dc = GetDC(StatusBar1.Handle());
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(StatusBar1.Send(WM_GETFONT)));
+    SIZE size{};
+    GetTextExtentPoint32A(dc, text.c_str(), int(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(StatusBar1.Handle(), dc);
+    outputPanelWidth_ = std::max(200, int(size.cx) + 28);
+    Layout();
+    StatusBar1.SetPanelText(2, text);
 }
 
 void TEncodeForm::RefreshListExt() {

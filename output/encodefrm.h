@@ -199,4 +199,5 @@ private:
     bool oleInitialized_ = false;
     bool dropRegistered_ = false;
     HMENU popup_ = nullptr;
+    int outputPanelWidth_ = 260;
 };

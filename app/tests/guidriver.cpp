@@ -1,8 +1,12 @@
 #include "app/tests/guidriver.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
 #include <fstream>
+
+#include <ole2.h>
+#include <shlobj.h>
 
 namespace guidriver {
 
@@ -348,6 +352,176 @@ bool Screenshot(const std::string& dir, const std::string& name, HWND window) {
         Sleep(50);
     }
     return false;
+}
+
+bool ClickToolButtonArrow(HANDLE process, HWND toolbar, int command) {
+    TRemote mem(process, sizeof(RECT));
+    if (!SendMessageA(toolbar, TB_GETRECT, WPARAM(command), reinterpret_cast<LPARAM>(mem.Ptr()))) return false;
+    RECT r{};
+    mem.Read(&r, sizeof r);
+    const LPARAM at = MAKELPARAM(r.right - 4, (r.top + r.bottom) / 2);
+    PostMessageA(toolbar, WM_MOUSEMOVE, 0, at);
+    PostMessageA(toolbar, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(toolbar, WM_LBUTTONUP, 0, at);
+    return true;
+}
+
+HWND WaitPopupMenu(DWORD pid, int ms) {
+    for (int t = 0; t < ms; t += 50) {
+        HWND w = nullptr;
+        while ((w = FindWindowExA(nullptr, w, "#32768", nullptr)) != nullptr) {
+            DWORD p = 0;
+            GetWindowThreadProcessId(w, &p);
+            if (p == pid && IsWindowVisible(w)) return w;
+        }
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+void MenuMnemonic(HWND popup, char letter) {
+    const char upper = char(letter >= 'a' && letter <= 'z' ? letter - 32 : letter);
+    PostMessageA(popup, WM_KEYDOWN, WPARAM(upper), 1);
+    PostMessageA(popup, WM_CHAR, WPARAM(static_cast<unsigned char>(letter)), 1);
+    PostMessageA(popup, WM_KEYUP, WPARAM(upper), 0xC0000001);
+}
+
+namespace {
+bool RowCentre(HANDLE process, HWND list, int item, LPARAM& at) {
+    TRemote mem(process, sizeof(RECT));
+    RECT r{LVIR_LABEL, 0, 0, 0};
+    mem.Write(&r, sizeof r);
+    if (!SendMessageA(list, LVM_GETITEMRECT, WPARAM(item), reinterpret_cast<LPARAM>(mem.Ptr()))) return false;
+    mem.Read(&r, sizeof r);
+    at = MAKELPARAM(r.left + 4, (r.top + r.bottom) / 2);
+    return true;
+}
+}  // namespace
+
+bool RightClickRow(HANDLE process, HWND list, int item) {
+    LPARAM at = 0;
+    if (!RowCentre(process, list, item, at)) return false;
+    PostMessageA(list, WM_RBUTTONDOWN, MK_RBUTTON, at);
+    PostMessageA(list, WM_RBUTTONUP, 0, at);
+    return true;
+}
+
+bool DoubleClickRow(HANDLE process, HWND list, int item) {
+    LPARAM at = 0;
+    if (!RowCentre(process, list, item, at)) return false;
+    PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(list, WM_LBUTTONUP, 0, at);
+    PostMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    PostMessageA(list, WM_LBUTTONUP, 0, at);
+    return true;
+}
+
+namespace {
+
+// The data of a drag from the shell: one file drop list.
+class TDragFiles : public IDataObject {
+public:
+    explicit TDragFiles(const std::vector<std::string>& files) {
+        std::string list;
+        for (const auto& f : files) list += f + '\0';
+        list += '\0';
+        bytes_.resize(sizeof(DROPFILES) + list.size());
+        auto* df = reinterpret_cast<DROPFILES*>(bytes_.data());
+        df->pFiles = sizeof(DROPFILES);
+        std::memcpy(bytes_.data() + sizeof(DROPFILES), list.data(), list.size());
+    }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDataObject)) {
+            *out = static_cast<IDataObject*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(InterlockedIncrement(&refs_)); }
+    ULONG STDMETHODCALLTYPE Release() override { return ULONG(InterlockedDecrement(&refs_)); }
+    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* fe, STGMEDIUM* m) override {
+        if (QueryGetData(fe) != S_OK) return DV_E_FORMATETC;
+        HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, bytes_.size());
+        std::memcpy(GlobalLock(h), bytes_.data(), bytes_.size());
+        GlobalUnlock(h);
+        m->tymed = TYMED_HGLOBAL;
+        m->hGlobal = h;
+        m->pUnkForRelease = nullptr;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* fe) override {
+        return fe && fe->cfFormat == CF_HDROP && (fe->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
+    }
+    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
+        if (out) out->ptd = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD dir, IEnumFORMATETC** out) override {
+        if (dir != DATADIR_GET) return E_NOTIMPL;
+        FORMATETC fe{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+        return SHCreateStdEnumFmtEtc(1, &fe, out);
+    }
+    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+    LONG refs_ = 1;
+};
+
+// A drag whose button is already up: it drops where the cursor is.
+class TDropAtOnce : public IDropSource {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDropSource)) {
+            *out = static_cast<IDropSource*>(this);
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD) override {
+        return escape ? DRAGDROP_S_CANCEL : DRAGDROP_S_DROP;
+    }
+    HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
+};
+
+}  // namespace
+
+bool DropFiles(HWND target, const std::vector<std::string>& files) {
+    static const bool ole = SUCCEEDED(OleInitialize(nullptr));
+    if (!ole) return false;
+    RECT r{};
+    GetWindowRect(target, &r);
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    TDragFiles data(files);
+    TDropAtOnce source;
+    DWORD effect = 0;
+    const HRESULT hr = DoDragDrop(&data, &source, DROPEFFECT_COPY, &effect);
+    return hr == DRAGDROP_S_DROP && (effect & DROPEFFECT_COPY);
+}
+
+bool AnswerFileDialog(HWND dialog, const std::string& path) {
+    // The file-name box of the explorer-style dialogs: a combo box whose
+    // edit is the one to type into, or a plain edit.
+    HWND edit = FindChild(dialog, 0x47C);
+    if (edit) {
+        HWND inner = FindWindowExA(edit, nullptr, "Edit", nullptr);
+        if (inner) edit = inner;
+    } else {
+        edit = FindChild(dialog, 0x480);
+    }
+    if (!edit) return false;
+    SetText(edit, path);
+    Press(dialog, IDOK);
+    return true;
 }
 
 }  // namespace guidriver

@@ -95,6 +95,23 @@ void Key(HWND w, UINT vk, char ch = 0, bool ctrl = false);
 // Sets an edit's text.
 void SetText(HWND edit, const std::string& text);
 
+// The drop-down arrow of a tool-bar button (mouse down and up near its
+// right edge).
+bool ClickToolButtonArrow(HANDLE process, HWND toolbar, int command);
+// A visible pop-up menu of the process; null after ms.
+HWND WaitPopupMenu(DWORD pid, int ms);
+// Chooses an item of an open pop-up menu by its mnemonic letter.
+void MenuMnemonic(HWND popup, char letter);
+// Right click on a row of a list view (the list's own pop-up request).
+bool RightClickRow(HANDLE process, HWND list, int item);
+// Double click on a row of a list view.
+bool DoubleClickRow(HANDLE process, HWND list, int item);
+// Drags files from this process and drops them on a window by OLE drag
+// and drop, as the shell does; true when the target took them (copy).
+bool DropFiles(HWND target, const std::vector<std::string>& files);
+// Answers an open or save dialog: the file name typed, then OK.
+bool AnswerFileDialog(HWND dialog, const std::string& path);
+
 // Asks the test script for a screenshot: writes NAME.req into dir and
 // waits for NAME.done (10 s).  With a window, the request holds its place
 // on the screen as WIDTHxHEIGHT+LEFT+TOP, for a script that crops.

@@ -386,3 +386,31 @@ TEST_F(EncodeForm, DropTargetTakesOnlyWavFiles) {
     });
     EXPECT_TRUE(Said(Text(MSG_ENC_DONE)));
 }
+
+TEST_F(EncodeForm, RowsOfARunStayWhileTheyAreUsed) {
+    const std::string a = Wav(dir, "a.wav", 4410), b = Wav(dir, "b.wav", 4410), c = Wav(dir, "c.wav", 4410);
+    Show({a, b, c}, [&](TEncodeForm& f) {
+        f.OnFileDone = [&](int row) {
+            if (row != 0) return;
+            // The file just encoded cannot go; one not yet encoded can.
+            f.ListView1.SetSelected(0, true);
+            f.DelListClick();
+            EXPECT_EQ(f.ListView1.Count(), 3);
+            f.ListView1.SetSelected(0, false);
+            f.ListView1.SetSelected(2, true);
+            f.DelListClick();
+            EXPECT_EQ(f.ListView1.Count(), 2);
+            // Files added meanwhile are not part of the run.
+            f.AddFile(c);
+        };
+        f.Button1Click();
+        EXPECT_EQ(f.ListView1.Count(), 3);
+        EXPECT_EQ(Cell(f, 1, 11), Text(MSG_ENC_ROW_DONE));
+        EXPECT_EQ(Cell(f, 2, 11), "");
+    });
+    EXPECT_TRUE(Said(Text(MSG_ENC_ROW_BUSY)));
+    EXPECT_TRUE(Said(Text(MSG_ENC_DONE)));
+    EXPECT_TRUE(Exists(dir + "\\a.wma"));
+    EXPECT_TRUE(Exists(dir + "\\b.wma"));
+    EXPECT_FALSE(Exists(dir + "\\c.wma"));
+}
