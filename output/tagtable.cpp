@@ -73,9 +73,12 @@ std::string CutCell(const std::string& text, int column, bool longText) {
 }
 
 TParsedRow ParseRowText(const std::string& text, char delimiter) {
+    // The delimiters (comma, TAB) are never the second byte of a
+    // double-byte character, so every one of them splits, also after a
+    // stray first byte.
     std::vector<std::string> pieces;
     std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); i += SjisCharLength(text, i)) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == delimiter) {
             pieces.push_back(text.substr(start, i - start));
             start = i + 1;
