@@ -9,6 +9,7 @@
 
 #include "classlib/app.h"
 #include "classlib/form.h"
+#include "classlib/sjis.h"
 
 namespace wx {
 
@@ -93,18 +94,42 @@ int ShowMessageBox(const std::string& text, UINT flags, HWND owner) {
     return Prompter().Message(owner, text, Application.Title, flags);
 }
 
-int MessageBoxRes(UINT id, UINT flags, ...) {
-    const std::string pattern = LoadResString(id);
-    va_list args;
-    va_start(args, flags);
+namespace {
+std::string VFormat(const std::string& pattern, va_list args) {
     va_list copy;
     va_copy(copy, args);
     const int n = std::vsnprintf(nullptr, 0, pattern.c_str(), copy);
     va_end(copy);
-    std::vector<char> buf(n > 0 ? static_cast<size_t>(n) + 1 : 1);
-    if (n > 0) std::vsnprintf(buf.data(), buf.size(), pattern.c_str(), args);
+    if (n <= 0) return pattern;
+    std::vector<char> buf(static_cast<size_t>(n) + 1);
+    std::vsnprintf(buf.data(), buf.size(), pattern.c_str(), args);
+    return std::string(buf.data(), static_cast<size_t>(n));
+}
+}  // namespace
+
+int MessageBoxRes(UINT id, UINT flags, ...) {
+    va_list args;
+    va_start(args, flags);
+    const std::string text = VFormat(LoadResString(id), args);
     va_end(args);
-    return ShowMessageBox(n > 0 ? std::string(buf.data(), static_cast<size_t>(n)) : pattern, flags);
+    return ShowMessageBox(text, flags);
+}
+
+std::string FormatRes(UINT id, ...) {
+    va_list args;
+    va_start(args, id);
+    const std::string text = VFormat(LoadResString(id), args);
+    va_end(args);
+    return text;
+}
+
+std::string FileDialogFilter(const std::string& text) {
+    std::string f = text;
+    for (std::size_t i = 0; i < f.size(); i += SjisCharLength(f, i))
+        if (f[i] == '|') f[i] = '\0';
+    f += '\0';
+    f += '\0';
+    return f;
 }
 
 int TScriptedPrompter::Message(HWND, const std::string& text, const std::string& caption, UINT flags) {

@@ -41,6 +41,11 @@ TPrompter* SetPrompter(TPrompter* p);
 int ShowMessageBox(const std::string& text, UINT flags = MB_OK | MB_ICONERROR, HWND owner = nullptr);
 // Message box whose text is string resource `id`, formatted printf-style.
 int MessageBoxRes(UINT id, UINT flags, ...);
+// String resource `id` formatted printf-style.
+std::string FormatRes(UINT id, ...);
+// The filter of a file dialog from a text "name|pattern|name|pattern"
+// (the separators whole characters, so a double-byte name stays whole).
+std::string FileDialogFilter(const std::string& text);
 
 // A prompter for tests: records every message and answers from a queue
 // (IDOK when the queue is empty).  Modal forms are created hidden and handed

@@ -6,8 +6,6 @@
 #include <shlobj.h>
 
 #include <algorithm>
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 
 #include "classlib/app.h"
@@ -28,17 +26,6 @@ using wx::TEncodeRow;
 namespace {
 
 using wx::LoadResString;
-
-// The first "%s" or "%d" of a message filled in.
-std::string Fill(UINT id, ...) {
-    const std::string pattern = LoadResString(id);
-    va_list ap;
-    va_start(ap, id);
-    char buf[2048];
-    const int n = std::vsnprintf(buf, sizeof buf, pattern.c_str(), ap);
-    va_end(ap);
-    return n < 0 ? pattern : std::string(buf, std::min<std::size_t>(std::size_t(n), sizeof buf - 1));
-}
 
 bool IsFolder(const std::string& path) {
     const DWORD a = GetFileAttributesA(path.c_str());
@@ -64,16 +51,6 @@ std::string CanonicalPath(const std::string& path) {
     n = GetLongPathNameA(folder.c_str(), longer, sizeof longer);
     if (n > 0 && n < sizeof longer) return std::string(longer, n) + "\\" + wx::PathFileName(p);
     return p;
-}
-
-// A filter text of the message table ("a|b|c|d") for the file dialogs.
-std::string DialogFilter(UINT id) {
-    std::string f = LoadResString(id);
-    for (std::size_t i = 0; i < f.size(); i += wx::SjisCharLength(f, i))
-        if (f[i] == '|') f[i] = '\0';
-    f += '\0';
-    f += '\0';
-    return f;
 }
 
 // The names an open dialog with several files returns: the folder, then
@@ -159,7 +136,7 @@ void TEncodeSubThread::EncodeInternal(const std::string& source, const std::stri
                        : Job.UseTwinVQ ? MSG_ENC_STATUS_TWINVQ
                        : Job.UseStdin  ? MSG_ENC_STATUS_STDIN
                                        : MSG_ENC_STATUS_ACM;
-    PostStatusText(Fill(route, wx::PathFileName(source).c_str()));
+    PostStatusText(wx::FormatRes(route, wx::PathFileName(source).c_str()));
     const wx::TPcmTransfer result = wx::TransferPcm(
         reader, [&](const void* p, std::uint32_t n) { return drv.Write(p, n); }, [this] { return Terminated(); },
         [this](int percent) { PostProgress(percent); });
@@ -197,7 +174,7 @@ void TEncodeSubThread::EncodeExternal(const std::string& source, const std::stri
     job.OutputFile = output;
     const TFileEncoderRun run = RunFileEncoder(job, [this] { return Terminated(); }, [&] {
         PostProgress(-1);
-        PostStatusText(Fill(MSG_ENC_STATUS_EXTERNAL, wx::PathFileName(source).c_str()));
+        PostStatusText(wx::FormatRes(MSG_ENC_STATUS_EXTERNAL, wx::PathFileName(source).c_str()));
     });
     PostProgress(0);
     switch (run.Result) {
@@ -420,13 +397,6 @@ bool TEncodeForm::HandleMessage(UINT msg, WPARAM, LPARAM lp, LRESULT& result) {
         result = 0;
         return true;
     }
-    if (msg == WM_GETMINMAXINFO) {
-        auto* mm = reinterpret_cast<MINMAXINFO*>(lp);
-        mm->ptMinTrackSize.x = 420;
-        mm->ptMinTrackSize.y = 200;
-        result = 0;
-        return true;
-    }
     return false;
 }
 
@@ -513,7 +483,7 @@ void TEncodeForm::PopupFileEditClick() {
     if (row < 0 || busy_) return;
     char file[MAX_PATH * 2] = {};
     lstrcpynA(file, rows_[std::size_t(row)].Output.c_str(), sizeof file);
-    const std::string filter = DialogFilter(MSG_ENC_SAVE_FILTER);
+    const std::string filter = wx::FileDialogFilter(LoadResString(MSG_ENC_SAVE_FILTER));
     const std::string title = LoadResString(MSG_ENC_SAVE_TITLE);
     OPENFILENAMEA ofn{};
     ofn.lStructSize = sizeof ofn;
@@ -551,7 +521,7 @@ void TEncodeForm::PopupID3EditClick() {
 
 void TEncodeForm::AddFile1Click() {
     std::vector<char> buffer(64 * 1024, '\0');
-    const std::string filter = DialogFilter(MSG_ENC_OPEN_FILTER);
+    const std::string filter = wx::FileDialogFilter(LoadResString(MSG_ENC_OPEN_FILTER));
     const std::string title = LoadResString(MSG_ENC_OPEN_TITLE);
     OPENFILENAMEA ofn{};
     ofn.lStructSize = sizeof ofn;
@@ -612,7 +582,7 @@ bool TEncodeForm::CheckExistFiles() {
     const wx::TOutputConflict conflict = wx::FindOutputConflict(sources, outputs);
     if (conflict.What != wx::TOutputConflict::None) {
         const std::string name = wx::PathFileName(rows_[std::size_t(conflict.Row)].Output);
-        wx::ShowMessageBox(Fill(conflict.What == wx::TOutputConflict::SourceOfRow ? MSG_ENC_SAME_AS_SOURCE
+        wx::ShowMessageBox(wx::FormatRes(conflict.What == wx::TOutputConflict::SourceOfRow ? MSG_ENC_SAME_AS_SOURCE
                                                                                   : MSG_ENC_DUPLICATE,
                                 conflict.Row + 1, name.c_str(), conflict.Other + 1),
                            MB_OK | MB_ICONERROR, Handle());
@@ -624,19 +594,19 @@ bool TEncodeForm::CheckExistFiles() {
         const std::string name = wx::PathFileName(out);
         const std::string folder = wx::PathFolder(out);
         if (folder.empty() || !IsFolder(folder.size() == 2 ? folder + "\\" : folder)) {
-            wx::ShowMessageBox(Fill(MSG_ENC_NO_FOLDER, n), MB_OKCANCEL | MB_ICONQUESTION, Handle());
+            wx::ShowMessageBox(wx::FormatRes(MSG_ENC_NO_FOLDER, n), MB_OKCANCEL | MB_ICONQUESTION, Handle());
             return false;
         }
         if (IsFolder(out)) {
-            wx::ShowMessageBox(Fill(MSG_ENC_IS_FOLDER, n, name.c_str()), MB_OKCANCEL | MB_ICONQUESTION, Handle());
+            wx::ShowMessageBox(wx::FormatRes(MSG_ENC_IS_FOLDER, n, name.c_str()), MB_OKCANCEL | MB_ICONQUESTION, Handle());
             return false;
         }
         if (IsFile(out)) {
-            if (wx::ShowMessageBox(Fill(MSG_ENC_EXISTS, n, name.c_str()), MB_OKCANCEL | MB_ICONQUESTION, Handle()) !=
+            if (wx::ShowMessageBox(wx::FormatRes(MSG_ENC_EXISTS, n, name.c_str()), MB_OKCANCEL | MB_ICONQUESTION, Handle()) !=
                 IDOK)
                 return false;
             if (!DeleteFileA(out.c_str())) {
-                wx::ShowMessageBox(Fill(MSG_ENC_IN_USE, n, name.c_str()), MB_OK | MB_ICONERROR, Handle());
+                wx::ShowMessageBox(wx::FormatRes(MSG_ENC_IN_USE, n, name.c_str()), MB_OK | MB_ICONERROR, Handle());
                 return false;
             }
         }
@@ -744,7 +714,7 @@ void TEncodeForm::WriteTags(int row) {
     if (!mp3 && !c.IsUseWMT()) return;
     if (tagio::WriteTagsAfterRip(r.Output, r.Record, mp3, true, c.ID3TagType.ItemIndex())) return;
     rows_[std::size_t(row)].Result = LoadResString(MSG_ENC_TAG_FAILED);
-    failures_.push_back(Fill(MSG_ENC_FAILURE_LINE, row + 1, wx::PathFileName(r.Record.FileStem).c_str(),
+    failures_.push_back(wx::FormatRes(MSG_ENC_FAILURE_LINE, row + 1, wx::PathFileName(r.Record.FileStem).c_str(),
                              rows_[std::size_t(row)].Result.c_str()));
 }
 
@@ -770,7 +740,7 @@ void TEncodeForm::RunRows() {
         case TEncodeOutcome::Error: r.Result = text; break;
         case TEncodeOutcome::Failed:
             r.Result = text;
-            failures_.push_back(Fill(MSG_ENC_FAILURE_LINE, now + 1, wx::PathFileName(r.Record.FileStem).c_str(),
+            failures_.push_back(wx::FormatRes(MSG_ENC_FAILURE_LINE, now + 1, wx::PathFileName(r.Record.FileStem).c_str(),
                                      text.c_str()));
             break;
         case TEncodeOutcome::Done: r.Result = LoadResString(MSG_ENC_ROW_DONE); break;
@@ -800,7 +770,7 @@ void TEncodeForm::EndRun(bool throughEvery) {
         } else {
             std::string list;
             for (const std::string& f : failures_) list += (list.empty() ? "" : "\r") + f;
-            wx::ShowMessageBox(Fill(MSG_ENC_DONE_WITH_ERRORS, list.c_str()), MB_OK | MB_ICONWARNING, Handle());
+            wx::ShowMessageBox(wx::FormatRes(MSG_ENC_DONE_WITH_ERRORS, list.c_str()), MB_OK | MB_ICONWARNING, Handle());
         }
     }
     progress_ = 0;

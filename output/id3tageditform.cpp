@@ -4,8 +4,6 @@
 #include <commdlg.h>
 
 #include <algorithm>
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 
 #include "classlib/app.h"
@@ -26,24 +24,6 @@ namespace {
 
 using wx::LoadResString;
 
-std::string Fill(UINT id, ...) {
-    const std::string pattern = LoadResString(id);
-    va_list ap;
-    va_start(ap, id);
-    char buf[2048];
-    const int n = std::vsnprintf(buf, sizeof buf, pattern.c_str(), ap);
-    va_end(ap);
-    return n < 0 ? pattern : std::string(buf, std::min<std::size_t>(std::size_t(n), sizeof buf - 1));
-}
-
-std::string DialogFilter(UINT id) {
-    std::string f = LoadResString(id);
-    for (std::size_t i = 0; i < f.size(); i += wx::SjisCharLength(f, i))
-        if (f[i] == '|') f[i] = '\0';
-    f += '\0';
-    f += '\0';
-    return f;
-}
 
 constexpr int kDefaultWidth = 90;
 constexpr int kSpeedButtons[5] = {IDC_TAGED_SPEED1, IDC_TAGED_SPEED2, IDC_TAGED_SPEED3, IDC_TAGED_SPEED4,
@@ -212,13 +192,6 @@ bool TID3TagForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)
         result = 0;
         return true;
     }
-    if (msg == WM_GETMINMAXINFO) {
-        auto* mm = reinterpret_cast<MINMAXINFO*>(lp);
-        mm->ptMinTrackSize.x = 360;
-        mm->ptMinTrackSize.y = 160;
-        result = 0;
-        return true;
-    }
     return false;
 }
 
@@ -275,11 +248,10 @@ void TID3TagForm::Warn(wx::TRowWarning w, const std::string& rowText) {
         wx::ShowMessageBox(LoadResString(MSG_TAGED_TOO_LONG), MB_OK | MB_ICONWARNING, Handle());
 }
 
-void TID3TagForm::ImportCSVFileClick() {
-    if (Table.Rows.empty()) return;
+bool TID3TagForm::ChooseCsvFile(bool save, std::string& path, char& delimiter) {
     char file[MAX_PATH * 2] = {};
-    const std::string filter = DialogFilter(MSG_TAGED_OPEN_FILTER);
-    const std::string title = LoadResString(MSG_TAGED_OPEN_TITLE);
+    const std::string filter = wx::FileDialogFilter(LoadResString(save ? MSG_TAGED_SAVE_FILTER : MSG_TAGED_OPEN_FILTER));
+    const std::string title = LoadResString(save ? MSG_TAGED_SAVE_TITLE : MSG_TAGED_OPEN_TITLE);
     OPENFILENAMEA ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = Handle();
@@ -288,16 +260,30 @@ void TID3TagForm::ImportCSVFileClick() {
     ofn.lpstrFile = file;
     ofn.nMaxFile = sizeof file;
     ofn.lpstrTitle = title.c_str();
-    ofn.Flags = OFN_HIDEREADONLY | OFN_FILEMUSTEXIST;
-    if (!wx::Prompter().OpenFileName(ofn)) return;
-    const char delimiter = ofn.nFilterIndex == 2 ? '\t' : ',';
+    if (save) {
+        ofn.lpstrDefExt = "CSV";
+        ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT;
+    } else {
+        ofn.Flags = OFN_HIDEREADONLY | OFN_FILEMUSTEXIST;
+    }
+    if (!(save ? wx::Prompter().SaveFileName(ofn) : wx::Prompter().OpenFileName(ofn))) return false;
+    // The second filter of either dialog is the tab-separated one.
+    delimiter = ofn.nFilterIndex == 2 ? '\t' : ',';
+    path = file;
+    return true;
+}
+
+void TID3TagForm::ImportCSVFileClick() {
+    std::string file;
+    char delimiter = ',';
+    if (Table.Rows.empty() || !ChooseCsvFile(false, file, delimiter)) return;
     std::string text;
     switch (wx::ReadTextFile(file, text)) {
     case wx::TTextFileResult::CannotOpen:
-        wx::ShowMessageBox(Fill(MSG_TAGED_CANNOT_OPEN, file), MB_OK | MB_ICONERROR, Handle());
+        wx::ShowMessageBox(wx::FormatRes(MSG_TAGED_CANNOT_OPEN, file.c_str()), MB_OK | MB_ICONERROR, Handle());
         return;
     case wx::TTextFileResult::IoError:
-        wx::ShowMessageBox(Fill(MSG_TAGED_READ_ERROR, file), MB_OK | MB_ICONERROR, Handle());
+        wx::ShowMessageBox(wx::FormatRes(MSG_TAGED_READ_ERROR, file.c_str()), MB_OK | MB_ICONERROR, Handle());
         return;
     case wx::TTextFileResult::Ok: break;
     }
@@ -306,30 +292,17 @@ void TID3TagForm::ImportCSVFileClick() {
 }
 
 void TID3TagForm::CreateCSVFileClick() {
-    if (Table.Rows.empty()) return;
-    char file[MAX_PATH * 2] = {};
-    const std::string filter = DialogFilter(MSG_TAGED_SAVE_FILTER);
-    const std::string title = LoadResString(MSG_TAGED_SAVE_TITLE);
-    OPENFILENAMEA ofn{};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = Handle();
-    ofn.lpstrFilter = filter.c_str();
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = sizeof file;
-    ofn.lpstrTitle = title.c_str();
-    ofn.lpstrDefExt = "CSV";
-    ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT;
-    if (!wx::Prompter().SaveFileName(ofn)) return;
-    const char delimiter = ofn.nFilterIndex == 2 ? '\t' : ',';
+    std::string file;
+    char delimiter = ',';
+    if (Table.Rows.empty() || !ChooseCsvFile(true, file, delimiter)) return;
     std::vector<int> all(std::size_t(Table.Count()));
     for (int i = 0; i < Table.Count(); ++i) all[std::size_t(i)] = i;
     switch (wx::WriteTextFile(file, Table.Text(all, delimiter))) {
     case wx::TTextFileResult::CannotOpen:
-        wx::ShowMessageBox(Fill(MSG_TAGED_CANNOT_CREATE, file), MB_OK | MB_ICONERROR, Handle());
+        wx::ShowMessageBox(wx::FormatRes(MSG_TAGED_CANNOT_CREATE, file.c_str()), MB_OK | MB_ICONERROR, Handle());
         break;
     case wx::TTextFileResult::IoError:
-        wx::ShowMessageBox(Fill(MSG_TAGED_WRITE_ERROR, file), MB_OK | MB_ICONERROR, Handle());
+        wx::ShowMessageBox(wx::FormatRes(MSG_TAGED_WRITE_ERROR, file.c_str()), MB_OK | MB_ICONERROR, Handle());
         break;
     case wx::TTextFileResult::Ok: break;
     }
@@ -625,7 +598,7 @@ void EditTagsOfFiles(const std::vector<std::string>& paths, POINT at, const TTag
 
     for (TTagFile& f : files) {
         if (!ReadTags(f)) {
-            wx::ShowMessageBox(Fill(MSG_TAGS_FILE_BROKEN, f.Path.c_str()), MB_OK | MB_ICONERROR);
+            wx::ShowMessageBox(wx::FormatRes(MSG_TAGS_FILE_BROKEN, f.Path.c_str()), MB_OK | MB_ICONERROR);
             return;
         }
     }
@@ -647,7 +620,7 @@ void EditTagsOfFiles(const std::vector<std::string>& paths, POINT at, const TTag
         if (WriteTags(f, id3WriteMode))
             written += (written.empty() ? "" : ",") + std::to_string(i + 1);
         else
-            wx::ShowMessageBox(Fill(MSG_TAGS_WRITE_FAILED, f.Path.c_str()), MB_OK | MB_ICONERROR);
+            wx::ShowMessageBox(wx::FormatRes(MSG_TAGS_WRITE_FAILED, f.Path.c_str()), MB_OK | MB_ICONERROR);
     }
-    if (!written.empty()) wx::ShowMessageBox(Fill(MSG_TAGS_WRITTEN_MANY, written.c_str()), MB_OK | MB_ICONINFORMATION);
+    if (!written.empty()) wx::ShowMessageBox(wx::FormatRes(MSG_TAGS_WRITTEN_MANY, written.c_str()), MB_OK | MB_ICONINFORMATION);
 }

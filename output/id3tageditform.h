@@ -97,6 +97,9 @@ private:
     void Warn(wx::TRowWarning w, const std::string& rowText);
     char Delimiter() const { return tabDelim_ ? '\t' : ','; }
     void ApplyCommandStates();
+    // A CSV file from the open or save dialog, with the delimiter of the
+    // filter chosen; false on cancel.
+    bool ChooseCsvFile(bool save, std::string& path, char& delimiter);
     HMENU EditMenu() const;
 
     TTagEditorHost h_;

@@ -46,11 +46,22 @@ wav "$work/in_lame/c1.wav" 3
 wav "$work/in_lame/c2.wav" 4
 ( cd "$work" && sha1sum in_gogo/*.wav in_lame/*.wav > sources.sha1 )
 
+# Screenshots on the driver's request; for the benchmark, the CPU time
+# (user + system, in clock ticks) of the program's process and of the
+# encoder processes it has waited for ("cpu_*" requests).
+cputicks() {
+  local pid
+  pid=$(pgrep -f 'batch_e2e[/\\]app[/\\]wendrix\.exe' | head -1)
+  [ -n "$pid" ] && awk '{print $14 + $15 + $16 + $17}' "/proc/$pid/stat"
+}
 ( while :; do
     for req in "$work"/shots/*.req; do
       [ -e "$req" ] || continue
       name=$(basename "$req" .req)
-      import -window root "$art/batch_$name.png" 2>/dev/null
+      case $name in
+        cpu_*) cputicks > "$work/$name.txt" ;;
+        *) import -window root "$art/batch_$name.png" 2>/dev/null ;;
+      esac
       rm -f "$req"
       touch "$work/shots/$name.done"
     done

@@ -325,3 +325,38 @@ TEST_F(BatchE2E, TagEditorRoundTripIntoARip) {
     EXPECT_TRUE(Answer(Sjis("に読み出したデータを書き出します"), IDOK));
     EXPECT_TRUE(Answer(Sjis("データ取り込みを終了しました"), IDOK, 120000));
 }
+
+// The benchmark (batch_e2e.sh --bench, by hand): the files in bench\
+// encoded from the list, through lame.exe and through the GOGO stand-in;
+// the wall time from the start button to the end message goes to
+// bench_<name>.txt.
+class BatchBench : public BatchE2E {
+public:
+    void Run(const std::string& settings, const std::string& name) {
+        ASSERT_NO_FATAL_FAILURE(StartProgram(settings));
+        HWND form = OpenEncodeList();
+        ASSERT_NE(form, nullptr);
+        HWND list = FindChild(form, IDC_ENC_LIST);
+        std::vector<std::string> files;
+        for (int i = 1; i <= 10; ++i) files.push_back(Dir() + "\\bench\\take" + std::to_string(i) + ".wav");
+        ASSERT_TRUE(DropFiles(list, files));
+        ASSERT_TRUE(WaitCount(list, 10));
+        Screenshot(Shots(), "cpu_" + name + "_start");
+        const DWORD start = GetTickCount();
+        Press(form, IDC_ENC_START);
+        EXPECT_TRUE(Answer(Sjis("圧縮を完了しました."), IDOK, 3600000));
+        const DWORD end = GetTickCount();
+        Screenshot(Shots(), "cpu_" + name + "_end");
+        std::ofstream(Dir() + "\\bench_" + name + ".txt") << (end - start) / 1000.0 << "\n";
+        Press(form, IDC_ENC_CLOSE);
+        EXPECT_TRUE(WaitGone(form, 5000));
+    }
+};
+
+TEST_F(BatchBench, DISABLED_Lame) {
+    Run("[Format]\r\nOutputType=MP3\r\n[MP3]\r\nEncodeType=Other\r\nExtCmdType=1\r\nBitRate=128K\r\nEncoder=" + Dir() +
+            "\\tools\\lame.exe\r\n",
+        "lame");
+}
+
+TEST_F(BatchBench, DISABLED_Gogo) { Run(kGogo, "gogo"); }

@@ -21,6 +21,7 @@
 #include "output/wmttag.h"
 #include "resources/msgids.h"
 #include "settings/configstore.h"
+#include "tests/filedrop.h"
 
 using namespace wx;
 
@@ -64,53 +65,7 @@ bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) !
 
 std::string Text(UINT id) { return LoadResString(id); }
 
-// A data object that offers one file drop list, as the shell's does.
-class TFileDrop : public IDataObject {
-public:
-    explicit TFileDrop(const std::vector<std::string>& files) {
-        std::string list;
-        for (const auto& f : files) list += f + '\0';
-        list += '\0';
-        bytes_.resize(sizeof(DROPFILES) + list.size());
-        auto* df = reinterpret_cast<DROPFILES*>(bytes_.data());
-        df->pFiles = sizeof(DROPFILES);
-        df->fWide = FALSE;
-        std::memcpy(bytes_.data() + sizeof(DROPFILES), list.data(), list.size());
-    }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDataObject)) {
-            *out = this;
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override { return --refs_; }
-    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* fe, STGMEDIUM* m) override {
-        if (fe->cfFormat != CF_HDROP || !(fe->tymed & TYMED_HGLOBAL)) return DV_E_FORMATETC;
-        HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, bytes_.size());
-        std::memcpy(GlobalLock(h), bytes_.data(), bytes_.size());
-        GlobalUnlock(h);
-        m->tymed = TYMED_HGLOBAL;
-        m->hGlobal = h;
-        m->pUnkForRelease = nullptr;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* fe) override { return fe->cfFormat == CF_HDROP ? S_OK : S_FALSE; }
-    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
-    ULONG Refs() const { return refs_; }
-
-private:
-    std::vector<std::uint8_t> bytes_;
-    ULONG refs_ = 1;
-};
+using TFileDrop = wxtest::TFileDropData;
 
 class EncodeForm : public ::testing::Test {
 protected:
