@@ -191,7 +191,8 @@ TEST_F(Frame, DropDownMenusHaveTheirCaptions) {
     EXPECT_EQ(wx::MenuItemTexts(form->AllangeIcons1),
               (V{"名前順で表示(&N)", "拡張子順に表示(&T)", "サイズ順で表示(&Z)", "作成時間順で表示(&M)", "", "昇順(&U)", "降順(&V)"}));
     EXPECT_EQ(wx::MenuItemTexts(form->EncodeMenu),
-              (V{"WAVEファイル出力", "WMT(MS-Audio)ファイル出力", "MP3ファイル出力", "TwinVQファイル出力"}));
+              (V{"WAVEファイル出力", "WMT(MS-Audio)ファイル出力", "MP3ファイル出力", "TwinVQファイル出力", "",
+                 "ファイルのエンコード(&B)..."}));
     // Commands with no action, and those whose windows are not built yet, are disabled.
     EXPECT_FALSE(wx::TMenu(form->ConfigPullDown).Enabled(IDM_CONFIGWIZERD));
     EXPECT_FALSE(wx::TMenu(form->ToolPullDown).Enabled(IDM_V1));
