@@ -12,25 +12,15 @@ exe=$1
 driver=$2
 lame=$3
 mode=${4:-}
-run=$WX_WINE_RUN
-art=$WX_BINARY_DIR/artifacts
-work=$WX_BINARY_DIR/batch_e2e
-mkdir -p "$art"
-export DISPLAY=$("$run" --display)
-export WINEDLLOVERRIDES="wnaspi32=n${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
+. "$(dirname "$0")/e2e_common.sh"
 
 # A private copy of the program with the stand-ins and the demo disc (its
 # pre-emphasis flag taken off, so that no warning comes with the disc).
-rm -rf "$work"
-mkdir -p "$work/app/demo" "$work/shots" "$work/tools" "$work/in_gogo" "$work/in_lame"
-cp "$exe" "$(dirname "$exe")/wendrix.ENU" "$work/app/"
-find "$WX_BINARY_DIR/standins/bin" -maxdepth 1 -iname "*.dll" -exec cp {} "$work/app/" \;
-cp "$lame" "$work/tools/lame.exe"
-"$WX_SOURCE_DIR/standins/demo/make-demo-disc" "$work/app/demo" >/dev/null
+e2e_setup batch_e2e "$exe"
 sed -i '/FLAGS PRE/d' "$work/app/demo/demo.cue"
-printf '[ASPI]\nAdapters=1\n\n[Adapter0]\nScsiId=7\nMaxTargets=8\n\n[Drive0]\nAdapter=0\nTarget=1\nPersonality=plextor\nImage=demo\\demo.cue\nLatency=0\n' \
-  > "$work/wnaspi32.ini"
-winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
+e2e_drive 0 > "$work/wnaspi32.ini"
+mkdir -p "$work/tools" "$work/in_gogo" "$work/in_lame"
+cp "$lame" "$work/tools/lame.exe"
 export WX_E2E_DIR=$(winpath "$work")
 
 # The WAV files: CD format of several lengths, a 22,050 Hz file and a
@@ -46,32 +36,11 @@ wav "$work/in_lame/c1.wav" 3
 wav "$work/in_lame/c2.wav" 4
 ( cd "$work" && sha1sum in_gogo/*.wav in_lame/*.wav > sources.sha1 )
 
-# Screenshots on the driver's request; for the benchmark, the CPU time
-# (user + system, in clock ticks) of the program's process and of the
-# encoder processes it has waited for ("cpu_*" requests).
-cputicks() {
-  local pid
-  pid=$(pgrep -f 'batch_e2e[/\\]app[/\\]wendrix\.exe' | head -1)
-  [ -n "$pid" ] && awk '{print $14 + $15 + $16 + $17}' "/proc/$pid/stat"
-}
-( while :; do
-    for req in "$work"/shots/*.req; do
-      [ -e "$req" ] || continue
-      name=$(basename "$req" .req)
-      case $name in
-        cpu_*) cputicks > "$work/$name.txt" ;;
-        *) import -window root "$art/batch_$name.png" 2>/dev/null ;;
-      esac
-      rm -f "$req"
-      touch "$work/shots/$name.done"
-    done
-    sleep 0.02
-  done ) &
-watcher=$!
-trap 'kill $watcher 2>/dev/null' EXIT
+e2e_watch batch
 
 if [ "$mode" = --bench ]; then
-  exec "$WX_SOURCE_DIR/app/tests/batch_bench.sh" "$work" "$driver"
+  "$(dirname "$0")/batch_bench.sh" "$work" "$driver"
+  exit $?
 fi
 
 "$run" "$driver" --gtest_color=no
