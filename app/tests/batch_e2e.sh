@@ -89,7 +89,7 @@ assert text(t['TIT2']) == '二曲目・改', t.get('TIT2')
 assert text(t['TALB']) == 'アルバム', t.get('TALB')
 print('mutagen: tags as set')
 PY
-for s in encode_filled_ja encode_running_ja encode_filled_en tageditor_ja; do
+for s in encode_filled_ja encode_running_ja encode_filled_en tageditor_ja tageditor_fill_en; do
   [ -s "$art/batch_$s.png" ] && echo "screenshot: $art/batch_$s.png" || fail "no screenshot $s"
 done
 exit $status

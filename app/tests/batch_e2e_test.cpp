@@ -243,6 +243,19 @@ TEST_F(BatchE2E, ListThroughLameInEnglish) {
     EXPECT_EQ(ListText(process, list, 1, 11), "Done");
     Press(form, IDC_ENC_CLOSE);
     EXPECT_TRUE(WaitGone(form, 5000));
+
+    // The tag editor and its column-fill prompt in English.
+    ASSERT_TRUE(ClickToolButton(process, toolbar, IDT_TOOLID3BTN));
+    HWND editor = WaitDialog(pid, "ID3 Tag Editor", 10000);
+    ASSERT_NE(editor, nullptr) << "no tag editor";
+    PostMessageA(editor, WM_COMMAND, IDM_TAGED_SETALLCOL, 0);
+    HWND fill = WaitDialog(pid, "Fill a column", 10000);
+    ASSERT_NE(fill, nullptr) << "no column-fill prompt";
+    Screenshot(Shots(), "tageditor_fill_en");
+    Press(fill, IDCANCEL);
+    ASSERT_TRUE(WaitGone(fill, 5000));
+    PostMessageA(editor, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitGone(editor, 5000));
 }
 
 // The tag editor over the disc: a comma-separated file with Shift-JIS
