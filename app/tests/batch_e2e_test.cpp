@@ -339,7 +339,7 @@ TEST_F(BatchE2E, TagEditorRoundTripIntoARip) {
     EXPECT_TRUE(Answer(Sjis("データ取り込みを終了しました"), IDOK, 120000));
 }
 
-// The benchmark (batch_e2e.sh --bench, by hand): the files in bench\
+// The benchmark (batch_e2e.sh --bench, by hand): the files in the bench folder
 // encoded from the list, through lame.exe and through the GOGO stand-in;
 // the wall time from the start button to the end message goes to
 // bench_<name>.txt.
