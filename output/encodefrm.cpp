@@ -764,6 +764,17 @@ void TEncodeForm::RunRows() {
 }
 
 void TEncodeForm::EndRun(bool throughEvery) {
+    // Idle again before anything that lets messages through: a close that
+    // comes after the last message finds the run over.
+    progress_ = 0;
+    StatusBar1.SetPanelText(1, "");
+    InvalidateRect(StatusBar1.Handle(), nullptr, FALSE);
+    Button1.SetText(LoadResString(MSG_ENC_START));
+    Button2.SetEnabled(true);
+    Button3.SetEnabled(true);
+    busy_ = false;
+    runRow_ = -1;
+    runEnd_ = 0;
     if (throughEvery) {
         if (failures_.empty()) {
             wx::ShowMessageBox(LoadResString(MSG_ENC_DONE), MB_OK | MB_ICONINFORMATION, Handle());
@@ -773,16 +784,7 @@ void TEncodeForm::EndRun(bool throughEvery) {
             wx::ShowMessageBox(wx::FormatRes(MSG_ENC_DONE_WITH_ERRORS, list.c_str()), MB_OK | MB_ICONWARNING, Handle());
         }
     }
-    progress_ = 0;
-    StatusBar1.SetPanelText(1, "");
-    InvalidateRect(StatusBar1.Handle(), nullptr, FALSE);
-    Button1.SetText(LoadResString(MSG_ENC_START));
-    Button2.SetEnabled(true);
-    Button3.SetEnabled(true);
     if (h_.RefreshFiler) h_.RefreshFiler();
-    busy_ = false;
-    runRow_ = -1;
-    runEnd_ = 0;
 }
 
 void TEncodeForm::WMEncodeStatus(WPARAM wp, LPARAM lp) {
