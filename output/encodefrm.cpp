@@ -409,7 +409,13 @@ void TEncodeForm::Layout() {
     GetWindowRect(StatusBar1.Handle(), &status);
     const int statusH = status.bottom - status.top;
     const int w = client.right;
-    StatusBar1.SetParts({100, std::max(160, w - outputPanelWidth_), -1});
+    // The output panel as wide as its text; while a status text is shown, that
+    // text has the first claim on the room, and the output panel the rest.
+    const int room = std::max(0, w - 100);
+    int outputW = std::min(outputPanelWidth_, std::max(0, room - 60));
+    if (statusTextWidth_ > 0 && statusTextWidth_ + outputW > room)
+        outputW = std::max(std::min(outputW, 120), room - statusTextWidth_);
+    StatusBar1.SetParts({100, 100 + room - outputW, -1});
     StatusBar1.SetPanelText(0, "", SBT_OWNERDRAW);
     // The buttons in a row above the status bar, at their template sizes.
     RECT b1{}, b2{}, b3{};
@@ -448,17 +454,27 @@ void TEncodeForm::WriteConfig() {
     wx::WriteEncodeFormKeys(*h_.Settings, k);
 }
 
-void TEncodeForm::SetStatusBar() {
-    if (h_.SyncEncoderChoice) h_.SyncEncoderChoice();
-    const std::string text = h_.StatusString ? h_.StatusString() : std::string();
-    // The output panel as wide as its text.
+int TEncodeForm::PanelTextWidth(const std::string& text) {
+    if (text.empty()) return 0;
     HDC dc = GetDC(StatusBar1.Handle());
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(StatusBar1.Send(WM_GETFONT)));
     SIZE size{};
     GetTextExtentPoint32A(dc, text.c_str(), int(text.size()), &size);
     SelectObject(dc, old);
     ReleaseDC(StatusBar1.Handle(), dc);
-    outputPanelWidth_ = std::max(200, int(size.cx) + 28);
+    return int(size.cx) + 28;  // the panel's borders and margins
+}
+
+void TEncodeForm::SetStatusText(const std::string& text) {
+    statusTextWidth_ = PanelTextWidth(text);
+    Layout();
+    StatusBar1.SetPanelText(1, text);
+}
+
+void TEncodeForm::SetStatusBar() {
+    if (h_.SyncEncoderChoice) h_.SyncEncoderChoice();
+    const std::string text = h_.StatusString ? h_.StatusString() : std::string();
+    outputPanelWidth_ = std::max(200, PanelTextWidth(text));
     Layout();
     StatusBar1.SetPanelText(2, text);
 }
@@ -767,7 +783,7 @@ void TEncodeForm::EndRun(bool throughEvery) {
     // Idle again before anything that lets messages through: a close that
     // comes after the last message finds the run over.
     progress_ = 0;
-    StatusBar1.SetPanelText(1, "");
+    SetStatusText("");
     InvalidateRect(StatusBar1.Handle(), nullptr, FALSE);
     Button1.SetText(LoadResString(MSG_ENC_START));
     Button2.SetEnabled(true);
@@ -790,7 +806,7 @@ void TEncodeForm::EndRun(bool throughEvery) {
 void TEncodeForm::WMEncodeStatus(WPARAM wp, LPARAM lp) {
     if (lp) {
         char* block = reinterpret_cast<char*>(lp);
-        if (block[0]) StatusBar1.SetPanelText(1, block);
+        if (block[0]) SetStatusText(block);
         delete[] block;
         return;
     }

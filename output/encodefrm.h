@@ -174,6 +174,8 @@ private:
     void InsertRow(int row);
     void ShowRow(int row);
     void Layout();
+    int PanelTextWidth(const std::string& text);
+    void SetStatusText(const std::string& text);
     void ReadConfig();
     void WriteConfig();
     void RunRows();
@@ -200,4 +202,5 @@ private:
     bool dropRegistered_ = false;
     HMENU popup_ = nullptr;
     int outputPanelWidth_ = 260;
+    int statusTextWidth_ = 0;  // of the status text panel, 0 when it is empty
 };
