@@ -18,11 +18,8 @@
 #include "classlib/app.h"
 #include "classlib/dialogs.h"
 #include "classlib/sjis.h"
-#include "output/id3edit.h"
 #include "output/renamefrm.h"
-#include "output/tagio.h"
 #include "output/wmaudiosdk.h"
-#include "output/wmttag.h"
 #include "resources/filer.h"
 #include "resources/msgids.h"
 #include "settings/configstore.h"
@@ -618,11 +615,9 @@ int TForm1::ContextMenu(HWND control, POINT at) {
 void TForm1::AddMP3Menu(HMENU menu, const filer::TFileClasses& classes) {
     OwnMenuIds = filer::ReserveMenuIds([menu](unsigned id) { return GetMenuState(menu, id, MF_BYCOMMAND) != 0xFFFFFFFF; });
     if (OwnMenuIds.size() < 5) return;
-    // The windows that play, encode and edit several tags come with their
-    // own areas; until then those entries stay greyed.
     const bool play = !classes.Playable.empty();
-    const bool encode = !classes.Encodable.empty() && EncodeListAvailable();
-    const bool tag = classes.Taggable.size() == 1 || (classes.Taggable.size() > 1 && TagEditorAvailable());
+    const bool encode = !classes.Encodable.empty();
+    const bool tag = !classes.Taggable.empty();
     struct TLine {
         int Text;  // own entry, -1 separator
         bool Enabled;
@@ -639,9 +634,6 @@ void TForm1::AddMP3Menu(HMENU menu, const filer::TFileClasses& classes) {
                     text.c_str());
     }
 }
-
-bool TForm1::EncodeListAvailable() const { return false; }
-bool TForm1::TagEditorAvailable() const { return false; }
 
 void TForm1::PlayFiles(const std::vector<std::string>& names, const std::string& folder) {
     // 1.
@@ -683,49 +675,6 @@ void TForm1::RefreshListClick() {
     ToolBar2.EnableButton(IDT_REFRESHLIST, false);
     RefreshDataBase(ConfigForm && ConfigForm->RefreshWithCDDB.Checked);
     ToolBar2.EnableButton(IDT_REFRESHLIST, true);
-}
-
-void TForm1::EncodeFiles(const std::vector<std::string>&, const std::string&) {}
-
-void TForm1::EditID3Tag(const std::vector<std::string>& names, const std::string& folder, POINT at) {
-    if (names.size() != 1) return;  // several files: the tag editor's
-    const std::string path = folder + names[0];
-    const std::string ext = wx::SjisUpperCase(filer::ExtensionOf(names[0]));
-    wx::TTrackRecord rec;
-    rec.Genre = -1;
-    bool v1 = false, v2 = false, read = false;
-    if (ext == ".MP3")
-        read = tagio::ReadTagV1V2(path, v1, rec, v2);
-    else if (ext == ".WMA")
-        read = tagio::ReadWMTTag(path, rec);
-    else if (ext == ".VQF")
-        read = tagio::ReadVQFTag(path, rec);
-    if (!read && ext == ".MP3") {
-        // A file without tags is read as an empty record.
-        FILE* f = std::fopen(path.c_str(), "rb");
-        read = f != nullptr;
-        if (f) std::fclose(f);
-    }
-    if (!read) {
-        wx::MessageBoxRes(MSG_FILE_OPEN_FAILED, MB_OK | MB_ICONERROR);
-        return;
-    }
-    TID3Form form(this);
-    form.TagRecord = &rec;
-    form.TextLimit = 250;
-    form.AllowNoGenre = ext == ".WMA" || ext == ".VQF";
-    if (form.ShowModal(Handle()) != IDOK || !rec.HasTag) return;
-    bool ok = false;
-    if (ext == ".MP3")
-        ok = tagio::WriteTagV1V2(path, rec, ConfigForm ? ConfigForm->ID3TagType.ItemIndex() : 2, v1, v2);
-    else if (ext == ".WMA")
-        ok = tagio::WriteWMTTag(path, rec);
-    else
-        ok = tagio::WriteVQFTag(path, rec);
-    if (ok)
-        wx::MessageBoxRes(MSG_FILER_TAG_WRITTEN, MB_OK | MB_ICONINFORMATION);
-    else
-        wx::MessageBoxRes(MSG_FILER_TAG_NOT_WRITTEN, MB_OK | MB_ICONERROR);
 }
 
 // ---- Tracks dragged onto a folder ------------------------------------------------------------

@@ -404,11 +404,7 @@ public:
     int ContextMenu(HWND control, POINT at);
     void AddMP3Menu(HMENU menu, const filer::TFileClasses& classes);
     void RefreshListClick();
-    bool EncodeListAvailable() const;
-    bool TagEditorAvailable() const;
     void PlayFiles(const std::vector<std::string>& names, const std::string& folder);
-    void EncodeFiles(const std::vector<std::string>& names, const std::string& folder);
-    void EditID3Tag(const std::vector<std::string>& names, const std::string& folder, POINT at);
     void StartShellDrag(IShellFolder* parent, const std::vector<LPCITEMIDLIST>& items);
     void TreeView1MouseDown(bool right, POINT at);
     void TreeView1MouseMove(POINT at);

@@ -823,9 +823,9 @@ TEST_F(FilerOps, ContextMenuCopyPasteAndOwnEntries) {
     const auto& items = script.Items[0];
     ASSERT_GT(items.size(), 8u);
     using I = std::pair<std::string, bool>;
-    // Encoding waits for the batch list's window; no taggable file is selected.
+    // A WAV file can be encoded; no taggable file is selected.
     EXPECT_EQ(std::vector<I>(items.begin(), items.begin() + 7),
-              (std::vector<I>{{"外部プレイヤーで再生(&0)", true}, {"エンコードを行う(&1)", false}, {"ID3タグの編集を行う(&2)", false},
+              (std::vector<I>{{"外部プレイヤーで再生(&0)", true}, {"エンコードを行う(&1)", true}, {"ID3タグの編集を行う(&2)", false},
                               {"", true}, {"新しいﾌｫﾙﾀﾞの作成(&3)", true}, {"名前の変更(&4)", true}, {"", true}}));
     EXPECT_TRUE(filer::ClipboardHasFiles());
 
