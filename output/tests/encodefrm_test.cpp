@@ -369,3 +369,104 @@ TEST_F(EncodeForm, RowsOfARunStayWhileTheyAreUsed) {
     EXPECT_TRUE(Exists(dir + "\\b.wma"));
     EXPECT_FALSE(Exists(dir + "\\c.wma"));
 }
+
+namespace {
+
+// Runs one worker to its end; the posted status texts are taken from the
+// queue of a window of this thread, and a stop is asked for as soon as the
+// first status text arrives when `stopOnStatus` is set.
+struct TWorkerRun {
+    TEncodeOutcome Outcome = TEncodeOutcome::Done;
+    std::string ErrorText, RowText;
+    std::vector<std::string> Texts;
+};
+
+TWorkerRun RunWorker(TEncodeJob job, bool stopOnStatus = false) {
+    HWND sink = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    job.NotifyWindow = sink;
+    TWorkerRun r;
+    TEncodeSubThread worker(job);
+    HANDLE h = worker.Handle();
+    for (;;) {
+        // Woken by the worker's end or by a posted status.
+        if (MsgWaitForMultipleObjects(1, &h, FALSE, INFINITE, QS_POSTMESSAGE) == WAIT_OBJECT_0) break;
+        MSG m;
+        while (PeekMessageA(&m, sink, WM_ENCODE_STATUS, WM_ENCODE_STATUS, PM_REMOVE)) {
+            if (!m.lParam) continue;
+            char* block = reinterpret_cast<char*>(m.lParam);
+            r.Texts.emplace_back(block);
+            delete[] block;
+            if (stopOnStatus) worker.Terminate();
+        }
+    }
+    worker.WaitFor();
+    MSG m;
+    while (PeekMessageA(&m, sink, WM_ENCODE_STATUS, WM_ENCODE_STATUS, PM_REMOVE))
+        if (m.lParam) delete[] reinterpret_cast<char*>(m.lParam);
+    DestroyWindow(sink);
+    r.Outcome = worker.Outcome;
+    r.ErrorText = worker.ErrorText;
+    r.RowText = worker.RowText;
+    return r;
+}
+
+}  // namespace
+
+// What the worker leaves for the list: a file without format or audio is a
+// format error; an encoder that cannot start, fails, writes nothing or is
+// stopped fails its row, with no message box from the worker's thread and
+// never an output or a temporary file left behind.
+TEST_F(EncodeForm, WorkerFailuresBecomeRowTexts) {
+    const std::string noFmt = dir + "\\nofmt.wav", empty = dir + "\\empty.wav";
+    wavbuild::Save(noFmt, wavbuild::Wave({wavbuild::Chunk("data", Pcm(100))}));
+    wavbuild::Save(empty, wavbuild::Wave({wavbuild::Chunk("fmt ", wavbuild::Fmt(1, 2, 44100, 16)),
+                                          wavbuild::Chunk("data", {})}));
+    for (const std::string& src : {noFmt, empty}) {
+        TEncodeJob job;
+        job.OutputDriver = &drv;
+        job.SourceFile = src;
+        job.OutputFile = dir + "\\x.wma";
+        const TWorkerRun r = RunWorker(job);
+        EXPECT_EQ(r.Outcome, TEncodeOutcome::Error) << src;
+        EXPECT_EQ(r.ErrorText, Text(MSG_ENC_FORMAT)) << src;
+        EXPECT_FALSE(Exists(job.OutputFile));
+    }
+
+    const std::string src = Wav(dir, "s.wav", 44100);
+    const auto external = [&](const std::string& program, const std::string& options) {
+        TEncodeJob job;
+        job.Internal = 0;
+        job.SourceFile = src;
+        job.OutputFile = dir + "\\s.mp3";
+        job.EncoderProgram = program;
+        job.EncoderOptions = options;
+        return job;
+    };
+    const std::string testenc = ExeDir() + "\\testenc.exe";
+    struct TCase {
+        std::string Program, Options;
+        TEncodeOutcome Outcome;
+        UINT Text;
+    };
+    for (const TCase& c : {TCase{dir + "\\none.exe", "", TEncodeOutcome::Failed, MSG_ENC_START_FAILED},
+                           TCase{testenc, "-exit 3", TEncodeOutcome::Failed, MSG_ENC_ENCODER_FAILED},
+                           TCase{testenc, "-nowrite", TEncodeOutcome::Failed, MSG_ENC_RENAME_FAILED}}) {
+        const TWorkerRun r = RunWorker(external(c.Program, c.Options));
+        EXPECT_EQ(r.Outcome, c.Outcome) << c.Options;
+        EXPECT_EQ(r.RowText, Text(c.Text)) << c.Options;
+        EXPECT_EQ(r.ErrorText, "") << c.Options;
+        EXPECT_FALSE(Exists(dir + "\\s.mp3")) << c.Options;
+    }
+    // A stop while the encoder holds its temporary file: the encoder is
+    // ended and the partial file is neither renamed nor left.
+    const TWorkerRun stopped = RunWorker(external(testenc, "-hold 20000"), true);
+    EXPECT_EQ(stopped.Outcome, TEncodeOutcome::Stopped);
+    ASSERT_FALSE(stopped.Texts.empty());
+    EXPECT_NE(stopped.Texts[0].find("s.wav"), std::string::npos);
+    EXPECT_FALSE(Exists(dir + "\\s.mp3"));
+    WIN32_FIND_DATAA fd;
+    HANDLE found = FindFirstFileA((dir + "\\TMP*.MP3").c_str(), &fd);
+    EXPECT_EQ(found, INVALID_HANDLE_VALUE) << fd.cFileName;
+    if (found != INVALID_HANDLE_VALUE) FindClose(found);
+    EXPECT_TRUE(prompter.Messages.empty());
+}
