@@ -63,13 +63,9 @@ protected:
     }
     void TearDown() override {
         if (prog.Main && IsWindow(prog.Main)) {
-            // The window stays open while the file manager re-lists the
-            // folder the rip wrote into: close again until it goes.
-            bool ended = false;
-            for (int i = 0; i < 10 && !ended; ++i) {
-                PostMessageA(prog.Main, WM_CLOSE, 0, 0);
-                ended = prog.Ended(2000);
-            }
+            // The window refuses to close while the file manager re-lists
+            // the folder the rip wrote into.
+            const bool ended = prog.Close(20000);
             std::string open;
             if (!ended)
                 for (HWND w : Dialogs(pid)) open += " [" + Utf8(WindowText(w)) + ": " + Utf8(BoxText(w)) + "]";
