@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "discinfo/cddbmsg.h"
 #include "discinfo/cddbtext.h"
 #include "discinfo/tests/memnet.h"
@@ -120,16 +122,37 @@ void SetQuery(TCddbClient& c) {
     c.DiscSeconds = 180;
 }
 
-TEST(CddbClientCddbp, ExactMatchQueryAndReadOnTheWire) {
+// One query job against a scripted server on a network of its own: the test
+// changes `server` as it likes, then makes the client and runs the query.
+template <class TScript>
+struct TQueryJob {
     TMemNetwork net;
-    TCddbpScript server;
-    server.Install(net);
+    TScript server;
+    std::optional<TCddbClient> client;
+
+    // The client, its query set, the server installed; not run yet.
+    TCddbClient& Client(const TCDDBNetSettings& s, TCddbJobUi* ui = nullptr) {
+        server.Install(net);
+        client.emplace(net, ui, s);
+        SetQuery(*client);
+        return *client;
+    }
+    TCddbClient& Run(const TCDDBNetSettings& s, TCddbJobUi* ui = nullptr) {
+        Client(s, ui).RunQuery();
+        return *client;
+    }
+};
+using TCddbpJob = TQueryJob<TCddbpScript>;
+using THttpJob = TQueryJob<THttpScript>;
+
+TEST(CddbClientCddbp, ExactMatchQueryAndReadOnTheWire) {
+    TCddbpJob job;
     TRecordingUi ui;
-    TCddbClient c(net, &ui, CddbpSettings());
+    TCddbClient& c = job.Client(CddbpSettings(), &ui);
     std::vector<std::string> trace;
     c.Trace = [&](const std::string& l) { trace.push_back(l); };
-    SetQuery(c);
     c.RunQuery();
+    const TMemNetwork& net = job.net;
     ASSERT_TRUE(c.Success) << c.ResultText;
     EXPECT_FALSE(c.NetworkError);
     EXPECT_EQ(c.ResultText, kCddbMsgReadOk);
@@ -173,27 +196,19 @@ TEST(CddbClientCddbp, HelloTextForms) {
 
 TEST(CddbClientCddbp, ProtocolLevel) {
     {
-        TMemNetwork net;
-        TCddbpScript server;
-        server.protoReply = "501 Illegal protocol level.";
-        server.Install(net);
-        TCddbClient c(net, nullptr, CddbpSettings());
-        SetQuery(c);
-        c.RunQuery();
+        TCddbpJob job;
+        job.server.protoReply = "501 Illegal protocol level.";
+        TCddbClient& c = job.Run(CddbpSettings());
         EXPECT_TRUE(c.Success);
         EXPECT_FALSE(c.Level6);
     }
-    TMemNetwork net;
-    TCddbpScript server;
-    server.Install(net);
+    TCddbpJob job;
     TCDDBNetSettings s = CddbpSettings();
     s.Flags = kCddbFlagForceProto1;
-    TCddbClient c(net, nullptr, s);
-    SetQuery(c);
-    c.RunQuery();
+    TCddbClient& c = job.Run(s);
     EXPECT_TRUE(c.Success);
     EXPECT_FALSE(c.Level6);
-    for (const auto& l : net.AllLines()) EXPECT_NE(l, "proto 6");
+    for (const auto& l : job.net.AllLines()) EXPECT_NE(l, "proto 6");
 }
 
 TEST(CddbClientCddbp, CategoryOfAnExactMatchLine) {
@@ -204,28 +219,20 @@ TEST(CddbClientCddbp, CategoryOfAnExactMatchLine) {
                            TCase{"200 newage\r\n", "newage"},  // no blank: line end not kept
                            TCase{"200 " + std::string(50, 'c') + " x\r\n", std::string(35, 'c')},
                            TCase{"200\r\n", ""}}) {
-        TMemNetwork net;
-        TCddbpScript server;
-        server.queryReply = k.reply;
-        server.Install(net);
-        TCddbClient c(net, nullptr, CddbpSettings());
-        SetQuery(c);
-        c.RunQuery();
+        TCddbpJob job;
+        job.server.queryReply = k.reply;
+        TCddbClient& c = job.Run(CddbpSettings());
         EXPECT_TRUE(c.Success) << k.reply;
         EXPECT_EQ(c.Info.Category, k.category);
-        EXPECT_EQ(net.AllLines()[3], "cddb read " + k.category + " 0200b201");
+        EXPECT_EQ(job.net.AllLines()[3], "cddb read " + k.category + " 0200b201");
     }
 }
 
 TEST(CddbClientCddbp, Level6MatchesAreShownInShiftJis) {
-    TMemNetwork net;
-    TCddbpScript server;
-    server.queryReply = "211 inexact\r\nmisc 33333333 \xe6\x97\xa5\xe6\x9c\xac / \xe3\x81\x82\r\n.\r\n";
-    server.Install(net);
+    TCddbpJob job;
+    job.server.queryReply = "211 inexact\r\nmisc 33333333 \xe6\x97\xa5\xe6\x9c\xac / \xe3\x81\x82\r\n.\r\n";
     TRecordingUi ui;
-    TCddbClient c(net, &ui, CddbpSettings());
-    SetQuery(c);
-    c.RunQuery();
+    job.Run(CddbpSettings(), &ui);
     ASSERT_EQ(ui.choices.size(), 1u);
     EXPECT_EQ(ui.choices[0][0], "ID: misc , TITLE =  \x93\xfa\x96\x7b / \x82\xa0");
 }
@@ -237,16 +244,12 @@ TEST(CddbClientCddbp, ServerMessageShownOnlyWhenNew) {
     };
     for (const TCase& k : {TCase{"", true}, TCase{"210 Last modified: 12/01/26 MOTD follows", false},
                            TCase{"Last modified: 12/01/26", false}, TCase{"210 Last modified: 11/01/26", true}}) {
-        TMemNetwork net;
-        TCddbpScript server;
-        server.Install(net);
+        TCddbpJob job;
         TRecordingUi ui;
         TCDDBNetSettings s = CddbpSettings();
         s.ShowMotd = 1;
         s.LastMotdLine = k.stored;
-        TCddbClient c(net, &ui, s);
-        SetQuery(c);
-        c.RunQuery();
+        TCddbClient& c = job.Run(s, &ui);
         EXPECT_TRUE(c.Success);
         EXPECT_EQ(ui.messages.size(), k.shown ? 1u : 0u) << k.stored;
         if (k.shown) {
@@ -288,17 +291,14 @@ TEST(CddbClientFailures, SilentServerTimesOutAfterTheSetting) {
 }
 
 TEST(CddbClientFailures, AbortDuringReadEndsWithTimeOutText) {
-    TMemNetwork net;
-    TCddbpScript server;
-    server.Install(net);
-    server.record = "";  // the record never comes
+    TCddbpJob job;
+    job.server.record = "";  // the record never comes
     TRecordingUi ui;
-    TCddbClient c(net, &ui, CddbpSettings());
+    TCddbClient& c = job.Client(CddbpSettings(), &ui);
     int pollsAfterAbort = 0;
     ui.onStatus = [&](const std::string& t) {
-        if (t == kCddbStatusReading) net.OnSleep = [&] { c.AbortRequest = true; ++pollsAfterAbort; };
+        if (t == kCddbStatusReading) job.net.OnSleep = [&] { c.AbortRequest = true; ++pollsAfterAbort; };
     };
-    SetQuery(c);
     c.RunQuery();
     EXPECT_FALSE(c.Success);
     EXPECT_EQ(c.ResultText, kCddbMsgTimeout);
@@ -314,25 +314,21 @@ TCDDBNetSettings HttpSettings() {
 }
 
 TEST(CddbClientHttp, DirectRequestsOnTheWire) {
-    TMemNetwork net;
-    THttpScript server;
-    server.Install(net);
-    TCddbClient c(net, nullptr, HttpSettings());
-    SetQuery(c);
-    c.RunQuery();
+    THttpJob job;
+    TCddbClient& c = job.Run(HttpSettings());
     ASSERT_TRUE(c.Success) << c.ResultText;
     EXPECT_TRUE(c.Level6);
     EXPECT_EQ(c.Info.Category, "jazz");
     const std::string hello = "hello=me+example.org+Wendrix(JP)+R3.22";
-    EXPECT_EQ(server.requests,
+    EXPECT_EQ(job.server.requests,
               (std::vector<std::string>{
                   "GET /~cddb/cddb.cgi?cmd=stat&" + hello + "&proto=1 HTTP/1.0",
                   "GET /~cddb/cddb.cgi?cmd=cddb+query+0200b201+1+150+180&" + hello + "&proto=6 HTTP/1.0",
                   "GET /~cddb/cddb.cgi?cmd=cddb+read+jazz+0200b201&" + hello + "&proto=6 HTTP/1.0"}));
     // One connection per request, each to port 80, each line ending CR LF
     // and one empty line at the end.
-    ASSERT_EQ(net.Connections.size(), 3u);
-    for (const auto& conn : net.Connections) {
+    ASSERT_EQ(job.net.Connections.size(), 3u);
+    for (const auto& conn : job.net.Connections) {
         EXPECT_EQ(conn->port, 80);
         EXPECT_EQ(conn->host, "cddb.example");
         EXPECT_EQ(conn->sent.substr(conn->sent.size() - 5), "0\r\n\r\n");
@@ -349,64 +345,46 @@ TEST(CddbClientHttp, StatusLines) {
     for (const TCase& k : {TCase{"HTTP/1.1 200 OK", true}, TCase{"HTTP/1.0 404 Not Found", false},
                            TCase{"HTTP/1.0 2000", true}, TCase{"HTTP/1.0 20", false},
                            TCase{"200 OK HTTP/1.0", false}, TCase{"", false}}) {
-        TMemNetwork net;
-        THttpScript server;
-        server.statusLine = k.status;
-        server.Install(net);
-        TCddbClient c(net, nullptr, HttpSettings());
-        SetQuery(c);
-        c.RunQuery();
+        THttpJob job;
+        job.server.statusLine = k.status;
+        TCddbClient& c = job.Run(HttpSettings());
         EXPECT_EQ(c.Success, k.ok) << k.status;
         if (!k.ok) {
             std::string want = kCddbMsgServerReport;
             want.replace(want.find("%s"), 2, k.status);
             EXPECT_EQ(c.ResultText, want);
-            EXPECT_EQ(net.Connections.size(), 1u);
+            EXPECT_EQ(job.net.Connections.size(), 1u);
         }
     }
 }
 
 TEST(CddbClientHttp, StatWithoutLevelAndForcedLevel1) {
     {
-        TMemNetwork net;
-        THttpScript server;
-        server.stat = "210 OK\r\nmax proto: 5\r\n.\r\n";
-        server.Install(net);
-        TCddbClient c(net, nullptr, HttpSettings());
-        SetQuery(c);
-        c.RunQuery();
+        THttpJob job;
+        job.server.stat = "210 OK\r\nmax proto: 5\r\n.\r\n";
+        TCddbClient& c = job.Run(HttpSettings());
         EXPECT_TRUE(c.Success);
         EXPECT_FALSE(c.Level6);
-        EXPECT_NE(server.requests[1].find("&proto=1 HTTP"), std::string::npos);
+        EXPECT_NE(job.server.requests[1].find("&proto=1 HTTP"), std::string::npos);
     }
     {
-        TMemNetwork net;
-        THttpScript server;
-        server.stat = "500 stat not allowed\r\n";
-        server.Install(net);
-        TCddbClient c(net, nullptr, HttpSettings());
-        SetQuery(c);
-        c.RunQuery();
+        THttpJob job;
+        job.server.stat = "500 stat not allowed\r\n";
+        TCddbClient& c = job.Run(HttpSettings());
         EXPECT_TRUE(c.Success);  // accepted, level unchanged
         EXPECT_FALSE(c.Level6);
     }
-    TMemNetwork net;
-    THttpScript server;
-    server.Install(net);
+    THttpJob job;
     TCDDBNetSettings s = HttpSettings();
     s.Flags |= kCddbFlagForceProto1;
-    TCddbClient c(net, nullptr, s);
-    SetQuery(c);
-    c.RunQuery();
+    TCddbClient& c = job.Run(s);
     EXPECT_TRUE(c.Success);
-    ASSERT_EQ(server.requests.size(), 2u);  // no stat request
-    for (const auto& r : server.requests) EXPECT_NE(r.find("&proto=1 HTTP"), std::string::npos) << r;
+    ASSERT_EQ(job.server.requests.size(), 2u);  // no stat request
+    for (const auto& r : job.server.requests) EXPECT_NE(r.find("&proto=1 HTTP"), std::string::npos) << r;
 }
 
 TEST(CddbClientHttp, ProxyWithAuthorizationAndAskedPassword) {
-    TMemNetwork net;
-    THttpScript server;
-    server.Install(net);
+    THttpJob job;
     TRecordingUi ui;
     ui.password = "s3cret";
     TCDDBNetSettings s = HttpSettings();
@@ -415,32 +393,26 @@ TEST(CddbClientHttp, ProxyWithAuthorizationAndAskedPassword) {
     s.ProxyPort = 3128;
     s.ProxyUser = "alice";
     s.ShowMotd = 1;
-    TCddbClient c(net, &ui, s);
-    SetQuery(c);
-    c.RunQuery();
+    TCddbClient& c = job.Run(s, &ui);
     ASSERT_TRUE(c.Success) << c.ResultText;
     EXPECT_EQ(ui.passwordAsks, 1);  // asked once, kept for the job
-    ASSERT_EQ(net.Connections.size(), 4u);
-    for (const auto& conn : net.Connections) {
+    ASSERT_EQ(job.net.Connections.size(), 4u);
+    for (const auto& conn : job.net.Connections) {
         EXPECT_EQ(conn->host, "proxy.example");
         EXPECT_EQ(conn->port, 3128);
         ASSERT_GE(conn->lines.size(), 2u);
         EXPECT_EQ(conn->lines[0].rfind("GET http://cddb.example/~cddb/cddb.cgi?cmd=", 0), 0u);
         EXPECT_EQ(conn->lines[1], "Proxy-Authorization: Basic YWxpY2U6czNjcmV0\r");
     }
-    EXPECT_NE(server.requests[1].find("cmd=motd&"), std::string::npos);
+    EXPECT_NE(job.server.requests[1].find("cmd=motd&"), std::string::npos);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0], std::vector<std::string>{"HTTP message"});
     // Without the authorization flag no header is sent.
-    TMemNetwork net2;
-    THttpScript server2;
-    server2.Install(net2);
+    THttpJob job2;
     s.Flags &= static_cast<std::uint8_t>(~kCddbFlagProxyAuth);
-    TCddbClient c2(net2, &ui, s);
-    SetQuery(c2);
-    c2.RunQuery();
+    TCddbClient& c2 = job2.Run(s, &ui);
     EXPECT_TRUE(c2.Success);
-    for (const auto& l : net2.AllLines()) EXPECT_EQ(l.find("Proxy-Authorization"), std::string::npos);
+    for (const auto& l : job2.net.AllLines()) EXPECT_EQ(l.find("Proxy-Authorization"), std::string::npos);
 }
 
 }  // namespace
@@ -452,39 +424,27 @@ namespace {
 TEST(CddbClientBounds, ReplyBudgetChargesWhatStoringALineCosts) {
     // 1 MiB of empty lines is far less than 2 MiB of bytes, but keeping
     // each line costs more than its bytes: the reply is refused.
-    TMemNetwork net;
-    TCddbpScript server;
-    server.record = "";
-    for (int i = 0; i < (1 << 19); ++i) server.record += "\r\n";
-    server.record += ".\r\n";
-    server.Install(net);
-    TCddbClient c(net, nullptr, CddbpSettings());
-    SetQuery(c);
-    c.RunQuery();
+    TCddbpJob job;
+    job.server.record = "";
+    for (int i = 0; i < (1 << 19); ++i) job.server.record += "\r\n";
+    job.server.record += ".\r\n";
+    TCddbClient& c = job.Run(CddbpSettings());
     EXPECT_FALSE(c.Success);
     EXPECT_EQ(c.ResultText, kCddbMsgServerError);
 }
 
 TEST(CddbClientBounds, StatusCodesOnlyAtTheStartOfALine) {
     for (const char* banner : {"433 No connections allowed: 200 users allowed", "x200 ready"}) {
-        TMemNetwork net;
-        TCddbpScript server;
-        server.banner = banner;
-        server.Install(net);
-        TCddbClient c(net, nullptr, CddbpSettings());
-        SetQuery(c);
-        c.RunQuery();
+        TCddbpJob job;
+        job.server.banner = banner;
+        TCddbClient& c = job.Run(CddbpSettings());
         EXPECT_FALSE(c.Success) << banner;
         EXPECT_EQ(c.ResultText, kCddbMsgRefused) << banner;
     }
     // A level reply that is no 201 leaves level 1.
-    TMemNetwork net;
-    TCddbpScript server;
-    server.protoReply = "501 Illegal protocol level 6, 201 is not possible";
-    server.Install(net);
-    TCddbClient c(net, nullptr, CddbpSettings());
-    SetQuery(c);
-    c.RunQuery();
+    TCddbpJob job;
+    job.server.protoReply = "501 Illegal protocol level 6, 201 is not possible";
+    TCddbClient& c = job.Run(CddbpSettings());
     EXPECT_TRUE(c.Success);
     EXPECT_FALSE(c.Level6);
 }
