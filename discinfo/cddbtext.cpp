@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "classlib/sjis.h"
+
 namespace wx {
 
 namespace {
@@ -78,18 +80,12 @@ bool CddbStartsWith(const std::string& text, const char* prefix) {
 
 namespace wx {
 
-namespace {
-
-bool IsSjisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
-}  // namespace
-
 std::string XmcdEscape(const std::string& value, bool sjis) {
     std::string out;
     out.reserve(value.size());
     for (std::size_t i = 0; i < value.size(); ++i) {
         const auto c = static_cast<unsigned char>(value[i]);
-        if (sjis && IsSjisLead(c) && i + 1 < value.size()) {
+        if (sjis && SjisCharLength(value, i) == 2) {
             out += value[i];
             out += value[++i];
         } else if (c == '\n') {
@@ -109,11 +105,10 @@ std::string XmcdUnescape(const std::string& value, bool sjis) {
     std::string out;
     out.reserve(value.size());
     for (std::size_t i = 0; i < value.size(); ++i) {
-        const auto c = static_cast<unsigned char>(value[i]);
-        if (sjis && IsSjisLead(c) && i + 1 < value.size()) {
+        if (sjis && SjisCharLength(value, i) == 2) {
             out += value[i];
             out += value[++i];
-        } else if (c == '\\' && i + 1 < value.size() &&
+        } else if (value[i] == '\\' && i + 1 < value.size() &&
                    (value[i + 1] == 'n' || value[i + 1] == 't' || value[i + 1] == '\\')) {
             const char e = value[++i];
             out += e == 'n' ? '\n' : e == 't' ? '\t' : '\\';
