@@ -156,6 +156,21 @@ std::string TStatusBar::PanelText(int panel) const {
     return s;
 }
 
+void TStatusBar::FitAbove(const TControl& fill) const {
+    HWND form = form_->Handle();
+    RECT client;
+    GetClientRect(form, &client);
+    Send(WM_SIZE);
+    RECT bar{};
+    GetWindowRect(Handle(), &bar);
+    RECT r;
+    GetWindowRect(fill.Handle(), &r);
+    POINT top{r.left, r.top};
+    ScreenToClient(form, &top);
+    const int h = client.bottom - top.y - (bar.bottom - bar.top);
+    MoveWindow(fill.Handle(), 0, top.y, client.right, h > 0 ? h : 0, TRUE);
+}
+
 void TToolBar::AddButton(int command, int image, const std::string& caption, BYTE style, BYTE state) const {
     Send(TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON));
     TBBUTTON b{};

@@ -151,6 +151,9 @@ public:
     void SetParts(const std::vector<int>& rightEdges) const;
     void SetPanelText(int panel, const std::string& text, UINT style = 0) const;
     std::string PanelText(int panel) const;
+    // Follows the form's new size, then stretches `fill` from where its top
+    // is down to the bar, across the form's whole width.
+    void FitAbove(const TControl& fill) const;
 };
 
 class TToolBar : public TControl {

@@ -503,17 +503,7 @@ void TCDDBForm::EnableControls(bool on) {
 
 void TCDDBForm::Layout() {
     if (!Handle() || !sized_) return;
-    RECT client;
-    GetClientRect(Handle(), &client);
-    StatusBar1.Send(WM_SIZE, 0, 0);
-    RECT status{};
-    GetWindowRect(StatusBar1.Handle(), &status);
-    RECT list;
-    GetWindowRect(ListView1.Handle(), &list);
-    POINT top{list.left, list.top};
-    ScreenToClient(Handle(), &top);
-    const int h = client.bottom - top.y - (status.bottom - status.top);
-    MoveWindow(ListView1.Handle(), 0, top.y, client.right, h > 0 ? h : 0, TRUE);
+    StatusBar1.FitAbove(ListView1);
 }
 
 bool TCDDBForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {

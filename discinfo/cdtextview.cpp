@@ -126,17 +126,7 @@ bool TCDTEXTForm::HandleMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
 
 void TCDTEXTForm::Layout() {
     if (!Handle()) return;
-    RECT client;
-    GetClientRect(Handle(), &client);
-    SendMessageA(StatusBar1.Handle(), WM_SIZE, 0, 0);
-    RECT status{};
-    GetWindowRect(StatusBar1.Handle(), &status);
-    RECT list;
-    GetWindowRect(ListView1.Handle(), &list);
-    POINT top{list.left, list.top};
-    ScreenToClient(Handle(), &top);
-    const int h = client.bottom - top.y - (status.bottom - status.top);
-    MoveWindow(ListView1.Handle(), 0, top.y, client.right, h > 0 ? h : 0, TRUE);
+    StatusBar1.FitAbove(ListView1);
 }
 
 void TCDTEXTForm::EnableCommands(bool on) {
