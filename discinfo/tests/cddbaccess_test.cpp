@@ -8,6 +8,7 @@
 #include "discinfo/cddbaccess.h"
 #include "discinfo/cddbmsg.h"
 #include "discinfo/tests/nettest_support.h"
+#include "tests/pump.h"
 
 namespace wx {
 namespace {
@@ -30,12 +31,7 @@ public:
     // Pumps messages until a result arrives or the time is up; true when one
     // arrived.
     bool WaitForResult(DWORD ms) {
-        const DWORD start = GetTickCount();
-        while (results_ == 0 && GetTickCount() - start < ms) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-            MSG msg;
-            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-        }
+        wxtest::PumpUntil([this] { return results_ > 0; }, ms);
         return results_ > 0;
     }
     int Results() const { return results_; }

@@ -15,25 +15,14 @@
 #include "output/mp3defs.h"
 #include "resources/msgids.h"
 #include "settings/inifile.h"
+#include "tests/pump.h"
 
 namespace wx {
 namespace {
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// Pumps messages until done() or the time is up; the milliseconds taken.
-DWORD PumpUntil(const std::function<bool()>& done, DWORD ms = 30000) {
-    const DWORD start = GetTickCount();
-    while (!done() && GetTickCount() - start < ms) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
-    return GetTickCount() - start;
-}
+using wxtest::PumpUntil;
 
 class CddbFormTest : public testing::Test {
 protected:

@@ -13,6 +13,7 @@
 #include "discinfo/motdfrm.h"
 #include "discinfo/passedit.h"
 #include "resources/msgids.h"
+#include "tests/pump.h"
 
 namespace wx {
 namespace {
@@ -164,15 +165,7 @@ TEST_F(CddbForms, HoldForScreenshot) {
         form.PageControl1.SetTabIndex(std::atoi(page));
         form.ShowPage(std::atoi(page));
     }
-    const DWORD end = GetTickCount() + static_cast<DWORD>(std::atoi(hold)) * 1000;
-    while (GetTickCount() < end) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
-    }
+    wxtest::PumpFor(static_cast<DWORD>(std::atoi(hold)) * 1000);
     form.DestroyHandle();
 }
 

@@ -14,6 +14,7 @@
 #include "extraction/tests/EmuExecutor.h"
 #include "resources/msgids.h"
 #include "settings/inifile.h"
+#include "tests/pump.h"
 
 namespace wx {
 namespace {
@@ -199,15 +200,7 @@ TEST_F(CdTextView, HoldForScreenshot) {
     Load(kCue);
     TCDTEXTForm form(nullptr, Host());
     form.Show();
-    const DWORD end = GetTickCount() + static_cast<DWORD>(std::atoi(hold)) * 1000;
-    while (GetTickCount() < end) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
-    }
+    wxtest::PumpFor(static_cast<DWORD>(std::atoi(hold)) * 1000);
     form.Close();
 }
 
