@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "extraction/DriveCmds.h"
+
 namespace wx {
 
 namespace {
@@ -180,18 +182,7 @@ void ScanLetter(char letter) {
     s.table.push_back(e);
     std::uint8_t data[36] = {};
     SRB_ExecSCSICmd srb;
-    ClearSRB(srb);
-    srb.SRB_Cmd = SC_EXEC_SCSI_CMD;
-    srb.SRB_HaId = 255;
-    srb.SRB_Target = 255;
-    srb.SRB_Lun = 255;
-    srb.SRB_Flags = SRB_DIR_IN;
-    srb.SRB_BufPointer = data;
-    srb.SRB_BufLen = sizeof data;
-    srb.SRB_SenseLen = SENSE_LEN;
-    srb.SRB_CDBLen = 6;
-    srb.CDBByte[0] = 0x12;
-    srb.CDBByte[4] = 36;
+    BuildExecSRB(srb, TDriveAddress{255, 255, 255}, SRB_DIR_IN, data, sizeof data, {0x12, 0, 0, 0, 36, 0}, 6);
     bool ok = ClassDrvExecSRB(e.PortNumber, srb) && srb.SRB_Status == SS_COMP;
     int type = data[0] & 0x1F;
     if (ok && (type == 4 || type == 5)) {

@@ -110,30 +110,21 @@ bool TDriveCommands::GetMode(const TDriveAddress& d) {
     return ok;
 }
 
-bool TDriveCommands::ChangeMode(const TDriveAddress& d) {
+bool TDriveCommands::SelectMode(const TDriveAddress& d, const std::uint8_t (&list)[12]) {
     TAspiBuffer buf(12);
-    std::memcpy(buf.data(), kModeDensity82, 12);
+    std::memcpy(buf.data(), list, 12);
     SRB_ExecSCSICmd s;
     BuildExecSRB(s, d, SRB_DIR_OUT, buf.data(), 12, {0x15, 0, 0, 0, 12, 0}, 6);
     return Run(s, d);
 }
 
-bool TDriveCommands::ChangeExtendMode(const TDriveAddress& d) {
-    TAspiBuffer buf(12);
-    std::memcpy(buf.data(), kModeDensity00, 12);
-    SRB_ExecSCSICmd s;
-    BuildExecSRB(s, d, SRB_DIR_OUT, buf.data(), 12, {0x15, 0, 0, 0, 12, 0}, 6);
-    return Run(s, d);
-}
+bool TDriveCommands::ChangeMode(const TDriveAddress& d) { return SelectMode(d, kModeDensity82); }
+
+bool TDriveCommands::ChangeExtendMode(const TDriveAddress& d) { return SelectMode(d, kModeDensity00); }
 
 bool TDriveCommands::RestoreMode(const TDriveAddress& d) {
-    TAspiBuffer buf(12);
-    buf[3] = 8;
-    buf[10] = mode_[10];
-    buf[11] = mode_[11];
-    SRB_ExecSCSICmd s;
-    BuildExecSRB(s, d, SRB_DIR_OUT, buf.data(), 12, {0x15, 0, 0, 0, 12, 0}, 6);
-    return Run(s, d);
+    const std::uint8_t list[12] = {0, 0, 0, 8, 0, 0, 0, 0, 0, 0, mode_[10], mode_[11]};
+    return SelectMode(d, list);
 }
 
 int TDriveCommands::GetSpinMode(const TDriveAddress& d) {

@@ -100,6 +100,8 @@ public:
     bool SpeedBySetCdSpeed() const { return speedBySetCdSpeed_; }
 
 private:
+    // MODE SELECT(6) with a 12-byte parameter list.
+    bool SelectMode(const TDriveAddress& d, const std::uint8_t (&list)[12]);
     bool Run(SRB_ExecSCSICmd& s, const TDriveAddress& d) {
         exec_.Exec(s);
         return CommandSucceeded(s, d.IgnoreTargetStat);

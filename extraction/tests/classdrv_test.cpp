@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "extraction/ClassDrv.h"
+#include "extraction/DriveCmds.h"
 #include "extraction/TrackTable.h"
 #include "extraction/Transport.h"
 #include "standins/mmcdrive/EmuDeviceIo.h"
@@ -53,18 +54,7 @@ struct ClassDrvFixture : ::testing::Test {
         return io.letters.back();
     }
     static void Inquiry(SRB_ExecSCSICmd& s, std::uint8_t* buf, std::uint8_t ha, std::uint8_t t, std::uint8_t l) {
-        ClearSRB(s);
-        s.SRB_Cmd = SC_EXEC_SCSI_CMD;
-        s.SRB_HaId = ha;
-        s.SRB_Target = t;
-        s.SRB_Lun = l;
-        s.SRB_Flags = SRB_DIR_IN;
-        s.SRB_BufPointer = buf;
-        s.SRB_BufLen = 36;
-        s.SRB_SenseLen = SENSE_LEN;
-        s.SRB_CDBLen = 6;
-        s.CDBByte[0] = 0x12;
-        s.CDBByte[4] = 36;
+        BuildExecSRB(s, TDriveAddress{ha, t, l}, SRB_DIR_IN, buf, 36, {0x12, 0, 0, 0, 36, 0}, 6);
     }
     int Count(const std::string& op) const {
         int n = 0;
@@ -170,16 +160,7 @@ TEST_F(ClassDrvFixture, ExecuteOnTheLettersDeviceFillsThePassThroughBlock) {
     // A check condition arrives as status 1 with the target status and the
     // sense bytes (data out: MODE SELECT with a bad block length).
     std::uint8_t list[12] = {0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0x01, 0x00};
-    ClearSRB(s);
-    s.SRB_Cmd = SC_EXEC_SCSI_CMD;
-    s.SRB_Target = 2;
-    s.SRB_Flags = SRB_DIR_OUT;
-    s.SRB_BufPointer = list;
-    s.SRB_BufLen = 12;
-    s.SRB_SenseLen = SENSE_LEN;
-    s.SRB_CDBLen = 6;
-    s.CDBByte[0] = 0x15;
-    s.CDBByte[4] = 12;
+    BuildExecSRB(s, TDriveAddress{0, 2, 0}, SRB_DIR_OUT, list, 12, {0x15, 0, 0, 0, 12, 0}, 6);
     io.calls.clear();
     ASSERT_TRUE(ClassDrvExecSRB(1, s));
     EXPECT_EQ(io.calls[1].sptd.DataIn, PT_DATA_OUT);

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "extraction/DriveCmds.h"
 #include "extraction/Win32Aspi.h"
 #include "extraction/tests/StandinSetup.h"
 
@@ -13,19 +14,15 @@ using wx::test::StandinSetup;
 
 namespace {
 
+// The drive of the stand-in's default set-up.
+const TDriveAddress kDrive{0, 1, 0};
+
 void Inquiry(SRB_ExecSCSICmd& s, std::uint8_t* buf) {
-    TWin32Aspi::ClearSRB(s);
-    s.SRB_Cmd = SC_EXEC_SCSI_CMD;
-    s.SRB_HaId = 0;
-    s.SRB_Target = 1;
-    s.SRB_Flags = SRB_DIR_IN;
-    s.SRB_BufPointer = buf;
-    s.SRB_BufLen = 36;
-    s.SRB_SenseLen = SENSE_LEN;
-    s.SRB_CDBLen = 6;
-    s.CDBByte[0] = 0x12;
-    s.CDBByte[4] = 36;
+    BuildExecSRB(s, kDrive, SRB_DIR_IN, buf, 36, {0x12, 0, 0, 0, 36, 0}, 6);
 }
+
+// TEST UNIT READY.
+void UnitReady(SRB_ExecSCSICmd& s) { BuildExecSRB(s, kDrive, 0, nullptr, 0, {0, 0, 0, 0, 0, 0}, 6); }
 
 // Fake millisecond counter: the real one shifted so that it wraps soon.
 std::uint32_t g_tickBase;
@@ -200,11 +197,7 @@ TEST(Win32AspiStandin, DiscChangeThroughTheConfiguration) {
     TWin32Aspi aspi(nullptr);
     auto tur = [&] {
         SRB_ExecSCSICmd s;
-        TWin32Aspi::ClearSRB(s);
-        s.SRB_Cmd = SC_EXEC_SCSI_CMD;
-        s.SRB_Target = 1;
-        s.SRB_SenseLen = SENSE_LEN;
-        s.SRB_CDBLen = 6;
+        UnitReady(s);
         aspi.ExecSRBWait(&s, 10, false, false);
         return s.SRB_Status == SS_COMP ? 0 : (s.SenseArea[2] & 0x0F) * 256 + s.SenseArea[12];
     };
@@ -240,11 +233,7 @@ TEST(Win32AspiStandin, ConfigurationBesideTheLibraryByDefault) {
     TWin32Aspi aspi(nullptr);
     EXPECT_EQ(aspi.Adapters(), 1);
     SRB_ExecSCSICmd s;
-    TWin32Aspi::ClearSRB(s);
-    s.SRB_Cmd = SC_EXEC_SCSI_CMD;
-    s.SRB_Target = 1;
-    s.SRB_SenseLen = SENSE_LEN;
-    s.SRB_CDBLen = 6;
+    UnitReady(s);
     EXPECT_EQ(aspi.ExecSRBWait(&s, 10, false, false), SS_ERR);
     EXPECT_EQ(s.SenseArea[12], 0x3A);
 }
