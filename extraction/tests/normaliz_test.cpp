@@ -12,6 +12,7 @@
 #include "extraction/tempstore.h"
 #include "output/tests/wavbuild.h"
 #include "standins/tests/TestImage.h"
+#include "tests/runtool.h"
 
 using namespace wx;
 
@@ -130,12 +131,7 @@ TEST_F(NormalizerTest, TestSignalReachesTheTargetWithinOneStep) {
         // sox reads the same peak from the scaled audio as a WAV file.
         std::string wav = dir.File("scaled.wav");
         wavbuild::Save(wav, wavbuild::CdWave(out));
-        FILE* p = popen(("sox " + wav + " -n stat 2>&1").c_str(), "r");
-        ASSERT_NE(p, nullptr);
-        std::string text;
-        char buf[512];
-        while (std::fgets(buf, sizeof buf, p)) text += buf;
-        pclose(p);
+        const std::string text = wxtest::RunTool("sox " + wav + " -n stat");
         auto at = text.find("Maximum amplitude:");
         ASSERT_NE(at, std::string::npos) << text;
         const double soxPeak = std::atof(text.c_str() + at + 18) * 32768.0;

@@ -11,6 +11,7 @@
 #include "standins/mmcdrive/AspiEmulator.h"
 #include "standins/mmcdrive/EmuDeviceIo.h"
 #include "standins/tests/TestImage.h"
+#include "tests/runtool.h"
 
 using namespace wx;
 using namespace wxtest;
@@ -22,19 +23,6 @@ emu::AspiEmulator*& Emulator() {
     return e;
 }
 std::uint32_t EmulatorSend(void* srb) { return Emulator()->Send(srb); }
-
-#if !defined(_WIN32)
-std::string RunTool(const std::string& cmd) {
-    std::string out;
-    FILE* p = popen((cmd + " 2>&1").c_str(), "r");
-    if (!p) return out;
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-    return out;
-}
-#endif
 
 struct TTrack {
     std::int32_t start, end;
@@ -269,7 +257,7 @@ TEST_F(EmulatedRip, InjectedMediumErrorsGiveTheirResultClasses) {
 // cd-paranoia is a Linux program: checked by the host build only.
 #if !defined(_WIN32)
 TEST_F(EmulatedRip, SameBytesAsCdParanoia) {
-    if (RunTool("command -v cd-paranoia").find("cd-paranoia") == std::string::npos)
+    if (!HaveTool("cd-paranoia"))
         GTEST_FAIL() << "cd-paranoia is missing: run scripts/setup";
     for (int t = 1; t <= 5; ++t) {
         std::string wav = dir.File("t" + std::to_string(t) + ".wav");

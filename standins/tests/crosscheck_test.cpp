@@ -12,24 +12,14 @@
 
 #include "standins/mmcdrive/MmcDrive.h"
 #include "standins/tests/TestImage.h"
+#include "tests/runtool.h"
 
 using namespace wx::emu;
 using namespace wx::testimg;
+using wxtest::HaveTool;
+using wxtest::RunTool;
 
 namespace {
-
-std::string RunTool(const std::string& cmd) {
-    std::string out;
-    FILE* p = popen((cmd + " 2>&1").c_str(), "r");
-    if (!p) return out;
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-    return out;
-}
-
-bool Have(const char* tool) { return RunTool(std::string("command -v ") + tool).find(tool) != std::string::npos; }
 
 struct CrossCheck : ::testing::Test {
     TempDir dir;
@@ -38,7 +28,7 @@ struct CrossCheck : ::testing::Test {
 
     void SetUp() override {
         for (const char* t : {"cd-info", "cd-read", "cd-paranoia"})
-            ASSERT_TRUE(Have(t)) << t << " is missing: run scripts/setup";
+            ASSERT_TRUE(HaveTool(t)) << t << " is missing: run scripts/setup";
         WriteBin(dir.File("x.bin"), 2000);
         // No PREGAP here: libcdio does not insert PREGAP silence.
         WriteText(dir.File("x.cue"),
