@@ -6,11 +6,9 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "extraction/tests/riptest_util.h"
+#include "extraction/tests/emudisc_util.h"
 #include "extraction/ClassDrv.h"
-#include "standins/mmcdrive/AspiEmulator.h"
 #include "standins/mmcdrive/EmuDeviceIo.h"
-#include "standins/tests/TestImage.h"
 #include "tests/runtool.h"
 
 using namespace wx;
@@ -18,83 +16,32 @@ using namespace wxtest;
 
 namespace {
 
-emu::AspiEmulator*& Emulator() {
-    static emu::AspiEmulator* e = nullptr;
-    return e;
-}
-std::uint32_t EmulatorSend(void* srb) { return Emulator()->Send(srb); }
-
 struct TTrack {
     std::int32_t start, end;
 };
 
-class EmulatedRip : public ::testing::Test {
+class EmulatedRip : public ::testing::Test, protected TEmulatedDisc {
 protected:
     void SetUp() override {
         ASSERT_TRUE(ReserveRipBuffers(RipBuffers));
         // Five tracks; track 4 ends in 400 sectors of silence (the image's
-        // zero tail starts inside it).
-        const std::int32_t sectors = 6000;
-        testimg::WriteBin(dir.File("demo.bin"), sectors);
-        {
-            std::ifstream in(dir.File("demo.bin"), std::ios::binary);
-            image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        }
-        // Silence inside track 3 (sectors 3000..3100) and at the end of
-        // track 4 (4800..5000).
-        std::fill(image.begin() + 3000 * 2352, image.begin() + 3100 * 2352, 0);
-        std::fill(image.begin() + 4800 * 2352, image.begin() + 5000 * 2352, 0);
-        {
-            std::ofstream out(dir.File("demo.bin"), std::ios::binary | std::ios::trunc);
-            out.write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
-        }
-        testimg::WriteText(dir.File("demo.cue"),
-                           "TITLE \"Demo\"\nFILE \"demo.bin\" BINARY\n"
-                           "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
-                           "  TRACK 02 AUDIO\n    INDEX 01 00:13:37\n"
-                           "  TRACK 03 AUDIO\n    FLAGS PRE\n    INDEX 01 00:30:00\n"
-                           "  TRACK 04 AUDIO\n    INDEX 01 00:50:00\n"
-                           "  TRACK 05 AUDIO\n    INDEX 01 01:06:50\n");
+        // zero tail starts inside it).  Silence inside track 3 (sectors
+        // 3000..3100) and at the end of track 4 (4800..5000).
         std::string err;
-        disc = emu::Disc::LoadCue(dir.File("demo.cue"), {}, err);
-        ASSERT_TRUE(disc) << err;
+        ASSERT_TRUE(LoadPattern(6000, {{3000, 3100}, {4800, 5000}},
+                                "TITLE \"Demo\"\nFILE \"demo.bin\" BINARY\n"
+                                "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                "  TRACK 02 AUDIO\n    INDEX 01 00:13:37\n"
+                                "  TRACK 03 AUDIO\n    FLAGS PRE\n    INDEX 01 00:30:00\n"
+                                "  TRACK 04 AUDIO\n    INDEX 01 00:50:00\n"
+                                "  TRACK 05 AUDIO\n    INDEX 01 01:06:50\n",
+                                err))
+            << err;
         for (auto& t : disc->Tracks()) tracks.push_back({t.startLba, t.endLba});
         ASSERT_EQ(tracks.size(), 5u);
-        drive = std::make_shared<emu::MmcDrive>();
-        drive->Load(disc);
-        std::uint8_t tur[6] = {};
-        drive->Execute(0, tur, 6, nullptr, 0, true);  // takes the unit attention of the new disc
-        emu::Unit u;
-        u.adapter = 0;
-        u.target = 1;
-        u.drive = drive;
-        emulator = std::make_unique<emu::AspiEmulator>(
-            std::vector<emu::HostAdapter>{emu::HostAdapter{}}, std::vector<emu::Unit>{u},
-            [](void* ev) { static_cast<TEvent*>(ev)->Signal(); });
-        Emulator() = emulator.get();
         ctx.Platform = &platform;
     }
-    void TearDown() override {
-        emulator.reset();
-        Emulator() = nullptr;
-    }
-    TTransferRecord Request(int track) {
-        TTransferRecord r = EmptyTransferRecord();
-        r.Adapter = 0;
-        r.Target = 1;
-        r.StartLba = tracks[track - 1].start;
-        r.EndLba = tracks[track - 1].end;
-        r.LastReadableLba = disc->LeadOut() - 1;
-        r.ReadCommand = 4;  // 0xD8
-        r.SectorsPerRead = 26;
-        r.TrackNumber = track;
-        r.MaxRetry = 4;
-        r.SendAspiCommand = &EmulatorSend;
-        r.UseAspi = true;
-        r.VolumePercent = 100;
-        r.PlayList[0] = -1;
-        return r;
-    }
+    void TearDown() override { Unplug(); }
     std::vector<std::uint8_t> Rip(const TTransferRecord& r) {
         TMemoryOutput out;
         ctx.Output = &out;
@@ -103,29 +50,7 @@ protected:
         EXPECT_EQ(out.closes, 1);
         return out.bytes;
     }
-    std::vector<std::uint8_t> Image(std::int64_t from, std::int64_t bytes) const {
-        std::vector<std::uint8_t> v(std::size_t(bytes), 0);
-        for (std::int64_t i = 0; i < bytes; ++i) {
-            std::int64_t p = from + i;
-            if (p >= 0 && p < std::int64_t(image.size())) v[std::size_t(i)] = image[std::size_t(p)];
-        }
-        return v;
-    }
-    // The frame offset within +-limit at which `got` starts in the image
-    // stream from `lba`, or a value beyond the limit when it starts nowhere.
-    int StartShift(const std::vector<std::uint8_t>& got, std::int32_t lba, int limit) const {
-        for (int s = -limit; s <= limit; ++s)
-            if (Image(std::int64_t(lba) * 2352 + 4 * s, 4096) ==
-                std::vector<std::uint8_t>(got.begin(), got.begin() + 4096))
-                return s;
-        return limit + 1;
-    }
 
-    testimg::TempDir dir;
-    std::vector<std::uint8_t> image;
-    std::shared_ptr<emu::Disc> disc;
-    std::shared_ptr<emu::MmcDrive> drive;
-    std::unique_ptr<emu::AspiEmulator> emulator;
     std::vector<TTrack> tracks;
     TTestPlatform platform;
     TRipContext ctx;
@@ -287,45 +212,25 @@ TEST(DemoDiscRip, EveryTrackIsTheImageAndCdParanoiasReading) {
     ASSERT_NE(src, nullptr);
     std::string out = RunTool(std::string(src) + "/standins/demo/make-demo-disc " + dir.File("demo"));
     std::string cue = dir.File("demo/demo.cue");
-    std::string err;
-    std::shared_ptr<emu::Disc> disc = emu::Disc::LoadCue(cue, {}, err);
-    ASSERT_TRUE(disc) << err << out;
-    std::ifstream in(dir.File("demo/demo.bin"), std::ios::binary);
-    std::vector<std::uint8_t> image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    ASSERT_EQ(disc->Tracks().size(), 4u);
+    emu::Personality plextor;
+    ASSERT_TRUE(emu::PersonalityByName("plextor", plextor));
 
     for (int jitter : {0, 12}) {
-        emu::Personality plextor;
-        ASSERT_TRUE(emu::PersonalityByName("plextor", plextor));
-        auto drive = std::make_shared<emu::MmcDrive>(plextor);
-        drive->Load(disc);
-        std::uint8_t tur[6] = {};
-        drive->Execute(0, tur, 6, nullptr, 0, true);
-        drive->faults().jitterFrames = jitter;
-        drive->faults().seed = 3;
-        emu::Unit u;
-        u.target = 1;
-        u.drive = drive;
-        emu::AspiEmulator em({emu::HostAdapter{}}, {u}, [](void* ev) { static_cast<TEvent*>(ev)->Signal(); });
-        Emulator() = &em;
+        TEmulatedDisc rig;
+        std::string err;
+        ASSERT_TRUE(rig.Load(cue, dir.File("demo/demo.bin"), err, plextor)) << err << out;
+        const emu::Disc* disc = rig.disc.get();
+        ASSERT_EQ(disc->Tracks().size(), 4u);
+        rig.drive->faults().jitterFrames = jitter;
+        rig.drive->faults().seed = 3;
         for (const auto& t : disc->Tracks()) {
             TTestPlatform platform;
             TMemoryOutput sink;
             TRipContext ctx;
             ctx.Platform = &platform;
             ctx.Output = &sink;
-            TTransferRecord r = EmptyTransferRecord();
-            r.Target = 1;
-            r.StartLba = t.startLba;
-            r.EndLba = t.endLba;
-            r.LastReadableLba = disc->LeadOut() - 1;
-            r.ReadCommand = 4;
-            r.SectorsPerRead = 26;
-            r.TrackNumber = t.number;
+            TTransferRecord r = rig.Request(t.number);
             r.MaxRetry = 3;
-            r.SendAspiCommand = &EmulatorSend;
-            r.UseAspi = true;
-            r.VolumePercent = 100;
             r.OverlapSectors = jitter ? 4 : 0;
             TRipEngine e(r, ctx, [] { return false; });
             e.Execute();
@@ -339,7 +244,7 @@ TEST(DemoDiscRip, EveryTrackIsTheImageAndCdParanoiasReading) {
             else ASSERT_EQ(platform.result.ResultClass, rrOK) << "track " << t.number;
             if (jitter == 0) {
                 ASSERT_EQ(std::int64_t(sink.bytes.size()), len);
-                EXPECT_TRUE(std::equal(sink.bytes.begin(), sink.bytes.end(), image.begin() + begin))
+                EXPECT_TRUE(std::equal(sink.bytes.begin(), sink.bytes.end(), rig.image.begin() + begin))
                     << "track " << t.number;
                 std::string wav = dir.File("t" + std::to_string(t.number) + ".wav");
                 RunTool("cd-paranoia -q -d " + cue + " -w " + std::to_string(t.number) + " " + wav);
@@ -351,23 +256,12 @@ TEST(DemoDiscRip, EveryTrackIsTheImageAndCdParanoiasReading) {
             } else {
                 // Where the first read landed decides the whole track; the
                 // disc reads as silence outside the image.
-                auto at = [&](std::int64_t q) -> std::uint8_t {
-                    return q >= 0 && q < std::int64_t(image.size()) ? image[std::size_t(q)] : 0;
-                };
-                auto matches = [&](std::int64_t from, std::int64_t count) {
-                    for (std::int64_t i = 0; i < count; ++i)
-                        if (sink.bytes[std::size_t(i)] != at(from + i)) return false;
-                    return true;
-                };
-                int s0 = 99;
-                for (int s = -jitter; s <= jitter && s0 == 99; ++s)
-                    if (matches(begin + 4 * s, 4096)) s0 = s;
-                ASSERT_NE(s0, 99) << "track " << t.number;
-                EXPECT_TRUE(matches(begin + 4 * s0, std::int64_t(sink.bytes.size())))
+                const int s0 = rig.StartShift(sink.bytes, t.startLba, jitter);
+                ASSERT_LE(std::abs(s0), jitter) << "track " << t.number;
+                EXPECT_TRUE(sink.bytes == rig.Image(begin + 4 * s0, std::int64_t(sink.bytes.size())))
                     << "track " << t.number << " has a seam off the image";
             }
         }
-        Emulator() = nullptr;
     }
 }
 #endif

@@ -19,9 +19,7 @@
 
 #include "extraction/ripmethods.h"
 #include "extraction/tempstore.h"
-#include "extraction/tests/riptest_util.h"
-#include "standins/mmcdrive/AspiEmulator.h"
-#include "standins/tests/TestImage.h"
+#include "extraction/tests/emudisc_util.h"
 
 namespace wxtest {
 
@@ -68,39 +66,24 @@ struct TCaseResult {
 class TPropertyRig {
 public:
     explicit TPropertyRig(std::int32_t sectors, unsigned seed) : sectors_(sectors) {
-        image_.resize(std::size_t(sectors) * 2352);
+        std::vector<std::uint8_t> noise(std::size_t(sectors) * 2352);
         std::mt19937 g(seed);
-        for (std::size_t i = 0; i < image_.size(); i += 4) {
+        for (std::size_t i = 0; i < noise.size(); i += 4) {
             std::uint32_t v = g();
-            std::memcpy(&image_[i], &v, 4);
+            std::memcpy(&noise[i], &v, 4);
         }
-        {
-            std::ofstream out(dir_.File("p.bin"), std::ios::binary);
-            out.write(reinterpret_cast<const char*>(image_.data()), std::streamsize(image_.size()));
-        }
-        testimg::WriteText(dir_.File("p.cue"), "FILE \"p.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
         std::string err;
-        disc_ = emu::Disc::LoadCue(dir_.File("p.cue"), {}, err);
-        drive_ = std::make_shared<emu::MmcDrive>();
-        drive_->Load(disc_);
-        std::uint8_t tur[6] = {};
-        drive_->Execute(0, tur, 6, nullptr, 0, true);
-        emu::Unit u;
-        u.target = 1;
-        u.drive = drive_;
-        emu_ = std::make_unique<emu::AspiEmulator>(std::vector<emu::HostAdapter>{emu::HostAdapter{}},
-                                                   std::vector<emu::Unit>{u},
-                                                   [](void* ev) { static_cast<TEvent*>(ev)->Signal(); });
+        emulated_.LoadImage(std::move(noise), "FILE \"demo.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n", err);
         Current() = this;
     }
     ~TPropertyRig() { Current() = nullptr; }
-    bool Loaded() const { return disc_ != nullptr; }
+    bool Loaded() const { return emulated_.disc != nullptr; }
 
     // The entry point handed to the engine: the emulator, timed.
     static std::uint32_t Send(void* srb) {
         TPropertyRig& rig = *Current();
         double t0 = ThreadCpuSeconds();
-        std::uint32_t st = rig.emu_->Send(srb);
+        std::uint32_t st = TEmulatedDisc::Send(srb);
         rig.driveCpu += ThreadCpuSeconds() - t0;
         return st;
     }
@@ -116,14 +99,14 @@ public:
         c.sectorsPerRead = std::int32_t(5 + g() % 51);
         c.verify = g() % 5 == 0;
         const std::int32_t end = c.start + c.sectors;
-        const std::int32_t lastEnd = std::min(end + 2, disc_->LeadOut());  // a read cut at the lead-out
+        const std::int32_t lastEnd = std::min(end + 2, emulated_.disc->LeadOut());  // a read cut at the lead-out
         const int amplitude = int(g() % 1501);
         const int signedAmp = g() % 2 ? amplitude : -amplitude;
         const int k = int(2 + g() % 8);
         auto rng = std::make_shared<std::mt19937>(g());
         auto readNo = std::make_shared<int>(0);
         firstShifts_.clear();
-        drive_->faults().shiftOf = [&, c, lastEnd, signedAmp, k, rng, readNo](std::int32_t lba, std::int32_t count) {
+        emulated_.drive->faults().shiftOf = [&, c, lastEnd, signedAmp, k, rng, readNo](std::int32_t lba, std::int32_t count) {
             int n = (*readNo)++;
             std::uniform_int_distribution<int> any(-1500, 1500);
             int s = 0;
@@ -152,7 +135,7 @@ public:
         r.Target = 1;
         r.StartLba = c.start;
         r.EndLba = end;
-        r.LastReadableLba = disc_->LeadOut() - 1;
+        r.LastReadableLba = emulated_.disc->LeadOut() - 1;
         r.ReadCommand = 4;
         r.SectorsPerRead = c.sectorsPerRead;
         r.MaxRetry = 3;
@@ -171,7 +154,7 @@ public:
             e.Execute();
         }
         ripCpu += ThreadCpuSeconds() - t0;
-        drive_->faults().shiftOf = nullptr;
+        emulated_.drive->faults().shiftOf = nullptr;
         c.resultClass = platform.result.ResultClass;
         const std::int64_t len = std::int64_t(c.sectors) * 2352;
         c.lengthExact = std::int64_t(out.bytes.size()) == len && platform.doneCount == 1;
@@ -199,21 +182,18 @@ private:
     bool Matches(const std::vector<std::uint8_t>& got, std::int64_t from) const {
         for (std::size_t i = 0; i < got.size(); ++i) {
             std::int64_t q = from + std::int64_t(i);
-            std::uint8_t want = q >= 0 && q < std::int64_t(image_.size()) ? image_[std::size_t(q)] : 0;
+            std::uint8_t want = q >= 0 && q < std::int64_t(emulated_.image.size()) ? emulated_.image[std::size_t(q)] : 0;
             if (got[i] != want) return false;
         }
         return true;
     }
 
-    testimg::TempDir dir_, work_;
+    TEmulatedDisc emulated_;
+    testimg::TempDir work_;
     std::vector<std::uint8_t> cache_ = std::vector<std::uint8_t>(600 * 2352);
     TTempStore store_;
     TRipMethods methods_;
     std::int32_t sectors_;
-    std::vector<std::uint8_t> image_;
-    std::shared_ptr<emu::Disc> disc_;
-    std::shared_ptr<emu::MmcDrive> drive_;
-    std::unique_ptr<emu::AspiEmulator> emu_;
     std::vector<int> firstShifts_;
 };
 

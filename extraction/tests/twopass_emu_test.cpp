@@ -1,54 +1,29 @@
 // The two-pass read against the emulated MMC drive behind its ASPI front:
 // whole tracks with and without verify, under injected jitter, injected
 // medium errors and a read that never completes.
-#include <fstream>
-
 #include "extraction/normaliz.h"
 #include "extraction/ripmethods.h"
-#include "extraction/tests/riptest_util.h"
+#include "extraction/tests/emudisc_util.h"
 #include "extraction/tests/tempfiles_util.h"
-#include "standins/mmcdrive/AspiEmulator.h"
-#include "standins/tests/TestImage.h"
 
 using namespace wx;
 using namespace wxtest;
 
 namespace {
 
-emu::AspiEmulator*& Emulator() {
-    static emu::AspiEmulator* e = nullptr;
-    return e;
-}
-std::uint32_t EmulatorSend(void* srb) { return Emulator()->Send(srb); }
-
-class TwoPassEmulated : public ::testing::Test {
+class TwoPassEmulated : public ::testing::Test, protected TEmulatedDisc {
 protected:
     void SetUp() override {
         ASSERT_TRUE(ReserveRipBuffers(RipBuffers));
-        testimg::WriteBin(dir.File("demo.bin"), 4000);
-        {
-            std::ifstream in(dir.File("demo.bin"), std::ios::binary);
-            image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        }
-        std::fill(image.begin() + 2000 * 2352, image.begin() + 2100 * 2352, 0);  // a null area in track 3
-        {
-            std::ofstream out(dir.File("demo.bin"), std::ios::binary | std::ios::trunc);
-            out.write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
-        }
-        testimg::WriteText(dir.File("demo.cue"),
-                           "FILE \"demo.bin\" BINARY\n"
-                           "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
-                           "  TRACK 02 AUDIO\n    INDEX 01 00:10:37\n"
-                           "  TRACK 03 AUDIO\n    INDEX 01 00:20:00\n"
-                           "  TRACK 04 AUDIO\n    INDEX 01 00:40:00\n");
         std::string err;
-        disc = emu::Disc::LoadCue(dir.File("demo.cue"), {}, err);
-        ASSERT_TRUE(disc) << err;
-        drive = std::make_shared<emu::MmcDrive>();
-        drive->Load(disc);
-        std::uint8_t tur[6] = {};
-        drive->Execute(0, tur, 6, nullptr, 0, true);
-        MakeEmulator({});
+        ASSERT_TRUE(LoadPattern(4000, {{2000, 2100}},  // a null area in track 3
+                                "FILE \"demo.bin\" BINARY\n"
+                                "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                "  TRACK 02 AUDIO\n    INDEX 01 00:10:37\n"
+                                "  TRACK 03 AUDIO\n    INDEX 01 00:20:00\n"
+                                "  TRACK 04 AUDIO\n    INDEX 01 00:40:00\n",
+                                err))
+            << err;
         cache.assign(400 * SectorBytes, 0);  // the store spills on every track
         ctx.Platform = &platform;
         ctx.Store = &store;
@@ -58,39 +33,11 @@ protected:
         ctx.RipCache = cache.data();
         ctx.RipCacheSize = std::uint32_t(cache.size());
     }
-    void TearDown() override {
-        emulator.reset();
-        Emulator() = nullptr;
-    }
-    void MakeEmulator(std::set<int> hang) {
-        emu::Unit u;
-        u.target = 1;
-        u.drive = drive;
-        u.hangOpcodes = std::move(hang);
-        u.hangCount = 1;
-        emulator.reset();
-        emulator = std::make_unique<emu::AspiEmulator>(std::vector<emu::HostAdapter>{emu::HostAdapter{}},
-                                                       std::vector<emu::Unit>{u},
-                                                       [](void* ev) { static_cast<TEvent*>(ev)->Signal(); });
-        Emulator() = emulator.get();
-    }
+    void TearDown() override { Unplug(); }
     TTransferRecord Request(int track) {
-        const auto& t = disc->Tracks()[std::size_t(track - 1)];
-        TTransferRecord r = EmptyTransferRecord();
-        r.Target = 1;
-        r.StartLba = t.startLba;
-        r.EndLba = t.endLba;
-        r.LastReadableLba = disc->LeadOut() - 1;
-        r.ReadCommand = 4;
-        r.SectorsPerRead = 26;
-        r.TrackNumber = track;
-        r.MaxRetry = 4;
-        r.SendAspiCommand = &EmulatorSend;
-        r.UseAspi = true;
-        r.VolumePercent = 100;
+        TTransferRecord r = TEmulatedDisc::Request(track);
         r.TwoPass = true;
         r.WorkFolder = (work.path() / "").string();
-        r.PlayList[0] = -1;
         return r;
     }
     std::vector<std::uint8_t> Rip(const TTransferRecord& r) {
@@ -106,28 +53,9 @@ protected:
         }
         return out.bytes;
     }
-    std::vector<std::uint8_t> Image(std::int64_t from, std::int64_t bytes) const {
-        std::vector<std::uint8_t> v(std::size_t(bytes), 0);
-        for (std::int64_t i = 0; i < bytes; ++i) {
-            std::int64_t p = from + i;
-            if (p >= 0 && p < std::int64_t(image.size())) v[std::size_t(i)] = image[std::size_t(p)];
-        }
-        return v;
-    }
-    // Where the rip starts in the image, in frames from the track's start
-    // (beyond the limit when nowhere).
-    int StartShift(const std::vector<std::uint8_t>& got, std::int32_t lba, int limit) const {
-        for (int s = -limit; s <= limit; ++s)
-            if (Image(std::int64_t(lba) * 2352 + 4 * s, 4096) == std::vector<std::uint8_t>(got.begin(), got.begin() + 4096))
-                return s;
-        return limit + 1;
-    }
 
-    testimg::TempDir dir, work;
-    std::vector<std::uint8_t> image, cache;
-    std::shared_ptr<emu::Disc> disc;
-    std::shared_ptr<emu::MmcDrive> drive;
-    std::unique_ptr<emu::AspiEmulator> emulator;
+    testimg::TempDir work;
+    std::vector<std::uint8_t> cache;
     TTestPlatform platform;
     TLimitedFiles files;
     TTempStore store{files};
