@@ -19,6 +19,7 @@ SEED_DIR, when given, receives every file made, with a short audio part (the
 tag fuzz target's seeds); TAGTOOL "-" only makes the files.
 Under Wine (WX_WINE_RUN set) tagtool runs through the wrapper.
 """
+import functools
 import io
 import os
 import shutil
@@ -29,34 +30,12 @@ import sys
 import mutagen.id3 as id3
 from mutagen.id3._util import unsynch
 
+from tagscript import answer, check, finish, latin_to_cp932, make_mp3, sj, tool_path
+import tagscript
+
 TOOL, WORK = sys.argv[1], sys.argv[2]
 SEEDS = sys.argv[3] if len(sys.argv) > 3 else ""
-WINE = os.environ.get("WX_WINE_RUN", "")
-failures = []
-
-
-def check(cond, what):
-    if not cond:
-        failures.append(what)
-        print("FAIL:", what)
-    return cond
-
-
-def tagtool(*args):
-    cmd = ([WINE] if WINE else []) + [TOOL] + [str(a) for a in args]
-    return subprocess.run(cmd, capture_output=True, text=True)
-
-
-def tool_path(p):
-    return "Z:" + p if WINE else p
-
-
-def sj(text):
-    return text.encode("cp932").hex()
-
-
-def latin_to_cp932(s):
-    return s.encode("latin-1").decode("cp932")
+tagtool = functools.partial(tagscript.tagtool, TOOL)
 
 
 def audio_md5(path):
@@ -84,9 +63,7 @@ def split_tag(data):
 shutil.rmtree(WORK, ignore_errors=True)
 os.makedirs(WORK)
 SRC = os.path.join(WORK, "source.mp3")
-subprocess.run(["ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "sine=frequency=330:duration=2",
-                "-ac", "2", "-ar", "44100", "-c:a", "libmp3lame", "-b:a", "128k",
-                "-id3v2_version", "0", "-write_id3v1", "0", "-write_xing", "0", SRC], check=True)
+make_mp3(SRC, 330, 2)
 with open(SRC, "rb") as f:
     AUDIO = f.read()
 
@@ -331,10 +308,7 @@ if TOOL == "-":
     sys.exit(0)
 # An ID3v1.1 comment is read without the track byte and its zero bytes.
 r = tagtool("read", tool_path([c[1] for c in CASES if c[0] == "v23_v11"][0]))
-vals = dict(line.split("=", 1) for line in r.stdout.strip().splitlines())
+vals = answer(r)
 check(bytes.fromhex(vals["Comment"]) == b"the comment", "ID3v1.1 junk does not win the comment: %r" % vals)
 
-if failures:
-    print("%d check(s) failed" % len(failures))
-    sys.exit(1)
-print("all checks passed (%d files, two modes each)" % len(CASES))
+finish("all checks passed (%d files, two modes each)" % len(CASES))

@@ -10,6 +10,7 @@ decode with ffmpeg to the same samples as before.
 usage: tag_checkers.py TAGTOOL WORKDIR [GOGOTEA_TESTS]
 Under Wine (WX_WINE_RUN set) tagtool runs through the wrapper.
 """
+import functools
 import hashlib
 import os
 import shutil
@@ -18,39 +19,18 @@ import sys
 
 import mutagen.id3
 
+from tagscript import WINE, answer, check, component_run, finish, latin_to_cp932, make_mp3, sj, tool_path
+import tagscript
+
 TOOL, WORK = sys.argv[1], sys.argv[2]
 GOGO_TESTS = sys.argv[3] if len(sys.argv) > 3 else ""
-WINE = os.environ.get("WX_WINE_RUN", "")
-failures = []
-
-
-def check(cond, what):
-    if not cond:
-        failures.append(what)
-        print("FAIL:", what)
-
-
-def tool_path(p):
-    return "Z:" + p if WINE else p
-
-
-def tagtool(*args):
-    cmd = ([WINE] if WINE else []) + [TOOL] + [str(a) for a in args]
-    return subprocess.run(cmd, capture_output=True, text=True)
-
-
-def sj(text):
-    return text.encode("cp932").hex()
+tagtool = functools.partial(tagscript.tagtool, TOOL)
 
 
 def pcm_digest(path):
     out = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-f", "s16le", "-"],
                          capture_output=True, check=True).stdout
     return hashlib.sha1(out).hexdigest(), len(out)
-
-
-def latin_to_cp932(s):
-    return s.encode("latin-1").decode("cp932")
 
 
 def write(path, fields, mode=2):
@@ -63,7 +43,7 @@ def write(path, fields, mode=2):
 def read_back(path):
     r = tagtool("read", tool_path(path))
     check(r.returncode == 0, "tagtool read %s" % path)
-    vals = dict(line.split("=", 1) for line in r.stdout.strip().splitlines())
+    vals = answer(r)
     return {k: (bytes.fromhex(v).decode("cp932") if k not in ("v1", "v2", "Genre") else int(v))
             for k, v in vals.items()}
 
@@ -112,9 +92,7 @@ def mutagen_fields(path):
 shutil.rmtree(WORK, ignore_errors=True)
 os.makedirs(WORK)
 src = os.path.join(WORK, "source.mp3")
-subprocess.run(["ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "sine=frequency=440:duration=3",
-                "-ac", "2", "-ar", "44100", "-c:a", "libmp3lame", "-b:a", "128k",
-                "-id3v2_version", "0", "-write_id3v1", "0", "-write_xing", "0", src], check=True)
+make_mp3(src, 440, 3)
 
 def run_suite(src, label):
     print("--- %s" % label)
@@ -204,9 +182,7 @@ def run_suite(src, label):
 
 run_suite(src, "ffmpeg's MP3 encoder")
 if GOGO_TESTS and WINE:
-    winwork = subprocess.run([WINE, "winepath", "-w", WORK], capture_output=True, text=True).stdout.strip()
-    r = subprocess.run([WINE, GOGO_TESTS, "--gtest_filter=*PcmFromMemory*"], env=dict(os.environ, WX_ENC_OUT=winwork),
-                       capture_output=True, text=True)
+    r = component_run(GOGO_TESTS, "*PcmFromMemory*", WORK)
     gogo = os.path.join(WORK, "gogo-memory.mp3")
     check(r.returncode == 0 and os.path.exists(gogo), "the GOGO encoder component made an MP3 file")
     if os.path.exists(gogo):
@@ -220,7 +196,4 @@ back = read_back(tagged)
 check(back["v2"] == 1 and back["Title"] == "Plain" and back["Artist"] == "Someone",  # terminators dropped
       "module reads ffmpeg's ID3v2.3 tag: %r" % back)
 
-if failures:
-    print("%d check(s) failed" % len(failures))
-    sys.exit(1)
-print("all checks passed")
+finish("all checks passed")

@@ -8,28 +8,18 @@ be unchanged.
 
 usage: vqf_checkers.py TVQENC_TESTS TAGTOOL WORKDIR     (under Wine only)
 """
+import functools
 import os
 import shutil
 import subprocess
 import sys
 
+from tagscript import answer, check, component_run, failures, finish, sj
+import tagscript
+
 TVQ_TESTS, TOOL, WORK = sys.argv[1], sys.argv[2], sys.argv[3]
-WINE = os.environ["WX_WINE_RUN"]
-failures = []
-
-
-def check(cond, what):
-    print(("ok: " if cond else "FAIL: ") + what)
-    if not cond:
-        failures.append(what)
-
-
-def sj(text):
-    return text.encode("cp932").hex()
-
-
-def tagtool(*args):
-    return subprocess.run([WINE, TOOL] + [str(a) for a in args], capture_output=True, text=True)
+tagscript.verbose = True
+tagtool = functools.partial(tagscript.tagtool, TOOL)
 
 
 def probe_tags(path):
@@ -59,9 +49,7 @@ def audio_part(path):
 
 shutil.rmtree(WORK, ignore_errors=True)
 os.makedirs(WORK)
-winwork = subprocess.run([WINE, "winepath", "-w", WORK], capture_output=True, text=True).stdout.strip()
-r = subprocess.run([WINE, TVQ_TESTS, "--gtest_filter=*TagsBecome*"], env=dict(os.environ, WX_ENC_OUT=winwork),
-                   capture_output=True, text=True)
+r = component_run(TVQ_TESTS, "*TagsBecome*", WORK)
 vqf = os.path.join(WORK, "tvq-tags.vqf")
 check(r.returncode == 0 and os.path.exists(vqf), "the TwinVQ encoder component made a file")
 if failures:
@@ -88,11 +76,8 @@ check(audio_part(vqf) == before_audio, "audio bytes unchanged")
 check(sorted(os.listdir(WORK)) == ["tvq-tags.vqf"], "no temporary file left: %r" % os.listdir(WORK))
 
 r = tagtool("read-vqf", "Z:" + vqf)
-vals = dict(line.split("=", 1) for line in r.stdout.strip().splitlines())
+vals = answer(r)
 check(r.returncode == 0 and bytes.fromhex(vals["Title"]).decode("cp932") == fields["title"]
       and vals["Year"] == "1998".encode().hex() and vals["Comment"] == "", "the module reads its chunks back")
 
-if failures:
-    print("%d check(s) failed" % len(failures))
-    sys.exit(1)
-print("all checks passed")
+finish("all checks passed")

@@ -5,18 +5,16 @@ usage: wmttag_mutagen.py WMTTAG_TESTS WORKDIR     (under Wine only)
 """
 import os
 import shutil
-import subprocess
 import sys
 
 import mutagen.asf
 
+from tagscript import component_run
+
 TESTS, WORK = sys.argv[1], sys.argv[2]
-WINE = os.environ["WX_WINE_RUN"]
 shutil.rmtree(WORK, ignore_errors=True)
 os.makedirs(WORK)
-winwork = subprocess.run([WINE, "winepath", "-w", WORK], capture_output=True, text=True).stdout.strip()
-r = subprocess.run([WINE, TESTS, "--gtest_filter=*AttributesWrittenAndReadBack*"],
-                   env=dict(os.environ, WX_TAG_OUT=winwork), capture_output=True, text=True)
+r = component_run(TESTS, "*AttributesWrittenAndReadBack*", WORK, "WX_TAG_OUT")
 path = os.path.join(WORK, "tags.wma")
 if r.returncode != 0 or not os.path.exists(path):
     print(r.stdout[-3000:])
