@@ -38,14 +38,7 @@ void WriteText(const std::string& path, const std::string& text) { std::ofstream
 
 // Folders and programs the settings name, made to exist so that loading
 // keeps them.
-TFullSettingsPaths Paths() {
-    TFullSettingsPaths p{Dir() + "\\work\\", Dir() + "\\albums", Dir() + "\\boot\\", Dir() + "\\play.exe",
-                         Dir() + "\\edit.exe"};
-    for (const char* d : {"\\work", "\\albums", "\\boot"}) CreateDirectoryA((Dir() + d).c_str(), nullptr);
-    WriteText(p.Player, "x");
-    WriteText(p.Editor, "x");
-    return p;
-}
+TFullSettingsPaths Paths() { return MakeFullSettingsPaths(Dir() + "\\"); }
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
     const auto p = text.find(from);

@@ -194,12 +194,7 @@ struct Env {
     TFullSettingsPaths paths;
     Env() {
         root = standin.dir.File("");
-        paths = {root + "work\\", root + "albums", root + "boot\\", root + "play.exe", root + "edit.exe"};
-        CreateDirectoryA((root + "work").c_str(), nullptr);
-        CreateDirectoryA(paths.AlbumDir.c_str(), nullptr);
-        CreateDirectoryA((root + "boot").c_str(), nullptr);
-        std::ofstream(paths.Player) << "x";
-        std::ofstream(paths.Editor) << "x";
+        paths = MakeFullSettingsPaths(root);
         file = root + "wndrxn.ini";
         std::ofstream(file, std::ios::binary) << FullSettingsText(paths);
         ResetGenreSettings();

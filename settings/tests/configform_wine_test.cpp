@@ -36,14 +36,6 @@ public:
     void RefreshTrackList() override { ++trackListRefreshes; }
 };
 
-std::vector<std::string> SectionsOf(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        if (!line.empty() && line[0] == '[') out.push_back(line.substr(1, line.find(']') - 1));
-    return out;
-}
-
 void ResetGlobals() {
     ResetGenreSettings();
     MainWindowKeys = TMainWindowKeys{};
@@ -57,14 +49,7 @@ TEST(ConfigFormWine, StartAndCloseKeepEveryKey) {
     ResetGlobals();
     wx::test::StandinSetup standin;  // one drive at adapter 0, target 1
     const std::string root = standin.dir.File("");
-    TFullSettingsPaths paths{root + "work\\", root + "albums", root + "boot\\", root + "play.exe",
-                             root + "edit.exe"};
-    CreateDirectoryA((root + "work").c_str(), nullptr);
-    CreateDirectoryA(paths.AlbumDir.c_str(), nullptr);
-    CreateDirectoryA((root + "boot").c_str(), nullptr);
-    std::ofstream(paths.Player) << "x";
-    std::ofstream(paths.Editor) << "x";
-    const std::string text = FullSettingsText(paths);
+    const std::string text = FullSettingsText(MakeFullSettingsPaths(root));
     const std::string file = root + "wndrxn.ini";
     std::ofstream(file, std::ios::binary) << text;
 

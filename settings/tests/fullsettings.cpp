@@ -1,5 +1,9 @@
 #include "settings/tests/fullsettings.h"
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
 std::string FullSettingsText(const TFullSettingsPaths& p) {
     std::string t;
     t += "[Common]\r\n"
@@ -54,4 +58,21 @@ std::string FullSettingsText(const TFullSettingsPaths& p) {
     t += "[DEVICES_1]\r\nAdapter=0\r\nTarget=1\r\nDriveMaker=EXTEND\r\nEnabled=Yes\r\nDriveType=CD-ROM\r\n"
          "IgnoreTargetStat=0\r\nClassDrvInfo=0\r\nPortNumber=-1\r\n";
     return t;
+}
+
+TFullSettingsPaths MakeFullSettingsPaths(const std::string& root) {
+    TFullSettingsPaths p{root + "work\\", root + "albums", root + "boot\\", root + "play.exe", root + "edit.exe"};
+    std::error_code ec;
+    for (const char* dir : {"work", "albums", "boot"}) std::filesystem::create_directory(root + dir, ec);
+    std::ofstream(p.Player) << "x";
+    std::ofstream(p.Editor) << "x";
+    return p;
+}
+
+std::vector<std::string> SectionsOf(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty() && line[0] == '[') out.push_back(line.substr(1, line.find(']') - 1));
+    return out;
 }

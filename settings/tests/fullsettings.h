@@ -5,6 +5,7 @@
 // that exist in their place (see FullSettingsText).
 #pragma once
 #include <string>
+#include <vector>
 
 struct TFullSettingsPaths {
     std::string WorkDir;   // an existing folder, with its trailing backslash
@@ -15,3 +16,11 @@ struct TFullSettingsPaths {
 };
 
 std::string FullSettingsText(const TFullSettingsPaths& p);
+
+// The folders and programs of the full settings below the folder `root`
+// (given with its trailing backslash): work\, albums, boot\, play.exe and
+// edit.exe, made to exist so that loading keeps them.
+TFullSettingsPaths MakeFullSettingsPaths(const std::string& root);
+
+// The names of the sections of a settings file's text, in order.
+std::vector<std::string> SectionsOf(const std::string& text);

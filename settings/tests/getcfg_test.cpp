@@ -33,14 +33,6 @@ TGetCfgEnvironment Env(std::vector<int>* waits = nullptr) {
     return env;
 }
 
-std::vector<std::string> SectionsOf(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        if (!line.empty() && line[0] == '[') out.push_back(line.substr(1, line.find(']') - 1));
-    return out;
-}
-
 class GetCfgTest : public ::testing::Test {
 protected:
     void SetUp() override { Reset(); }
