@@ -1,23 +1,16 @@
 #include "extraction/ripmethods.h"
 
+#include "extraction/burst.h"
 #include "extraction/digiplay.h"
 #include "extraction/normaliz.h"
 #include "extraction/twopass.h"
 
 namespace wx {
 
-namespace {
-// A method this build does not have: the request ends as a failure.
-void Unavailable(TRipEngine& e) {
-    e.Request().ResultClass = rrNG;
-    e.Finish();
-}
-}  // namespace
-
-void TRipMethods::Benchmark(TRipEngine& e) { Unavailable(e); }
+void TRipMethods::Benchmark(TRipEngine& e) { RunBenchmark(e); }
 void TRipMethods::DigitalPlay(TRipEngine& e) { PlayDigital(e); }
 void TRipMethods::TwoPass(TRipEngine& e) { ReadTwoPass(e, files_); }
-void TRipMethods::Burst(TRipEngine& e) { Unavailable(e); }
+void TRipMethods::Burst(TRipEngine& e) { ReadBurst(e, files_); }
 
 void UseProgramRipServices(TRipContext& context) {
     static TRipMethods methods;

@@ -1,7 +1,6 @@
 // The read methods of the rip engine that finish a request themselves,
-// gathered behind IRipMethods: the two-pass read (twopass.h) and digital
-// play (digiplay.h).  Methods not built yet end their requests as failures,
-// reading nothing.
+// gathered behind IRipMethods: the two-pass read (twopass.h), the burst read
+// and the benchmark (burst.h), and digital play (digiplay.h).
 //
 // Portable: no <windows.h>.
 #pragma once

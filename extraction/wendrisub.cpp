@@ -89,6 +89,14 @@ bool ReserveRipBuffers(TRipBuffers& b) {
     return ok;
 }
 
+bool AbandonReadSlot(TRipBuffers& b, int slot) {
+    if (slot < 0 || slot >= int(ReadSlotCount)) return false;
+    // The old block is left as it is: whoever still holds it may write.
+    b.Slot[slot] = ReserveAligned(ReadSlotBytes);
+    if (!b.Slot[slot]) b.MemoryShortage = true;
+    return b.Slot[slot] != nullptr;
+}
+
 void FreeRipBuffers(TRipBuffers& b) {
     for (auto& s : b.Slot) FreeAligned(s);
     FreeAligned(b.KeptTail);
@@ -102,6 +110,14 @@ void IRipPlatform::OpenRipDevice(std::int32_t portNumber, std::int32_t pathId, s
 }
 bool IRipPlatform::ExecOnRipDevice(SRB_ExecSCSICmd& srb) { return ClassDrvExecSRBOpen(srb); }
 void IRipPlatform::CloseRipDevice() { ClassDrvCloseDevice(); }
+
+bool IRipPlatform::SendOverlapped(int slot, SRB_ExecSCSICmd& srb, void* event) {
+    // Without overlapped I/O of the system the request runs here, to its end.
+    srb.SRB_Flags &= std::uint8_t(~SRB_EVENT_NOTIFY);
+    const bool ok = ClassDrvExecSRBOnHandle(ClassDrvOverlappedHandle(slot), ClassDrvOpenIndex(), srb);
+    SignalEvent(event);
+    return ok;
+}
 
 // ---------------------------------------------------------------------------
 // Writer thread
@@ -485,6 +501,52 @@ void TRipEngine::AbortSRB(SRB_ExecSCSICmd& srb) {
     const std::uint32_t start = pf_.TickCount();
     while (__atomic_load_n(&a.SRB_Status, __ATOMIC_ACQUIRE) == SS_PENDING && !IsTimedOut(start, WaitSeconds))
         pf_.Sleep(1);
+}
+
+bool TRipEngine::SendAsync(int slot, SRB_ExecSCSICmd& srb, void* event) {
+    __atomic_store_n(&srb.SRB_Status, SS_PENDING, __ATOMIC_RELEASE);
+    pf_.ClearEvent(event);
+    bool sent;
+    if (r_.UseAspi) {
+        srb.SRB_Flags |= SRB_EVENT_NOTIFY;
+        srb.SRB_PostProc = event;
+        sent = r_.SendAspiCommand != nullptr;
+        if (sent) r_.SendAspiCommand(&srb);
+    } else {
+        sent = pf_.SendOverlapped(slot, srb, event);
+    }
+    if (!sent) {
+        // Nobody took the request: it ends here, failed.
+        if (LoadStatus(srb) == SS_PENDING) {
+            srb.SRB_TargStat = STATUS_CHKCOND;
+            __atomic_store_n(&srb.SRB_Status, SS_ERR, __ATOMIC_RELEASE);
+        }
+        pf_.SignalEvent(event);
+    }
+    return sent;
+}
+
+void TRipEngine::CompleteAsync(int slot, SRB_ExecSCSICmd& srb) {
+    if (!r_.UseAspi) pf_.CompleteOverlapped(slot, srb);
+}
+
+bool TRipEngine::AbandonAsync(int slot, SRB_ExecSCSICmd& srb, void* event) {
+    if (!r_.UseAspi) {
+        pf_.CancelOverlapped(slot);
+        return true;
+    }
+    if (LoadStatus(srb) != SS_PENDING) return true;
+    AbortSRB(srb);
+    // The aborted request signals its event when the library lets go of it.
+    const std::uint32_t start = pf_.TickCount();
+    while (LoadStatus(srb) == SS_PENDING && !IsTimedOut(start, WaitSeconds)) {
+        const std::uint32_t spent = (pf_.TickCount() - start) & 0x0FFFFFFFu;
+        const std::uint32_t left = spent < WaitSeconds * 1000 ? WaitSeconds * 1000 - spent : 0;
+        void* one[1] = {event};
+        if (pf_.WaitAnyEvent(one, 1, left) < 0) break;
+        if (LoadStatus(srb) == SS_PENDING) pf_.ClearEvent(event);
+    }
+    return LoadStatus(srb) != SS_PENDING;
 }
 
 void TRipEngine::AddressDrive(SRB_ExecSCSICmd& srb, std::uint8_t flags) const {

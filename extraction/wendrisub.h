@@ -88,6 +88,11 @@ struct TRipBuffers {
 // MemoryShortage set, when any of them cannot be had.
 bool ReserveRipBuffers(TRipBuffers& b);
 void FreeRipBuffers(TRipBuffers& b);
+// Gives read slot `slot` a new block and leaves the old one to a request
+// that never let go of it (the drive may still write into it): it is
+// never freed.  false, with MemoryShortage set, when no new block can be
+// had.
+bool AbandonReadSlot(TRipBuffers& b, int slot);
 extern TRipBuffers RipBuffers;
 
 // Where the output goes: TAcmDrv under Windows, anything in tests.  Write
@@ -118,6 +123,16 @@ public:
     virtual void* NewEvent() = 0;
     virtual bool WaitEvent(void* event, std::uint32_t ms) = 0;  // true when signalled
     virtual void FreeEvent(void* event) = 0;
+    // Several requests in flight (burst reads and their timing): a
+    // manual-reset, initially non-signalled event (freed with FreeEvent),
+    // its signal and reset, and the wait for any of several events: the
+    // index of one that is signalled (the lowest), or -1 when the time is up.
+    virtual void* NewManualEvent() = 0;
+    virtual void SignalEvent(void* event) = 0;
+    virtual void ClearEvent(void* event) = 0;
+    virtual int WaitAnyEvent(void* const* events, int count, std::uint32_t ms) = 0;
+    // Raises the calling thread to time-critical priority (timed reads).
+    virtual void SetTimeCritical() {}
     // PostMessage to the request's NotifyWindow; pointers posted become the
     // receiver's.
     virtual void Post(void* window, std::uint32_t msg, std::intptr_t wParam, std::intptr_t lParam) = 0;
@@ -129,6 +144,18 @@ public:
                                std::int32_t lun);
     virtual bool ExecOnRipDevice(SRB_ExecSCSICmd& srb);
     virtual void CloseRipDevice();
+    // The asynchronous send of the pass-through transport, on overlapped
+    // handle `slot` (0..4) of the rip device opened for burst reads: the
+    // request is issued and `event` is signalled when it has ended (at once
+    // when it could not be issued; false then).  After the event,
+    // CompleteOverlapped puts the outcome into the request's status, target
+    // status and sense bytes.  CancelOverlapped cancels what is outstanding
+    // on the handle and returns only when the drive has let go of the
+    // request's buffer.  By default the request runs to its end inside the
+    // send (no operating-system overlapped I/O).
+    virtual bool SendOverlapped(int slot, SRB_ExecSCSICmd& srb, void* event);
+    virtual void CompleteOverlapped(int slot, SRB_ExecSCSICmd& srb) {}
+    virtual void CancelOverlapped(int slot) {}
     // MSCDEX: status 256 means success.
     virtual std::uint32_t MscdexReadSectors(void* dest, std::int32_t lba, std::int32_t count) { return 0; }
     virtual std::int32_t MscdexSearchStartPoint(std::int32_t lba) { return -1; }
@@ -302,6 +329,20 @@ public:
     void PostProcessRead(std::uint8_t* buffer, std::int32_t count, std::int32_t overlap);
     bool IsGoodRead(const SRB_ExecSCSICmd& srb) const;
     void AbortSRB(SRB_ExecSCSICmd& srb);
+    // Requests in flight.  SendAsync issues a built request without waiting
+    // for it: through the ASPI entry point with `event` (manual-reset) in
+    // its notification, or on overlapped handle `slot` of the pass-through
+    // transport.  A request that cannot be issued is marked failed and its
+    // event signalled, so that the caller's wait sees it end (false then).
+    bool SendAsync(int slot, SRB_ExecSCSICmd& srb, void* event);
+    // After the event of a request sent with SendAsync: its outcome in the
+    // record.
+    void CompleteAsync(int slot, SRB_ExecSCSICmd& srb);
+    // Gives up a request sent with SendAsync that has not ended: aborted
+    // (ASPI) or cancelled (pass-through), then waited for.  false when it
+    // still has not ended: its record and buffer then stay the drive's and
+    // must never be used again.
+    bool AbandonAsync(int slot, SRB_ExecSCSICmd& srb, void* event);
     bool Rezero(void* event);
     bool Seek(std::int32_t lba, void* event);
     // A request to the record's drive: cleared, addressed, with the sense

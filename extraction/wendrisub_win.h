@@ -8,6 +8,7 @@
 
 #include "classlib/thread.h"
 #include "classlib/win.h"
+#include "extraction/ClassDrv.h"
 #include "extraction/wendrisub.h"
 
 namespace wx {
@@ -19,6 +20,14 @@ public:
     void* NewEvent() override;
     bool WaitEvent(void* event, std::uint32_t ms) override;
     void FreeEvent(void* event) override;
+    void* NewManualEvent() override;
+    void SignalEvent(void* event) override;
+    void ClearEvent(void* event) override;
+    int WaitAnyEvent(void* const* events, int count, std::uint32_t ms) override;
+    void SetTimeCritical() override;
+    bool SendOverlapped(int slot, SRB_ExecSCSICmd& srb, void* event) override;
+    void CompleteOverlapped(int slot, SRB_ExecSCSICmd& srb) override;
+    void CancelOverlapped(int slot) override;
     void Post(void* window, std::uint32_t msg, std::intptr_t wParam, std::intptr_t lParam) override;
     std::unique_ptr<IRipWorker> StartThread(std::function<void()> body) override;
     bool IsWindows9x() override;
@@ -26,6 +35,15 @@ public:
     std::int32_t MscdexSearchStartPoint(std::int32_t lba) override;
     bool FileExists(const std::string& path) override;
     bool RemoveFile(const std::string& path) override;
+
+private:
+    // One overlapped request per handle of the rip device.
+    struct TOverlappedRequest {
+        OVERLAPPED Overlapped{};
+        ScsiPassThroughDirectBuffer Block{};
+        bool Pending = false;
+    };
+    TOverlappedRequest overlapped_[OverlappedHandles];
 };
 
 // The output driver as the engine's sink.

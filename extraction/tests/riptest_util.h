@@ -23,14 +23,31 @@ namespace wxtest {
 
 using namespace wx;
 
+// An event of the test platform; waits for any of several events sleep on
+// one condition shared by all events.
 struct TEvent {
     std::mutex m;
     std::condition_variable cv;
-    bool set = false;
+    std::atomic<bool> set{false};
+    bool manual = false;
+    static std::mutex& AnyLock() {
+        static std::mutex l;
+        return l;
+    }
+    static std::condition_variable& AnyCv() {
+        static std::condition_variable c;
+        return c;
+    }
     void Signal() {
-        std::lock_guard<std::mutex> g(m);
-        set = true;
+        {
+            std::lock_guard<std::mutex> g(m);
+            set = true;
+        }
         cv.notify_all();
+        {
+            std::lock_guard<std::mutex> g(AnyLock());
+        }
+        AnyCv().notify_all();
     }
 };
 
@@ -68,9 +85,9 @@ public:
         // With fast time-outs a wait that would run long returns early
         // and moves the clock on instead.
         std::uint32_t real = fastTimeouts ? std::min<std::uint32_t>(ms, 30) : ms;
-        bool ok = e->cv.wait_for(g, std::chrono::milliseconds(real), [&] { return e->set; });
+        bool ok = e->cv.wait_for(g, std::chrono::milliseconds(real), [&] { return e->set.load(); });
         if (ok) {
-            e->set = false;
+            if (!e->manual) e->set = false;
             return true;
         }
         if (fastTimeouts) skew_ += ms;
@@ -80,6 +97,32 @@ public:
         std::lock_guard<std::mutex> g(m_);
         --openEvents;
     }
+    void* NewManualEvent() override {
+        auto* e = static_cast<TEvent*>(NewEvent());
+        e->manual = true;
+        return e;
+    }
+    void SignalEvent(void* event) override { static_cast<TEvent*>(event)->Signal(); }
+    void ClearEvent(void* event) override { static_cast<TEvent*>(event)->set = false; }
+    int WaitAnyEvent(void* const* events, int count, std::uint32_t ms) override {
+        auto first = [&] {
+            for (int i = 0; i < count; ++i)
+                if (static_cast<TEvent*>(events[i])->set) return i;
+            return -1;
+        };
+        std::unique_lock<std::mutex> g(TEvent::AnyLock());
+        std::uint32_t real = fastTimeouts ? std::min<std::uint32_t>(ms, 30) : ms;
+        int i = -1;
+        TEvent::AnyCv().wait_for(g, std::chrono::milliseconds(real), [&] { return (i = first()) >= 0; });
+        if (i < 0) {
+            if (fastTimeouts) skew_ += ms;
+            return -1;
+        }
+        auto* e = static_cast<TEvent*>(events[i]);
+        if (!e->manual) e->set = false;
+        return i;
+    }
+    void SetTimeCritical() override { ++timeCritical; }
     void Post(void* window, std::uint32_t msg, std::intptr_t wp, std::intptr_t lp) override {
         std::lock_guard<std::mutex> g(m_);
         TPosted p{msg, wp, lp, {}};
@@ -133,6 +176,7 @@ public:
     int doneCount = 0;
     int openEvents = 0;
     int threadsStarted = 0;
+    int timeCritical = 0;
     bool fastTimeouts = false;
     int throwOnStatus = -1;  // the WM_RIP_STATUS (counted from 0) whose text cannot be made
     int statusCount = 0;

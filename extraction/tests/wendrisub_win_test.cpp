@@ -14,6 +14,8 @@
 #include "extraction/tempstore.h"
 #include "output/acmmgr32.h"
 #include "output/riffwave.h"
+#include "standins/mmcdrive/EmuConfig.h"
+#include "standins/mmcdrive/EmuDeviceIo.h"
 
 using namespace wx;
 using wx::test::StandinSetup;
@@ -310,6 +312,85 @@ TEST_F(RipThreadWine, TheEnginesWaitOverMixedCompletions) {
     EXPECT_EQ(rep.result.LastSrb.SRB_Status, SS_ERR);  // never left pending
     EXPECT_LT(GetTickCount() - t0, 5000u);
     EXPECT_EQ(sink.closes, 1);
+}
+
+// The burst read on kernel events: through the library, whose reads end out
+// of order, and through the pass-through transport's overlapped requests
+// (on the emulated device layer); then the benchmark's burst timing.
+TEST_F(RipThreadWine, BurstReadAndBenchmarkOnKernelEvents) {
+    aspi.reset();
+    StandinSetup reordered("Personality=plextor\nReorder=4\n");
+    aspi = std::make_unique<TWin32Aspi>(nullptr);
+    SRB_ExecSCSICmd s;
+    ClearSRB(s);
+    s.SRB_Cmd = SC_EXEC_SCSI_CMD;
+    s.SRB_Target = 1;
+    s.SRB_SenseLen = SENSE_LEN;
+    s.SRB_CDBLen = 6;
+    aspi->ExecSRBWait(&s, 10, false, false);  // the unit attention of the new disc
+    std::vector<std::uint8_t> cache(400 * 2352);  // ranges of 389 sectors
+    auto rip = [&](const TTransferRecord& r, TMemorySink& sink) {
+        TRipContext ctx;
+        ctx.Output = &sink;
+        ctx.RipCache = cache.data();
+        ctx.RipCacheSize = std::uint32_t(cache.size());
+        auto t = std::make_unique<TExecuteAspiThread>(r, ctx);
+        TReport rep = Pump(wnd);
+        EXPECT_TRUE(rep.done);
+        t->WaitFor(10000);
+        return rep.result;
+    };
+    TTransferRecord r = Request(100, 700);
+    r.BurstRead = true;
+    r.RereadFailed = true;
+    TMemorySink viaAspi;
+    TTransferRecord res = rip(r, viaAspi);
+    EXPECT_EQ(res.ResultClass, rrOK);
+    ASSERT_EQ(viaAspi.bytes.size(), 600u * 2352);
+    EXPECT_TRUE(testimg::MatchesImage(viaAspi.bytes.data(), viaAspi.bytes.size(), 100 * 2352));
+
+    emu::IniFile sidecar;
+    std::string err;
+    auto disc = emu::LoadDiscImage(reordered.dir.File("disc.cue"), sidecar, err);
+    ASSERT_TRUE(disc) << err;
+    emu::EmuDeviceIo io;
+    emu::EmuLetter letter;
+    letter.letter = 'E';
+    letter.drive = std::make_shared<emu::MmcDrive>();
+    letter.drive->Load(disc);
+    letter.drive->Execute(0, s.CDBByte, 6, nullptr, 0, true);
+    io.letters.push_back(letter);
+    SetDeviceIo(&io);
+    ASSERT_EQ(ClassDrvEnumDevices(), 1);
+    TClassDrvDevice d;
+    ClassDrvGetDevice(0, d);
+    r.UseAspi = false;
+    r.SendAspiCommand = nullptr;
+    r.PortNumber = d.PortNumber;
+    r.Adapter = d.PathId;
+    r.Target = d.TargetId;
+    r.Lun = d.Lun;
+    TMemorySink viaPassThrough;
+    cache.assign(700 * 2352, 0);  // one range: no pause between ranges
+    res = rip(r, viaPassThrough);
+    SetDeviceIo(nullptr);
+    ClassDrvResetForTest();
+    EXPECT_EQ(res.ResultClass, rrOK);
+    EXPECT_TRUE(viaPassThrough.bytes == viaAspi.bytes);
+    int overlapped = 0;
+    for (const auto& c : io.calls) overlapped += c.op == "control" && c.overlapped;
+    EXPECT_GE(overlapped, 600 / 26);
+
+    r = Request(0, 1725);
+    r.BenchmarkBytes = 26 * 2352 * 20;
+    TMemorySink none;
+    res = rip(r, none);
+    EXPECT_EQ(res.ResultClass, rrOK);
+    EXPECT_EQ(res.BenchReads, 20);
+    EXPECT_EQ(res.BenchOuterLba, 1725 - 520);
+    EXPECT_GE(res.BenchInnerBurstMs, 0);
+    EXPECT_GE(res.BenchOuterBurstMs, 0);
+    EXPECT_TRUE(none.bytes.empty());
 }
 
 TEST(RipThreadPriority, Scale) {

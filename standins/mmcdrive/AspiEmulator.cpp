@@ -195,12 +195,19 @@ std::uint32_t AspiEmulator::Send(void* p) {
     auto* s = static_cast<SRB_ExecSCSICmd*>(p);
     StoreStatus(s->SRB_Status, SS_PENDING);
     int latency = 0;
+    int reorder = 0;
     bool hang = false;
     if (s->SRB_HaId < adapters_.size()) {
         if (Unit* u = FindUnit(s->SRB_HaId, s->SRB_Target)) {
             latency = u->latencyMs;
             int code = cmd == SC_RESET_DEV ? kResetCode : s->CDBByte[0];
-            if (cmd == SC_EXEC_SCSI_CMD && IsRead(s->CDBByte[0])) latency += u->readLatencyMs;
+            if (cmd == SC_EXEC_SCSI_CMD && IsRead(s->CDBByte[0])) {
+                latency += u->readLatencyMs;
+                if (u->reorder > 1) {
+                    reorder = u->reorder;
+                    latency += std::max(1, u->reorderHoldMs);
+                }
+            }
             if (u->hangOpcodes.count(code)) {
                 std::lock_guard<std::mutex> g(lock_);
                 if (u->hangCount == 0) {
@@ -218,7 +225,7 @@ std::uint32_t AspiEmulator::Send(void* p) {
     }
     {
         std::lock_guard<std::mutex> g(lock_);
-        pending_.push_back({s, hang ? -1 : Now() + latency});
+        pending_.push_back({s, hang ? -1 : Now() + latency, hang ? 0 : reorder});
     }
     cv_.notify_all();
     return SS_PENDING;
@@ -297,9 +304,43 @@ void AspiEmulator::Worker() {
     while (!stop_) {
         std::int64_t now = Now();
         std::int64_t next = -1;
+        // Held reads end together, the last sent first, once enough are
+        // held or the oldest has waited its time.
+        std::vector<SRB_ExecSCSICmd*> batch;
+        {
+            int held = 0, wanted = 0;
+            std::int64_t oldest = -1;
+            for (const auto& q : pending_)
+                if (q.reorder > 1) {
+                    if (++held == 1) {
+                        wanted = q.reorder;
+                        oldest = q.due;
+                    }
+                }
+            if (held > 0 && (held >= wanted || oldest <= now)) {
+                for (auto it = pending_.begin(); it != pending_.end();) {
+                    if (it->reorder > 1) {
+                        batch.push_back(it->srb);
+                        it = pending_.erase(it);
+                    } else {
+                        ++it;
+                    }
+                }
+            }
+        }
+        if (!batch.empty()) {
+            g.unlock();
+            for (auto it = batch.rbegin(); it != batch.rend(); ++it) Complete(*it);
+            g.lock();
+            continue;
+        }
         SRB_ExecSCSICmd* due = nullptr;
         for (auto it = pending_.begin(); it != pending_.end(); ++it) {
             if (it->due < 0) continue;
+            if (it->reorder > 1) {
+                if (next < 0 || it->due < next) next = it->due;
+                continue;
+            }
             if (it->due <= now) {
                 due = it->srb;
                 pending_.erase(it);

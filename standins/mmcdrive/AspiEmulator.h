@@ -37,6 +37,11 @@ struct Unit {
     int readLatencyMs = 0;   // added to read commands
     std::set<int> hangOpcodes;  // requests that never complete unless aborted
     int hangCount = 0;          // how many of them hang; 0 = all
+    // Out-of-order completion: read requests are held until this many are
+    // outstanding (or the oldest has waited reorderHoldMs), then end
+    // together, the last sent first.  0 or 1: in order.
+    int reorder = 0;
+    int reorderHoldMs = 20;
 };
 
 // One line per finished request, for the tests.
@@ -76,6 +81,7 @@ private:
     struct Pending {
         SRB_ExecSCSICmd* srb;
         std::int64_t due;  // -1: never
+        int reorder = 0;   // held for out-of-order completion in batches of this many
     };
     void Complete(SRB_ExecSCSICmd* srb);  // runs the command and posts the result
     void Finish(SRB_ExecSCSICmd* srb, std::uint8_t status, LogEntry& entry);

@@ -87,6 +87,8 @@ EmuSetup BuildSetup(const IniFile& ini, const std::string& baseDir, std::vector<
             else if (ParseNumber(item, v)) u.hangOpcodes.insert(int(v));
         }
         u.hangCount = int(ini.GetInt(s, "HangCount", 0));
+        u.reorder = int(ini.GetInt(s, "Reorder", 0));
+        u.reorderHoldMs = int(ini.GetInt(s, "ReorderHold", u.reorderHoldMs));
         setup.units.push_back(u);
     }
     return setup;

@@ -5,6 +5,7 @@
 //   [Adapter0] ScsiId=7  MaxTargets=8  AlignmentMask=1
 //   [Drive0]   Adapter=0  Target=1  Image=demo.cue  Personality=plextor
 //              Latency=0  ReadLatency=0  Hang=0x28,reset  HangCount=0
+//              Reorder=4  ReorderHold=20 (reads end out of order, in batches)
 //              (and any personality or fault key: Vendor, Product, AnsiVersion,
 //              BcdFullToc, MediumErrors, JitterFrames, OffsetFrames, ...)
 //
