@@ -467,10 +467,9 @@ void TForm1::DisableUnbuiltCommands() {
     // Each line goes when the window behind the command is built.
     wx::TMenu file(FilePulldown), exec(ExecPullDown), config(ConfigPullDown), tool(ToolPullDown);
     config.SetEnabled(IDM_CONFIGWIZERD, false);    // never built: no action
-    tool.SetEnabled(IDM_DRIVEBENCH, false);        // benchmark
     tool.SetEnabled(IDM_V1, false);                // never built: no action
 }
 
-void TForm1::DriveBenchClick() {}
+void TForm1::DriveBenchClick() { StartBenchMark(); }
 
 }  // namespace wendrix

@@ -5,6 +5,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "classlib/app.h"
@@ -180,5 +181,23 @@ bool TScriptedPrompter::AnswerFile(OPENFILENAMEA& ofn) {
 
 bool TScriptedPrompter::OpenFileName(OPENFILENAMEA& ofn) { return AnswerFile(ofn); }
 bool TScriptedPrompter::SaveFileName(OPENFILENAMEA& ofn) { return AnswerFile(ofn); }
+
+bool CopyTextToClipboard(HWND owner, const std::string& text) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+    if (!block) return false;
+    if (void* p = GlobalLock(block)) {
+        std::memcpy(p, text.c_str(), text.size() + 1);
+        GlobalUnlock(block);
+    }
+    if (!OpenClipboard(owner)) {
+        GlobalFree(block);
+        return false;
+    }
+    EmptyClipboard();
+    const bool ok = SetClipboardData(CF_TEXT, block) != nullptr;
+    CloseClipboard();
+    if (!ok) GlobalFree(block);  // the clipboard owns it only when it took it
+    return ok;
+}
 
 }  // namespace wx

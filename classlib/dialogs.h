@@ -88,6 +88,10 @@ private:
 // separator is an empty text).
 std::vector<std::string> MenuItemTexts(HMENU menu);
 
+// Puts text (code page of the program, lines ended by CR LF) on the
+// clipboard as CF_TEXT; false when the clipboard could not be had.
+bool CopyTextToClipboard(HWND owner, const std::string& text);
+
 // Installs a prompter for the lifetime of the guard.
 class TPrompterGuard {
 public:

@@ -15,6 +15,7 @@
 #include "extraction/playplan.h"
 #include "extraction/progress.h"
 #include "extraction/setfname.h"
+#include "extraction/spdrslt.h"
 #include "extraction/wendrisub_win.h"
 #include "output/acmmgr32.h"
 #include "output/acmparams.h"
@@ -862,6 +863,9 @@ void TRipControl::EndRun(const TTransferRecord& r) {
     mscdex_ = false;
     if (r.BenchmarkBytes > 0) {
         DispDrawOutStatus(false);
+        // The benchmark window, which holds the result, comes back in front
+        // once the end message is answered.
+        if (SpeedResult && SpeedResult->Handle()) SetForegroundWindow(SpeedResult->Handle());
     } else if (r.DigitalPlay) {
         if (OnDigitalPlayEnd) OnDigitalPlayEnd();
         Application.Title = "Wendrix for Windows";

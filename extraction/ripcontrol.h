@@ -150,6 +150,10 @@ public:
     // end closes the CD player panel.
     std::function<void(const TTransferRecord&)> OnBenchmarkDone;
     std::function<void()> OnDigitalPlayEnd;
+    // The drive benchmark (the Tools menu): checks the disc, prepares the
+    // drive, runs the benchmark request with the benchmark window shown
+    // modally, and returns when the run is over.
+    void StartBenchMark();
     // Marks a run that a benchmark or a digital play started elsewhere.
     void BeginForeignRun() { running_ = true; AbortFlag = false; TimeoutFlag = false; results_.clear(); }
     void SetRunThread(std::unique_ptr<TExecuteAspiThread> t);

@@ -1,7 +1,9 @@
 // Whole rips through the rip control under Wine: the track table read from
 // the ASPI stand-in's disc, a host form with the track list, the output
 // driver writing WAV files, the windows of a run scripted through the
-// prompter (folder question, missing names, overwrite, cancel, report).
+// prompter (folder question, missing names, overwrite, cancel, report), and
+// the benchmark with its window.  Compiled to code page 932, as the
+// program's texts are.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -16,6 +18,7 @@
 #include "extraction/progress.h"
 #include "extraction/ripcontrol.h"
 #include "extraction/setfname.h"
+#include "extraction/spdrslt.h"
 #include "extraction/tests/StandinSetup.h"
 #include "output/acmmgr32.h"
 #include "resources/msgids.h"
@@ -136,6 +139,25 @@ protected:
             reportListRows = v->ListView1.Count();
             return IDOK;
         }
+        if (auto* b = dynamic_cast<TSpeedResult*>(&f)) {
+            // The window while measuring, then with the result.
+            benchCaptionBefore = b->Caption();
+            benchApi = b->UsingAPI.Text();
+            benchCopyEnabledBefore = b->Button2.Enabled();
+            while (rip->Running()) {
+                MSG m;
+                if (!GetMessageA(&m, nullptr, 0, 0)) break;
+                TranslateMessage(&m);
+                DispatchMessageA(&m);
+            }
+            benchCaption = b->Caption();
+            benchLabels = {b->MLength.Text(), b->MInside.Text(), b->MOutside.Text(),
+                           b->NInSpeed.Text(), b->NOutSpeed.Text(), b->BInSpeed.Text(), b->BOutSpeed.Text()};
+            benchButton1 = b->Button1.Text();
+            if (b->Button2.Enabled()) b->Button2.Click();
+            b->Button1.Click();
+            return b->ModalResult();
+        }
         if (auto* n = dynamic_cast<TFileNameSetForm*>(&f)) {
             nameQuestions.push_back(n->Label1.Text());
             n->Edit1.SetText(typedName);
@@ -181,7 +203,21 @@ protected:
     INT_PTR typedAnswer = IDYES;
     int cancelAtPercent = -1, cancelTrack = 0;
     std::function<void()> duringRun;  // done once while the progress window is up
+    std::string benchCaptionBefore, benchCaption, benchApi, benchButton1;
+    bool benchCopyEnabledBefore = true;
+    std::vector<std::string> benchLabels;
 };
+
+std::string ClipboardText() {
+    std::string t;
+    if (!OpenClipboard(nullptr)) return t;
+    if (HANDLE h = GetClipboardData(CF_TEXT)) {
+        if (const char* p = static_cast<const char*>(GlobalLock(h))) t = p;
+        GlobalUnlock(h);
+    }
+    CloseClipboard();
+    return t;
+}
 
 }  // namespace
 
@@ -348,6 +384,84 @@ TEST_F(RipControlWine, AnNgTrackIsNamedInTheEndMessageWithoutReport) {
     EXPECT_EQ(rip->Results()[1].ResultClass, rrNG);
     EXPECT_EQ(Texts().back(), Format(LoadResString(MSG_RIP_FINISHED_NG), "2"));
     EXPECT_EQ(prompter.Messages.back().flags & MB_ICONMASK, UINT(MB_ICONWARNING));
+}
+
+// The benchmark from the rip control: its window while measuring and with
+// the result, the clipboard report, the end message; then the discs it
+// refuses.
+TEST_F(RipControlWine, BenchmarkWithItsWindowAndReport) {
+    rip->StartBenchMark();
+    EXPECT_FALSE(rip->Running());
+    ASSERT_EQ(rip->Results().size(), 1u);
+    const TTransferRecord& r = rip->Results()[0];
+    EXPECT_EQ(r.ResultClass, rrOK);
+    // 1500 sectors an area in reads of 26: 57 reads; the outer area ends
+    // 75 sectors before the lead-out (1800).
+    EXPECT_EQ(r.BenchReads, 57);
+    EXPECT_EQ(r.BenchInnerLba, 0);
+    EXPECT_EQ(r.BenchOuterLba, 1725 - 57 * 26);
+    EXPECT_GE(r.BenchInnerBurstMs, 0);
+    EXPECT_EQ(benchCaptionBefore, std::string("計測中です……"));
+    EXPECT_FALSE(benchCopyEnabledBefore);
+    EXPECT_EQ(benchApi, "Windows ASPI API set");
+    EXPECT_EQ(benchCaption, LoadResString(MSG_BENCH_RESULT_CAPTION));
+    EXPECT_EQ(benchButton1, "OK");
+    ASSERT_EQ(benchLabels.size(), 7u);
+    EXPECT_EQ(benchLabels[0], Format(LoadResString(MSG_BENCH_LENGTH), 57 * 26 * 2352, 0, 19, 57));
+    EXPECT_EQ(benchLabels[1], "00:00:00 - 00:19:56");
+    EXPECT_EQ(benchLabels[2], "00:03:18 - 00:22:74");
+    for (std::size_t i = 3; i < 7; ++i) EXPECT_NE(benchLabels[i].find(std::string("エラー発生=0")), std::string::npos) << i;
+    const std::string report = ClipboardText();
+    EXPECT_EQ(report.rfind("Wendrix CD-DA Ripping Benchmark version 1.0\r\nPlatform is Windows", 0), 0u) << report;
+    EXPECT_NE(report.find("Target Drive - drive\r\n"), std::string::npos);
+    EXPECT_NE(report.find(std::string("計測領域（内周）") + std::string(26 - std::string("計測領域（内周）").size(), ' ') + "00:00:00 - 00:19:56"),
+              std::string::npos) << report;
+    EXPECT_EQ(Texts().back(), LoadResString(MSG_RIP_FINISHED));
+
+    // A disc with a data track, and no disc: refused, nothing runs.
+    prompter.Messages.clear();
+    rip->Host().ReadToc = [this] {
+        ReadToc();
+        table.Slots[3].IsAudio = false;
+    };
+    rip->StartBenchMark();
+    rip->Host().ReadToc = [this] {
+        ReadToc();
+        table.TrackCount = 0;
+    };
+    rip->StartBenchMark();
+    EXPECT_EQ(Texts(), (std::vector<std::string>{LoadResString(MSG_BENCH_AUDIO_ONLY), LoadResString(MSG_NO_MEDIA)}));
+    EXPECT_EQ(rip->Results().size(), 1u);
+    EXPECT_TRUE(timerCalls.back());
+}
+
+// A result that comes before the window exists is shown when it does.
+TEST(SpeedResultWindow, AResultBeforeTheWindowIsKept) {
+    Application.Initialize();
+    TScriptedPrompter prompter;
+    TPrompterGuard guard(prompter);
+    TTransferRecord r = EmptyTransferRecord();
+    r.SectorsPerRead = 20;
+    r.BenchReads = 75;
+    r.BenchInnerNormalMs = 1000;
+    r.BenchOuterNormalMs = 500;
+    r.BenchInnerBurstMs = r.BenchOuterBurstMs = -1;
+    r.BenchOuterLba = 3000;
+    TSpeedResult form;
+    EXPECT_EQ(SpeedResult, &form);
+    form.SetResult(r);
+    std::vector<std::string> seen;
+    prompter.OnModal = [&](TForm&) -> INT_PTR {
+        seen = {form.Caption(), form.NInSpeed.Text(), form.NOutSpeed.Text(), form.BInSpeed.Text(), form.MOutside.Text()};
+        return IDOK;
+    };
+    form.ShowModal();
+    ASSERT_EQ(seen.size(), 5u);
+    EXPECT_EQ(seen[0], LoadResString(MSG_BENCH_RESULT_CAPTION));
+    EXPECT_EQ(seen[1], Format(LoadResString(MSG_BENCH_SPEED), 3528.0, 3528000.0 / 176400, 0));
+    EXPECT_EQ(seen[2], Format(LoadResString(MSG_BENCH_SPEED), 7056.0, 7056000.0 / 176400, 0));
+    EXPECT_EQ(seen[3], LoadResString(MSG_BENCH_NOT_MEASURED));
+    EXPECT_EQ(seen[4], "00:40:00 - 00:59:74");
 }
 
 namespace {
