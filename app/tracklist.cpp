@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "app/trkprop.h"
 #include "app/wendrixn.h"
 #include "classlib/app.h"
 #include "classlib/dialogs.h"
@@ -90,6 +91,11 @@ void TForm1::BindTrackList() {
     OnClick(IDM_LOADLIST, [this] { LoadListClick(); });
     OnClick(IDM_TRACK_CDPLAY, [this] { CDPlayClick(); });
     OnClick(IDM_TRACK_CDSTOP, [this] { CDStopClick(); });
+    OnClick(IDM_TRACK_SETPARAM, [this] { TrackListDblClick(); });
+    OnNotify(IDC_TRACKLIST, NM_DBLCLK, [this](NMHDR*) -> LRESULT {
+        TrackListDblClick();
+        return 0;
+    });
     OnNotify(IDC_TRACKLIST, LVN_ITEMCHANGED, [this](NMHDR* h) -> LRESULT {
         auto* nm = reinterpret_cast<NMLISTVIEW*>(h);
         if ((nm->uChanged & LVIF_STATE) && ((nm->uNewState ^ nm->uOldState) & LVIS_SELECTED) && nm->iItem >= 0)
@@ -290,6 +296,7 @@ void TForm1::SelectNextTrack() {
 }
 
 void TForm1::TrackListKeyDown(WORD vk) {
+    if (vk == VK_RETURN) TrackListDblClick();
     if (vk == VK_SPACE) SelectNextTrack();
     if (vk == 'I') ID31Click();
 }
@@ -310,9 +317,8 @@ void TForm1::TrackRPopupMenuPopup(HMENU menu) {
     const int first = TrackList.NextSelected(-1);
     m.SetEnabled(IDM_ID31, selected > 0);
     m.SetEnabled(IDM_POPUPRIPSTART, selected > 0);
-    // Windows of later work stay disabled: track properties.
-    m.SetEnabled(IDM_TRACK_SETPARAM, false);
-    m.SetEnabled(IDM_TRACK_PROP, false);
+    m.SetEnabled(IDM_TRACK_SETPARAM, selected > 0);
+    m.SetEnabled(IDM_TRACK_PROP, false);  // never has an action
     // Digital play needs a sound device and a selected track.
     m.SetEnabled(IDM_TRACK_DIGITALPLAY, waveOutGetNumDevs() > 0 && selected > 0);
     const bool oneAudio = selected == 1 && first >= 0 && Tracks.Slots[first + 1].IsAudio;
@@ -327,6 +333,22 @@ void TForm1::TrackRPopupMenuPopup(HMENU menu) {
     if (first >= 0) play += wx::LoadResString(MSG_CDPLAY_SELECTED) + std::to_string(first + 1);
     ModifyMenuA(menu, IDM_TRACK_CDPLAY, MF_BYCOMMAND | MF_STRING, IDM_TRACK_CDPLAY, play.c_str());
     m.SetEnabled(IDM_TRACK_CDPLAY, oneAudio);
+}
+
+void TForm1::TrackListDblClick() {
+    if (TrackList.SelectedCount() != 1) return;
+    const int row = TrackList.NextSelected(-1);
+    if (row < 0 || row + 1 >= wx::LeadOutSlot) return;
+    TTrackProparty form(this, Tracks.Slots[row + 1]);
+    form.CaptionText = wx::Format(wx::LoadResString(MSG_TRACK_INFO_CAPTION), row + 1);
+    form.ShowModal(Handle());
+    RefreshTrackItem(row + 1);
+}
+
+void TForm1::StartBenchMark() {
+    UpdateRipHost();
+    Rip().StartBenchMark();
+    RipRunActive = Rip().Running();
 }
 
 void TForm1::StatusBar4MouseUp(POINT at) {

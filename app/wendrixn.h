@@ -260,6 +260,11 @@ public:
     // An editor row back into a track's tags (no content: no tag) and the
     // track's row.
     void StoreTagRow(int track, const wx::TTagRow& row);
+    // The rip range, name and pre-emphasis of the one selected track
+    // (double-click, Enter, 取り込みﾊﾟﾗﾒｰﾀの設定).
+    void TrackListDblClick();
+    // The drive benchmark (ツール menu).
+    void StartBenchMark();
 
     // =====================================================================
     // File manager (app/filer*.cpp)

@@ -15,6 +15,7 @@
 #include "app/NumEdit.h"
 #include "app/ReInit.h"
 #include "app/splash.h"
+#include "app/trkprop.h"
 #include "app/wendrixn.h"
 #include "classlib/app.h"
 #include "classlib/dialogs.h"
@@ -634,3 +635,67 @@ TEST_F(Frame, RipBuffersNotReservedEndTheStartWithoutSaving) {
 }
 
 }  // namespace
+
+// The track-range dialog on one track record: what it shows, the range and
+// name refusals, a name already in the temporary folder, and a good OK.
+TEST(TrackRangeDialog, ShowRefuseAndSet) {
+    wx::Application.Initialize();
+    wx::TScriptedPrompter script;
+    wx::TPrompterGuard guard(script);
+    wx::TTrackRecord t;
+    t.RangeStart = 150;
+    t.RangeEnd = 2 * 4500 + 3 * 75 + 4;
+    t.SectorCount = 6000;
+    t.FileStem = "old";
+    char temp[MAX_PATH] = {};
+    GetTempPathA(sizeof temp, temp);
+    const std::string kept = std::string(temp) + "wx_trkprop_kept.txt";
+    std::ofstream(kept) << "keep";
+    std::vector<std::string> shown, afterReset;
+    std::vector<INT_PTR> results;
+    TTrackProparty form(nullptr, t);
+    form.CaptionText = "caption";
+    auto fields = [&](const char* sm, const char* ss, const char* sf, const char* em, const char* es, const char* ef,
+                      const char* name) {
+        form.SMIN.SetText(sm);
+        form.SSEC.SetText(ss);
+        form.SFRAME.SetText(sf);
+        form.EMIN.SetText(em);
+        form.ESEC.SetText(es);
+        form.EFRAME.SetText(ef);
+        form.FileNameEdit.SetText(name);
+        form.BitBtn1Click();
+        results.push_back(form.ModalResult());
+    };
+    script.OnModal = [&](wx::TForm&) -> INT_PTR {
+        shown = {form.Caption(), form.FileNameEdit.Text(), form.SMIN.Text(), form.SSEC.Text(), form.SFRAME.Text(),
+                 form.EMIN.Text(), form.ESEC.Text(), form.EFRAME.Text()};
+        fields("-0", "2", "0", "0", "2", "0", "x");     // start = end
+        fields("0", "0", "75", "1", "0", "0", "x");     // frames out of range
+        fields("0", "0", "0", "1", "0", "0", "a|b");    // a character names cannot hold
+        fields("0", "0", "0", "1", "0", "0", "nul.wav");  // a device
+        fields("0", "0", "0", "1", "0", "0", "wx_trkprop_kept.txt");  // exists: accepted as it is
+        form.Button1Click();
+        afterReset = {form.SMIN.Text(), form.SSEC.Text(), form.SFRAME.Text(), form.EMIN.Text(), form.ESEC.Text(),
+                      form.EFRAME.Text()};
+        form.Emph.SetChecked(true);
+        fields("-1", "0", "0", "1", "0", "0", "song");
+        return form.ModalResult();
+    };
+    EXPECT_EQ(form.ShowModal(), IDOK);
+    EXPECT_EQ(shown, (std::vector<std::string>{"caption", "old", "0", "2", "0", "2", "3", "4"}));
+    EXPECT_EQ(results, (std::vector<INT_PTR>{0, 0, 0, 0, IDOK, IDOK}));
+    std::vector<std::string> texts;
+    for (auto& m : script.Messages) texts.push_back(m.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{wx::LoadResString(MSG_BAD_RECORDING_RANGE), wx::LoadResString(MSG_FRAMES_RANGE),
+                                               wx::LoadResString(MSG_INVALID_FILE_NAME),
+                                               wx::LoadResString(MSG_INVALID_FILE_NAME)}));
+    EXPECT_EQ(afterReset, (std::vector<std::string>{"0", "0", "0", "1", "19", "74"}));
+    EXPECT_EQ(ReadFile(kept), "keep");
+    EXPECT_EQ(GetFileAttributesA((std::string(temp) + "song").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(t.RangeStart, -4500);
+    EXPECT_EQ(t.RangeEnd, 4500);
+    EXPECT_EQ(t.FileStem, "song");
+    EXPECT_TRUE(t.PreEmphasis);
+    DeleteFileA(kept.c_str());
+}
