@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "app/tests/guidriver.h"
+#include "resources/spdrslt.h"
 #include "resources/tagforms.h"
+#include "resources/trkprop.h"
 #include "resources/wendrixn.h"
 
 using namespace guidriver;
@@ -187,6 +189,107 @@ protected:
         ASSERT_EQ(wav.size(), 44u + std::size_t(t.length) * 2352) << file;
         const std::vector<std::uint8_t> bin = ReadAll(Dir() + "\\demo\\demo.bin");
         EXPECT_TRUE(std::equal(wav.begin() + 44, wav.end(), bin.begin() + std::ptrdiff_t(t.start) * 2352)) << file;
+    }
+    // A visible drop-down menu of the program.
+    HWND Popup(int ms) {
+        for (int t = 0; t <= ms; t += 50) {
+            HWND w = nullptr;
+            while ((w = FindWindowExA(nullptr, w, "#32768", nullptr)) != nullptr) {
+                DWORD p = 0;
+                GetWindowThreadProcessId(w, &p);
+                if (p == prog.pi.dwProcessId && IsWindowVisible(w)) return w;
+            }
+            Sleep(50);
+        }
+        return nullptr;
+    }
+    // The track-range dialog of track 1 (Enter on the list), a refused
+    // range, then a range from -0:02:00 to 0:10:00 with a name.
+    void TrackRange(const std::string& shot) {
+        Select({1});
+        SetForegroundWindow(prog.Main);
+        Key(list, VK_RETURN);
+        HWND dlg = WaitDialog(prog.pi.dwProcessId, Text("ﾄﾗｯｸ 1の情報", "Track 1 information"), 10000);
+        ASSERT_NE(dlg, nullptr) << "no track-range dialog";
+        char start[16] = {};
+        SendMessageA(GetDlgItem(dlg, IDC_TRKPROP_SMIN), WM_GETTEXT, sizeof start, reinterpret_cast<LPARAM>(start));
+        EXPECT_STREQ(start, "0");
+        auto set = [&](int id, const std::string& v) { SetText(GetDlgItem(dlg, id), v); };
+        set(IDC_TRKPROP_SMIN, "-0");
+        set(IDC_TRKPROP_SSEC, "2");
+        set(IDC_TRKPROP_SFRAME, "0");
+        set(IDC_TRKPROP_EMIN, "0");
+        set(IDC_TRKPROP_ESEC, "2");
+        set(IDC_TRKPROP_EFRAME, "0");
+        set(IDC_TRKPROP_FILENAME, "first");
+        Press(dlg, IDC_TRKPROP_OK);
+        HWND refused = WaitDialog(prog.pi.dwProcessId, Text("設定された録音時間が異常です", "recording range"), 10000);
+        ASSERT_NE(refused, nullptr) << "start = end was not refused";
+        Press(refused, IDOK);
+        WaitGone(refused, 5000);
+        set(IDC_TRKPROP_ESEC, "10");
+        Screenshot(Shots(), shot);
+        Press(dlg, IDC_TRKPROP_OK);
+        ASSERT_TRUE(WaitGone(dlg, 10000)) << "the dialog stayed open";
+        EXPECT_EQ(ListText(process, list, 0, 1), "00:02:00");
+        EXPECT_EQ(ListText(process, list, 0, 2), "00:10:00");
+        EXPECT_EQ(ListText(process, list, 0, 5), "first");
+    }
+    // The benchmark from the Tools menu: the window while measuring, the end
+    // message, the figures, the clipboard report; then OK.
+    void Benchmark(const std::string& shot) {
+        PostMessageA(prog.Main, WM_COMMAND, MAKEWPARAM(IDT_TOOLPULLDOWN, BN_CLICKED), 0);
+        HWND menu = Popup(10000);
+        ASSERT_NE(menu, nullptr) << "no Tools menu";
+        for (WPARAM vk : {WPARAM(VK_DOWN), WPARAM(VK_DOWN), WPARAM(VK_RETURN)}) {
+            PostMessageA(menu, WM_KEYDOWN, vk, 1);
+            PostMessageA(menu, WM_KEYUP, vk, 0xC0000001);
+        }
+        // The benchmark reads the disc's table of contents again: the
+        // pre-emphasis warning of the demo disc comes with it.
+        HWND warn = WaitDialog(prog.pi.dwProcessId, Text("ﾌﾟﾘｴﾝﾌｧｼｽのかかったﾄﾗｯｸが存在します", "pre-emphasis"), 10000);
+        ASSERT_NE(warn, nullptr) << "no pre-emphasis warning";
+        Press(warn, IDOK);
+        HWND bench = WaitDialog(prog.pi.dwProcessId, Text("計測中です……", "Measuring..."), 10000);
+        ASSERT_NE(bench, nullptr) << "no benchmark window";
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(bench, IDC_SPD_BUTTON2)));
+        EXPECT_TRUE(EndMessage(Text("データ取り込みを終了しました", "Ripping finished")));
+        EXPECT_EQ(WindowText(bench), Text("計測結果", "Result"));
+        auto label = [&](int id) { return WindowText(GetDlgItem(bench, id)); };
+        EXPECT_EQ(label(IDC_SPD_USINGAPI), "Windows ASPI API set");
+        EXPECT_EQ(label(IDC_SPD_MINSIDE).rfind("00:00:00 - ", 0), 0u) << label(IDC_SPD_MINSIDE);
+        // The outer area ends before the last second of the disc (1950 sectors).
+        EXPECT_EQ(label(IDC_SPD_MOUTSIDE).substr(11), "00:24:74") << label(IDC_SPD_MOUTSIDE);
+        const std::string errorsNone = Text("エラー発生=0", "errors=0");
+        for (int id : {IDC_SPD_NINSPEED, IDC_SPD_NOUTSPEED, IDC_SPD_BINSPEED, IDC_SPD_BOUTSPEED})
+            EXPECT_NE(label(id).find(errorsNone), std::string::npos) << Utf8(label(id));
+        Screenshot(Shots(), shot);
+        ASSERT_TRUE(IsWindowEnabled(GetDlgItem(bench, IDC_SPD_BUTTON2)));
+        if (OpenClipboard(nullptr)) {
+            EmptyClipboard();
+            CloseClipboard();
+        }
+        Press(bench, IDC_SPD_BUTTON2);
+        std::string report;
+        for (int t = 0; t < 5000 && report.empty(); t += 100) {
+            Sleep(100);
+            if (!OpenClipboard(nullptr)) continue;
+            if (HANDLE h = GetClipboardData(CF_TEXT)) {
+                if (const char* p = static_cast<const char*>(GlobalLock(h))) report = p;
+                GlobalUnlock(h);
+            }
+            CloseClipboard();
+        }
+        std::ofstream(Dir() + "\\bench_report_" + shot + ".txt", std::ios::binary) << report;
+        EXPECT_EQ(report.rfind("Wendrix CD-DA Ripping Benchmark version 1.0\r\nPlatform is Windows", 0), 0u) << report;
+        EXPECT_NE(report.find("\r\nTest Date : "), std::string::npos);
+        EXPECT_NE(report.find("\r\nTarget Drive - "), std::string::npos);
+        const std::string inner = Text("計測領域（内周）", "Area (inner)");
+        EXPECT_NE(report.find("\r\n" + inner + std::string(26 - inner.size(), ' ') + label(IDC_SPD_MINSIDE) + "\r\n"),
+                  std::string::npos);
+        EXPECT_NE(report.find("    " + label(IDC_SPD_BOUTSPEED) + "\r\n\r\n"), std::string::npos);
+        Press(bench, IDC_SPD_BUTTON1);
+        EXPECT_TRUE(WaitGone(bench, 5000));
     }
     void WriteBench(const std::string& name) {
         std::ofstream f(Dir() + "\\bench_" + name + ".txt");
@@ -477,6 +580,20 @@ TEST_F(RipE2E, EnglishWindows) {
     EXPECT_EQ(rows.size(), 1u);
     EXPECT_TRUE(EndMessage("Ripping finished"));
     ExpectImagePcm(Out() + "\\english.wav", 1);
+}
+
+// The track-range dialog and the drive benchmark, in both languages.
+TEST_F(RipE2E, TrackRangeAndBenchmark) {
+    StartProgram(Settings(Output("WAVE")));
+    TrackRange("trkprop_ja");
+    Benchmark("bench_ja");
+}
+
+TEST_F(RipE2E, TrackRangeAndBenchmarkInEnglish) {
+    english = true;
+    StartProgram(Settings(Output("WAVE"), true));
+    TrackRange("trkprop_en");
+    Benchmark("bench_en");
 }
 
 // Benchmark (run by hand): the whole demo disc to WAV or to MP3, wall and
