@@ -1,5 +1,5 @@
-// Benchmark (not a test): CPU seconds per minute of audio for plain and
-// jitter-corrected rips of a 74-minute emulated disc, beside cd-paranoia on
+// Benchmark (not a test): CPU seconds per minute of audio for plain,
+// jitter-corrected and burst rips of a 74-minute emulated disc, beside cd-paranoia on
 // the same CUE image.  The emulated drive runs in this process: its share
 // (the time inside its entry point) is measured apart from the engine's,
 // and it is also timed alone, answering the same reads.  cd-paranoia's
@@ -108,10 +108,11 @@ int main(int argc, char** argv) {
         return drive;
     };
     auto ripDisc = [&](const std::string& what, bool overlap, int jitter, std::string note, bool twoPass = false,
-                       bool verify = false) {
+                       bool verify = false, bool burst = false, int reorder = 0) {
         emu::Unit u;
         u.target = 1;
         u.drive = newDrive(jitter);
+        u.reorder = reorder;
         TTestPlatform platform;
         emu::AspiEmulator em({emu::HostAdapter{}}, {u}, [](void* ev) { static_cast<TEvent*>(ev)->Signal(); });
         g_emulator = &em;
@@ -143,6 +144,8 @@ int main(int argc, char** argv) {
             r.OverlapSectors = overlap ? 4 : 0;
             r.TwoPass = twoPass;
             r.VerifyRead = verify;
+            r.BurstRead = burst;
+            r.RereadFailed = burst;
             r.WorkFolder = dir.string() + "/";
             TRipEngine e(r, ctx, [] { return false; });
             e.Execute();
@@ -206,6 +209,9 @@ int main(int argc, char** argv) {
     ripDisc("one-pass jitter correction, injected jitter +-20 frames", true, 20, "");
     ripDisc("two-pass jitter correction, injected jitter +-20 frames", false, 20, "", true, false);
     ripDisc("two-pass jitter correction with verify (two runs), injected jitter +-20 frames", false, 20, "", true, true);
+    ripDisc("burst read (4 requests of 26 sectors in flight)", false, 0, "", false, false, true);
+    ripDisc("burst read with verify (two runs)", false, 0, "", false, true, true);
+    ripDisc("burst read, the drive ends the reads out of order (4 at a time)", false, 0, "", false, false, true, 4);
     paranoia("cd-paranoia -Z (no verification)", "-Z");
     paranoia("cd-paranoia (full paranoia)", "");
 
