@@ -864,8 +864,11 @@ void TRipControl::EndRun(const TTransferRecord& r) {
     if (r.BenchmarkBytes > 0) {
         DispDrawOutStatus(false);
         // The benchmark window, which holds the result, comes back in front
-        // once the end message is answered.
-        if (SpeedResult && SpeedResult->Handle()) SetForegroundWindow(SpeedResult->Handle());
+        // of the main window once the end message is answered (only while
+        // the program is the one in front).
+        HWND bench = SpeedResult ? SpeedResult->Handle() : nullptr;
+        if (bench && IsWindowVisible(bench) && h_.MainForm && GetForegroundWindow() == h_.MainForm->Handle())
+            SetForegroundWindow(bench);
     } else if (r.DigitalPlay) {
         if (OnDigitalPlayEnd) OnDigitalPlayEnd();
         Application.Title = "Wendrix for Windows";
