@@ -476,24 +476,28 @@ void TBurst::CompareRunFiles() {
     pf_.Sleep(200);
     lastPercent_ = 0;
     int differing = 0;
+    std::uint32_t n[2] = {};
     for (std::uint32_t pieces = 1; !Aborted(); ++pieces) {
-        const std::uint32_t n0 = f0.ReadAt(pos[0], a.data(), ComparePiece);
-        const std::uint32_t n1 = f1.ReadAt(pos[1], b.data(), ComparePiece);
-        const std::uint32_t common = std::min(n0, n1) & ~3u;
+        n[0] = f0.ReadAt(pos[0], a.data(), ComparePiece);
+        n[1] = f1.ReadAt(pos[1], b.data(), ComparePiece);
+        const std::uint32_t common = std::min(n[0], n[1]) & ~3u;
         if (CountDiffWords(a.data(), b.data(), common) != 0) ++differing;
-        if (n0 != n1) chosen_ = 1;
-        pos[0] += n0;
-        pos[1] += n1;
+        if (n[0] != n[1]) chosen_ = 1;
+        pos[0] += n[0];
+        pos[1] += n[1];
         Progress(std::int64_t(std::min(pos[0], size[0])), std::int64_t(size[0]));
         if (pieces % 256 == 0) pf_.Sleep(10);
-        if (n0 < ComparePiece || n1 < ComparePiece) break;
+        if (n[0] < ComparePiece || n[1] < ComparePiece) break;
     }
     if (Aborted()) {
         r_.ResultClass = rrNG;
         return;
     }
-    // What neither file gave back (a read error) was never compared.
-    if (pos[0] < size[0] && pos[1] < size[1]) ++differing;
+    // A run file that stopped before its end (a read error), or a run
+    // whose tail is longer than the alignment explains, was never compared
+    // in full: the runs are not equal.
+    for (int k = 0; k < 2; ++k)
+        if (pos[k] < size[k] && (n[k] < ComparePiece || size[k] - pos[k] > ComparePiece)) ++differing;
     r_.ResultClass = differing ? rrNG : rrOK;
     if (differing && r_.NoWriteOnVerifyError) {
         e_.PostPhase(RipPhaseConvertAfterCompare);

@@ -18,6 +18,10 @@ public:
     std::map<std::string, std::uint64_t> largest;  // every file made, with its largest size
     int creates = 0;
     bool failCreate = false;
+    // Reads of files whose name ends in `shortReadName` give nothing past
+    // byte `shortReadAt` (a read error on the way back).
+    std::string shortReadName;
+    std::uint64_t shortReadAt = 0;
 
     std::unique_ptr<wx::ITempFile> Create(const std::string& path) override {
         if (failCreate) return nullptr;
@@ -61,6 +65,11 @@ private:
             return true;
         }
         std::uint32_t ReadAt(std::uint64_t position, void* data, std::uint32_t length) override {
+            const std::string& name = o_.shortReadName;
+            if (!name.empty() && path_.size() >= name.size() &&
+                path_.compare(path_.size() - name.size(), name.size(), name) == 0 &&
+                position + length > o_.shortReadAt)
+                length = position < o_.shortReadAt ? std::uint32_t(o_.shortReadAt - position) : 0;
             return f_->ReadAt(position, data, length);
         }
         bool Flush() override { return f_->Flush(); }
