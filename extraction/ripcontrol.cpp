@@ -863,12 +863,6 @@ void TRipControl::EndRun(const TTransferRecord& r) {
     mscdex_ = false;
     if (r.BenchmarkBytes > 0) {
         DispDrawOutStatus(false);
-        // The benchmark window, which holds the result, comes back in front
-        // of the main window once the end message is answered (only while
-        // the program is the one in front).
-        HWND bench = SpeedResult ? SpeedResult->Handle() : nullptr;
-        if (bench && IsWindowVisible(bench) && h_.MainForm && GetForegroundWindow() == h_.MainForm->Handle())
-            SetForegroundWindow(bench);
     } else if (r.DigitalPlay) {
         if (OnDigitalPlayEnd) OnDigitalPlayEnd();
         Application.Title = "Wendrix for Windows";
@@ -880,6 +874,14 @@ void TRipControl::EndRun(const TTransferRecord& r) {
         DispDrawOutStatus(true);
     }
     if (h_.RefreshFiler) h_.RefreshFiler();
+    if (r.BenchmarkBytes > 0) {
+        // The benchmark window, which holds the result, comes back in front
+        // of the main window once the end message is answered and the file
+        // list is new (only while the program is the one in front).
+        HWND bench = SpeedResult ? SpeedResult->Handle() : nullptr;
+        if (bench && IsWindowVisible(bench) && h_.MainForm && GetForegroundWindow() == h_.MainForm->Handle())
+            SetForegroundWindow(bench);
+    }
     running_ = false;
     ending_ = false;
 }

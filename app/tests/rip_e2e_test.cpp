@@ -263,6 +263,10 @@ protected:
         const std::string errorsNone = Text("エラー発生=0", "errors=0");
         for (int id : {IDC_SPD_NINSPEED, IDC_SPD_NOUTSPEED, IDC_SPD_BINSPEED, IDC_SPD_BOUTSPEED})
             EXPECT_NE(label(id).find(errorsNone), std::string::npos) << Utf8(label(id));
+        // Once the end message is answered the result is in front again.
+        bool front = false;
+        for (int t = 0; t < 5000 && !(front = GetForegroundWindow() == bench); t += 50) Sleep(50);
+        EXPECT_TRUE(front) << "the main window stayed in front of the result";
         Screenshot(Shots(), shot);
         ASSERT_TRUE(IsWindowEnabled(GetDlgItem(bench, IDC_SPD_BUTTON2)));
         if (OpenClipboard(nullptr)) {
