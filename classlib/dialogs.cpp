@@ -45,6 +45,16 @@ std::string TPrompter::BrowseFolder(HWND owner, const std::string& title, const 
     }
     // The callback gets the initial folder through its own parameter, so
     // two pickers on different threads cannot see each other's folder.
+    // Under Wine the first parse of a path in a process gives an item the
+    // picker's tree does not match (the picker then stays at the desktop):
+    // the folder is parsed once before.
+    if (!initialFolder.empty()) {
+        std::vector<wchar_t> wide(initialFolder.size() + 1);
+        LPITEMIDLIST item = nullptr;
+        if (MultiByteToWideChar(CP_ACP, 0, initialFolder.c_str(), -1, wide.data(), int(wide.size())) > 0 &&
+            SUCCEEDED(SHParseDisplayName(wide.data(), nullptr, &item, 0, nullptr)) && item)
+            alloc->Free(item);
+    }
     BROWSEINFOA bi{};
     bi.hwndOwner = owner;
     bi.pidlRoot = desktop;
