@@ -7,6 +7,7 @@
 #include "extraction/burst.h"
 #include "extraction/normaliz.h"
 #include "extraction/ripmethods.h"
+#include "extraction/tests/emudisc_util.h"
 #include "extraction/tests/riptest_util.h"
 #include "extraction/tests/tempfiles_util.h"
 #include "standins/mmcdrive/AspiEmulator.h"
@@ -18,39 +19,24 @@ using namespace wxtest;
 
 namespace {
 
-emu::AspiEmulator*& Emulator() {
-    static emu::AspiEmulator* e = nullptr;
-    return e;
-}
-std::uint32_t EmulatorSend(void* srb) { return Emulator()->Send(srb); }
-
 class BurstEmulated : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(ReserveRipBuffers(RipBuffers));
-        image.resize(2400 * 2352);
-        for (std::size_t i = 0; i < image.size(); i += 2) {
+        std::vector<std::uint8_t> bytes(2400 * 2352);
+        for (std::size_t i = 0; i < bytes.size(); i += 2) {
             const std::uint16_t v = testimg::SampleAt(std::int64_t(i));
-            image[i] = std::uint8_t(v);
-            image[i + 1] = std::uint8_t(v >> 8);
+            bytes[i] = std::uint8_t(v);
+            bytes[i + 1] = std::uint8_t(v >> 8);
         }
-        std::fill(image.begin() + 1500 * 2352, image.begin() + 1600 * 2352, 0);  // a null area in track 2
-        {
-            std::ofstream out(dir.File("demo.bin"), std::ios::binary | std::ios::trunc);
-            out.write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
-        }
-        testimg::WriteText(dir.File("demo.cue"),
-                           "FILE \"demo.bin\" BINARY\n"
-                           "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
-                           "  TRACK 02 AUDIO\n    INDEX 01 00:13:37\n");
+        std::fill(bytes.begin() + 1500 * 2352, bytes.begin() + 1600 * 2352, 0);  // a null area in track 2
         std::string err;
-        disc = emu::Disc::LoadCue(dir.File("demo.cue"), {}, err);
-        ASSERT_TRUE(disc) << err;
-        drive = std::make_shared<emu::MmcDrive>();
-        drive->Load(disc);
-        std::uint8_t tur[6] = {};
-        drive->Execute(0, tur, 6, nullptr, 0, true);
-        MakeEmulator();
+        ASSERT_TRUE(rig.LoadImage(std::move(bytes),
+                                  "FILE \"demo.bin\" BINARY\n"
+                                  "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                  "  TRACK 02 AUDIO\n    INDEX 01 00:13:37\n",
+                                  err))
+            << err;
         // Ranges of 290 sectors: every track is read in several.
         cache.assign(300 * SectorBytes, 0);
         ctx.Platform = &platform;
@@ -60,42 +46,13 @@ protected:
         ctx.RipCache = cache.data();
         ctx.RipCacheSize = std::uint32_t(cache.size());
     }
-    void TearDown() override {
-        emulator.reset();
-        Emulator() = nullptr;
-    }
-    void MakeEmulator(int reorder = 0, std::set<int> hang = {}) {
-        emu::Unit u;
-        u.target = 1;
-        u.drive = drive;
-        u.reorder = reorder;
-        u.hangOpcodes = std::move(hang);
-        u.hangCount = 1;
-        emulator.reset();
-        emulator = std::make_unique<emu::AspiEmulator>(std::vector<emu::HostAdapter>{emu::HostAdapter{}},
-                                                       std::vector<emu::Unit>{u},
-                                                       [](void* ev) { static_cast<TEvent*>(ev)->Signal(); });
-        Emulator() = emulator.get();
-    }
+    // A burst rip of track `track`, its run files in the work folder.
     TTransferRecord Request(int track) {
-        const auto& t = disc->Tracks()[std::size_t(track - 1)];
-        TTransferRecord r = EmptyTransferRecord();
-        r.Target = 1;
-        r.StartLba = t.startLba;
-        r.EndLba = t.endLba;
-        r.LastReadableLba = disc->LeadOut() - 1;
-        r.ReadCommand = 4;
-        r.SectorsPerRead = 26;
-        r.TrackNumber = track;
-        r.MaxRetry = 4;
-        r.SendAspiCommand = &EmulatorSend;
-        r.UseAspi = true;
-        r.VolumePercent = 100;
+        TTransferRecord r = rig.Request(track);
         r.BurstRead = true;
         r.RereadFailed = true;
         r.NoNullAreaCount = false;
         r.WorkFolder = (work.path() / "").string();
-        r.PlayList[0] = -1;
         return r;
     }
     std::vector<std::uint8_t> Rip(const TTransferRecord& r) {
@@ -126,11 +83,13 @@ protected:
         return lbas;
     }
 
-    testimg::TempDir dir, work;
-    std::vector<std::uint8_t> image, cache;
-    std::shared_ptr<emu::Disc> disc;
-    std::shared_ptr<emu::MmcDrive> drive;
-    std::unique_ptr<emu::AspiEmulator> emulator;
+    TEmulatedDisc rig;
+    const std::vector<std::uint8_t>& image = rig.image;
+    const std::shared_ptr<emu::Disc>& disc = rig.disc;
+    const std::shared_ptr<emu::MmcDrive>& drive = rig.drive;
+    const std::unique_ptr<emu::AspiEmulator>& emulator = rig.emulator;
+    testimg::TempDir work;
+    std::vector<std::uint8_t> cache;
     TTestPlatform platform;
     TMemoryOutput out;
     TLimitedFiles files;
@@ -146,7 +105,7 @@ protected:
 // the output is the image, the result OK.  The status names the runs.
 TEST_F(BurstEmulated, TracksAreTheImageInAnyCompletionOrder) {
     for (int reorder : {0, 4}) {
-        MakeEmulator(reorder);
+        rig.MakeEmulator({}, reorder);
         for (bool verify : {false, true}) {
             for (int t = 1; t <= 2; ++t) {
                 platform.posted.clear();
@@ -228,7 +187,7 @@ TEST_F(BurstEmulated, FailedRequestsAreReadAgainOrTheRipIsNG) {
 
 TEST_F(BurstEmulated, HungReadIsAbortedAndEndsTheTrack) {
     platform.fastTimeouts = true;
-    MakeEmulator(0, {0xD8});
+    rig.MakeEmulator({0xD8});
     Rip(Request(1));
     EXPECT_EQ(platform.Messages(WM_RIP_TIMEOUT).size(), 1u);
     EXPECT_EQ(platform.result.ResultClass, rrNG);

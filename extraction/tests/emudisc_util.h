@@ -57,11 +57,13 @@ public:
     }
 
     // A new emulator for the drive: reads with an opcode in `hang` never
-    // complete, once.
-    void MakeEmulator(std::set<int> hang = {}) {
+    // complete, once; `reorder` lets the drive end that many reads out of
+    // order.
+    void MakeEmulator(std::set<int> hang = {}, int reorder = 0) {
         emu::Unit u;
         u.target = 1;
         u.drive = drive;
+        u.reorder = reorder;
         u.hangOpcodes = std::move(hang);
         u.hangCount = 1;
         emulator.reset();
