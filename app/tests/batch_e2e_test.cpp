@@ -25,12 +25,6 @@ using namespace guidriver;
 
 namespace {
 
-std::string Dir() {
-    const char* d = std::getenv("WX_E2E_DIR");
-    return d ? d : "";
-}
-std::string AppDir() { return Dir() + "\\app"; }
-std::string Shots() { return Dir() + "\\shots"; }
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -30,12 +30,6 @@ using namespace guidriver;
 
 namespace {
 
-std::string Dir() {
-    const char* d = std::getenv("WX_E2E_DIR");
-    return d ? d : "";
-}
-std::string AppDir() { return Dir() + "\\app"; }
-std::string Shots() { return Dir() + "\\shots"; }
 // The output and album folders, on the test's own drive V:.
 std::string Out() { return "V:\\out"; }
 std::string Albums() { return "V:\\albums"; }

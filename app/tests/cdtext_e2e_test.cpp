@@ -22,10 +22,6 @@ using namespace guidriver;
 
 namespace {
 
-std::string Dir() {
-    const char* d = std::getenv("WX_E2E_DIR");
-    return d ? d : "";
-}
 std::string App() { return Dir() + "\\app"; }
 std::string Out() { return Dir() + "\\out"; }
 

@@ -1,6 +1,7 @@
 #include "app/tests/guidriver.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <fstream>
@@ -8,6 +9,13 @@
 #include "tests/filedrop.h"
 
 namespace guidriver {
+
+std::string Dir() {
+    const char* d = std::getenv("WX_E2E_DIR");
+    return d ? d : "";
+}
+std::string AppDir() { return Dir() + "\\app"; }
+std::string Shots() { return Dir() + "\\shots"; }
 
 std::string Sjis(const std::string& utf8) {
     const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);

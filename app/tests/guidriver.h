@@ -11,6 +11,12 @@
 
 namespace guidriver {
 
+// The end-to-end session's folder (WX_E2E_DIR, as a Windows path), the
+// program's folder in it, and where screenshots go.
+std::string Dir();
+std::string AppDir();
+std::string Shots();
+
 // UTF-8 text of the test source as the program shows it (code page 932).
 std::string Sjis(const std::string& utf8);
 

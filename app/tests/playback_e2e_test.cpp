@@ -23,12 +23,6 @@ using namespace guidriver;
 
 namespace {
 
-std::string Dir() {
-    const char* d = std::getenv("WX_E2E_DIR");
-    return d ? d : "";
-}
-std::string AppDir() { return Dir() + "\\app"; }
-std::string Shots() { return Dir() + "\\shots"; }
 std::string Sound() { return Dir() + "\\sound"; }
 std::string PlayerDir() { return Dir() + "\\player"; }
 

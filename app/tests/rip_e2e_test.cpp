@@ -24,17 +24,11 @@ using namespace guidriver;
 
 namespace {
 
-std::string Dir() {
-    const char* d = std::getenv("WX_E2E_DIR");
-    return d ? d : "";
-}
-std::string AppDir() { return Dir() + "\\app"; }
 // The output folders: on the test drive, shown by the file manager.
 std::string OutDir() {
     const char* d = std::getenv("WX_E2E_OUT");
     return d ? d : Dir();
 }
-std::string Shots() { return Dir() + "\\shots"; }
 
 std::vector<std::uint8_t> ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -26,12 +26,6 @@ using namespace guidriver;
 
 namespace {
 
-std::string Dir() {
-    const char* d = std::getenv("WX_E2E_DIR");
-    return d ? d : "";
-}
-std::string AppDir() { return Dir() + "\\app"; }
-std::string Shots() { return Dir() + "\\shots"; }
 std::string IniFile() { return AppDir() + "\\wndrxn.ini"; }
 
 void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
