@@ -85,17 +85,7 @@ void TRipControl::StartBenchMark() {
     spinChanged_ = false;
     if (!mscdex_ && h_.Exec) {
         TDriveCommands cmds(*h_.Exec);
-        const TDriveAddress d = Drive();
-        const int kind = r.ReadCommand;
-        cmds.GetMode(d);
-        if (kind == rcToshiba) cmds.ChangeMode(d);
-        if (kind == rcExtend) cmds.ChangeExtendMode(d);
-        savedSpin_ = cmds.GetSpinMode(d);
-        spinBySetCdSpeed_ = true;
-        if (c.CheckBox2.Checked) {
-            cmds.SetSpinMode(d, c.SpinEdit2.Value());
-            spinBySetCdSpeed_ = cmds.SpeedBySetCdSpeed();
-        }
+        SetDriveModes(cmds, Drive(), r.ReadCommand);
     }
 
     TSpeedResult form(h_.MainForm);

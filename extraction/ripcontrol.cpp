@@ -232,18 +232,23 @@ bool TRipControl::PrepareDrive() {
     }
     const int kind = EffectiveReadCommand(c.ComboBox1.ItemIndex());
     spinChanged_ = false;
-    if (!mscdex_) {
-        cmds.GetMode(d);
-        if (kind == rcToshiba) cmds.ChangeMode(d);
-        if (kind == rcExtend) cmds.ChangeExtendMode(d);
-        savedSpin_ = cmds.GetSpinMode(d);
-        spinBySetCdSpeed_ = true;
-        if (c.CheckBox2.Checked) {
-            cmds.SetSpinMode(d, c.SpinEdit2.Value());
-            spinBySetCdSpeed_ = cmds.SpeedBySetCdSpeed();
-        }
-    }
+    if (!mscdex_) SetDriveModes(cmds, d, kind);
     return true;
+}
+
+// The drive's read mode for the read command `kind`, and its speed from the
+// settings; the speed it had is kept for the end of the run.
+void TRipControl::SetDriveModes(TDriveCommands& cmds, const TDriveAddress& d, int kind) {
+    const TConfigStore& c = *h_.Config;
+    cmds.GetMode(d);
+    if (kind == rcToshiba) cmds.ChangeMode(d);
+    if (kind == rcExtend) cmds.ChangeExtendMode(d);
+    savedSpin_ = cmds.GetSpinMode(d);
+    spinBySetCdSpeed_ = true;
+    if (c.CheckBox2.Checked) {
+        cmds.SetSpinMode(d, c.SpinEdit2.Value());
+        spinBySetCdSpeed_ = cmds.SpeedBySetCdSpeed();
+    }
 }
 
 void TRipControl::DirectPlay() {

@@ -165,6 +165,7 @@ private:
     // A disc must answer twice (else the message and a new look at the
     // disc); then the drive's block mode and speed are set for the run.
     bool PrepareDrive();
+    void SetDriveModes(TDriveCommands& cmds, const TDriveAddress& d, int kind);
     bool RowSelected(int row) const;
     int Rows() const;
     void StartRun(bool fromFolderDrop);
