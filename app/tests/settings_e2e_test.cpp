@@ -176,8 +176,10 @@ protected:
     // A command of a drop-down menu of the first tool bar, chosen by its
     // underlined letter.
     bool MenuCommand(int button, char letter) {
-        PostMessageA(prog.Main, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
-        for (int t = 0; t < 10000; t += 50) {
+        // A click that reaches the window while it still ends the previous
+        // menu opens nothing: click again, as a user would.
+        for (int t = 0; t < 15000; t += 50) {
+            if (t % 5000 == 0) PostMessageA(prog.Main, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
             HWND w = nullptr;
             while ((w = FindWindowExA(nullptr, w, "#32768", nullptr)) != nullptr) {
                 DWORD p = 0;
