@@ -1,6 +1,7 @@
 #include "output/encsupport.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "classlib/exceptions.h"
 #include "classlib/thread.h"
@@ -32,6 +33,7 @@ constexpr std::size_t kRoomWakeLevel = TEncoderRing::kCapacity / 2;
 }  // namespace
 
 void TEncoderRing::Clear() {
+    TCriticalSection::Lock writing(writeLock_);
     TCriticalSection::Lock lock(lock_);
     ring_.Clear();
     endOfInput_ = false;
@@ -62,17 +64,29 @@ void TEncoderRing::Interrupt() {
 }
 
 bool TEncoderRing::Write(const void* data, std::size_t count) {
-    bool wake = false, taken;
+    if (count == 0 || !data) return false;
+    // One writer at a time, and no Clear while the block is copied in.
+    TCriticalSection::Lock writing(writeLock_);
+    uint32_t at;
     {
         TCriticalSection::Lock lock(lock_);
-        taken = ring_.Write(data, count);
+        if (count >= ring_.Free()) return false;
+        at = ring_.WritePos();
+    }
+    // The worker reads only up to the write position: the copy into the
+    // free space goes on while it takes frames.
+    ring_.CopyInAt(at, data, static_cast<uint32_t>(count));
+    bool wake = false;
+    {
+        TCriticalSection::Lock lock(lock_);
+        ring_.CommitWrite(static_cast<uint32_t>(count));
         if (readerWant_ != 0 && ring_.Used() >= readerWant_) {
             readerWant_ = 0;
             wake = true;
         }
     }
     if (wake) data_.Wake();
-    return taken;
+    return true;
 }
 
 void TEncoderRing::EndInput() {
@@ -94,33 +108,48 @@ bool TEncoderRing::WaitForRoom(std::size_t count, DWORD timeoutMs) {
     return open_;
 }
 
-void TEncoderRing::WakeWriterIfRoom() {
+bool TEncoderRing::WriterNeedsWaking() {
     if (writerWant_ != 0 && ring_.Free() > std::max(writerWant_, kRoomWakeLevel)) {
         writerWant_ = 0;
-        room_.Wake();
+        return true;
     }
+    return false;
 }
 
 long TEncoderRing::Take(void* out, std::size_t count) {
-    TCriticalSection::Lock lock(lock_);
     std::size_t took = 0;
-    for (;;) {
-        if (interrupted_) return -1;
-        if (ring_.ReadExact(out, count)) {
-            took = count;
-            break;
+    uint32_t at;
+    {
+        TCriticalSection::Lock lock(lock_);
+        for (;;) {
+            if (interrupted_) return -1;
+            if (ring_.Used() >= count) {
+                took = count;
+                break;
+            }
+            if (endOfInput_) {
+                took = ring_.Used();
+                break;
+            }
+            // A writer waiting for room gets it before the worker sleeps.
+            if (WriterNeedsWaking()) room_.Wake();
+            readerWant_ = count;
+            data_.Wait(lock_);
+            readerWant_ = 0;
         }
-        if (endOfInput_) {
-            took = ring_.ReadAvailable(out, count);
-            break;
-        }
-        // A writer waiting for room gets it before the worker sleeps.
-        WakeWriterIfRoom();
-        readerWant_ = count;
-        data_.Wait(lock_);
-        readerWant_ = 0;
+        at = ring_.ReadPos();
     }
-    WakeWriterIfRoom();
+    // The writer fills only the free space: the copy out of the used
+    // space goes on while it writes.
+    ring_.CopyOutAt(at, out, static_cast<uint32_t>(took));
+    std::memset(static_cast<unsigned char*>(out) + took, 0, count - took);
+    bool wake;
+    {
+        TCriticalSection::Lock lock(lock_);
+        ring_.CommitRead(static_cast<uint32_t>(took));
+        wake = WriterNeedsWaking();
+    }
+    if (wake) room_.Wake();
     return long(took);
 }
 
@@ -410,6 +439,7 @@ void TEncoderComponent::CountFrame(LPARAM progressTotal) {
 }
 
 void TEncoderComponent::PostReport(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_ENC_PROGRESS && !ProgressWanted()) return;
     if (window_) PostMessageA(window_->Handle(), msg, wp, lp);
 }
 

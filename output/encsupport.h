@@ -9,13 +9,17 @@
 // costs a handful of wake-ups instead of one per block.  The
 // component's own messages to the worker (start, stop, quit) also raise a
 // flag the worker reads between frames, so the worker looks at its message
-// queue when something is there instead of once per frame.
+// queue when something is there instead of once per frame.  Each side
+// copies its data outside the ring's lock, so neither waits for the
+// other's copy, and progress reports go out only while a handler is there
+// to receive them.
 #pragma once
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include "classlib/component.h"
 #include "classlib/win.h"
@@ -63,18 +67,24 @@ public:
     void EndInput();
     bool WaitForRoom(std::size_t count, DWORD timeoutMs);
 
-    // The worker's side: count bytes; after the end of the input what is
-    // left, the rest zero-filled.  Returns the bytes taken (0 when the input
-    // has ended and the ring is empty), or -1 when interrupted.
+    // The worker's side (one thread): count bytes; after the end of the
+    // input what is left, the rest zero-filled.  Returns the bytes taken (0
+    // when the input has ended and the ring is empty), or -1 when
+    // interrupted.
     long Take(void* out, std::size_t count);
 
     std::size_t Used();
 
 private:
-    void WakeWriterIfRoom();
+    // Whether the writer waits and now has room enough; forgets its wait.
+    bool WriterNeedsWaking();
 
+    // The data is copied in and out outside lock_, which guards only the
+    // positions and the waits, so that neither side holds up the other
+    // for the length of a copy.  writeLock_ keeps writers and Clear apart.
     TPcmRing ring_;
     TCriticalSection lock_;
+    TCriticalSection writeLock_;
     TConditionVariable data_, room_;
     bool endOfInput_ = false;
     bool open_ = false;
@@ -191,6 +201,9 @@ protected:
     virtual void RunEnded() {}
     // Whether WritePCM takes PCM (the GOGO component in file mode does not).
     virtual bool TakesPcm() const { return true; }
+    // Whether a progress handler is there; read by the worker, which posts
+    // no progress report that nobody would receive.
+    virtual bool ProgressWanted() const = 0;
 
     std::atomic<bool> prepared_{false};
     std::atomic<int> resultCode_{0};
@@ -228,16 +241,45 @@ private:
     DWORD lastLook_ = 0;
 };
 
+// An event handler that another thread can ask about: whether one is
+// assigned is kept in an atomic flag beside it.  Assigned and called like a
+// std::function on the owner's thread.
+template <class F>
+class TWatchedEvent {
+public:
+    template <class G>
+    TWatchedEvent& operator=(G&& handler) {
+        handler_ = std::forward<G>(handler);
+        assigned_.store(static_cast<bool>(handler_), std::memory_order_release);
+        return *this;
+    }
+    explicit operator bool() const { return static_cast<bool>(handler_); }
+    template <class... A>
+    void operator()(A&&... args) const {
+        handler_(std::forward<A>(args)...);
+    }
+    // From any thread.
+    bool Assigned() const { return assigned_.load(std::memory_order_acquire); }
+
+private:
+    std::function<F> handler_;
+    std::atomic<bool> assigned_{false};
+};
+
 // The base with the events typed for the component T.
 template <class T>
 class TEncoderComponentOf : public TEncoderComponent {
 public:
-    std::function<void(T* sender, int nowFrames, int allFrames)> OnProgress;
+    // The progress every period of frames.  While none is assigned the
+    // worker posts no reports: one is a round trip through the window
+    // system for both threads, and a fast encoder makes hundreds a minute.
+    TWatchedEvent<void(T* sender, int nowFrames, int allFrames)> OnProgress;
     std::function<void(T* sender, int errorCode)> OnError;
     std::function<void(T* sender, bool isAborted)> OnFinish;
 
 protected:
     using TEncoderComponent::TEncoderComponent;
+    bool ProgressWanted() const override { return OnProgress.Assigned(); }
     void Progressed(int now, int all) override {
         if (OnProgress) OnProgress(static_cast<T*>(this), now, all);
     }

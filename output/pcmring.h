@@ -30,8 +30,16 @@ public:
     // Returns the number of bytes copied.
     std::size_t ReadAvailable(void* out, std::size_t count);
 
+    // The steps of Write and of the reads, for a ring shared by one writer
+    // and one reader: each side copies outside the lock (the writer into
+    // the free space, the reader out of the used space, which the other
+    // side does not touch), and only the positions move under it.
+    void CopyInAt(uint32_t pos, const void* data, uint32_t count);
+    void CopyOutAt(uint32_t pos, void* out, uint32_t count) const;
+    void CommitWrite(uint32_t count) { writePos_ = (writePos_ + count) & kMask; }
+    void CommitRead(uint32_t count) { readPos_ = (readPos_ + count) & kMask; }
+
 private:
-    void CopyOut(unsigned char* out, uint32_t count);
 
     std::vector<unsigned char> buffer_;
     uint32_t writePos_ = 0;

@@ -3,6 +3,7 @@
 // of silence, the header chunks, stops, and the settings guards.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -223,6 +224,44 @@ TEST_F(TTVQEncTest, MonoFilesHaveOneChannelAndHalfTheFrameBytes) {
     TChunkBank bank;
     ASSERT_TRUE(bank.LoadFromFile(dir.Path("mono.vqf")));
     EXPECT_EQ(Be32(bank.Chunks()[0].Data, 0), 0u);
+}
+
+// Without a progress handler the worker posts no reports (each costs both
+// threads a trip through the window system); one assigned while the run
+// lasts gets the periods from then on.
+TEST_F(TTVQEncTest, ProgressIsReportedOnlyWhileAHandlerIsAssigned) {
+    auto t = Make(dir.Path("progress.vqf"));
+    t->OnProgress = nullptr;
+    t->SetProgressPeriod(1);
+    int posted = 0;
+    auto pumpUntil = [&](const std::function<bool()>& done) {
+        const DWORD start = GetTickCount();
+        while (!done() && GetTickCount() - start < 10000) {
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                if (msg.hwnd == t->WindowHandle() && msg.message == WM_ENC_PROGRESS) ++posted;
+                DispatchMessageA(&msg);
+            }
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        }
+        return done();
+    };
+    t->Prepare();
+    t->Start();
+    const auto pcm = test::Tone(5 * kFrameSize);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(pcm.data());
+    ASSERT_TRUE(t->WritePCM(bytes, int(3 * kFrameBytes)));
+    ASSERT_TRUE(pumpUntil([&] { return Tvq.EncGetNumFrames() == 3; }));
+    test::PumpFor(50);
+    EXPECT_EQ(posted, 0);
+
+    t->OnProgress = [this](TTVQEnc*, int now, int all) { reports.progress.push_back({now, all}); };
+    ASSERT_TRUE(t->WritePCM(bytes + 3 * kFrameBytes, int(2 * kFrameBytes)));
+    t->WritePCM(nullptr, 0);
+    ASSERT_TRUE(pumpUntil([&] { return !reports.finishes.empty() && !t->IsEncoding(); }));
+    EXPECT_EQ(posted, 2);
+    EXPECT_EQ(reports.progress, (std::vector<std::pair<int, int>>{{4, 0}, {5, 0}}));
+    EXPECT_EQ(reports.finishes, std::vector<bool>{false});
 }
 
 TEST_F(TTVQEncTest, StopMidRunClosesAValidFileAndReportsTheAbort) {
