@@ -116,33 +116,51 @@ bool TEncoderRing::WriterNeedsWaking() {
     return false;
 }
 
-long TEncoderRing::Take(void* out, std::size_t count) {
-    std::size_t took = 0;
-    uint32_t at;
-    {
-        TCriticalSection::Lock lock(lock_);
-        for (;;) {
-            if (interrupted_) return -1;
-            if (ring_.Used() >= count) {
-                took = count;
-                break;
-            }
-            if (endOfInput_) {
-                took = ring_.Used();
-                break;
-            }
-            // A writer waiting for room gets it before the worker sleeps.
-            if (WriterNeedsWaking()) room_.Wake();
-            readerWant_ = count;
-            data_.Wait(lock_);
-            readerWant_ = 0;
+long TEncoderRing::WaitForData(std::size_t count, uint32_t& at) {
+    TCriticalSection::Lock lock(lock_);
+    for (;;) {
+        if (interrupted_) return -1;
+        const std::size_t used = ring_.Used();
+        if (used >= count || endOfInput_) {
+            at = ring_.ReadPos();
+            return long(std::min(used, count));
         }
-        at = ring_.ReadPos();
+        // A writer waiting for room gets it before the worker sleeps.
+        if (WriterNeedsWaking()) room_.Wake();
+        readerWant_ = count;
+        data_.Wait(lock_);
+        readerWant_ = 0;
     }
-    // The writer fills only the free space: the copy out of the used
-    // space goes on while it writes.
+}
+
+// The writer fills only the free space: the worker reads the used space
+// while it writes, and frees it afterwards.
+long TEncoderRing::Take(void* out, std::size_t count) {
+    uint32_t at = 0;
+    const long took = WaitForData(count, at);
+    if (took < 0) return took;
     ring_.CopyOutAt(at, out, static_cast<uint32_t>(took));
-    std::memset(static_cast<unsigned char*>(out) + took, 0, count - took);
+    std::memset(static_cast<unsigned char*>(out) + took, 0, count - std::size_t(took));
+    Release(std::size_t(took));
+    return took;
+}
+
+long TEncoderRing::Peek(std::size_t count, void* spare, const void** data) {
+    uint32_t at = 0;
+    const long took = WaitForData(count, at);
+    if (took < 0) return took;
+    const unsigned char* here = std::size_t(took) == count ? ring_.InOnePiece(at, static_cast<uint32_t>(count)) : nullptr;
+    if (here) {
+        *data = here;
+    } else {
+        ring_.CopyOutAt(at, spare, static_cast<uint32_t>(took));
+        std::memset(static_cast<unsigned char*>(spare) + took, 0, count - std::size_t(took));
+        *data = spare;
+    }
+    return took;
+}
+
+void TEncoderRing::Release(std::size_t took) {
     bool wake;
     {
         TCriticalSection::Lock lock(lock_);
@@ -150,7 +168,6 @@ long TEncoderRing::Take(void* out, std::size_t count) {
         wake = WriterNeedsWaking();
     }
     if (wake) room_.Wake();
-    return long(took);
 }
 
 std::size_t TEncoderRing::Used() {

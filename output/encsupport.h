@@ -72,10 +72,20 @@ public:
     // when the input has ended and the ring is empty), or -1 when
     // interrupted.
     long Take(void* out, std::size_t count);
+    // Take without the copy where it can: when the count bytes lie in one
+    // piece in the ring, *data points at them there; otherwise they are
+    // copied to spare (count bytes, zero-filled after what there is) and
+    // *data points at spare.  The bytes stay taken from the writer until
+    // Release with the answer (the bytes taken).
+    long Peek(std::size_t count, void* spare, const void** data);
+    void Release(std::size_t took);
 
     std::size_t Used();
 
 private:
+    // Waits until count bytes are there or the input has ended; the bytes
+    // there (at most count) and their position, or -1 when interrupted.
+    long WaitForData(std::size_t count, uint32_t& at);
     // Whether the writer waits and now has room enough; forgets its wait.
     bool WriterNeedsWaking();
 

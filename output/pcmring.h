@@ -36,6 +36,10 @@ public:
     // side does not touch), and only the positions move under it.
     void CopyInAt(uint32_t pos, const void* data, uint32_t count);
     void CopyOutAt(uint32_t pos, void* out, uint32_t count) const;
+    // The count bytes at pos when they lie in one piece, else nullptr.
+    const unsigned char* InOnePiece(uint32_t pos, uint32_t count) const {
+        return count <= kCapacity - pos ? &buffer_[pos] : nullptr;
+    }
     void CommitWrite(uint32_t count) { writePos_ = (writePos_ + count) & kMask; }
     void CommitRead(uint32_t count) { readPos_ = (readPos_ + count) & kMask; }
 

@@ -56,25 +56,30 @@ LPARAM TTVQEnc::BeginRun(WPARAM) {
     return 0;
 }
 
-void TTVQEnc::EncodeAndWrite(std::size_t bytes) {
-    if (bytes < pcm_.size() * 2) std::memset(reinterpret_cast<char*>(pcm_.data()) + bytes, 0, pcm_.size() * 2 - bytes);
-    PcmToFloatFrame(static_cast<int>(bytes / 2), pcm_.data(), frame_.data(), channels_, frameSize_);
+// The frame is converted from pcm, which may lie in the ring itself; past
+// its bytes the frame is silence.
+void TTVQEnc::EncodeAndWrite(const void* pcm, std::size_t bytes) {
+    PcmToFloatFrame(static_cast<int>(bytes / 2), static_cast<const int16_t*>(pcm), frame_.data(), channels_, frameSize_);
     Tvq.EncodeFrame(frame_.data(), &index_);
     WriteTwinVQFrame(index_, bitInfo_, bitFile_);
 }
 
 void TTVQEnc::RunRound() {
     std::size_t bytes = 0;
+    const void* pcm = pcm_.data();
     bool done = stop_;
     if (!done) {
-        const long took = Ring().Take(pcm_.data(), pcm_.size() * 2);
+        const long took = Ring().Peek(pcm_.size() * 2, pcm_.data(), &pcm);
         if (took < 0) return;  // a stop or the end of the worker: its message follows
         bytes = static_cast<std::size_t>(took);
         done = bytes == 0;  // the input has ended and nothing is left
     }
     bool failed = false;
-    EncodeAndWrite(bytes);
-    if (bytes > 0) CountFrame(0);
+    EncodeAndWrite(pcm, bytes);
+    if (bytes > 0) {
+        Ring().Release(bytes);
+        CountFrame(0);
+    }
     if (bitFile_->Error) {
         done = true;
         failed = true;
@@ -97,7 +102,7 @@ bool TTVQEnc::StopMessage(bool) {
 // Ended from outside while encoding: one frame of silence closes a valid
 // file, which is reported as cut short.
 void TTVQEnc::EndOnTerminate() {
-    EncodeAndWrite(0);
+    EncodeAndWrite(pcm_.data(), 0);
     Tvq.EncTerminate(&index_);
     BitFileClose(bitFile_);
     bitFile_ = nullptr;

@@ -76,7 +76,7 @@ private:
     void RunRound() override;
     bool StopMessage(bool quit) override;
     void EndOnTerminate() override;
-    void EncodeAndWrite(std::size_t bytes);
+    void EncodeAndWrite(const void* pcm, std::size_t bytes);
     void EndEncoder(WPARAM how);
 
     bool libraryLoaded_ = false;
