@@ -72,6 +72,41 @@ TEST(EncoderRing, PcmArrivesWholeAndAFullRingWakesTheWriterOnlyWhenHalfIsFree) {
     EXPECT_LE(waits, int(pcm.size() / (TEncoderRing::kCapacity / 2)) + 2);
 }
 
+// Peek hands out frames in place where they lie in one piece, a copy where
+// they wrap round the end or the input ends short; the space is the
+// writer's again only after Release.
+TEST(EncoderRing, PeekGivesFramesInPlaceOrCopiedAndHoldsThemUntilReleased) {
+    TEncoderRing ring;
+    ring.Open();
+    const size_t frame = 3000;  // does not divide the ring: some frames wrap
+    const Bytes pcm = Pattern(2 * TEncoderRing::kCapacity + 1234);
+    Bytes got, spare(frame);
+    int inPlace = 0, copied = 0;
+    for (size_t at = 0; at < pcm.size() || ring.Used() > 0;) {
+        const size_t n = std::min<size_t>(61152, pcm.size() - at);
+        if (n > 0 && ring.Write(&pcm[at], n)) {
+            at += n;
+            continue;
+        }
+        if (at == pcm.size()) ring.EndInput();
+        const void* data = nullptr;
+        const long took = ring.Peek(frame, spare.data(), &data);
+        ASSERT_GT(took, 0);
+        const auto* p = static_cast<const unsigned char*>(data);
+        (p == spare.data() ? copied : inPlace)++;
+        got.insert(got.end(), p, p + took);
+        if (size_t(took) < frame) {
+            EXPECT_TRUE(std::all_of(p + took, p + frame, [](unsigned char c) { return c == 0; }));
+        }
+        const size_t used = ring.Used();  // the peeked bytes still count
+        ring.Release(size_t(took));
+        EXPECT_EQ(ring.Used(), used - size_t(took));
+    }
+    EXPECT_TRUE(got == pcm);
+    EXPECT_GT(inPlace, 0);
+    EXPECT_GE(copied, 2);  // two wraps, and the short last frame
+}
+
 DWORD WINAPI CloseRing(LPVOID ring) {
     static_cast<TEncoderRing*>(ring)->Close();
     return 0;
