@@ -28,7 +28,7 @@ namespace wendrix {
 
 namespace {
 
-constexpr UINT_PTR kPaneProc = 2, kMenuProc = 3, kTrackProc = 4;
+constexpr UINT_PTR kMenuProc = 3;
 
 std::string Res(UINT id) { return wx::LoadResString(id); }
 
@@ -41,8 +41,8 @@ std::string FolderOf(const std::string& path) {
 POINT ClientPoint(LPARAM lp) { return POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}; }
 
 // The tree's and the list's keys, characters, mouse and context menus.
-LRESULT CALLBACK PaneProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
-    auto* f = reinterpret_cast<TForm1*>(data);
+LRESULT PaneMessage(void* data, HWND wnd, UINT msg, WPARAM wp, LPARAM lp, const wx::TNextHandler& next) {
+    auto* f = static_cast<TForm1*>(data);
     const bool tree = wnd == f->TreeView1.Handle();
     switch (msg) {
     case WM_KEYDOWN:
@@ -80,10 +80,9 @@ LRESULT CALLBACK PaneProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DW
         if (tree ? f->TreeView1ContextPopup(at) : f->ListView1ContextPopup(at)) return 0;
         break;
     }
-    case WM_NCDESTROY: RemoveWindowSubclass(wnd, &PaneProc, kPaneProc); break;
     default: break;
     }
-    return DefSubclassProc(wnd, msg, wp, lp);
+    return next(wnd, msg, wp, lp);
 }
 
 // While a shell menu is tracked: its owner-drawn and delay-filled parts.
@@ -98,8 +97,8 @@ LRESULT CALLBACK MenuProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DW
 }
 
 // The track list's drag onto the folder tree and the file list.
-LRESULT CALLBACK TrackProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
-    auto* f = reinterpret_cast<TForm1*>(data);
+LRESULT TrackMessage(void* data, HWND wnd, UINT msg, WPARAM wp, LPARAM lp, const wx::TNextHandler& next) {
+    auto* f = static_cast<TForm1*>(data);
     switch (msg) {
     case WM_LBUTTONDOWN: f->TrackListMouseDown(ClientPoint(lp)); break;
     case WM_MOUSEMOVE:
@@ -122,10 +121,9 @@ LRESULT CALLBACK TrackProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, D
     case WM_CAPTURECHANGED:
         if (f->TrackDragging && reinterpret_cast<HWND>(lp) != wnd) f->TrackListEndDrag(false, POINT{});
         break;
-    case WM_NCDESTROY: RemoveWindowSubclass(wnd, &TrackProc, kTrackProc); break;
     default: break;
     }
-    return DefSubclassProc(wnd, msg, wp, lp);
+    return next(wnd, msg, wp, lp);
 }
 
 std::vector<int> SelectedRows(const TMyCustomListView& list) {
@@ -145,9 +143,9 @@ void TForm1::SetEventList() {
 }
 
 void TForm1::AttachPaneHandlers() {
-    SetWindowSubclass(TreeView1.Handle(), &PaneProc, kPaneProc, reinterpret_cast<DWORD_PTR>(this));
-    SetWindowSubclass(ListView1.Handle(), &PaneProc, kPaneProc, reinterpret_cast<DWORD_PTR>(this));
-    SetWindowSubclass(TrackList.Handle(), &TrackProc, kTrackProc, reinterpret_cast<DWORD_PTR>(this));
+    wx::HookControl(TreeView1.Handle(), &PaneMessage, this);
+    wx::HookControl(ListView1.Handle(), &PaneMessage, this);
+    wx::HookControl(TrackList.Handle(), &TrackMessage, this);
 }
 
 void TForm1::BindFilerCommands() {

@@ -14,9 +14,12 @@ TForm::~TForm() { DestroyHandle(); }
 
 HWND TForm::Item(int id) const {
     if (!handle_) return nullptr;
-    if (HWND w = GetDlgItem(handle_, id)) return w;
+    // A registered control first: GetDlgItem lists the form's children
+    // through the Wine server on every call, and controls are asked for
+    // their handle for nearly every message sent to them.
     auto it = items_.find(id);
-    return it != items_.end() && IsWindow(it->second) ? it->second : nullptr;
+    if (it != items_.end() && IsWindow(it->second)) return it->second;
+    return GetDlgItem(handle_, id);
 }
 
 LPCSTR TForm::Template() const {

@@ -326,19 +326,67 @@ bool IsEnterOrSpace(const MSG* m) {
     return false;
 }
 
-LRESULT CALLBACK DialogKeysProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
-    if (msg == WM_GETDLGCODE) {
-        LRESULT code = DefSubclassProc(wnd, msg, wp, lp) | DLGC_WANTCHARS | DLGC_WANTARROWS;
-        if (IsEnterOrSpace(reinterpret_cast<const MSG*>(lp))) code |= DLGC_WANTMESSAGE;
-        return code;
-    }
-    if (msg == WM_NCDESTROY) RemoveWindowSubclass(wnd, &DialogKeysProc, 1);
-    return DefSubclassProc(wnd, msg, wp, lp);
+LRESULT DialogKeys(void*, HWND wnd, UINT msg, WPARAM wp, LPARAM lp, const TNextHandler& next) {
+    if (msg != WM_GETDLGCODE) return next(wnd, msg, wp, lp);
+    LRESULT code = next(wnd, msg, wp, lp) | DLGC_WANTCHARS | DLGC_WANTARROWS;
+    if (IsEnterOrSpace(reinterpret_cast<const MSG*>(lp))) code |= DLGC_WANTMESSAGE;
+    return code;
 }
 
 }  // namespace
 
-void WantDialogKeys(HWND control) { SetWindowSubclass(control, &DialogKeysProc, 1, 0); }
+class TControlChain {
+public:
+    struct THandler {
+        TControlHandler Proc;
+        void* Data;
+    };
+    std::vector<THandler> Handlers;  // the first runs last
+    WNDPROC Previous = nullptr;
+
+    LRESULT Call(std::size_t index, HWND wnd, UINT msg, WPARAM wp, LPARAM lp) const {
+        if (index >= Handlers.size()) return CallWindowProcW(Previous, wnd, msg, wp, lp);
+        const THandler& h = Handlers[Handlers.size() - 1 - index];
+        return h.Proc(h.Data, wnd, msg, wp, lp, TNextHandler{this, index + 1});
+    }
+
+    static LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+        auto* chain = reinterpret_cast<TControlChain*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
+        if (!chain) return DefWindowProcW(wnd, msg, wp, lp);
+        if (msg != WM_NCDESTROY) return chain->Call(0, wnd, msg, wp, lp);
+        const LRESULT r = chain->Call(0, wnd, msg, wp, lp);
+        SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
+        delete chain;
+        return r;
+    }
+};
+
+LRESULT TNextHandler::operator()(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) const {
+    return Chain->Call(Index, wnd, msg, wp, lp);
+}
+
+void HookControl(HWND control, TControlHandler handler, void* data) {
+    if (!control) return;
+    auto* chain = reinterpret_cast<TControlChain*>(GetWindowLongPtrW(control, GWLP_USERDATA));
+    if (chain && reinterpret_cast<WNDPROC>(GetWindowLongPtrW(control, GWLP_WNDPROC)) != &TControlChain::Proc)
+        chain = nullptr;  // the user data is someone else's
+    if (!chain) {
+        if (GetWindowLongPtrW(control, GWLP_USERDATA)) return;
+        chain = new TControlChain;
+        SetWindowLongPtrW(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(chain));
+        chain->Previous = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TControlChain::Proc)));
+    }
+    for (TControlChain::THandler& h : chain->Handlers) {
+        if (h.Proc == handler) {
+            h.Data = data;
+            return;
+        }
+    }
+    chain->Handlers.push_back({handler, data});
+}
+
+void WantDialogKeys(HWND control) { HookControl(control, &DialogKeys, nullptr); }
 
 HWND CreateChild(TForm& form, HWND parent, const char* className, int id, DWORD style, DWORD exStyle,
                  const char* text) {

@@ -133,6 +133,23 @@ private:
     HIMAGELIST list_ = nullptr;
 };
 
+// Handlers put ahead of a control's window procedure, the last one put
+// first.  A handler answers a message itself or passes it on through next
+// (the handlers put earlier, then the control).  The chain is kept in the
+// control's user data: the common controls' own subclass helper finds its
+// chain through a window property on every message, a round trip to the
+// Wine server that makes each message cost a good part of a millisecond.
+class TControlChain;
+struct TNextHandler {
+    const TControlChain* Chain;
+    std::size_t Index;
+    LRESULT operator()(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) const;
+};
+using TControlHandler = LRESULT (*)(void* data, HWND wnd, UINT msg, WPARAM wp, LPARAM lp, const TNextHandler& next);
+// Puts handler (with data) ahead of the control; a handler put before is
+// given the new data instead.
+void HookControl(HWND control, TControlHandler handler, void* data);
+
 // Makes a control inside a dialog-managed form receive Enter and Space
 // keys and typed letters instead of the dialog manager taking them as
 // default-button presses and mnemonics.  Tab and Esc keep their meaning.
