@@ -49,8 +49,9 @@ public:
         TVITEMA& it = is.item;
         it.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM | TVIF_CHILDREN | TVIF_STATE;
         it.pszText = const_cast<char*>(look.Text.c_str());
-        it.iImage = look.Image;
-        it.iSelectedImage = look.SelectedImage;
+        // The icons when the node is first drawn (TVN_GETDISPINFO).
+        it.iImage = I_IMAGECALLBACK;
+        it.iSelectedImage = I_IMAGECALLBACK;
         it.cChildren = look.Button ? 1 : 0;
         it.stateMask = TVIS_OVERLAYMASK;
         it.state = look.Overlay >= 0 ? INDEXTOOVERLAYMASK(static_cast<UINT>(look.Overlay + 1)) : 0;
@@ -190,6 +191,15 @@ TForm1::TFilerBinder::TFilerBinder(TForm1* f) { f->BindFiler(); }
 void TForm1::BindFiler() {
     OnNotify(IDC_TREEVIEW1, TVN_DELETEITEMA, [](NMHDR* h) -> LRESULT {
         delete reinterpret_cast<TFilerItem*>(reinterpret_cast<NMTREEVIEWA*>(h)->itemOld.lParam);
+        return 0;
+    });
+    OnNotify(IDC_TREEVIEW1, TVN_GETDISPINFOA, [this](NMHDR* h) -> LRESULT {
+        TVITEMA& it = reinterpret_cast<NMTVDISPINFOA*>(h)->item;
+        auto* rec = reinterpret_cast<TFilerItem*>(it.lParam);
+        if (!rec && TreeSink) rec = TreeSink->Record(it.hItem);
+        if (!rec || !Filer) return 0;
+        if (it.mask & TVIF_IMAGE) it.iImage = Filer->NodeIcon(*rec, false);
+        if (it.mask & TVIF_SELECTEDIMAGE) it.iSelectedImage = Filer->NodeIcon(*rec, true);
         return 0;
     });
     OnNotify(IDC_TREEVIEW1, TVN_ITEMEXPANDINGA, [this](NMHDR* h) -> LRESULT {

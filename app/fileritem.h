@@ -36,7 +36,8 @@ struct TFilerItem {
     // The shell part: null for the ".." row.
     std::shared_ptr<TNsItem> Item;
     bool TreeMark = false;   // used by the tree refresh
-    std::int32_t IconIndex = -1;  // system image list, -1 until first drawn
+    std::int32_t IconIndex = -1;  // system image list, -1 until first drawn (a tree node: closed)
+    std::int32_t OpenIconIndex = -1;  // a tree node's open icon, -1 until first drawn
     std::int32_t Overlay = -1;    // 1 shortcut arrow, 0 shared hand, -1 none
     std::string TypeName;         // the shell's type name, at most 64 bytes
 

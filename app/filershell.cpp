@@ -223,17 +223,21 @@ bool TShellNamespace::Enumerate(const TNsItem& f, TEnumMode mode, std::vector<TC
                                  : SFGAO_FILESYSTEM | SFGAO_LINK | SFGAO_SHARE | SFGAO_READONLY | SFGAO_GHOSTED;
         if (FAILED(folder->GetAttributesOf(1, &one, &a))) a = 0;
         c.Attrs = NsBits(a);
+        WIN32_FIND_DATAA fd{};
+        const bool wanted = mode == emList || (a & (SFGAO_FILESYSTEM | SFGAO_FOLDER)) == (SFGAO_FILESYSTEM | SFGAO_FOLDER);
+        if (wanted && SUCCEEDED(SHGetDataFromIDListA(folder, child, SHGDFIL_FINDDATA, &fd, sizeof fd))) {
+            c.HasFind = true;
+            c.Find = FindRecordOf(fd);
+        }
         if (mode == emTree) {
-            const bool wanted = (a & (SFGAO_FILESYSTEM | SFGAO_FOLDER)) == (SFGAO_FILESYSTEM | SFGAO_FOLDER);
+            // A child's absolute id is its folder's with its own joined:
+            // parsing each child's full path through the desktop again
+            // costs more than the whole enumeration.
             if (wanted && PidlGetName(folder, child, SHGDN_FORPARSING, c.ParsingName))
-                c.Item = MakeItem(folder, CopyItemID(child), AbsoluteOf(folder, child, item.Absolute));
-        } else {
-            WIN32_FIND_DATAA fd{};
-            if (SUCCEEDED(SHGetDataFromIDListA(folder, child, SHGDFIL_FINDDATA, &fd, sizeof fd))) {
-                c.HasFind = true;
-                c.Find = FindRecordOf(fd);
-            }
-            if (c.HasFind && (a & SFGAO_FILESYSTEM)) c.Item = MakeItem(folder, CopyItemID(child), nullptr);
+                c.Item = MakeItem(folder, CopyItemID(child),
+                                  item.Absolute ? ConcatPidls(item.Absolute, child) : AbsoluteOf(folder, child, nullptr));
+        } else if (c.HasFind && (a & SFGAO_FILESYSTEM)) {
+            c.Item = MakeItem(folder, CopyItemID(child), nullptr);
         }
         FreePidl(child);
         if (c.Item) out.push_back(std::move(c));

@@ -1,6 +1,7 @@
 #include "app/filertree.h"
 
 #include <map>
+#include <unordered_map>
 
 #include "app/filerrules.h"
 #include "classlib/sjis.h"
@@ -26,8 +27,14 @@ bool TFilerTree::ReadLevel(const TNsItem& folder, std::vector<TFound>& out) {
     for (TNamespace::TChild& c : children) {
         if ((c.Attrs & (nsFileSystem | nsFolder)) != (nsFileSystem | nsFolder)) continue;
         if (c.ParsingName.empty() || !c.Item) continue;
+        // The find record the shell keeps with the item; a search of the
+        // disk for each folder of a large level costs far more than the
+        // enumeration itself.
         TFindRecord found;
-        if (!ns_.FindDirectory(c.ParsingName, found)) continue;
+        if (c.HasFind && (c.Find.Attr & faDirectory))
+            found = std::move(c.Find);
+        else if (!ns_.FindDirectory(c.ParsingName, found))
+            continue;
         if (network && (c.Attrs & nsHasSubFolder) && !ns_.HasSubFolders(*c.Item)) c.Attrs &= ~nsHasSubFolder;
         auto rec = std::make_unique<TFilerItem>();
         rec->Item = std::move(c.Item);
@@ -52,8 +59,6 @@ bool TFilerTree::ExpandTreeView(TNode node, const std::string& path) {
         rec->Name = upper.substr(0, 2);
         TNodeLook look;
         look.Text = ns_.DisplayName(*rec->Item);
-        look.SelectedImage = ns_.TreeIcon(*rec->Item, true);
-        look.Image = ns_.TreeIcon(*rec->Item, false);
         look.Overlay = (drive.Item.Attr & faDriveShared) ? 0 : -1;
         node = tree_.Add(nullptr, std::move(rec), look);
     }
@@ -65,8 +70,8 @@ bool TFilerTree::ExpandTreeView(TNode node, const std::string& path) {
     return true;
 }
 
-void TFilerTree::AddNewTree(TNode parent, const TFindRecord& found, std::uint32_t attrs, std::unique_ptr<TFilerItem> rec) {
-    if (!(found.Attr & (faDirectory | faSysFile)) || found.Name == "." || found.Name == "..") return;
+TNode TFilerTree::AddNewTree(TNode parent, const TFindRecord& found, std::uint32_t attrs, std::unique_ptr<TFilerItem> rec) {
+    if (!(found.Attr & (faDirectory | faSysFile)) || found.Name == "." || found.Name == "..") return nullptr;
     rec->Time = found.Time;
     rec->Size = found.Size;
     rec->Attr = found.Attr;
@@ -74,11 +79,15 @@ void TFilerTree::AddNewTree(TNode parent, const TFindRecord& found, std::uint32_
     rec->TreeMark = true;
     TNodeLook look;
     look.Text = found.Name;
-    look.Image = ns_.TreeIcon(*rec->Item, false);
-    look.SelectedImage = ns_.TreeIcon(*rec->Item, true);
     look.Button = (found.Attr & faDirectory) && (attrs & nsHasSubFolder);
     look.Overlay = (attrs & nsShare) ? 0 : -1;
-    tree_.Add(parent, std::move(rec), look);
+    return tree_.Add(parent, std::move(rec), look);
+}
+
+int TFilerTree::NodeIcon(TFilerItem& rec, bool open) {
+    std::int32_t& icon = open ? rec.OpenIconIndex : rec.IconIndex;
+    if (icon == -1 && rec.Item) icon = ns_.TreeIcon(*rec.Item, open);
+    return icon;
 }
 
 std::string TFilerTree::GetFilePathAt(TNode node) const {
@@ -112,6 +121,7 @@ void TFilerTree::CheckTree(const std::string& path, TNode node) {
     if (!node) return;
     const bool loaded = HasLoadedChildren(node);
     if (loaded) {
+        std::vector<TNode> gone;
         for (TNode c = tree_.FirstChild(node); c; c = tree_.Next(c)) {
             TFilerItem* r = tree_.Record(c);
             if (!r) continue;
@@ -121,20 +131,11 @@ void TFilerTree::CheckTree(const std::string& path, TNode node) {
                 if (HasLoadedChildren(c)) CheckTree(path + r->Name + "\\", c);
             } else {
                 r->TreeMark = false;
+                gone.push_back(c);
             }
         }
-        // Gone folders, one at a time, the scan starting over after each.
-        for (bool again = true; again;) {
-            again = false;
-            for (TNode c = tree_.FirstChild(node); c; c = tree_.Next(c)) {
-                const TFilerItem* r = tree_.Record(c);
-                if (r && !r->TreeMark) {
-                    tree_.Delete(c);
-                    again = true;
-                    break;
-                }
-            }
-        }
+        // Gone folders go with everything loaded under them.
+        for (TNode c : gone) tree_.Delete(c);
     }
     if (!ns_.IsFolder(wx::StripTrailingBackslash(path))) return;
     if (!loaded) {
@@ -144,16 +145,18 @@ void TFilerTree::CheckTree(const std::string& path, TNode node) {
     const TFilerItem* own = tree_.Record(node);
     std::vector<TFound> found;
     if (!own || !own->Item || !ReadLevel(*own->Item, found)) return;
+    // The nodes of the level by their full paths, looked up once each.
+    std::unordered_map<std::string, TNode> byPath;
+    for (TNode c = tree_.FirstChild(node); c; c = tree_.Next(c))
+        if (const TFilerItem* r = tree_.Record(c)) byPath.emplace(wx::SjisUpperCase(path + r->Name), c);
     for (TFound& f : found) {
-        TNode match = nullptr;
-        for (TNode c = tree_.FirstChild(node); c && !match; c = tree_.Next(c)) {
-            const TFilerItem* r = tree_.Record(c);
-            if (r && SameText(path + r->Name, f.Path)) match = c;
-        }
-        if (!match) {
-            AddNewTree(node, f.Find, f.Attrs, std::move(f.Rec));
+        const std::string key = wx::SjisUpperCase(f.Path);
+        const auto it = byPath.find(key);
+        if (it == byPath.end()) {
+            if (const TNode added = AddNewTree(node, f.Find, f.Attrs, std::move(f.Rec))) byPath.emplace(key, added);
             continue;
         }
+        const TNode match = it->second;
         const bool sub = (f.Attrs & nsHasSubFolder) != 0;
         const bool children = tree_.FirstChild(match) != nullptr;
         if (sub && !tree_.HasButton(match) && !children) tree_.SetButton(match, true);

@@ -42,11 +42,11 @@ public:
         std::shared_ptr<TNsItem> Item;
         std::uint32_t Attrs = 0;  // ns* bits
         std::string ParsingName;  // tree: the full path; empty when not obtainable
-        bool HasFind = false;     // list: the item's find record
+        bool HasFind = false;     // the item's find record, as the shell keeps it with the item
         TFindRecord Find;
     };
     enum TEnumMode {
-        emTree,  // folders with attributes, parsing names and absolute ids
+        emTree,  // folders with attributes, parsing names, absolute ids and find records
         emList,  // folders and files with attributes and find records
     };
     // The items of a folder, hidden ones included; false when the folder
@@ -83,9 +83,11 @@ constexpr int dtRemovable = 2, dtFixed = 3, dtRemote = 4, dtCdRom = 5;
 
 // A node of the tree control; null is none.
 using TNode = void*;
+// A node's icons are not part of its look: the tree asks NodeIcon for
+// them when it first draws the node, so that a level of many folders costs
+// the shell's icon lookups only for the nodes on the screen.
 struct TNodeLook {
     std::string Text;
-    int Image = -1, SelectedImage = -1;
     bool Button = false;  // the expand button
     int Overlay = -1;     // 0 the shared hand
 };
@@ -127,8 +129,12 @@ public:
     // path (the tree is cleared first); then the node's sub-folders.  False
     // when the folder could not be enumerated.
     bool ExpandTreeView(TNode node, const std::string& path);
-    // Adds one found folder under parent.
-    void AddNewTree(TNode parent, const TFindRecord& found, std::uint32_t attrs, std::unique_ptr<TFilerItem> rec);
+    // Adds one found folder under parent; the new node, or null when the
+    // entry is no folder.
+    TNode AddNewTree(TNode parent, const TFindRecord& found, std::uint32_t attrs, std::unique_ptr<TFilerItem> rec);
+    // The icon of a node's record, closed or open, asked of the namespace
+    // once and kept in the record.
+    int NodeIcon(TFilerItem& rec, bool open);
     // The folder of a node without trailing backslash ("C:" for the root);
     // empty for none.
     std::string GetFilePathAt(TNode node) const;

@@ -97,7 +97,11 @@ public:
         return out;
     }
 
+    // Questions asked of the namespace, by kind.
+    int Enumerations = 0, TreeIcons = 0, FindDirectories = 0;
+
     bool Enumerate(const TNsItem& folder, TEnumMode mode, std::vector<TChild>& out) override {
+        ++Enumerations;
         const std::string& path = PathOf(folder);
         if (Unreadable.count(wx::SjisUpperCase(path)) || !IsFolder(path)) return false;
         for (const std::string& child : ChildrenOf(path)) {
@@ -107,7 +111,7 @@ public:
             c.Item = Item(child);
             c.Attrs = e.Shell | (e.Dir ? nsFolder | nsHasSubFolder : 0);
             if (mode == emTree) c.ParsingName = child;
-            if (mode == emList && !e.NoFind) {
+            if (!e.NoFind) {
                 c.HasFind = true;
                 c.Find = TFindRecord{NameOf(child), e.Attr, e.Size, e.Time};
             }
@@ -124,7 +128,10 @@ public:
         auto it = Disk.find(wx::SjisUpperCase(PathOf(item)));
         return it == Disk.end() ? 0 : it->second.Shell;
     }
-    int TreeIcon(const TNsItem&, bool open) override { return open ? 4 : 3; }
+    int TreeIcon(const TNsItem&, bool open) override {
+        ++TreeIcons;
+        return open ? 4 : 3;
+    }
     std::string DisplayName(const TNsItem& item) override { return "Disk (" + PathOf(item).substr(0, 2) + ")"; }
     int TypeNames = 0;  // questions asked
     std::string TypeName(const TNsItem&, const TNsItem& row) override {
@@ -140,6 +147,7 @@ public:
         return true;
     }
     bool FindDirectory(const std::string& path, TFindRecord& out) override {
+        ++FindDirectories;
         return FindFirst(path, out) && (out.Attr & faDirectory);
     }
     bool IsFolder(const std::string& path) override {
@@ -164,6 +172,7 @@ public:
         std::unique_ptr<TFilerItem> Rec;
         TNodeLook Look;
         bool Expanded = false;
+        std::size_t Pos = 0;  // index among its siblings
     };
     std::vector<std::unique_ptr<Node>> Top;
     Node* Sel = nullptr;
@@ -172,23 +181,41 @@ public:
     std::vector<std::unique_ptr<Node>>& Siblings(Node* n) { return n->Parent ? n->Parent->Children : Top; }
     const std::vector<std::unique_ptr<Node>>& Siblings(Node* n) const { return n->Parent ? n->Parent->Children : Top; }
 
-    TNode Root() const override { return Top.empty() ? nullptr : Top[0].get(); }
-    TNode FirstChild(TNode n) const override { return N(n)->Children.empty() ? nullptr : N(n)->Children[0].get(); }
-    TNode Next(TNode n) const override {
-        const auto& s = Siblings(N(n));
-        for (std::size_t i = 0; i + 1 < s.size(); ++i)
-            if (s[i].get() == n) return s[i + 1].get();
-        return nullptr;
+    // Calls that read the tree (each a message to the tree control on
+    // Windows, whose cost grows with the tree's size).
+    mutable long Reads = 0;
+    static void Renumber(std::vector<std::unique_ptr<Node>>& s) {
+        for (std::size_t i = 0; i < s.size(); ++i) s[i]->Pos = i;
     }
-    TNode Parent(TNode n) const override { return N(n)->Parent; }
-    TFilerItem* Record(TNode n) const override { return N(n)->Rec.get(); }
+
+    TNode Root() const override { return Top.empty() ? nullptr : Top[0].get(); }
+    TNode FirstChild(TNode n) const override {
+        ++Reads;
+        return N(n)->Children.empty() ? nullptr : N(n)->Children[0].get();
+    }
+    TNode Next(TNode n) const override {
+        ++Reads;
+        const auto& s = Siblings(N(n));
+        const std::size_t next = N(n)->Pos + 1;
+        return next < s.size() ? s[next].get() : nullptr;
+    }
+    TNode Parent(TNode n) const override {
+        ++Reads;
+        return N(n)->Parent;
+    }
+    TFilerItem* Record(TNode n) const override {
+        ++Reads;
+        return N(n)->Rec.get();
+    }
     TNode Add(TNode parent, std::unique_ptr<TFilerItem> rec, const TNodeLook& look) override {
         auto node = std::make_unique<Node>();
         node->Parent = N(parent);
         node->Rec = std::move(rec);
         node->Look = look;
         Node* raw = node.get();
-        (parent ? N(parent)->Children : Top).push_back(std::move(node));
+        auto& s = parent ? N(parent)->Children : Top;
+        raw->Pos = s.size();
+        s.push_back(std::move(node));
         if (parent) N(parent)->Look.Button = true;
         return raw;
     }
@@ -198,14 +225,18 @@ public:
             if (s == node) Sel = node->Parent;
         Node* parent = node->Parent;
         auto& s = Siblings(node);
-        s.erase(std::find_if(s.begin(), s.end(), [&](const auto& p) { return p.get() == node; }));
+        s.erase(s.begin() + static_cast<std::ptrdiff_t>(node->Pos));
+        Renumber(s);
         if (parent && parent->Children.empty()) parent->Look.Button = false;
     }
     void Clear() override {
         Top.clear();
         Sel = nullptr;
     }
-    bool HasButton(TNode n) const override { return N(n)->Look.Button; }
+    bool HasButton(TNode n) const override {
+        ++Reads;
+        return N(n)->Look.Button;
+    }
     void SetButton(TNode n, bool on) override { N(n)->Look.Button = on; }
     void SetOverlay(TNode n, int o) override { N(n)->Look.Overlay = o; }
     TNode Selected() const override { return Sel; }
@@ -216,6 +247,7 @@ public:
         std::stable_sort(c.begin(), c.end(), [](const auto& a, const auto& b) {
             return wx::SjisUpperCase(a->Look.Text) < wx::SjisUpperCase(b->Look.Text);
         });
+        Renumber(c);
     }
 
     // The texts of the children in the tree's order.
@@ -550,6 +582,73 @@ TEST(FilerTree, MergeWithTheDisk) {
     EXPECT_EQ(p.tree.ChildTexts(vroot), (std::vector<std::string>{"empty", "full"}));
     p.tree.Clear();
     EXPECT_EQ(p.ns.LiveItems, 2);
+}
+
+// A folder of a thousand sub-folders (a music folder of albums) walked
+// into, drawn and merged with the disk: the namespace is asked once per
+// folder, icons only for the nodes drawn, and the tree is read a bounded
+// number of times per node, whatever the size of the level.
+TEST(FilerTree, ThousandFoldersCostOnceEach) {
+    TPane p;
+    constexpr std::size_t kAlbums = 1000;
+    p.ns.Folder("W:\\Music");
+    for (std::size_t i = 0; i < kAlbums; ++i) {
+        const std::string album = "W:\\Music\\album" + std::to_string(1000 + i);
+        p.ns.Folder(album);
+        if (i % 10 == 0) p.ns.Folder(album + "\\disc1");
+    }
+    // One album the shell keeps no find record for: searched on disk.
+    p.ns.Disk["W:\\MUSIC\\ALBUM1234"].NoFind = true;
+    auto sorted = [](const std::vector<std::string>& t) {
+        return std::is_sorted(t.begin(), t.end(),
+                              [](const std::string& a, const std::string& b) { return wx::SjisUpperCase(a) < wx::SjisUpperCase(b); });
+    };
+
+    // The walk: one enumeration per level (W:, Music, album1501), the
+    // find records kept with the items, no icon yet.
+    p.filer.Walk("W:\\Music\\album1501\\", nullptr);
+    const TNode music = p.filer.ChildNamed(p.tree.Root(), "Music");
+    ASSERT_NE(music, nullptr);
+    std::vector<std::string> texts = p.tree.ChildTexts(music);
+    ASSERT_EQ(texts.size(), kAlbums);
+    EXPECT_TRUE(sorted(texts));
+    EXPECT_NE(p.filer.ChildNamed(music, "album1234"), nullptr);
+    EXPECT_EQ(p.filer.GetFilePathAt(p.tree.Selected()), "W:\\Music\\album1501");
+    EXPECT_EQ(p.ns.Enumerations, 3);
+    EXPECT_EQ(p.ns.FindDirectories, 1);
+    EXPECT_EQ(p.ns.TreeIcons, 0);
+    EXPECT_LE(p.tree.Reads, 20L * static_cast<long>(kAlbums));
+    // An album with a disc keeps its button without being read.
+    EXPECT_TRUE(p.tree.HasButton(p.filer.ChildNamed(music, "album1010")));
+    EXPECT_FALSE(p.filer.HasLoadedChildren(p.filer.ChildNamed(music, "album1010")));
+
+    // A node drawn: its closed and open icons asked once each.
+    TFilerItem* rec = p.tree.Record(p.tree.Selected());
+    ASSERT_NE(rec, nullptr);
+    EXPECT_EQ(p.filer.NodeIcon(*rec, false), 3);
+    EXPECT_EQ(p.filer.NodeIcon(*rec, true), 4);
+    EXPECT_EQ(p.filer.NodeIcon(*rec, false), 3);
+    EXPECT_EQ(p.filer.NodeIcon(*rec, true), 4);
+    EXPECT_EQ(p.ns.TreeIcons, 2);
+
+    // The merge after a change on disk: one album gone, one new, the
+    // loaded levels (W: and Music) enumerated once each.
+    p.ns.Remove("W:\\Music\\album1200");
+    p.ns.Folder("W:\\Music\\album0999");
+    p.ns.Enumerations = p.ns.FindDirectories = 0;
+    p.tree.Reads = 0;
+    p.filer.SetMarks();
+    p.filer.CheckTree("W:\\", p.tree.Root());
+    texts = p.tree.ChildTexts(music);
+    ASSERT_EQ(texts.size(), kAlbums);
+    EXPECT_EQ(texts.front(), "album0999");
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "album1200"), 0);
+    EXPECT_TRUE(sorted(texts));
+    EXPECT_EQ(p.filer.GetFilePathAt(p.tree.Selected()), "W:\\Music\\album1501");
+    EXPECT_EQ(p.ns.Enumerations, 2);
+    EXPECT_EQ(p.ns.FindDirectories, 1);
+    EXPECT_LE(p.tree.Reads, 20L * static_cast<long>(kAlbums));
+    EXPECT_EQ(p.ns.TreeIcons, 2);
 }
 
 TEST(FilerPaths, StartFolderAndArguments) {
