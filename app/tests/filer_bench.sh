@@ -4,8 +4,9 @@
 # sub-folders (every tenth with three of its own, files beside them) and on
 # the folder itself, against a start in a small folder; the time from the
 # start of the process to its main window (the tree walked down and the
-# start folder listed before the window shows).  Its own X display and
-# Wine server; everything it makes is in WORK_DIR.
+# start folder listed before the window shows).  No drive is configured:
+# the program reports that once its window is up, and is ended then.  Its
+# own X display and Wine server; everything it makes is in WORK_DIR.
 #
 #   filer_bench.sh BUILD_DIR WORK_DIR [PROGRAM.exe] [RUNS]
 set -u
