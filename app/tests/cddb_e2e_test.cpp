@@ -56,7 +56,9 @@ protected:
         net = wx::MakePlatformNetwork();
     }
     void TearDown() override {
-        if (prog.Main && IsWindow(prog.Main)) EXPECT_TRUE(prog.Close(20000)) << "the program did not end";
+        if (prog.Main && IsWindow(prog.Main)) {
+            EXPECT_TRUE(prog.Close(20000)) << "the program did not end";
+        }
     }
 
     int Port(const std::string& name) const { return ports.at(name); }
@@ -126,7 +128,9 @@ protected:
     void Answer(const std::string& text, int button = IDOK, bool exact = true, int ms = 15000) {
         HWND box = Expect(text, ms);
         if (!box) return;
-        if (exact) EXPECT_EQ(Utf8(BoxText(box)), text);
+        if (exact) {
+            EXPECT_EQ(Utf8(BoxText(box)), text);
+        }
         Press(box, button);
         EXPECT_TRUE(WaitGone(box, 5000));
     }

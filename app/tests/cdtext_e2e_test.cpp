@@ -82,7 +82,9 @@ protected:
         ASSERT_TRUE(WaitRows(list, 4, 15000));
     }
     void TearDown() override {
-        if (prog.Main && IsWindow(prog.Main)) EXPECT_TRUE(prog.Close(20000)) << "the program did not end";
+        if (prog.Main && IsWindow(prog.Main)) {
+            EXPECT_TRUE(prog.Close(20000)) << "the program did not end";
+        }
     }
     static bool WaitRows(HWND lv, int n, int ms) {
         for (int t = 0; t <= ms; t += 50) {

@@ -87,7 +87,9 @@ void ExpectPlayed(int n, const std::vector<std::uint8_t>& pcm, bool prefix = fal
     EXPECT_NE(GetFileAttributesA(soundcapture::CaptureName(Sound(), n).c_str()), INVALID_FILE_ATTRIBUTES)
         << "the device was not opened for capture " << n;
     const std::vector<std::uint8_t> got = Capture(n);
-    if (!prefix) ASSERT_FALSE(got.empty()) << "capture " << n << " is empty";
+    if (!prefix) {
+        ASSERT_FALSE(got.empty()) << "capture " << n << " is empty";
+    }
     std::string why;
     std::size_t silences = 0;
     EXPECT_TRUE(soundcapture::MatchesWithSilences(got, pcm, &why, &silences, prefix)) << "capture " << n << ": " << why;
