@@ -1,6 +1,7 @@
 #include "app/tests/guidriver.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -67,6 +68,19 @@ HWND TProgram::WaitMain(const std::string& title, int ms) {
         }
         if (Ended(0)) return nullptr;
         Sleep(50);
+    }
+    // For the failure's log: what the program shows instead (a message
+    // box's text is in its static child).
+    TFind all{pi.dwProcessId, "", "", {}};
+    EnumWindows(Collect, reinterpret_cast<LPARAM>(&all));
+    std::fprintf(stderr, "no main window \"%s\" after %d ms; the program shows %zu window(s)\n", title.c_str(), ms,
+                 all.found.size());
+    for (HWND w : all.found) {
+        char cls[64] = {};
+        GetClassNameA(w, cls, sizeof cls);
+        HWND text = GetDlgItem(w, 0xFFFF);
+        std::fprintf(stderr, "  [%s] \"%s\"%s%s\n", cls, WindowText(w).c_str(), text ? ": " : "",
+                     text ? WindowText(text).c_str() : "");
     }
     return nullptr;
 }
