@@ -526,12 +526,7 @@ void TBurst::WriteFile(int run, bool normalize) {
             WriteErrorEnd();
             return;
         }
-        const int mode = e_.Context().NormalizeModeOf
-                             ? e_.Context().NormalizeModeOf(r_.NormalizePercentile, r_.ClipRestore)
-                             : 0;
-        const std::int64_t target = std::int64_t(r_.NormalizeTarget) * 32767 / 10000;
-        scaled = norm && norm->Analyze(name, true, r_.NormalizeMode != 0, level, factor, target, mode) &&
-                 norm->BeginApply(name, r_.NormalizePercentile);
+        scaled = e_.Context().StartNormalize(r_, name, true, level, factor);
         // A failed analysis (or a silent track): the audio goes out
         // unscaled, and the result says the request was not carried out.
         if (!scaled) r_.ResultClass = rrNG;

@@ -1011,6 +1011,15 @@ void TRipEngine::PlainRead() {
     Finish();
 }
 
+bool TRipContext::StartNormalize(const TTransferRecord& r, const std::string& name, bool raw, std::int64_t& level,
+                                 std::int64_t& factor) const {
+    if (!Normalizer) return false;
+    const int mode = NormalizeModeOf ? NormalizeModeOf(r.NormalizePercentile, r.ClipRestore) : 0;
+    const std::int64_t target = std::int64_t(r.NormalizeTarget) * 32767 / 10000;
+    return Normalizer->Analyze(name, raw, r.NormalizeMode != 0, level, factor, target, mode) &&
+           Normalizer->BeginApply(name, r.NormalizePercentile);
+}
+
 void TRipEngine::TwoStageConversion() {
     ITempStore& store = *ctx_.Store;
     if (!store.Reopen()) {
@@ -1022,10 +1031,7 @@ void TRipEngine::TwoStageConversion() {
     bool scaled = false;
     std::int64_t level = 0, factor = 10000;
     if (r_.Normalize) {
-        int mode = ctx_.NormalizeModeOf ? ctx_.NormalizeModeOf(r_.NormalizePercentile, r_.ClipRestore) : 0;
-        std::int64_t target = std::int64_t(r_.NormalizeTarget) * 32767 / 10000;
-        if (ctx_.Normalizer && ctx_.Normalizer->Analyze("", false, r_.NormalizeMode != 0, level, factor, target, mode) &&
-            ctx_.Normalizer->BeginApply("", r_.NormalizePercentile)) {
+        if (ctx_.StartNormalize(r_, "", false, level, factor)) {
             scaled = true;
         } else {
             // The analysis failed: the audio is written unscaled and the

@@ -239,6 +239,13 @@ struct TRipContext {
     // Runs the external encoder on the finished WAV file; false when no
     // output was produced.  Empty: the external encoder cannot run.
     std::function<bool(TRipEngine&)> ExternalEncoder;
+
+    // Analyses the source (a named run file when raw, else the normalizer's
+    // own source) for the request's target level and opens it for the scaled
+    // read; false when there is no normalizer, the source cannot be read or
+    // it holds no level to scale by.
+    bool StartNormalize(const TTransferRecord& r, const std::string& name, bool raw, std::int64_t& level,
+                        std::int64_t& factor) const;
 };
 
 // The writer thread: a ring in the rip memory block between the rip thread
