@@ -26,13 +26,7 @@ constexpr std::int32_t BenchmarkAreaBytes = 3528000;
 void TRipControl::StartBenchMark() {
     if (running_ || !h_.Config || !h_.Tracks) return;
     TConfigStore& c = *h_.Config;
-    if (h_.MediaTimer) h_.MediaTimer(false);
-    struct TimerBack {
-        TRipHost& h;
-        ~TimerBack() {
-            if (h.MediaTimer) h.MediaTimer(true);
-        }
-    } timerBack{h_};
+    const TMediaTimerPause pause(h_);
     if (h_.ReadToc) h_.ReadToc();
     const TTrackTable& tt = *h_.Tracks;
     if (tt.TrackCount <= 0) {

@@ -150,13 +150,7 @@ void TRipControl::ToolRipStartClick(bool fromFolderDrop) {
 }
 
 void TRipControl::StartRun(bool fromFolderDrop) {
-    if (h_.MediaTimer) h_.MediaTimer(false);
-    struct TimerBack {
-        TRipHost& h;
-        ~TimerBack() {
-            if (h.MediaTimer) h.MediaTimer(true);
-        }
-    } timerBack{h_};
+    const TMediaTimerPause pause(h_);
     TConfigStore& c = *h_.Config;
 
     if (!h_.TrackList || h_.TrackList->SelectedCount() == 0) return;
@@ -255,13 +249,7 @@ void TRipControl::DirectPlay() {
     if (running_) return;
     TConfigStore& c = *h_.Config;
     AbortFlag = false;
-    if (h_.MediaTimer) h_.MediaTimer(false);
-    struct TimerBack {
-        TRipHost& h;
-        ~TimerBack() {
-            if (h.MediaTimer) h.MediaTimer(true);
-        }
-    } timerBack{h_};
+    const TMediaTimerPause pause(h_);
     StopAnalogPlay();
     if (h_.StopTestPlay) h_.StopTestPlay();
     // Without a drive there is nothing to play from.

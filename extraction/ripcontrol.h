@@ -159,6 +159,22 @@ public:
     void SetRunThread(std::unique_ptr<TExecuteAspiThread> t);
 
 private:
+    // The media-change timer off for the length of a scope.
+    class TMediaTimerPause {
+    public:
+        explicit TMediaTimerPause(TRipHost& h) : h_(h) {
+            if (h_.MediaTimer) h_.MediaTimer(false);
+        }
+        ~TMediaTimerPause() {
+            if (h_.MediaTimer) h_.MediaTimer(true);
+        }
+        TMediaTimerPause(const TMediaTimerPause&) = delete;
+        TMediaTimerPause& operator=(const TMediaTimerPause&) = delete;
+
+    private:
+        TRipHost& h_;
+    };
+
     TDriveAddress Drive() const;
     // Stops analog play on every drive of the list.
     void StopAnalogPlay();
