@@ -178,17 +178,12 @@ protected:
     bool MenuCommand(int button, char letter) {
         // A click that reaches the window while it still ends the previous
         // menu opens nothing: click again, as a user would.
-        for (int t = 0; t < 15000; t += 50) {
-            if (t % 5000 == 0) PostMessageA(prog.Main, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
-            HWND w = nullptr;
-            while ((w = FindWindowExA(nullptr, w, "#32768", nullptr)) != nullptr) {
-                DWORD p = 0;
-                GetWindowThreadProcessId(w, &p);
-                if (p != prog.pi.dwProcessId || !IsWindowVisible(w)) continue;
+        for (int click = 0; click < 3; ++click) {
+            PostMessageA(prog.Main, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+            if (HWND w = WaitPopupMenu(prog.pi.dwProcessId, 5000)) {
                 PostMessageA(w, WM_CHAR, WPARAM(letter), 1);
                 return true;
             }
-            Sleep(50);
         }
         return false;
     }
