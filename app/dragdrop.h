@@ -17,7 +17,7 @@ class TShellNamespace;
 
 // A drag started here: Escape cancels, a held left or right button goes
 // on, releasing the buttons drops.
-class TDropSourceObject : public IDropSource {
+class TDropSourceObject final : public IDropSource {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
