@@ -22,12 +22,6 @@ namespace wendrix {
 
 namespace {
 
-bool IsWindowsNT() {
-    OSVERSIONINFOA v{};
-    v.dwOSVersionInfoSize = sizeof v;
-    return GetVersionExA(&v) && v.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
-
 bool FileExists(const std::string& path) {
     const DWORD a = GetFileAttributesA(path.c_str());
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
@@ -390,7 +384,7 @@ bool TForm1::SetExtPlayerFile(const std::string& fileName) {
         }
     }
     PlayerFile = fileName;
-    const bool nt = IsWindowsNT();
+    const bool nt = wx::IsWindowsNT();
     SendToPlayer(PlayerWindow, 0, PlayerClear);
     if (nt) Sleep(100);
     // The name goes byte by byte, then a 0.  Each byte is sent, as the

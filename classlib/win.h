@@ -15,6 +15,15 @@ namespace wx {
 // Text of the calling thread's last Windows error, in the system's language.
 std::string SysErrorMessage(DWORD code);
 
+// The platform the program runs on: the Windows 95 family or NT.
+inline DWORD PlatformId() {
+    OSVERSIONINFOA v{};
+    v.dwOSVersionInfoSize = sizeof v;
+    return GetVersionExA(&v) ? v.dwPlatformId : DWORD(-1);
+}
+inline bool IsWindows9x() { return PlatformId() == VER_PLATFORM_WIN32_WINDOWS; }
+inline bool IsWindowsNT() { return PlatformId() == VER_PLATFORM_WIN32_NT; }
+
 // Looks up an entry point of a loaded library into a typed function
 // pointer; false (and a null pointer) when the library lacks it.
 template <typename F>

@@ -12,12 +12,6 @@ namespace wx {
 
 namespace {
 
-bool OnWindows9x() {
-    OSVERSIONINFOA v{};
-    v.dwOSVersionInfoSize = sizeof v;
-    return GetVersionExA(&v) && v.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
-}
-
 // 20 seconds of audio per measured area.
 constexpr std::int32_t BenchmarkAreaBytes = 3528000;
 
@@ -39,7 +33,7 @@ void TRipControl::StartBenchMark() {
             return;
         }
     }
-    mscdex_ = c.CheckBox14.Checked && OnWindows9x();
+    mscdex_ = c.CheckBox14.Checked && IsWindows9x();
     c.CheckBox14.Checked = mscdex_;
     if (mscdex_ && !MscdexOpen(0)) {
         ShowMessageBox(Text(MSG_MSCDEX_FAILED), MB_OK | MB_ICONERROR);

@@ -14,12 +14,6 @@ constexpr UINT LevelTimerMs = 75;
 const COLORREF White = RGB(255, 255, 255);
 const COLORREF Silver = RGB(192, 192, 192);
 
-bool IsWindowsNT() {
-    OSVERSIONINFOA v{};
-    v.dwOSVersionInfoSize = sizeof v;
-    return GetVersionExA(&v) && v.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
-
 }  // namespace
 
 TCDPlayer::TCDPlayer(TComponent* owner, TCDPlayerHost host) : TForm(owner, "TCDPLAYER"), h_(std::move(host)) {

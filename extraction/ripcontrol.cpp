@@ -63,12 +63,6 @@ int DriveNumber(const std::string& path) {
     return 0;
 }
 
-bool IsWindows9x() {
-    OSVERSIONINFOA v{};
-    v.dwOSVersionInfoSize = sizeof v;
-    return GetVersionExA(&v) && v.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
-}
-
 }  // namespace
 
 TRipControl::TRipControl(TRipHost host) : h_(std::move(host)) {}

@@ -129,11 +129,7 @@ std::unique_ptr<IRipWorker> TWinRipPlatform::StartThread(std::function<void()> b
     return t;
 }
 
-bool TWinRipPlatform::IsWindows9x() {
-    OSVERSIONINFOA v{};
-    v.dwOSVersionInfoSize = sizeof v;
-    return GetVersionExA(&v) && v.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
-}
+bool TWinRipPlatform::IsWindows9x() { return ::wx::IsWindows9x(); }
 
 std::uint32_t TWinRipPlatform::MscdexReadSectors(void* dest, std::int32_t lba, std::int32_t count) {
     // One call of the library carries at most 27 sectors: larger reads go
