@@ -91,6 +91,20 @@ function(wx_script_test name)
   endif()
 endfunction()
 
+# wx_small_volume(name DIR SIZE) - a small file system of SIZE (mount's
+# size option, "512k") at DIR for the tests that require the fixture `name`,
+# where the machine lets the tests mount one; the rows that need it are
+# left out elsewhere (the tests say so).
+function(wx_small_volume name dir size)
+  if(NOT WX_RUN_TESTS)
+    return()
+  endif()
+  add_test(NAME ${name}_mount COMMAND ${WX_ROOT}/scripts/small-volume mount ${dir} ${size})
+  set_tests_properties(${name}_mount PROPERTIES FIXTURES_SETUP ${name})
+  add_test(NAME ${name}_unmount COMMAND ${WX_ROOT}/scripts/small-volume unmount ${dir})
+  set_tests_properties(${name}_unmount PROPERTIES FIXTURES_CLEANUP ${name})
+endfunction()
+
 # wx_sound_sink(name VAR) - sets VAR to the environment that gives the
 # processes of a test one sound device under Wine: ALSA's file sink, read
 # through XDG_CONFIG_HOME.  Every open of the device writes a file of its own

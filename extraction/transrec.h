@@ -116,6 +116,9 @@ struct TTransferRecord {
     std::string EncoderOptions;
     std::string EncoderProgram;
     std::string OutputFileName;
+    // Result: why the output could not be made (a write that failed, a full
+    // disk, an encoder that failed); empty when it did not fail.
+    std::string OutputError;
 };
 
 // A request with every field zero (strings empty); build on top of it.

@@ -306,7 +306,11 @@ void TWaveWriteThread::Execute() {
         failed_ = true;
     }
     try {
-        if (!output_.Close()) failed_ = true;
+        if (keep_ && !terminated_ && !failed_) {
+            if (!output_.Close()) failed_ = true;
+        } else {
+            output_.Discard();
+        }
     } catch (...) {
         failed_ = true;
     }
@@ -1073,7 +1077,8 @@ void TRipEngine::TwoStageConversion() {
     store.CloseAll();
 }
 
-void TRipEngine::EndWriter() {
+void TRipEngine::EndWriter(bool keep) {
+    writer_->KeepOutput(keep);
     writer_->PutData(nullptr, 0);
     while (writer_->Running() && !writer_->Terminated()) {
         if (Aborted()) writer_->Terminate();
@@ -1083,6 +1088,10 @@ void TRipEngine::EndWriter() {
     if (writer_->Failed()) outputFailed_ = true;
     writer_.reset();
 }
+
+namespace {
+std::string ErrorOf(const IRipOutput* o) { return o ? o->ErrorText() : std::string(); }
+}  // namespace
 
 void TRipEngine::FillResult() {
     TTransferRecord& res = *result_;
@@ -1095,6 +1104,7 @@ void TRipEngine::FillResult() {
     res.LastSrb = LastSrb;
     if (Retries > r_.MaxRetry) r_.ResultClass = rrNG;
     if (outputFailed_) r_.ResultClass = rrNG;
+    res.OutputError = outputFailed_ ? (outputError_.empty() ? std::string(MsgWriteErrorStop) : outputError_) : "";
     // A block placed on a guess (no exact overlap match), or on silence
     // while the drive was seen to jitter, may hold a gap or a repeat: the
     // output is complete but suspect.
@@ -1106,11 +1116,17 @@ void TRipEngine::FillResult() {
 bool TRipEngine::CloseOutput() {
     if (outputClosed_) return !outputFailed_;
     outputClosed_ = true;
+    // A request not carried out leaves no file under the output's name.
+    const bool keep = r_.ResultClass != rrNG && !outputFailed_;
     if (writer_) {
-        EndWriter();  // the writer closes the output itself
-    } else if (ctx_.Output && !ctx_.Output->Close()) {
-        outputFailed_ = true;
+        EndWriter(keep);  // the writer ends the output itself
+    } else if (ctx_.Output) {
+        if (!keep)
+            ctx_.Output->Discard();
+        else if (!ctx_.Output->Close())
+            outputFailed_ = true;
     }
+    if (outputFailed_ && outputError_.empty()) outputError_ = ErrorOf(ctx_.Output);
     return !outputFailed_;
 }
 
@@ -1128,8 +1144,14 @@ void TRipEngine::Finish() {
     PostStatusText(MsgFinishing);
     CloseOutput();
     if (r_.UseExternalEncoder && !r_.DigitalPlay && r_.BenchmarkBytes == 0) {
-        bool made = ctx_.ExternalEncoder && ctx_.ExternalEncoder(*this);
-        if (!made) Fail();
+        // Only a work file that was finished is encoded.
+        if (r_.ResultClass != rrNG) {
+            const bool made = ctx_.ExternalEncoder && ctx_.ExternalEncoder(*this);
+            if (!made) {
+                Fail();
+                if (!Aborted()) outputFailed_ = true;
+            }
+        }
         DeleteWorkFile("wendri_pass0.wav");
     }
     PostStatusText(MsgReadDone);
@@ -1142,6 +1164,10 @@ void TRipEngine::FinishOnWriteError() {
     if (donePosted_) return;
     PostStatusText(MsgWriteErrorStop);
     Fail();
+    if (!outputFailed_) {
+        outputFailed_ = true;
+        outputError_ = ErrorOf(ctx_.Output);
+    }
     CloseOutput();
     FillResult();
     if (!r_.UseAspi) pf_.CloseRipDevice();
@@ -1165,7 +1191,7 @@ void TRipEngine::FinishAfterFault() {
             writer_.reset();
         } else if (ctx_.Output) {
             try {
-                ctx_.Output->Close();
+                ctx_.Output->Discard();
             } catch (...) {
             }
         }

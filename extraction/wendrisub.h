@@ -96,12 +96,17 @@ bool AbandonReadSlot(TRipBuffers& b, int slot);
 extern TRipBuffers RipBuffers;
 
 // Where the output goes: TAcmDrv under Windows, anything in tests.  Write
-// and Close report failure.
+// and Close report failure.  Close finishes the file and gives it its name;
+// Discard ends a file that is not to be kept (a failed or cancelled track),
+// leaving an old file of that name as it was.
 class IRipOutput {
 public:
     virtual ~IRipOutput() = default;
     virtual bool Write(const void* data, std::uint32_t length) = 0;
     virtual bool Close() = 0;
+    virtual void Discard() = 0;
+    // Why the last Write or Close failed; empty when unknown.
+    virtual std::string ErrorText() const { return {}; }
 };
 
 // A started worker thread.
@@ -278,6 +283,10 @@ public:
     void WaitUntilStopped(std::uint32_t timeoutMs);
     // The driver's Write or Close failed: the file is incomplete.
     bool Failed() const { return failed_; }
+    // Whether the writer finishes the output at the end mark (Close) or
+    // gives it up (Discard); set before the end mark.  A terminated writer
+    // always gives it up.
+    void KeepOutput(bool keep) { keep_ = keep; }
     // How often one side woke the other so far.
     std::uint32_t WakeUps();
 
@@ -294,6 +303,7 @@ private:
     std::atomic<bool> running_{true};
     std::atomic<bool> terminated_{false};
     std::atomic<bool> failed_{false};
+    std::atomic<bool> keep_{true};
     std::unique_ptr<std::uint8_t[]> transfer_;
     std::unique_ptr<IRipWorker> thread_;
     std::mutex lock_;
@@ -403,9 +413,17 @@ public:
     // Fills the result block, posts WM_RIP_DONE and closes the event.
     void Finish();
     void FinishOnWriteError();
-    // Closes the output (ending the writer thread first) once; false when
-    // it is incomplete.  Finish and FinishOnWriteError call it.
+    // Ends the output (ending the writer thread first) once: finished and
+    // given its name when the request was carried out, given up otherwise
+    // (an old file of the name stays).  false when it is incomplete.
+    // Finish and FinishOnWriteError call it.
     bool CloseOutput();
+    // Why the output failed, for the result (a method's own sink, the
+    // external encoder).
+    void SetOutputError(const std::string& text) {
+        outputFailed_ = true;
+        if (outputError_.empty()) outputError_ = text;
+    }
 
     // Counters.
     std::int32_t JitterCorrections = 0;
@@ -429,7 +447,7 @@ private:
     bool ReadOneSectorForSearch(std::int32_t lba, void* event, bool& nonSilent);
     void PlainRead();
     void TwoStageConversion();
-    void EndWriter();
+    void EndWriter(bool keep);
     void FillResult();
     bool SendSrb(SRB_ExecSCSICmd& srb);
     bool WaitSrb(SRB_ExecSCSICmd& srb, void* event, bool poll);
@@ -458,6 +476,7 @@ private:
     std::unique_ptr<TWaveWriteThread> writer_;
     bool useWriteThread_ = false;
     bool outputFailed_ = false;
+    std::string outputError_;
     bool outputClosed_ = false;
     bool storeOpen_ = false;
     bool donePosted_ = false;

@@ -167,6 +167,12 @@ bool TAcmDrvOutput::Write(const void* data, std::uint32_t length) {
 
 bool TAcmDrvOutput::Close() { return driver_ && driver_->Close(); }
 
+void TAcmDrvOutput::Discard() {
+    if (driver_) driver_->Discard();
+}
+
+std::string TAcmDrvOutput::ErrorText() const { return driver_ ? driver_->ErrorText() : std::string(); }
+
 const char* const MsgExternalEncoding =
     "\x8a\x4f\x95\x94\xb4\xdd\xba\xb0\xc0\xde\x82\xc9\x82\xe6\x82\xe9\x88\xb3\x8f\x6b\x82\xcc\x8e\xc0\x8d\x73\x92\x86\x2e";
 const char* const MsgRenameFailed =
@@ -187,7 +193,19 @@ bool RunExternalEncoder(TRipEngine& e) {
         e.PostStatusText(MsgExternalEncoding);
     });
     if (!run.Parameters.empty()) r.EncoderOptions = run.Parameters;
-    if (run.Result == TFileEncoderResult::RenameFailed) ShowMessageBox(MsgRenameFailed, MB_OK | MB_ICONERROR);
+    // The reason goes to the end of the run's message.
+    switch (run.Result) {
+    case TFileEncoderResult::Done:
+    case TFileEncoderResult::Aborted: break;
+    case TFileEncoderResult::RenameFailed: e.SetOutputError(MsgRenameFailed); break;
+    case TFileEncoderResult::StartFailed: e.SetOutputError(MsgEncoderStart); break;
+    case TFileEncoderResult::EncoderFailed:
+        e.SetOutputError(std::string(MsgEncoderError) + " (" + std::to_string(run.ExitCode) + ")");
+        break;
+    case TFileEncoderResult::SourceMissing:
+    case TFileEncoderResult::SourceTooShort:
+    case TFileEncoderResult::NoTempName: e.SetOutputError(MsgCreateFailed); break;
+    }
     return run.Result == TFileEncoderResult::Done;
 }
 

@@ -52,6 +52,8 @@ public:
     explicit TAcmDrvOutput(TAcmDrv* driver) : driver_(driver) {}
     bool Write(const void* data, std::uint32_t length) override;
     bool Close() override;
+    void Discard() override;
+    std::string ErrorText() const override;
 
 private:
     TAcmDrv* driver_;

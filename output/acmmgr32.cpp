@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "classlib/exceptions.h"
+#include "classlib/sjis.h"
+#include "output/extencoder.h"
 #include "output/wmaudiosdk.h"
 
 // ファイルの書き込みに失敗しました.
@@ -38,6 +40,10 @@ const char* const MsgAborted = "\x92\x86\x92\x66\x82\xB3\x82\xEA\x82\xDC\x82\xB5
 // ファイル名が長すぎます.
 const char* const MsgNameTooLong =
     "\x83\x74\x83\x40\x83\x43\x83\x8B\x96\xBC\x82\xAA\x92\xB7\x82\xB7\x82\xAC\x82\xDC\x82\xB7\x2E";
+// 出力ファイルを置き換えられませんでした.
+const char* const MsgReplaceFailed =
+    "\x8F\x6F\x97\xCD\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x92\x75\x82\xAB\x8A\xB7\x82\xA6\x82\xE7\x82\xEA"
+    "\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x2E";
 
 namespace {
 
@@ -97,6 +103,15 @@ void CloseAndClear(HANDLE& h) {
     h = nullptr;
 }
 
+// How long an ended encoder gets to let go of its files.
+constexpr DWORD EndProcessWaitMs = 5000;
+
+void EndProcess(HANDLE process) {
+    if (WaitForSingleObject(process, 0) == WAIT_OBJECT_0) return;
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, EndProcessWaitMs);
+}
+
 }  // namespace
 
 TAcmDrv::TAcmDrv() {
@@ -112,7 +127,8 @@ TAcmDrv::TAcmDrv() {
 }
 
 TAcmDrv::~TAcmDrv() {
-    if (open_) Close();
+    // A file still open now was never finished.
+    if (open_) Discard();
     CloseStreams();
     ReleaseWriter();
     for (HGLOBAL* m : {&SrcMem, &InterMem, &DstMem, &DstHeaderMem, &SrcHeaderMem, &InterFormatMem, &TargetFormatMem})
@@ -298,13 +314,38 @@ bool TAcmDrv::Open(const std::string& fileName) {
     failed_ = false;
     errorText_.clear();
     pipeExitCode_ = 0;
-    fileName_ = fileName;
+    fileName_.clear();
+    finalName_ = fileName;
     // A longer name would be cut and the file made under another name.
     if (fileName.size() > MaxFileNameChars) {
         Fail(MsgNameTooLong);
         return false;
     }
+    // What stands under the name stays until the new file is finished, and
+    // must then be a file that can be replaced.
+    switch (ExamineOutput(fileName)) {
+    case TOutputTarget::Absent:
+    case TOutputTarget::Replaceable: break;
+    case TOutputTarget::InUse: Fail(WithSystemText(MsgCreateFailed, ERROR_SHARING_VIOLATION)); return false;
+    case TOutputTarget::ReadOnly:
+    case TOutputTarget::NotAFile: Fail(WithSystemText(MsgCreateFailed, ERROR_ACCESS_DENIED)); return false;
+    }
+    fileName_ = OutputTempName(fileName);
+    if (fileName_.empty() || fileName_.size() > MaxFileNameChars) {
+        Fail(MsgCreateFailed);
+        fileName_.clear();
+        return false;
+    }
+    if (!OpenWritten()) {
+        // Whatever a sink made of the file before it failed goes.
+        DeleteFileA(fileName_.c_str());
+        return false;
+    }
+    return true;
+}
 
+bool TAcmDrv::OpenWritten() {
+    const std::string& fileName = fileName_;
     if (UseWma) {
         if (!WMAudioCreateWriter) {
             Fail(MsgCreateFailed);
@@ -617,7 +658,40 @@ bool TAcmDrv::Close() {
         if (!ok) Fail(WithSystemText(MsgWriteFailed, e));
     }
     open_ = false;
+    DWORD e = 0;
+    if (!failed_ && !PutOutputInPlace(fileName_, finalName_, &e)) Fail(WithSystemText(MsgReplaceFailed, e));
+    if (failed_) DeleteFileA(fileName_.c_str());
     return !failed_;
+}
+
+void TAcmDrv::Discard() {
+    if (!open_) {
+        CloseStreams();
+        return;
+    }
+    EndUnfinished();
+    CloseStreams();
+    setupDone_ = false;
+    RestoreFpu();
+    open_ = false;
+    DeleteFileA(fileName_.c_str());
+}
+
+void TAcmDrv::EndUnfinished() {
+    if (UseWma) {
+        ReleaseWriter();
+    } else if (UsePipe) {
+        SrcPending = 0;
+        KillPipeEncoder();
+    } else if (UseGogo || UseTwinVq) {
+        StopEncoder();
+    } else if (RawFile) {
+        if (RawHandle != INVALID_HANDLE_VALUE) CloseHandle(RawHandle);
+        RawHandle = INVALID_HANDLE_VALUE;
+    } else if (OutFile) {
+        mmioClose(OutFile, 0);
+        OutFile = nullptr;
+    }
 }
 
 // --- External encoder through a pipe -------------------------------------------
@@ -696,6 +770,8 @@ bool TAcmDrv::StopPipeEncoder() {
     DWORD code = STILL_ACTIVE;
     GetExitCodeProcess(ProcessInfo.hProcess, &code);
     pipeExitCode_ = code;
+    // An encoder given up on is ended, so that it lets go of its file.
+    if (!ended) EndProcess(ProcessInfo.hProcess);
     for (HANDLE& t : drainThreads_) {
         if (!t) continue;
         if (WaitForSingleObject(t, ended ? 2000 : 0) == WAIT_TIMEOUT) {
@@ -710,6 +786,12 @@ bool TAcmDrv::StopPipeEncoder() {
     CloseHandle(ProcessInfo.hProcess);
     ProcessInfo.hProcess = INVALID_HANDLE_VALUE;
     return ended && code == 0;
+}
+
+void TAcmDrv::KillPipeEncoder() {
+    if (ProcessInfo.hProcess == INVALID_HANDLE_VALUE) return;
+    EndProcess(ProcessInfo.hProcess);
+    StopPipeEncoder();
 }
 
 bool TAcmDrv::SendToPipe(const std::uint8_t* data, std::uint32_t count) {
@@ -832,4 +914,42 @@ std::string TAcmDrv::GetFormatTagName(int formatTag, int formatSize) {
     t.cbFormatSize = DWORD(formatSize);
     if (acmFormatTagDetailsA(nullptr, &t, ACM_FORMATTAGDETAILSF_FORMATTAG) != MMSYSERR_NOERROR) return {};
     return t.szFormatTag;
+}
+
+// --- Where the output files are written -------------------------------------------
+
+std::string OutputTempName(const std::string& finalName) {
+    std::size_t nameStart = 0;
+    for (std::size_t i = 0; i < finalName.size(); i += wx::SjisCharLength(finalName, i))
+        if (finalName[i] == '\\' || finalName[i] == '/' || finalName[i] == ':') nameStart = i + 1;
+    const std::string folder = finalName.substr(0, nameStart);
+    const std::size_t dot = finalName.find_last_of('.');
+    const std::string ext = dot == std::string::npos || dot < nameStart ? std::string() : finalName.substr(dot);
+    return MakeEncoderTempName(folder.empty() ? std::string(".") : folder, ".$$$" + ext);
+}
+
+TOutputTarget ExamineOutput(const std::string& name) {
+    constexpr DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE h = CreateFileA(name.c_str(), 0, shareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD e = GetLastError();
+        return e == ERROR_SHARING_VIOLATION || e == ERROR_ACCESS_DENIED ? TOutputTarget::InUse : TOutputTarget::Absent;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool disk = GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info);
+    CloseHandle(h);
+    if (!disk || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return TOutputTarget::NotAFile;
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) return TOutputTarget::ReadOnly;
+    // Replacing takes the right to delete, which a program holding the
+    // file open may deny.
+    h = CreateFileA(name.c_str(), DELETE, shareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return TOutputTarget::InUse;
+    CloseHandle(h);
+    return TOutputTarget::Replaceable;
+}
+
+bool PutOutputInPlace(const std::string& tempName, const std::string& finalName, DWORD* error) {
+    if (MoveFileExA(tempName.c_str(), finalName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    if (error) *error = GetLastError();
+    return false;
 }

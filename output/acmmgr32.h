@@ -4,12 +4,18 @@
 // WMA writer library, the GOGO or TwinVQ encoder components, or an external
 // encoder's standard input.
 //
-// Per output file: Setup, Open, Write as often as needed, Close.  Setup runs
-// on the user-interface thread; Write and Close on one writing thread at a
-// time.  Write and Close report failure (a dead encoder, a full disk, a
-// failed conversion): once a write has failed, later writes do nothing and
-// Close returns false, so a partial file is never taken for a finished one.
-// ErrorText() tells what went wrong.
+// Per output file: Setup, Open, Write as often as needed, Close (or Discard).
+// Setup runs on the user-interface thread; Write and Close on one writing
+// thread at a time.  Write and Close report failure (a dead encoder, a full
+// disk, a failed conversion): once a write has failed, later writes do
+// nothing and Close returns false, so a partial file is never taken for a
+// finished one.  ErrorText() tells what went wrong.
+//
+// Every sink writes its file under a temporary name in the file's own
+// folder (OutputTempName).  Only a Close that finished the file without a
+// fault gives it its name, replacing an old file of that name at that
+// moment; a failed Close or a Discard removes the temporary file, and an
+// old file stays as it was.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -40,7 +46,13 @@ public:
     bool Setup(const WAVEFORMATEX* srcFormat, const void* params, std::uint8_t mode, bool closeAfterTest);
     bool Open(const std::string& fileName);
     bool Write(const void* buffer, std::uint32_t count);
+    // Finishes the file and puts it in place under the name given to Open;
+    // false when it could not be finished or put in place (nothing is left
+    // under that name then but what was there before).
     bool Close();
+    // Ends the file without finishing it (a cancelled or failed rip): the
+    // encoder is stopped, the temporary file removed, an old file kept.
+    void Discard();
 
     static bool FindMP3Format(std::uint32_t bitsPerSecond, WAVEFORMATEX* format);
     bool ChooseFormat(HWND owner, const std::string& title, WAVEFORMATEX* format);
@@ -58,6 +70,8 @@ public:
 
     const std::string& ErrorText() const { return errorText_; }
     bool Failed() const { return failed_; }
+    // The file being written while a file is open (the temporary name).
+    const std::string& WrittenName() const { return fileName_; }
     std::string FormatTagName, FormatName;
 
     // State readable by callers and tests.
@@ -93,6 +107,11 @@ private:
     void ClosePipeHandles();
     void RestoreFpu();
     void ReleaseWriter();
+    // Ends the open sink without finishing its file; removes the file.
+    void EndUnfinished();
+    bool OpenWritten();
+    void KillPipeEncoder();
+    void StopEncoder();
 
     bool TargetIsPcm = false;
     std::uint8_t *SrcBuf = nullptr, *InterBuf = nullptr, *DstBuf = nullptr;
@@ -137,8 +156,32 @@ private:
     std::uint32_t srcUnit_ = 0, interUnit_ = 0;  // conversion units of the two stages
     DWORD pipeExitCode_ = 0;
     HANDLE drainThreads_[2] = {nullptr, nullptr};
-    std::string fileName_;
+    std::string fileName_;   // written now: the temporary name
+    std::string finalName_;  // given to Open: the name the file takes at Close
 };
+
+// The temporary name an output file is written under: "TMPn.$$$" with the
+// file's own extension, in the file's own folder (n = 1..999, the first
+// that does not exist); empty when all are taken.
+std::string OutputTempName(const std::string& finalName);
+
+// What stands under an output file's name.
+enum class TOutputTarget {
+    Absent,       // nothing: the file is new
+    Replaceable,  // a file that the finished output may replace
+    ReadOnly,     // a read-only file
+    InUse,        // a file another program holds open
+    NotAFile,     // a folder or a device
+};
+TOutputTarget ExamineOutput(const std::string& name);
+// Absent or Replaceable.
+inline bool CanReplaceOutput(const std::string& name) {
+    const TOutputTarget t = ExamineOutput(name);
+    return t == TOutputTarget::Absent || t == TOutputTarget::Replaceable;
+}
+// Gives a finished temporary file its final name, replacing an old file of
+// that name; false (with the system's error code) when it could not.
+bool PutOutputInPlace(const std::string& tempName, const std::string& finalName, DWORD* error = nullptr);
 
 // Texts of the driver's own failures.
 extern const char* const MsgWriteFailed;      // ファイルの書き込みに失敗しました.
@@ -150,3 +193,4 @@ extern const char* const MsgConvertFailed;    // 音声の変換に失敗しま�
 extern const char* const MsgEncoderStopped;   // エンコーダが停止しました.
 extern const char* const MsgAborted;          // 中断されました.
 extern const char* const MsgNameTooLong;      // ファイル名が長すぎます.
+extern const char* const MsgReplaceFailed;    // 出力ファイルを置き換えられませんでした.

@@ -188,6 +188,13 @@ bool TAcmDrv::WriteEncoder(const std::uint8_t* data, std::uint32_t count) {
     return true;
 }
 
+void TAcmDrv::StopEncoder() {
+    wx::TEncoderComponent* enc = Encoder();
+    if (!enc || !enc->IsEncoding()) return;
+    enc->Stop();
+    enc->WaitUntilIdle(StopWaitMs);
+}
+
 void TAcmDrv::FlushEncoder() {
     wx::TEncoderComponent* enc = Encoder();
     if (!enc) return;

@@ -141,7 +141,14 @@ void TEncodeSubThread::EncodeInternal(const std::string& source, const std::stri
         reader, [&](const void* p, std::uint32_t n) { return drv.Write(p, n); }, [this] { return Terminated(); },
         [this](int percent) { PostProgress(percent); });
     PostStatusText(LoadResString(MSG_ENC_FINISHING));
-    const bool closed = drv.Close();
+    // The file takes the output's name (replacing an old file of that name)
+    // only when Close finished it; a source that could not be read to its
+    // end leaves no file there, and an old one stays.
+    bool closed = false;
+    if (result == wx::TPcmTransfer::ReadFailed)
+        drv.Discard();
+    else
+        closed = drv.Close();
     reader.Close();
     switch (result) {
     case wx::TPcmTransfer::Done:
@@ -157,8 +164,6 @@ void TEncodeSubThread::EncodeInternal(const std::string& source, const std::stri
         break;
     case wx::TPcmTransfer::ReadFailed: Fail(TEncodeOutcome::Error, LoadResString(MSG_ENC_READ_FAILED)); break;
     }
-    // A file that could not be finished is never left to pass for one.
-    DeleteFileA(output.c_str());
 }
 
 void TEncodeSubThread::EncodeExternal(const std::string& source, const std::string& output,
@@ -621,7 +626,8 @@ bool TEncodeForm::CheckExistFiles() {
             if (wx::ShowMessageBox(wx::FormatRes(MSG_ENC_EXISTS, n, name.c_str()), MB_OKCANCEL | MB_ICONQUESTION, Handle()) !=
                 IDOK)
                 return false;
-            if (!DeleteFileA(out.c_str())) {
+            // The old file stays until this row's new file is finished.
+            if (!CanReplaceOutput(out)) {
                 wx::ShowMessageBox(wx::FormatRes(MSG_ENC_IN_USE, n, name.c_str()), MB_OK | MB_ICONERROR, Handle());
                 return false;
             }

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "classlib/sjis.h"
+#include "output/acmmgr32.h"
 
 namespace {
 
@@ -101,7 +102,12 @@ TFileEncoderRun RunFileEncoder(const TFileEncoderJob& job, const std::function<b
         run.Result = TFileEncoderResult::EncoderFailed;
         return run;
     }
-    run.Result = MoveFileA(run.TempFile.c_str(), job.OutputFile.c_str()) ? TFileEncoderResult::Done
-                                                                          : TFileEncoderResult::RenameFailed;
+    // The finished file replaces an old one of its name only now.
+    if (PutOutputInPlace(run.TempFile, job.OutputFile)) {
+        run.Result = TFileEncoderResult::Done;
+    } else {
+        DeleteFileA(run.TempFile.c_str());
+        run.Result = TFileEncoderResult::RenameFailed;
+    }
     return run;
 }

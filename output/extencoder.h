@@ -2,9 +2,10 @@
 // a track was ripped to a work file) and the batch encode list.
 //
 // The encoder writes a temporary "TMPn.MP3" in the output's folder, which
-// becomes the output file only when the encoder ended by itself with exit
-// code 0; after a stop request or a failed encoder the output is never
-// claimed; a stop ends the encoder and removes its temporary file.
+// becomes the output file (replacing an old file of that name) only when
+// the encoder ended by itself with exit code 0; after a stop request or a
+// failed encoder the output is never claimed, an old file stays as it was,
+// and the temporary file is removed.
 #pragma once
 #include <cstdint>
 #include <functional>

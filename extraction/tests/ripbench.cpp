@@ -52,6 +52,7 @@ public:
         return true;
     }
     bool Close() override { return true; }
+    void Discard() override {}
     std::uint64_t bytes = 0;
 };
 

@@ -208,12 +208,15 @@ public:
         ++closes;
         return !failClose;
     }
+    // A given-up output: what was written is not kept.
+    void Discard() override { ++discards; }
+    std::string ErrorText() const override { return error; }
     // Back to an empty, well-behaved sink.
     void Reset() {
         std::lock_guard<std::mutex> g(m_);
         bytes.clear();
         writeSizes.clear();
-        writes = closes = 0;
+        writes = closes = discards = 0;
         failAfterBytes = throwOnWrite = -1;
         failClose = false;
     }
@@ -221,6 +224,8 @@ public:
     std::vector<std::uint32_t> writeSizes;
     int writes = 0;
     int closes = 0;
+    int discards = 0;
+    std::string error;  // what a failure says
     std::int64_t failAfterBytes = -1;
     int writeDelayMs = 0;  // a slow sink
     bool failClose = false;

@@ -63,7 +63,7 @@ protected:
     void Run(const TTransferRecord& r) {
         output.bytes.clear();
         output.writeSizes.clear();
-        output.writes = output.closes = 0;
+        output.writes = output.closes = output.discards = 0;
         TRipEngine e(r, ctx, [this] { return abortAfterReads >= 0 && drive->reads >= abortAfterReads; });
         e.Execute();
     }
@@ -255,7 +255,7 @@ TEST_F(TwoPassTest, RetriesThenGiveUp) {
         EXPECT_GT(platform.result.RetryCount, r.MaxRetry);
         EXPECT_EQ(platform.result.LastSrb.SRB_Status, SS_ERR);
         EXPECT_TRUE(output.bytes.empty());
-        EXPECT_EQ(output.closes, 1);
+        EXPECT_EQ(output.discards, 1);
         EXPECT_EQ(WorkFilesLeft(), 0);
         drive->mediumErrors = {{300, 4}};
     }
@@ -272,7 +272,7 @@ TEST_F(TwoPassTest, HungReadEndsTheRip) {
     EXPECT_EQ(platform.result.ResultClass, rrNG);
     EXPECT_EQ(platform.result.RetryCount, r.MaxRetry + 1);
     EXPECT_EQ(platform.doneCount, 1);
-    EXPECT_EQ(output.closes, 1);
+    EXPECT_EQ(output.discards, 1);
     EXPECT_TRUE(output.bytes.empty());
     EXPECT_EQ(WorkFilesLeft(), 0);
 }
@@ -311,7 +311,7 @@ TEST_F(TwoPassTest, FullWorkDiskEndsWithTheWriteError) {
         EXPECT_TRUE(Posted(MsgWriteErrorStop)) << where;
         EXPECT_FALSE(Posted(MsgReadDone)) << where;
         EXPECT_EQ(platform.doneCount, where + 1);
-        EXPECT_EQ(output.closes, 1);
+        EXPECT_EQ(output.discards, 1);
         EXPECT_EQ(WorkFilesLeft(), 0) << where;
         files.budget = -1;
     }
@@ -351,7 +351,7 @@ TEST_F(TwoPassTest, VolumeAndAbort) {
     r.VolumePercent = 100;
     Run(r);
     EXPECT_EQ(platform.result.ResultClass, rrNG);
-    EXPECT_EQ(output.closes, 1);
+    EXPECT_EQ(output.discards, 1);
     EXPECT_EQ(WorkFilesLeft(), 0);
 }
 

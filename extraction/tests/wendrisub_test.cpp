@@ -178,7 +178,9 @@ TEST_F(RipEngineTest, RetriesUpToMaxRetryThenFails) {
     EXPECT_EQ(platform.result.RetryCount, 4);
     EXPECT_EQ(platform.result.ScsiErrors, 4);
     EXPECT_EQ(output.bytes, drive->Range(0, 32));
-    EXPECT_EQ(output.closes, 2);
+    // The good rip was finished, the failed one given up.
+    EXPECT_EQ(output.closes, 1);
+    EXPECT_EQ(output.discards, 1);
     EXPECT_EQ(platform.result.LastSrb.SRB_Status, SS_ERR);
     EXPECT_EQ(platform.result.LastSrb.SenseArea[2], 3);
     EXPECT_EQ(platform.result.LastSrb.SenseArea[12], 0x11);
@@ -550,9 +552,14 @@ TEST_F(RipEngineTest, WriterThreadWakesTheOtherSideForBatchesNotBlocks) {
 TEST_F(RipEngineTest, FailedWritesAreNeverSuccess) {
     TTransferRecord r = RipRequest(0, 200, 599);
     output.failAfterBytes = 50 * 2352;
+    output.error = "disk full";
     Run(r);
     EXPECT_EQ(platform.result.ResultClass, rrNG);
     EXPECT_LT(drive->reads, 13);  // reading stopped at the failure
+    // The output's reason goes back with the result, and the file is given up.
+    EXPECT_EQ(platform.result.OutputError, "disk full");
+    EXPECT_EQ(output.discards, 1);
+    EXPECT_EQ(output.closes, 0);
 
     // Through the writer thread.
     std::vector<std::uint8_t> cache(400000);
@@ -561,6 +568,7 @@ TEST_F(RipEngineTest, FailedWritesAreNeverSuccess) {
     r.UseWriteThread = true;
     Run(r);
     EXPECT_EQ(platform.result.ResultClass, rrNG);
+    EXPECT_EQ(platform.result.OutputError, "disk full");
 
     // A refused close.
     output.failAfterBytes = -1;
@@ -568,14 +576,24 @@ TEST_F(RipEngineTest, FailedWritesAreNeverSuccess) {
     r.UseWriteThread = false;
     Run(r);
     EXPECT_EQ(platform.result.ResultClass, rrNG);
+    EXPECT_EQ(platform.result.OutputError, "disk full");
+    // A read failure is no output failure: the result says nothing of one.
+    output.failClose = false;
+    output.error.clear();
+    drive->mediumErrors[40] = 100;
+    r.MaxRetry = 1;
+    Run(r);
+    EXPECT_EQ(platform.result.ResultClass, rrNG);
+    EXPECT_EQ(platform.result.OutputError, "");
 }
 
-TEST_F(RipEngineTest, AbortStillClosesAndReports) {
+TEST_F(RipEngineTest, AbortGivesTheOutputUpAndReports) {
     abortAfterWrites = 3;
     TTransferRecord r = RipRequest(0, 300, 599);
     Run(r);
     EXPECT_EQ(output.writes, 3);
-    EXPECT_EQ(output.closes, 1);
+    EXPECT_EQ(output.closes, 0);
+    EXPECT_EQ(output.discards, 1);
     EXPECT_EQ(platform.doneCount, 1);
     EXPECT_EQ(platform.result.ResultClass, rrNG);  // incomplete, never OK
 }
@@ -597,14 +615,17 @@ public:
 
 // However the thread body ends, the window gets exactly one WM_RIP_DONE as
 // its last message, with a result that is not OK when the request was not
-// carried out, and the output is closed exactly once.
+// carried out, and the output is ended exactly once: finished when the
+// request was carried out, given up otherwise.
 TEST_F(RipEngineTest, EveryWayOutPostsOneDone) {
-    auto check = [&](const char* what, std::uint8_t want) {
+    // finished: the output was finished (it may be before a fault that came later).
+    auto check = [&](const char* what, std::uint8_t want, bool finished) {
         EXPECT_EQ(platform.doneCount, 1) << what;
         ASSERT_FALSE(platform.posted.empty()) << what;
         EXPECT_EQ(platform.posted.back().msg, WM_RIP_DONE) << what;
         EXPECT_EQ(platform.result.ResultClass, want) << what;
-        EXPECT_EQ(output.closes, 1) << what;
+        EXPECT_EQ(output.closes, finished ? 1 : 0) << what;
+        EXPECT_EQ(output.discards, finished ? 0 : 1) << what;
         platform.doneCount = 0;
         platform.posted.clear();
         output.Reset();
@@ -618,7 +639,7 @@ TEST_F(RipEngineTest, EveryWayOutPostsOneDone) {
     r.UseWriteThread = true;
     Run(r);
     EXPECT_EQ(output.bytes, drive->Range(0, 100));
-    check("writer thread", rrOK);
+    check("writer thread", rrOK, true);
     platform.failThreads = false;
 
     // A status text that cannot be made: at the start, while finishing.
@@ -626,7 +647,7 @@ TEST_F(RipEngineTest, EveryWayOutPostsOneDone) {
         platform.statusCount = 0;
         platform.throwOnStatus = at;
         Run(RipRequest(0, 100, 599));
-        check(at == 0 ? "reading status" : at == 1 ? "finishing status" : "done status", rrNG);
+        check(at == 0 ? "reading status" : at == 1 ? "finishing status" : "done status", rrNG, at == 2);
     }
     platform.throwOnStatus = -1;
 
@@ -636,7 +657,7 @@ TEST_F(RipEngineTest, EveryWayOutPostsOneDone) {
         r = RipRequest(0, 100, 599);
         r.UseWriteThread = writer;
         Run(r);
-        check(writer ? "writer raises" : "driver raises", rrNG);
+        check(writer ? "writer raises" : "driver raises", rrNG, false);
     }
 
     // Methods built elsewhere that raise before or after finishing, or end
@@ -653,7 +674,7 @@ TEST_F(RipEngineTest, EveryWayOutPostsOneDone) {
         Run(r);
         // A method that finished and raised afterwards had its say already:
         // no second message.
-        check("method", which == 3 ? rrOK : rrNG);
+        check("method", which == 3 ? rrOK : rrNG, which == 3);
     }
 }
 
@@ -670,7 +691,7 @@ TEST_F(RipEngineTest, MissingRipBuffersEndTheRequest) {
         Run(RipRequest(0, 100, 599));
         EXPECT_EQ(platform.doneCount, 1);
         EXPECT_EQ(platform.result.ResultClass, rrNG);
-        EXPECT_EQ(output.closes, 1);
+        EXPECT_EQ(output.discards, 1);
     }
     EXPECT_EQ(drive->reads, 0);
     EXPECT_TRUE(output.bytes.empty());
@@ -686,7 +707,7 @@ TEST_F(RipEngineTest, TimeOutAbortsTheRequest) {
     EXPECT_EQ(drive->aborts, 1);
     EXPECT_EQ(platform.result.ResultClass, rrNG);
     EXPECT_EQ(output.bytes, drive->Range(0, 32));
-    EXPECT_EQ(output.closes, 1);
+    EXPECT_EQ(output.discards, 1);
     EXPECT_EQ(platform.doneCount, 1);
 }
 

@@ -2,6 +2,8 @@
 // stand-in libraries.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -257,22 +259,214 @@ TEST_F(EncoderSinkTest, TwinVqFileWithItsTags) {
     EXPECT_NE(text.find("Band"), std::string::npos);
 }
 
-// A write error of the TwinVQ file is reported with error code 0: the driver
-// must fail on the report itself, not on its code.
-TEST_F(EncoderSinkTest, TwinVqOnAFullDiskFailsTheDriver) {
-    wx::TTVQEnc tvq(nullptr);
-    TAcmDrv drv;
-    drv.TwinVqEncoder = &tvq;
+// --- Where every sink writes, and when its file takes its name -------------------
+
+namespace {
+
+// The small file system the test's fixture mounts beside the program, or ""
+// where the machine would not mount one.
+std::string SmallVolume() {
+    const std::string dir = wx::test::ExeDir() + "\\small_volume";
+    ULARGE_INTEGER caller{}, total{}, free{};
+    if (!GetDiskFreeSpaceExA((dir + "\\").c_str(), &caller, &total, &free)) return "";
+    return total.QuadPart < 64u * 1024 * 1024 ? dir : "";
+}
+
+std::vector<std::string> FilesIn(const std::string& dir) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(fd.cFileName);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    return names;
+}
+
+void EmptyFolder(const std::string& dir) {
+    CreateDirectoryA(dir.c_str(), nullptr);
+    for (const std::string& f : FilesIn(dir)) {
+        SetFileAttributesA((dir + "\\" + f).c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA((dir + "\\" + f).c_str());
+    }
+}
+
+void PutFile(const std::string& name, const Bytes& bytes) {
+    HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD n = 0;
+    WriteFile(h, bytes.data(), DWORD(bytes.size()), &n, nullptr);
+    CloseHandle(h);
+}
+
+enum class TEnding {
+    Close,     // finished: the new file takes the name
+    Discard,   // given up: the old file stays
+    Failure,   // the sink fails (a full disk, an encoder error): the old file stays
+};
+
+}  // namespace
+
+// Every sink writes under a temporary name in the file's folder; the old
+// file of the name is untouched until a Close that finished the new one,
+// and a Discard or a failure leaves it byte for byte with no temporary
+// file behind.
+TEST_F(EncoderSinkTest, EverySinkReplacesTheOldFileOnlyWhenItsNewOneIsFinished) {
+    const std::vector<std::uint8_t> ima = [] {
+        std::vector<std::uint8_t> block(256, 0);
+        WAVEFORMATEX src = Cd();
+        auto* dst = reinterpret_cast<WAVEFORMATEX*>(block.data());
+        dst->wFormatTag = WAVE_FORMAT_IMA_ADPCM;
+        dst->nSamplesPerSec = 44100;
+        dst->nChannels = 2;
+        if (acmFormatSuggest(nullptr, &src, dst, 256,
+                             ACM_FORMATSUGGESTF_WFORMATTAG | ACM_FORMATSUGGESTF_NSAMPLESPERSEC |
+                                 ACM_FORMATSUGGESTF_NCHANNELS) != MMSYSERR_NOERROR)
+            block.clear();
+        return block;
+    }();
+    ASSERT_FALSE(ima.empty());
     const WAVEFORMATEX cd = Cd();
-    TTwinVQEncodeParams p{44, 2, nullptr, 96, 16};
-    int errors = 0;
-    tvq.OnError = [&](wx::TTVQEnc*, int) { ++errors; };
-    ASSERT_TRUE(drv.Setup(&cd, &p, admTwinVq, false));
-    // Every write to this device fails with "no space left".
-    ASSERT_TRUE(drv.Open("Z:\\dev\\full")) << drv.ErrorText();
-    const Bytes pcm = wavtools::TestSignal(44100 * 4);
-    EXPECT_FALSE(Feed(drv, pcm, 47040)) << "a file that could not be written was reported as finished";
-    EXPECT_FALSE(drv.ErrorText().empty());
-    EXPECT_EQ(errors, 1);
-    EXPECT_FALSE(tvq.IsEncoding());
+    const std::string testenc = wx::test::ExeDir() + "\\testenc.exe";
+    struct TRow {
+        const char* what;
+        const char* file;
+        std::uint8_t mode;
+        TEnding ending;
+        const char* encoderOptions = "";  // the pipe's encoder
+        bool failGogo = false;            // the GOGO stand-in fails a frame
+    };
+    const TRow rows[] = {
+        {"WAV", "t.wav", admAcmWave, TEnding::Close},
+        {"WAV", "t.wav", admAcmWave, TEnding::Discard},
+        {"WAV, full disk", "t.wav", admAcmWave, TEnding::Failure},
+        {"IMA ADPCM", "t.wav", admAcmWave, TEnding::Close},
+        {"IMA ADPCM", "t.wav", admAcmWave, TEnding::Discard},
+        {"IMA ADPCM, full disk", "t.wav", admAcmWave, TEnding::Failure},
+        {"WMA", "t.wma", admWma, TEnding::Close},
+        {"WMA", "t.wma", admWma, TEnding::Discard},
+        {"pipe", "t.mp3", admPipe, TEnding::Close},
+        {"pipe", "t.mp3", admPipe, TEnding::Discard, "-sleep 20000"},
+        {"pipe, encoder error", "t.mp3", admPipe, TEnding::Failure, "-exit 7"},
+        {"GOGO", "t.mp3", admGogo, TEnding::Close},
+        {"GOGO", "t.mp3", admGogo, TEnding::Discard},
+        {"GOGO, encoder error", "t.mp3", admGogo, TEnding::Failure, "", true},
+        {"TwinVQ", "t.vqf", admTwinVq, TEnding::Close},
+        {"TwinVQ", "t.vqf", admTwinVq, TEnding::Discard},
+        {"TwinVQ, full disk", "t.vqf", admTwinVq, TEnding::Failure},
+    };
+    const Bytes old = {'o', 'l', 'd', ' ', 'f', 'i', 'l', 'e'};
+    const std::string volume = SmallVolume();
+    for (const TRow& row : rows) {
+        const bool fullDisk = row.ending == TEnding::Failure && !row.failGogo && row.mode != admPipe;
+        SCOPED_TRACE(std::string(row.what) + (row.ending == TEnding::Close     ? ", closed"
+                                              : row.ending == TEnding::Discard ? ", discarded"
+                                                                               : ", failed"));
+        if (fullDisk && volume.empty()) {
+            std::printf("no small volume here: the row is left out\n");
+            continue;
+        }
+        const std::string dir = fullDisk ? volume : Out("place");
+        EmptyFolder(dir);
+        const std::string file = dir + "\\" + row.file;
+        PutFile(file, old);
+
+        wx::TGogoTea gogo(nullptr);
+        wx::TTVQEnc tvq(nullptr);
+        int tvqErrors = 0;
+        tvq.OnError = [&](wx::TTVQEnc*, int) { ++tvqErrors; };
+        TAcmDrv drv;
+        drv.GogoEncoder = &gogo;
+        drv.TwinVqEncoder = &tvq;
+        const TGogoEncodeParams gogoParams = GogoParams(gcJointStereo, 128000);
+        const TTwinVQEncodeParams tvqParams{44, 2, nullptr, 96, 16};
+        const TWMAEncodeParams wmaParams{2, 44100, 128000};
+        const TPipeEncodeParams pipeParams{testenc.c_str(), row.encoderOptions};
+        const void* params = &cd;
+        if (row.mode == admAcmWave && std::string(row.what).find("IMA") == 0) params = ima.data();
+        if (row.mode == admGogo) params = &gogoParams;
+        if (row.mode == admTwinVq) params = &tvqParams;
+        if (row.mode == admWma) params = &wmaParams;
+        if (row.mode == admPipe) params = &pipeParams;
+        ASSERT_TRUE(drv.Setup(&cd, params, row.mode, false)) << drv.ErrorText();
+        ASSERT_TRUE(drv.Open(file)) << drv.ErrorText();
+        EXPECT_NE(drv.WrittenName(), file);
+        EXPECT_EQ(drv.WrittenName().substr(0, drv.WrittenName().find_last_of('\\')), dir);
+        auto failFrame = GogoControl<void(__cdecl*)(std::uint32_t, std::uint32_t)>("StandinFailFrame");
+        if (row.failGogo) failFrame(20, 7);
+        // Four seconds, more than the small volume holds.
+        const Bytes pcm = wavtools::TestSignal(44100 * 4);
+        bool written = true;
+        for (std::size_t at = 0; written && at < pcm.size(); at += 47040) {
+            written = drv.Write(pcm.data() + at, std::uint32_t(std::min<std::size_t>(47040, pcm.size() - at)));
+            wx::test::PumpFor(1);  // the components report to this thread
+        }
+        EXPECT_EQ(wavtools::ReadFile(file), old) << "the old file changed before the new one was finished";
+        bool closed = false;
+        if (row.ending == TEnding::Discard)
+            drv.Discard();
+        else
+            closed = drv.Close() && written;
+        if (row.failGogo) failFrame(0, 0);
+        EXPECT_EQ(closed, row.ending == TEnding::Close) << drv.ErrorText();
+        if (row.ending == TEnding::Close) {
+            const Bytes made = wavtools::ReadFile(file);
+            EXPECT_GT(made.size(), 1000u);
+        } else {
+            EXPECT_EQ(wavtools::ReadFile(file), old);
+        }
+        if (row.ending == TEnding::Failure) EXPECT_FALSE(drv.ErrorText().empty());
+        if (fullDisk && row.mode == admTwinVq) EXPECT_EQ(tvqErrors, 1);  // reported with code 0
+        EXPECT_FALSE(gogo.IsEncoding());
+        EXPECT_FALSE(tvq.IsEncoding());
+        EXPECT_FALSE(drv.IsPipeEncoderRunning());
+        EXPECT_EQ(FilesIn(dir), std::vector<std::string>{row.file}) << "a temporary file was left";
+    }
+}
+
+// What stands under the name decides whether the new file may take it: a
+// folder, a device or a read-only file refuse Open and stay as they were.
+TEST_F(EncoderSinkTest, OpenRefusesANameThatCannotBeReplaced) {
+    const std::string dir = Out("refused");
+    EmptyFolder(dir);
+    CreateDirectoryA((dir + "\\folder.wav").c_str(), nullptr);
+    PutFile(dir + "\\readonly.wav", {'r', 'o'});
+    SetFileAttributesA((dir + "\\readonly.wav").c_str(), FILE_ATTRIBUTE_READONLY);
+    PutFile(dir + "\\held.wav", {'h'});
+    HANDLE held = CreateFileA((dir + "\\held.wav").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const WAVEFORMATEX cd = Cd();
+    const struct {
+        std::string name;
+        TOutputTarget target;
+    } rows[] = {
+        {dir + "\\new.wav", TOutputTarget::Absent},
+        {dir + "\\folder.wav", TOutputTarget::NotAFile},
+        {"Z:\\dev\\full", TOutputTarget::NotAFile},  // a device is never renamed over
+        {dir + "\\readonly.wav", TOutputTarget::ReadOnly},
+        {dir + "\\held.wav", TOutputTarget::InUse},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(ExamineOutput(row.name), row.target);
+        TAcmDrv drv;
+        ASSERT_TRUE(drv.Setup(&cd, &cd, admAcmWave, false));
+        const bool opened = drv.Open(row.name);
+        EXPECT_EQ(opened, row.target == TOutputTarget::Absent);
+        if (opened) {
+            EXPECT_TRUE(drv.Close()) << drv.ErrorText();
+        } else {
+            EXPECT_NE(drv.ErrorText().find(MsgCreateFailed), std::string::npos);
+        }
+    }
+    CloseHandle(held);
+    EXPECT_EQ(wavtools::ReadFile(dir + "\\readonly.wav"), (Bytes{'r', 'o'}));
+    EXPECT_EQ(wavtools::ReadFile(dir + "\\held.wav"), (Bytes{'h'}));
+    SetFileAttributesA((dir + "\\readonly.wav").c_str(), FILE_ATTRIBUTE_NORMAL);
+    std::vector<std::string> left = FilesIn(dir);
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"held.wav", "new.wav", "readonly.wav"}));
+    EXPECT_EQ(OutputTempName(dir + "\\a.b\\x"), dir + "\\a.b\\TMP1.$$$");
+    EXPECT_EQ(OutputTempName(dir + "\\new.wav"), dir + "\\TMP1.$$$.wav");
 }

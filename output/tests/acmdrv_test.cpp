@@ -285,29 +285,6 @@ TEST(AcmDriverWave, UnwritableFolderFailsOpenWithAText) {
     EXPECT_FALSE(drv.Close());
 }
 
-TEST(AcmDriverWave, FullDiskFailsWriteAndClose) {
-    // Wine maps Z:\dev\full to the device that refuses every write.
-    for (const bool compressed : {false, true}) {
-        SCOPED_TRACE(compressed);
-        const auto ima = Suggest(WAVE_FORMAT_IMA_ADPCM);
-        const WAVEFORMATEX cd = CdFormat();
-        TAcmDrv drv;
-        ASSERT_TRUE(drv.Setup(&cd, compressed ? static_cast<const void*>(ima.data()) : &cd, admAcmWave, false));
-        if (!drv.Open("Z:\\dev\\full")) {
-            EXPECT_FALSE(drv.ErrorText().empty());  // refused at once: also a clear failure
-            continue;
-        }
-        const Bytes pcm = wavtools::TestSignal(44100 * 4);
-        bool ok = true;
-        for (std::size_t at = 0; at < pcm.size(); at += 47040)
-            ok = drv.Write(pcm.data() + at, std::uint32_t(std::min<std::size_t>(47040, pcm.size() - at))) && ok;
-        const bool closed = drv.Close();
-        EXPECT_FALSE(ok && closed) << "a full disk was reported as a finished file";
-        EXPECT_TRUE(drv.Failed());
-        EXPECT_FALSE(drv.ErrorText().empty());
-    }
-}
-
 // --- MPEG Layer-3 through ACM ----------------------------------------------------
 
 TEST(AcmDriverMp3, NoEncoderIsReportedCleanly) {
