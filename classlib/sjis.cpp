@@ -90,9 +90,15 @@ constexpr const char* kFullWidth[] = {
     "\x81\x8F", "\x81\x96", "\x81\x48", "\x81\x5E", "\x81\x46",
     "\x81\x68", "\x81\x43", "\x81\x83", "\x81\x84", "\x81\x62",
 };
+// A full-width low line, for control characters, which have no full-width
+// form.
+constexpr char kFullWidthLowLine[] = "\x81\x51";
+
+bool IsControlChar(char c) { return static_cast<unsigned char>(c) < 0x20; }
 }  // namespace
 
 bool IsInvalidFileChar(char c) {
+    if (IsControlChar(c)) return true;
     for (const char* p = kInvalid; *p; ++p)
         if (*p == c) return true;
     return false;
@@ -117,7 +123,7 @@ std::string ReplaceInvalidFileChars(const std::string& text, bool fullWidth) {
         if (n == 1 && IsInvalidFileChar(text[i])) {
             if (fullWidth) {
                 const std::size_t k = std::string(kInvalid).find(text[i]);
-                r += kFullWidth[k];
+                r += k == std::string::npos ? kFullWidthLowLine : kFullWidth[k];
             } else {
                 r += '_';
             }

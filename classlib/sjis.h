@@ -45,12 +45,14 @@ std::string SjisUpperCase(const std::string& s);
 // Blanks (0x20) removed at both ends.  A blank can never be a trail byte.
 std::string TrimSpaces(const std::string& s);
 
-// The ten characters that file names may not hold:  \ * ? / : " ; < > |
+// The characters that file names may not hold: the ten  \ * ? / : " ; < > |
+// and the control characters (below 0x20: line breaks, tabs).
 bool IsInvalidFileChar(char c);
-// True when none of the ten characters occurs (as a whole character).
+// True when none of them occurs (as a whole character).
 bool IsValidFileName(const std::string& name);
-// Each of the ten characters replaced by "_", or with fullWidth by its
-// full-width counterpart (the semicolon becomes a full-width comma).
+// Each of them replaced by "_", or with fullWidth by the full-width
+// counterpart of the ten (the semicolon becomes a full-width comma) and a
+// full-width low line for a control character.
 std::string ReplaceInvalidFileChars(const std::string& text, bool fullWidth);
 
 }  // namespace wx

@@ -13,6 +13,16 @@ std::string Shown(const TCDTextInfo& b, const TCDTextEntry& e, int slot) {
     return b.CharCode == 1 ? ConvAnsiTo8859(t) : t;
 }
 
+// A one-line tag text (title, artist, album, year): a line break or other
+// control character of a disc text becomes a blank.  Control bytes are
+// never part of a double-byte character.
+std::string OneLine(const std::string& text) {
+    std::string s = SjisCut(text, kMaxText);
+    for (char& c : s)
+        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    return s;
+}
+
 bool SetStem(TTrackRecord& slot, const std::string& raw, bool fullWidth) {
     const std::string stem = SjisCut(ReplaceInvalidFileChars(raw, fullWidth), kMaxText);
     if (stem.empty()) return false;
@@ -64,9 +74,9 @@ std::vector<int> CdTextToTags(const std::vector<TCdTextRow>& rows, const std::st
         if (r.Track < 1 || r.Track > last) continue;
         TTrackRecord& s = table.Slots[r.Track];
         if (!s.IsAudio) continue;
-        s.Title = SjisCut(r.Title, kMaxText);
-        s.Artist = SjisCut(r.Performer, kMaxText);
-        s.Album = SjisCut(album, kMaxText);
+        s.Title = OneLine(r.Title);
+        s.Artist = OneLine(r.Performer);
+        s.Album = OneLine(album);
         s.Comment = SjisCut(r.Message, kMaxText);
         s.Genre = genre;
         s.Copyright.clear();
@@ -96,12 +106,12 @@ std::vector<int> CddbToTags(const TCddbDisc& disc, TTrackTable& table) {
         const TCddbTrackText& t = disc.Tracks[static_cast<std::size_t>(i - 1)];
         if (t.Title.empty()) continue;
         TTrackRecord& s = table.Slots[i];
-        s.Title = SjisCut(t.Title, kMaxText);
-        s.Artist = SjisCut(disc.Artist, kMaxText);
-        s.Album = SjisCut(disc.Album, kMaxText);
-        s.Comment = SjisCut(t.Extended, kMaxText);
+        s.Title = OneLine(t.Title);
+        s.Artist = OneLine(disc.Artist);
+        s.Album = OneLine(disc.Album);
+        s.Comment = SjisCut(t.Extended, kMaxText);  // a comment may run over lines
         s.Genre = disc.Genre;
-        s.Year = SjisCut(disc.Year, 10);
+        s.Year = SjisCut(OneLine(disc.Year), 10);
         s.HasTag = true;
         done.push_back(i);
     }

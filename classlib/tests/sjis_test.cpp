@@ -94,6 +94,11 @@ TEST(SjisFileNames, InvalidCharsReplacedOutsideDoubleByteCharacters) {
     EXPECT_FALSE(IsValidFileName(kSo + "|"));
     EXPECT_FALSE(IsValidFileName("a\"b"));
     EXPECT_TRUE(IsValidFileName(""));
+    // Control characters (a line break or tab from a disc title) are as
+    // invalid as the ten, and replaced the same way.
+    for (const char* name : {"First\nSecond", "a\tb", "a\rb", "\x1f"}) EXPECT_FALSE(IsValidFileName(name)) << name;
+    EXPECT_EQ(ReplaceInvalidFileChars("1 First\nSecond\tTab\r", false), "1 First_Second_Tab_");
+    EXPECT_EQ(ReplaceInvalidFileChars("a\nb", true), "a\x81\x51" "b");
     EXPECT_EQ(SjisFind(kSo + "\\", '\\'), 2u);
     EXPECT_EQ(SjisFind(kSo, '\\'), std::string::npos);
 }

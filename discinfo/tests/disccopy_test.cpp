@@ -1,6 +1,7 @@
 // Copying disc titles into the track table, with hostile disc data.
 #include <gtest/gtest.h>
 
+#include "classlib/sjis.h"
 #include "discinfo/disccopy.h"
 #include "discinfo/tests/cdtextpacks.h"
 
@@ -85,6 +86,20 @@ TEST(DiscCopy, CddbTitlesIntoTagsAndNames) {
     EXPECT_EQ(t.Slots[5].Title, "");
     EXPECT_EQ(CddbToFileNames(d, Template(), false, t), (std::vector<int>{1, 2, 4}));
     EXPECT_EQ(t.Slots[4].FileStem, "4 Artist - Four [AlbumRock]");
+
+    // Line breaks and tabs of a record ("\n" and "\t" escapes): blanks in
+    // the one-line tag texts, kept in the comment, replaced in file names.
+    d.Artist = "Two\nLines";
+    d.Tracks = {{"First\nSecond\tTab", "line one\nline two"}};
+    EXPECT_EQ(CddbToTags(d, t), (std::vector<int>{1}));
+    EXPECT_EQ(t.Slots[1].Title, "First Second Tab");
+    EXPECT_EQ(t.Slots[1].Artist, "Two Lines");
+    EXPECT_EQ(t.Slots[1].Comment, "line one\nline two");
+    EXPECT_EQ(CddbToFileNames(d, Template(), false, t), (std::vector<int>{1}));
+    EXPECT_EQ(t.Slots[1].FileStem, "1 Two_Lines - First_Second_Tab [AlbumRock]");
+    EXPECT_TRUE(IsValidFileName(t.Slots[1].FileStem));
+    EXPECT_EQ(CddbToFileNames(d, Template(), true, t), (std::vector<int>{1}));
+    EXPECT_EQ(t.Slots[1].FileStem, "1 Two\x81\x51Lines - First\x81\x51Second\x81\x51Tab [AlbumRock]");
 }
 
 }  // namespace
