@@ -95,6 +95,7 @@ void TID3TagV2::Reopen() {
 
 bool TID3TagV2::ReadHeader() {
     valid_ = false;
+    damaged_ = false;
     tagLength_ = 0;
     version_ = 3;
     ClearFrames();
@@ -115,10 +116,13 @@ bool TID3TagV2::ReadHeader() {
     tagLength_ = length;
     if (!ReadFrames()) {
         // Not readable as it stands: rewriting it would lose what could not
-        // be read, so it counts as no tag and stays whole.
-        ClearFrames();
+        // be read, so it counts as no tag and stays whole.  The frames read
+        // before the fault are kept for reading (and go into a new tag in
+        // front, written in the damaged tag's version, whose frame layout
+        // they have).
+        damaged_ = !frames_.empty();
         tagLength_ = 0;
-        version_ = 3;
+        if (!damaged_) version_ = 3;
         return false;
     }
     valid_ = true;

@@ -14,6 +14,10 @@
 // but zero bytes between and after the frames.  Any other tag, and one that
 // claims to run past the end of the file, counts as no tag: it is never
 // rewritten, and a write puts a new tag in front of it, leaving it whole.
+// A tag of the right version and header whose frames break off part-way (a
+// frame size past the tag, a frame id that is none, bytes that are no
+// frame) is damaged: the frames before the fault can be read, and a write
+// takes them into the new tag in front.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -43,6 +47,8 @@ public:
     TID3TagV2& operator=(const TID3TagV2&) = delete;
 
     bool Valid() const { return valid_; }
+    // Not valid, but the frames before the fault were read (see above).
+    bool Damaged() const { return damaged_; }
     // Major version of the tag read (3 or 4); 3 without a valid tag.  Tags
     // are written in this version.
     int Version() const { return version_; }
@@ -111,6 +117,7 @@ private:
     std::string fileName_;
     std::uint32_t tagLength_ = 0;
     bool valid_ = false;
+    bool damaged_ = false;
     int version_ = 3;
     bool readOnly_ = false;
 };

@@ -168,6 +168,19 @@ bool WriteTag(const std::string& fileName, const wx::TTrackRecord& rec) {
         if (!SpanOf(f, start, span)) return false;
         TID3v1Block block;
         TrackBufToID3Tag(rec, block);
+        if (span.HasV1) {
+            // A block of the ID3v1.1 layout keeps its track number (byte
+            // 126, after a zero byte 125); the comment then has 28 bytes.
+            TID3v1Block old;
+            f.Seek(span.End);
+            f.ReadBuffer(old, sizeof(old));
+            if (old[125] == 0 && old[126] != 0) {
+                std::memset(block + 97, ' ', 30);
+                PutV1Field(block + 97, rec.Comment, 28);
+                block[125] = 0;
+                block[126] = old[126];
+            }
+        }
         const TTail before = TakeTail(f);
         try {
             f.Seek(span.End);  // over an existing block, else appended
@@ -332,7 +345,8 @@ bool ReadTagV2(const std::string& fileName, wx::TTrackRecord& rec) {
         if (tag.GetComment(unicode, description, text)) copy.Comment = Cut(text, MaxTextBytes);
         if (frameText("TCON")) copy.Genre = ParseGenreText(text);
         rec = copy;
-        return tag.Valid();
+        // A tag broken part-way still gives the frames before the fault.
+        return tag.Valid() || tag.Damaged();
     } catch (const std::exception&) {
         return false;
     }

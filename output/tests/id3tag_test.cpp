@@ -314,23 +314,39 @@ TEST_F(ID3TagV2, LengthsFromTheFileAreBoundedByIt) {
     }
     // A frame that claims more bytes than the tag holds, a frame header cut
     // by the end of the tag, bytes that are no frame id: the tag cannot be
-    // read as it stands and counts as none; a write leaves it whole.
+    // read as it stands and counts as none, so a write leaves it whole
+    // behind a new one; the good frames before the fault can still be read
+    // and go into the new tag (in the damaged tag's version).
     {
+        Bytes v24 = V2Header(90, 4) + Frame("TPE1", Bytes{0, 'p'}) + Frame("TIT2", Bytes{0, 'a'}) +
+                    Bytes{'T', 'A', 'L', 'B', 0x7F, 0x7F, 0x7F, 0x7F, 0, 0, 'x'};
+        v24.resize(100, 0);
         const Bytes broken[] = {
             Tag(Frame("TIT2", Bytes{0, 'a'}) + Bytes{'T', 'A', 'L', 'B', 0x7F, 0xFF, 0xFF, 0xFF, 0, 0, 0, 'x'}, 100),
             V2Header(16) + Frame("TIT2", Bytes{0, 'a'}) + Bytes{'T', 'A', 'L', 'B'},
             Tag(Frame("TIT2", Bytes{0, 'a'}) + Frame("T\xe4LB", Bytes{0, 'b'}), 100),
             Tag(Frame("TIT2", Bytes{0, 'a'}) + Bytes(5, 0) + Str("junk"), 100),
+            v24,
         };
         int n = 0;
         for (const Bytes& t : broken) {
+            const bool is24 = t[3] == 4;
             const std::string f = Path("broken" + std::to_string(n++) + ".mp3");
             WriteAll(f, t + audio);
             TID3TagV2 tag(f);
             EXPECT_FALSE(tag.Valid()) << n;
-            EXPECT_EQ(tag.FrameCount(), 0) << n;
+            EXPECT_TRUE(tag.Damaged()) << n;
+            EXPECT_EQ(tag.TagLength(), 0u) << n;
+            EXPECT_EQ(tag.FrameCount(), is24 ? 2 : 1) << n;
+            EXPECT_EQ(Text(tag, "TIT2"), "a") << n;
             tag.SetFrameText("TIT2", "new");
             ASSERT_TRUE(tag.WriteTag());
+            EXPECT_TRUE(tag.Valid()) << n;
+            EXPECT_EQ(tag.Version(), is24 ? 4 : 3) << n;
+            EXPECT_EQ(Text(tag, "TIT2"), "new") << n;
+            if (is24) {
+                EXPECT_EQ(Text(tag, "TPE1"), "p");
+            }
             const Bytes after = ReadAll(f);
             EXPECT_EQ(Bytes(after.begin() + static_cast<long>(tag.TagLength()), after.end()), t + audio) << n;
         }

@@ -138,6 +138,37 @@ TEST_F(TagIO, ID3v1OnMp3FilesOnly) {
     ASSERT_TRUE(WriteTag(tagged, r));
     EXPECT_EQ(ReadAll(tagged).size(), 64 + audio.size() + 128);
 
+    // A block of the ID3v1.1 layout (another program's) keeps its track
+    // number over a rewrite; the comment then has 28 bytes.
+    {
+        Bytes v11 = ReadAll(mp3);
+        v11[v11.size() - 3] = 0;  // byte 125
+        v11[v11.size() - 2] = 9;  // byte 126: track 9
+        WriteAll(mp3, v11);
+        r.Comment = std::string(29, 'k');
+        ASSERT_TRUE(WriteTag(mp3, r));
+        const Bytes after = ReadAll(mp3);
+        ASSERT_EQ(after.size(), audio.size() + 128);
+        TID3v1Block block;
+        std::memcpy(block, after.data() + audio.size(), 128);
+        EXPECT_EQ(Field(block, 97, 28), std::string(28, 'k'));
+        EXPECT_EQ(block[125], 0);
+        EXPECT_EQ(block[126], 9);
+        EXPECT_EQ(block[127], 17);
+        ASSERT_TRUE(ReadTag(mp3, got));
+        EXPECT_EQ(got.Comment, std::string(28, 'k'));
+        // A plain ID3v1 block stays plain: the comment has its 30 bytes.
+        Bytes plain = after;
+        plain[plain.size() - 3] = ' ';
+        plain[plain.size() - 2] = ' ';
+        WriteAll(mp3, plain);
+        ASSERT_TRUE(WriteTag(mp3, r));
+        ASSERT_TRUE(ReadTag(mp3, got));
+        EXPECT_EQ(got.Comment, std::string(29, 'k'));
+        r = Sample();
+        r.Title = "Second";
+    }
+
     // Not MP3: a WAV file, a file too short, an ID3v2 tag with no frame
     // header behind it, a missing file.
     const std::string wav = Path("c.wav");
@@ -496,22 +527,34 @@ TEST_F(TagIO, FailedWriteLeavesTheFileByteIdentical) {
 }
 
 TEST_F(TagIO, TagThatCannotBeReadStaysWholeBehindTheNewOne) {
-    // Version 2.2 (three-letter ids) and a 2.3 tag with an extended header.
+    // Version 2.2 (three-letter ids), a 2.3 tag with an extended header, and
+    // a 2.3 tag whose third frame claims more bytes than the tag holds: its
+    // title and artist before the fault are read, and it is never written
+    // back in place either.
     const Bytes v22 = Str("ID3") + Bytes{2, 0, 0, 0, 0, 0, 21} + Str("TT2") + Bytes{0, 0, 4, 0, 'o', 'l', 'd'} +
                       Str("TAL") + Bytes{0, 0, 5, 0, 'a', 'l', 'b', 'm'};
     Bytes ext = V2Header(40, 3, 0x40) + Bytes{0, 0, 0, 6, 0, 0, 0, 0, 0, 0} + Frame("TALB", Bytes{0, 'a', 'l', 'b'});
     ext.resize(50, 0);
+    const Bytes badSize = Tag(Frame("TIT2", Str(std::string(1, '\0') + "Good title")) +
+                                  Frame("TPE1", Str(std::string(1, '\0') + "Good artist")) +
+                                  Bytes{'T', 'A', 'L', 'B', 0x00, 0x10, 0x00, 0x00, 0, 0, 0, 'x'},
+                              200);
     const Bytes audio = Audio(2000);
     int n = 0;
-    for (const Bytes& old : {v22, ext}) {
+    for (const Bytes& old : {v22, ext, badSize}) {
+        const bool partly = old == badSize;
         for (int mode : {1, 2}) {
             const std::string f = Path("old" + std::to_string(n++) + ".mp3");
             WriteAll(f, old + audio);
             bool hasV1, hasV2;
             wx::TTrackRecord r;
-            EXPECT_FALSE(ReadTagV1V2(f, hasV1, r, hasV2));
+            EXPECT_EQ(ReadTagV1V2(f, hasV1, r, hasV2), partly) << n;
+            EXPECT_EQ(hasV2, partly) << n;
+            EXPECT_EQ(r.Title, partly ? "Good title" : "") << n;
+            EXPECT_EQ(r.Artist, partly ? "Good artist" : "") << n;
             r = Sample();
-            ASSERT_TRUE(WriteTagV1V2(f, r, mode, false, false)) << n;
+            // A caller that rewrites passes on what it found.
+            ASSERT_TRUE(WriteTagV1V2(f, r, mode, false, hasV2)) << n;
             const Bytes after = ReadAll(f);
             TID3TagV2 tag(f, true);
             ASSERT_TRUE(tag.Valid());
