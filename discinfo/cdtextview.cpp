@@ -106,7 +106,11 @@ void TCDTEXTForm::FormCreate() {
 
 void TCDTEXTForm::FormDestroy() {
     if (!h_.Settings) return;
-    const RECT r = Bounds();
+    // A minimized or maximized window keeps the size it is restored to.
+    RECT r = Bounds();
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof wp;
+    if ((IsIconic(Handle()) || IsZoomed(Handle())) && GetWindowPlacement(Handle(), &wp)) r = wp.rcNormalPosition;
     h_.Settings->WriteInteger(kSection, "WindowWidth", r.right - r.left);
     h_.Settings->WriteInteger(kSection, "WindowHeight", r.bottom - r.top);
     h_.Settings->WriteInteger(kSection, "WindowLeft", r.left);
@@ -225,6 +229,13 @@ void TCDTEXTForm::CSV1Click() {
                                           : DefaultSaveDialog(Handle(), path, filter);
     if (!chosen) return;
     const char delim = filter == 2 ? '\t' : ',';
+    // What was there before (a file chosen to be replaced, a device) is not
+    // removed after a failed write; only a file this export made.
+    bool existed = false;
+    if (std::FILE* before = std::fopen(path.c_str(), "rb")) {
+        existed = true;
+        std::fclose(before);
+    }
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) {
         Message(LoadResString(MSG_CDTEXT_CREATE_FAILED), MB_OK | MB_ICONERROR);
@@ -238,9 +249,11 @@ void TCDTEXTForm::CSV1Click() {
         }
         out += "\r\n";
     }
-    const bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
+    // The flush is asked for on its own: a close that writes the buffered
+    // rest may not report that it failed (a full disk).
+    const bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size() && std::fflush(f) == 0;
     if (std::fclose(f) != 0 || !ok) {
-        std::remove(path.c_str());
+        if (!existed) std::remove(path.c_str());
         Message(LoadResString(MSG_CDTEXT_CREATE_FAILED), MB_OK | MB_ICONERROR);
         return;
     }

@@ -182,6 +182,9 @@ bool WriteTextLines(const std::string& path, const std::vector<std::string>& lin
             break;
         }
     }
+    // The flush is asked for on its own: a close that writes the buffered
+    // rest may not report that it failed (a full disk).
+    if (ok && std::fflush(f) != 0) ok = false;
     if (std::fclose(f) != 0) ok = false;
     if (!ok) std::remove(path.c_str());
     return ok;

@@ -84,6 +84,12 @@ TEST_F(CdTextView, ShowsTheCueSheetTextsExportsAndCopies) {
     TCDTEXTForm form(nullptr, Host());
     form.Show();
     EXPECT_TRUE(Texts().empty());
+    // Without saved geometry: 600 x 240 at the screen's corner.
+    const RECT first = form.Bounds();
+    EXPECT_EQ(first.left, 0);
+    EXPECT_EQ(first.top, 0);
+    EXPECT_EQ(first.right - first.left, 600);
+    EXPECT_EQ(first.bottom - first.top, 240);
     ASSERT_TRUE(form.CommandsEnabled());
     EXPECT_TRUE(form.TimerOn());
     EXPECT_EQ(form.AlbumNameEdit.Text(), "Demo Disc");
@@ -98,19 +104,35 @@ TEST_F(CdTextView, ShowsTheCueSheetTextsExportsAndCopies) {
     EXPECT_EQ(form.ListView1.ItemText(1, 5), "Writer");
     EXPECT_EQ(form.ListView1.ItemText(2, 6), "Note");
 
-    // Tab-separated export, read back.
-    exportPath = rig.dir.File("out.csv");
-    form.CSV1Click();
-    std::ifstream in(exportPath, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    EXPECT_EQ(ss.str(),
-              "Demo Disc\tWendrix Test Ensemble\r\n1\tSunrise\tStrings\t\t\t\t\r\n"
-              "2\tA rather long second title, over packs\tWinds\t\t\tWriter\t\r\n3\tThird\t\t\t\t\tNote\r\n");
-    EXPECT_EQ(Texts().back(), LoadResString(MSG_CDTEXT_CSV_WRITTEN));
-    exportPath = rig.dir.File("no-such-folder\\out.csv");
-    form.CSV1Click();
-    EXPECT_EQ(Texts().back(), LoadResString(MSG_CDTEXT_CREATE_FAILED));
+    // Tab- and comma-separated export, read back.  Fields are written as
+    // they are, without quoting: a title holding a comma shifts its row's
+    // columns in the comma-separated file.
+    struct TExport {
+        int filter;
+        const char* text;
+    };
+    for (const TExport& e :
+         {TExport{2, "Demo Disc\tWendrix Test Ensemble\r\n1\tSunrise\tStrings\t\t\t\t\r\n"
+                     "2\tA rather long second title, over packs\tWinds\t\t\tWriter\t\r\n3\tThird\t\t\t\t\tNote\r\n"},
+          TExport{1, "Demo Disc,Wendrix Test Ensemble\r\n1,Sunrise,Strings,,,,\r\n"
+                     "2,A rather long second title, over packs,Winds,,,Writer,\r\n3,Third,,,,,Note\r\n"}}) {
+        exportFilter = e.filter;
+        exportPath = rig.dir.File("out" + std::to_string(e.filter) + ".csv");
+        form.CSV1Click();
+        std::ifstream in(exportPath, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        EXPECT_EQ(ss.str(), e.text) << e.filter;
+        EXPECT_EQ(Texts().back(), LoadResString(MSG_CDTEXT_CSV_WRITTEN));
+    }
+    exportFilter = 2;
+    // A file that cannot be created, and one whose writing fails after it
+    // was created (a full disk).
+    for (const std::string& bad : {rig.dir.File("no-such-folder\\out.csv"), std::string("Z:\\dev\\full")}) {
+        exportPath = bad;
+        form.CSV1Click();
+        EXPECT_EQ(Texts().back(), LoadResString(MSG_CDTEXT_CREATE_FAILED)) << bad;
+    }
 
     form.MP3ID3Click();
     EXPECT_EQ(Texts().back(), LoadResString(MSG_CDTEXT_TAGS_SET));
@@ -124,9 +146,37 @@ TEST_F(CdTextView, ShowsTheCueSheetTextsExportsAndCopies) {
     EXPECT_EQ(table.Slots[2].FileStem, "2 A rather long second title, over packs (Winds, Demo Disc)");
     EXPECT_EQ(cells.back(), "3:5=3 Third (, Demo Disc)");
 
+    // The media poll, with the window active: the disc still matches the
+    // track list, so nothing happens; once the list has no tracks while a
+    // disc is in, the window reads the disc again.
+    int refreshes = 0;
+    TCdTextHost polled = Host();
+    polled.RefreshTrackList = [&] { ++refreshes; };
+    bool poll = false;
+    polled.AutoRefresh = [&] { return poll; };
+    TCDTEXTForm watcher(nullptr, polled);
+    watcher.Show();
+    SetActiveWindow(watcher.Handle());
+    watcher.Timer1Timer();
+    poll = true;
+    watcher.Timer1Timer();
+    EXPECT_EQ(refreshes, 0);
+    table.TrackCount = 0;
+    watcher.Timer1Timer();
+    EXPECT_EQ(refreshes, 1);
+    EXPECT_EQ(watcher.ListView1.Count(), 3);  // read again
+    EXPECT_TRUE(watcher.CommandsEnabled());
+    table.TrackCount = 3;
+    watcher.Close();
+
+    // Closed while minimized: the size it is restored to is kept.
+    ShowWindow(form.Handle(), SW_MINIMIZE);
     form.Close();
     EXPECT_FALSE(form.TimerOn());
     EXPECT_EQ(settings.ReadInteger("CDTEXTView", "LColumnW1", -1), 100);
+    EXPECT_EQ(settings.ReadInteger("CDTEXTView", "WindowWidth", -1), 600);
+    EXPECT_EQ(settings.ReadInteger("CDTEXTView", "WindowHeight", -1), 240);
+    EXPECT_EQ(settings.ReadInteger("CDTEXTView", "WindowLeft", -1), 0);
 }
 
 TEST_F(CdTextView, HostileDiscsEndWithTheirMessagesAndTouchNothing) {
