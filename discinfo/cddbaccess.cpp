@@ -14,8 +14,9 @@ std::string TCDDBAccess::TraceFileName(const std::string& programFile) {
 TCDDBAccess::TCDDBAccess(HWND owner, bool trace, const TCDDBNetSettings& settings, TCddbJobUi* ui,
                          TCddbNetwork* network)
     : owner_(owner),
+      network_(network ? *network : net_),
       sync_(ui ? std::make_unique<TCddbSyncUi>(*ui) : nullptr),
-      client_(network ? *network : net_, sync_.get(), settings) {
+      client_(network_, sync_.get(), settings) {
     if (trace) {
         char path[MAX_PATH];
         const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -47,16 +48,23 @@ TCDDBAccess::~TCDDBAccess() {
 
 void TCDDBAccess::Execute() {
     if (Terminated()) return;
-    WSADATA data;
-    if (WSAStartup(MAKEWORD(1, 1), &data) != 0) {
+    if (!network_.Startup()) {
         client_.ResultText = kCddbMsgWinsock;
     } else {
-        switch (Mode) {
-            case TCddbMode::Query: client_.RunQuery(); break;
-            case TCddbMode::Sites: client_.RunSites(); break;
-            case TCddbMode::Submit: client_.RunSubmit(); break;
+        try {
+            switch (Mode) {
+                case TCddbMode::Query: client_.RunQuery(); break;
+                case TCddbMode::Sites: client_.RunSites(); break;
+                case TCddbMode::Submit: client_.RunSubmit(); break;
+            }
+        } catch (...) {
+            // Out of memory, or any other failure inside the job: it still
+            // reports, so that its window enables its controls and can close.
+            client_.Success = false;
+            client_.NetworkError = true;
+            client_.ResultText = kCddbMsgJobFailed;
         }
-        WSACleanup();
+        network_.Cleanup();
     }
     PostTo(owner_, WM_CDDB_RESULT, 0, 0);
 }

@@ -23,7 +23,8 @@ public:
     // they are called on the thread that creates the job (the
     // user-interface thread), which must keep pumping messages meanwhile.
     // network: the job's sockets (null: Windows Sockets); it must outlive
-    // the job.
+    // the job.  Whatever happens inside the job, even an exception, it ends
+    // with WM_CDDB_RESULT and a result text.
     TCDDBAccess(HWND owner, bool trace, const TCDDBNetSettings& settings, TCddbJobUi* ui = nullptr,
                 TCddbNetwork* network = nullptr);
     ~TCDDBAccess() override;
@@ -45,6 +46,7 @@ protected:
 private:
     HWND owner_;
     TWinsockNetwork net_;
+    TCddbNetwork& network_;  // net_, or the one given
     std::unique_ptr<TCddbSyncUi> sync_;
     TCddbClient client_;
     std::FILE* trace_ = nullptr;

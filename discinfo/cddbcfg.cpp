@@ -67,8 +67,9 @@ void LoadCddbConfig(TCustomIniFile& ini, TCddbConfig& cfg) {
     if (n.CddbpPort < 0 || ini.SectionExists(kOldServers)) n.CddbpPort = 888;
     n.ProxyPort = ini.ReadInteger(kSection, "ProxyPort", 8080);
     if (n.ProxyPort < 0) n.ProxyPort = 8080;
-    n.Timeout = ini.ReadInteger(kSection, "RemoteTimeout", 60);
-    if (n.Timeout < 0 || n.Timeout > 120) n.Timeout = 60;
+    // 0 would make every read fail at once: the range starts at 1 s.
+    n.Timeout = ini.ReadInteger(kSection, "RemoteTimeout", kCddbDefaultTimeout);
+    if (n.Timeout < kCddbMinTimeout || n.Timeout > kCddbMaxTimeout) n.Timeout = kCddbDefaultTimeout;
     cfg.Drive = ini.ReadInteger(kSection, "CDDBDrive", -1);
     if (cfg.Drive > 25 || cfg.Drive < -1) cfg.Drive = -1;
 
@@ -153,14 +154,15 @@ bool ImportLocalDB(TCustomIniFile& db, const std::string& identity, int maxTrack
     return true;
 }
 
-void ExportLocalDB(TCustomIniFile& db, const std::string& identity, const TLocalDbDisc& disc) {
+bool ExportLocalDB(TCustomIniFile& db, const std::string& identity, const TLocalDbDisc& disc) {
     const std::string section = SjisUpperCase(identity);
-    if (section.empty() || disc.TrackTitles.empty()) return;
+    if (section.empty() || disc.TrackTitles.empty()) return false;
     db.WriteInteger(section, "numtracks", static_cast<std::int32_t>(disc.TrackTitles.size()));
     db.WriteString(section, "artist", disc.Artist);
     db.WriteString(section, "title", disc.Title);
     for (std::size_t i = 0; i < disc.TrackTitles.size(); ++i)
         db.WriteString(section, std::to_string(i), disc.TrackTitles[i]);
+    return !db.WriteFailed();
 }
 
 }  // namespace wx

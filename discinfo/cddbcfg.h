@@ -53,7 +53,9 @@ struct TLocalDbDisc {
 // The disc of that identity (section name in upper case); false when it is
 // not there or lists no tracks.  At most maxTracks titles are taken.
 bool ImportLocalDB(TCustomIniFile& db, const std::string& identity, int maxTracks, TLocalDbDisc& disc);
-// Writes the disc; nothing without an identity or tracks.
-void ExportLocalDB(TCustomIniFile& db, const std::string& identity, const TLocalDbDisc& disc);
+// Writes the disc; nothing without an identity or tracks.  False when
+// nothing was written or a write failed (the file, for a file that writes
+// through, may then hold part of the disc).
+bool ExportLocalDB(TCustomIniFile& db, const std::string& identity, const TLocalDbDisc& disc);
 
 }  // namespace wx

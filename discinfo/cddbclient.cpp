@@ -1,6 +1,7 @@
 #include "discinfo/cddbclient.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 
@@ -14,11 +15,18 @@ namespace {
 
 bool IsEndMarker(const std::string& strippedLine) { return strippedLine == "."; }
 
-// The time-out setting in milliseconds (the settings keep it within 0..120
-// seconds; anything larger is held to a day).
+// The time-out setting in milliseconds; a value outside the settings'
+// range counts as the default, so that no setting makes every read fail at
+// once or wait for days.
 std::uint32_t TimeoutMs(std::int32_t seconds) {
-    if (seconds <= 0) return 0;
-    return static_cast<std::uint32_t>(std::min<std::int32_t>(seconds, 86400)) * 1000u;
+    if (seconds < kCddbMinTimeout || seconds > kCddbMaxTimeout) seconds = kCddbDefaultTimeout;
+    return static_cast<std::uint32_t>(seconds) * 1000u;
+}
+
+// A line "NNN-..." announces that the reply goes on over further lines.
+bool IsContinuedReply(const std::string& line) {
+    return line.size() >= 4 && line[3] == '-' && std::isdigit(static_cast<unsigned char>(line[0])) &&
+           std::isdigit(static_cast<unsigned char>(line[1])) && std::isdigit(static_cast<unsigned char>(line[2]));
 }
 
 std::string FormatReport(const std::string& statusLine) {
@@ -34,8 +42,36 @@ TCddbClient::TCddbClient(TCddbNetwork& net, TCddbJobUi* ui, const TCDDBNetSettin
 
 TCddbClient::~TCddbClient() = default;
 
+// While the user answers a dialog of the job, the job's bound stands still.
+class TCddbClient::TUiStep {
+public:
+    explicit TUiStep(TCddbClient& c) : c_(c), start_(c.net_.TickCount()) {}
+    ~TUiStep() { c_.jobUiMs_ += c_.net_.TickCount() - start_; }
+    TUiStep(const TUiStep&) = delete;
+    TUiStep& operator=(const TUiStep&) = delete;
+
+private:
+    TCddbClient& c_;
+    std::uint32_t start_;
+};
+
+void TCddbClient::BeginJob() {
+    jobStart_ = net_.TickCount();
+    jobUiMs_ = 0;
+}
+
+std::uint32_t TCddbClient::JobLeftMs() const {
+    const std::uint32_t bound = kCddbJobTimeouts * TimeoutMs(settings_.Timeout);
+    const std::uint32_t used = net_.TickCount() - jobStart_ - jobUiMs_;
+    return used >= bound ? 0 : bound - used;
+}
+
+std::uint32_t TCddbClient::WaitMs() const { return std::min(TimeoutMs(settings_.Timeout), JobLeftMs()); }
+
 void TCddbClient::Status(const char* text) {
-    if (ui_) ui_->ShowStatus(text);
+    if (!ui_) return;
+    TUiStep step(*this);
+    ui_->ShowStatus(text);
 }
 
 void TCddbClient::Traced(const std::string& prefix, const std::string& line) {
@@ -98,7 +134,12 @@ bool TCddbClient::ConnectTo(std::unique_ptr<TCddbSocket>& sock, const std::strin
         return false;
     }
     sock->SetAbort(&AbortRequest);
-    const unsigned wait = std::max<std::uint32_t>(TimeoutMs(settings_.Timeout), 1000u);
+    const std::uint32_t wait = WaitMs();
+    if (wait == 0) {
+        ResultText = kCddbMsgTimeout;
+        CloseSocket(sock);
+        return false;
+    }
     switch (sock->Connect(host_, port_, wait)) {
         case TCddbSocket::TConnect::Ok:
             return true;
@@ -117,10 +158,10 @@ bool TCddbClient::Reconnect(std::unique_ptr<TCddbSocket>& sock) {
     CloseSocket(sock);
     sock = net_.NewSocket();
     if (sock) sock->SetAbort(&AbortRequest);
-    const unsigned wait = std::max<std::uint32_t>(TimeoutMs(settings_.Timeout), 1000u);
-    if (!sock || sock->Connect(host_, port_, wait) != TCddbSocket::TConnect::Ok) {
+    const std::uint32_t wait = WaitMs();
+    if (!sock || wait == 0 || sock->Connect(host_, port_, wait) != TCddbSocket::TConnect::Ok) {
         CloseSocket(sock);
-        ResultText = kCddbMsgConnectFailed;
+        ResultText = wait == 0 ? kCddbMsgTimeout : kCddbMsgConnectFailed;
         return false;
     }
     return true;
@@ -136,9 +177,10 @@ int TCddbClient::SendCrlfLine(std::unique_ptr<TCddbSocket>& sock, const std::str
 
 int TCddbClient::SendBytes(std::unique_ptr<TCddbSocket>& sock, const std::string& traced, const std::string& bytes) {
     Traced("XMITED: ", traced);
-    if (!sock || AbortRequest || !sock->Send(bytes.data(), bytes.size())) {
+    const std::uint32_t wait = WaitMs();
+    if (!sock || AbortRequest || wait == 0 || !sock->Send(bytes.data(), bytes.size(), wait)) {
         CloseSocket(sock);
-        ResultText = kCddbMsgCommFailed;
+        ResultText = wait == 0 && !AbortRequest ? kCddbMsgTimeout : kCddbMsgCommFailed;
         return -1;
     }
     return 1;
@@ -151,14 +193,15 @@ bool TCddbClient::ReadLine(std::unique_ptr<TCddbSocket>& sock, std::string& line
 bool TCddbClient::ReadLineWithin(std::unique_ptr<TCddbSocket>& sock, std::string& line, std::uint32_t limit,
                                  bool keepOnFailure) {
     line.clear();
+    limit = std::min(limit, JobLeftMs());
     const std::uint32_t start = net_.TickCount();
     bool closed = false;
     while (sock && net_.TickCount() - start < limit && !AbortRequest) {
         if (!pending_.empty()) {
             const auto lf = pending_.find('\n');
             const std::size_t take = lf == std::string::npos ? pending_.size() : lf;
-            if (line.size() < kCddbMaxLineBytes)
-                line.append(pending_, 0, std::min(take, kCddbMaxLineBytes - line.size()));
+            if (line.size() < MaxLineBytes)
+                line.append(pending_, 0, std::min(take, MaxLineBytes - line.size()));
             if (lf == std::string::npos) {
                 pending_.clear();
                 continue;
@@ -186,7 +229,12 @@ bool TCddbClient::ReadLineWithin(std::unique_ptr<TCddbSocket>& sock, std::string
         }
         pending_.append(buf, static_cast<std::size_t>(got));
     }
-    if (keepOnFailure) return false;
+    if (keepOnFailure) {
+        // Nothing received is lost: the bytes of a line begun wait for the
+        // next read.
+        pending_.insert(0, line);
+        return false;
+    }
     CloseSocket(sock);
     ResultText = closed && !AbortRequest ? kCddbMsgClosed : kCddbMsgTimeout;
     return false;
@@ -194,7 +242,21 @@ bool TCddbClient::ReadLineWithin(std::unique_ptr<TCddbSocket>& sock, std::string
 
 void TCddbClient::SkipSpareLine(std::unique_ptr<TCddbSocket>& sock) {
     std::string line;
-    if (ReadLineWithin(sock, line, 2000, true)) Traced("DUMMYRECVED): ", line);
+    if (ReadLineWithin(sock, line, 2000, true)) {
+        Traced("DUMMYRECVED): ", line);
+        return;
+    }
+    // A line that began within the 2 s is that line: it is dropped whole,
+    // never taken for the reply to the next command.
+    if (sock && !pending_.empty() && ReadLine(sock, line)) Traced("DUMMYRECVED): ", line);
+}
+
+bool TCddbClient::ReadMailReply(std::unique_ptr<TCddbSocket>& sock, std::string& reply) {
+    std::size_t budget = MaxReplyBytes;
+    do {
+        if (!ReadReplyLine(sock, reply, budget)) return false;
+    } while (IsContinuedReply(reply));
+    return true;
 }
 
 bool TCddbClient::ReadReplyLine(std::unique_ptr<TCddbSocket>& sock, std::string& line, std::size_t& budget) {
@@ -211,7 +273,7 @@ bool TCddbClient::ReadReplyLine(std::unique_ptr<TCddbSocket>& sock, std::string&
 
 bool TCddbClient::ReadReplyBody(std::unique_ptr<TCddbSocket>& sock, std::vector<std::string>& lines) {
     lines.clear();
-    std::size_t budget = kCddbMaxReplyBytes;
+    std::size_t budget = MaxReplyBytes;
     for (;;) {
         std::string line;
         if (!ReadReplyLine(sock, line, budget)) return false;
@@ -225,15 +287,30 @@ bool TCddbClient::SendProxyAuthorization(std::unique_ptr<TCddbSocket>& sock) {
     if (!UseProxy() || !(settings_.Flags & kCddbFlagProxyAuth)) return true;
     if (settings_.ProxyPassword.empty() && (settings_.Flags & kCddbFlagAskPassword) && ui_) {
         std::string password;
-        if (ui_->AskProxyPassword(password)) settings_.ProxyPassword = password;
+        bool given;
+        {
+            TUiStep step(*this);
+            given = ui_->AskProxyPassword(password);
+        }
+        if (given) settings_.ProxyPassword = password;
     }
     const std::string credentials = settings_.ProxyUser + ":" + settings_.ProxyPassword;
-    return SendCrlfLine(sock, "Proxy-Authorization: Basic " + EncodeBase64(credentials)) > 0;
+    // The trace file is a plain file beside the program: the credentials
+    // stay out of it.
+    const std::string header = "Proxy-Authorization: Basic ";
+    return SendBytes(sock, header + "(hidden)", header + EncodeBase64(credentials) + "\r\n") > 0;
+}
+
+bool TCddbClient::SendHostHeader(std::unique_ptr<TCddbSocket>& sock) {
+    // The server the request is for, also through a proxy: servers that
+    // share one address tell their sites apart by it.
+    return SendCrlfLine(sock, "Host: " + settings_.ServerHost) > 0;
 }
 
 bool TCddbClient::HttpRequest(std::unique_ptr<TCddbSocket>& sock, const std::string& requestLine) {
     // Every line of the request ends in CR LF, and one empty line ends it.
     if (SendCrlfLine(sock, requestLine + " HTTP/1.0") < 0) return false;
+    if (!SendHostHeader(sock)) return false;
     if (!SendProxyAuthorization(sock)) return false;
     if (SendCrlfLine(sock, "") < 0) return false;
     return ReadHttpStatus(sock);
@@ -247,7 +324,7 @@ bool TCddbClient::ReadHttpStatus(std::unique_ptr<TCddbSocket>& sock) {
         ResultText = FormatReport(StripLineEnd(status));
         return false;
     }
-    std::size_t budget = kCddbMaxReplyBytes;
+    std::size_t budget = MaxReplyBytes;
     for (;;) {
         std::string header;
         if (!ReadReplyLine(sock, header, budget)) return false;
@@ -279,11 +356,17 @@ bool TCddbClient::ReadServerMessage(std::unique_ptr<TCddbSocket>& sock) {
     if (!ReadLine(sock, first)) return false;
     first = StripLineEnd(first);
     if (!CddbStartsWith(first, "210")) return true;
-    const bool isNew = settings_.LastMotdLine.empty() || first.find(settings_.LastMotdLine) == std::string::npos;
+    // The stored line "-" (the setting's default) means that no message has
+    // been seen yet, like an empty one: a real first line begins "210".
+    const std::string& last = settings_.LastMotdLine;
+    const bool isNew = last.empty() || last == "-" || first.find(last) == std::string::npos;
     if (isNew) settings_.LastMotdLine = first;
     std::vector<std::string> lines;
     if (!ReadReplyBody(sock, lines)) return false;
-    if (isNew && ui_) ui_->ShowServerMessage(lines);
+    if (isNew && ui_) {
+        TUiStep step(*this);
+        ui_->ShowServerMessage(lines);
+    }
     return true;
 }
 
@@ -309,7 +392,11 @@ bool TCddbClient::ChooseMatch(std::unique_ptr<TCddbSocket>& sock, std::string& c
         NetworkError = false;
         return true;
     }
-    const int chosen = ui_ ? ui_->ChooseMatch(items) : -1;
+    int chosen = -1;
+    if (ui_) {
+        TUiStep step(*this);
+        chosen = ui_->ChooseMatch(items);
+    }
     if (chosen >= 0 && static_cast<std::size_t>(chosen) < sets.size()) {
         category = sets[static_cast<std::size_t>(chosen)].Category;
         discId = sets[static_cast<std::size_t>(chosen)].DiscId;
@@ -321,8 +408,8 @@ bool TCddbClient::ChooseMatch(std::unique_ptr<TCddbSocket>& sock, std::string& c
 }
 
 bool TCddbClient::QueryAndRead() {
-    const std::string hello = UseHttp() ? BlanksToPlus(HelloText()) : HelloText();
-    const std::string query = UseHttp() ? BlanksToPlus(QueryText()) : QueryText();
+    const std::string hello = UseHttp() ? CddbQueryValue(HelloText()) : HelloText();
+    const std::string query = UseHttp() ? CddbQueryValue(QueryText()) : QueryText();
     std::unique_ptr<TCddbSocket> sock = net_.NewSocket();
     if (!sock) {
         ResultText = kCddbMsgNoSocket;
@@ -400,18 +487,19 @@ bool TCddbClient::QueryAndRead() {
     }
 
     // Read.
+    if (!ServerWordsUsable(sock, category, chosenId.empty() ? DiscId : chosenId)) return false;
     if (!chosenId.empty()) DiscId = chosenId;
     Status(kCddbStatusReading);
     if (!UseHttp()) {
         if (SendLine(sock, "cddb read " + category + " " + DiscId) < 0) return false;
     } else {
         if (!Reconnect(sock)) return false;
-        if (!HttpRequest(sock, HttpGetPrefix() + "cmd=cddb+read+" + category + "+" + DiscId + "&hello=" + hello +
-                                   "&" + ProtoParam()))
+        if (!HttpRequest(sock, HttpGetPrefix() + "cmd=cddb+read+" + CddbQueryValue(category) + "+" +
+                                   CddbQueryValue(DiscId) + "&hello=" + hello + "&" + ProtoParam()))
             return false;
     }
     std::vector<std::string> lines;
-    std::size_t budget = kCddbMaxReplyBytes;
+    std::size_t budget = MaxReplyBytes;
     for (;;) {
         std::string line;
         if (!ReadReplyLine(sock, line, budget)) return false;
@@ -434,14 +522,23 @@ bool TCddbClient::QueryAndRead() {
     return true;
 }
 
+bool TCddbClient::ServerWordsUsable(std::unique_ptr<TCddbSocket>& sock, const std::string& category,
+                                    const std::string& discId) {
+    if (IsCddbWord(category) && IsCddbWord(discId)) return true;
+    CloseSession(sock);
+    ResultText = kCddbMsgServerError;
+    return false;
+}
+
 void TCddbClient::RunQuery() {
+    BeginJob();
     Success = QueryAndRead();
     SplitDiscTitle(Info);
 }
 
 bool TCddbClient::GetSites() {
     SiteLines.clear();
-    const std::string hello = UseHttp() ? BlanksToPlus(HelloText()) : HelloText();
+    const std::string hello = UseHttp() ? CddbQueryValue(HelloText()) : HelloText();
     std::unique_ptr<TCddbSocket> sock = net_.NewSocket();
     if (!sock) {
         ResultText = kCddbMsgNoSocket;
@@ -468,7 +565,10 @@ bool TCddbClient::GetSites() {
     return true;
 }
 
-void TCddbClient::RunSites() { Success = GetSites(); }
+void TCddbClient::RunSites() {
+    BeginJob();
+    Success = GetSites();
+}
 
 namespace {
 
@@ -492,6 +592,7 @@ bool TCddbClient::HttpPostFile(std::unique_ptr<TCddbSocket>& sock, const std::st
         return false;
     }
     if (SendCrlfLine(sock, requestLine + " HTTP/1.0") < 0) return false;
+    if (!SendHostHeader(sock)) return false;
     if (!SendProxyAuthorization(sock)) return false;
     // The file's header lines and the empty line after them end in CR LF;
     // the body lines in LF alone, as its Content-Length counts them.
@@ -505,7 +606,19 @@ bool TCddbClient::HttpPostFile(std::unique_ptr<TCddbSocket>& sock, const std::st
         }
     }
     if (!inBody && SendCrlfLine(sock, "") < 0) return false;
-    return ReadHttpStatus(sock);
+    if (!ReadHttpStatus(sock)) return false;
+    // The submit CGI gives its verdict as a CDDB status line in the body:
+    // only a 2xx there means that the server took the record.
+    std::string verdict;
+    if (!ReadLine(sock, verdict)) return false;
+    verdict = StripLineEnd(verdict);
+    if (verdict.size() < 3 || verdict[0] != '2' || !std::isdigit(static_cast<unsigned char>(verdict[1])) ||
+        !std::isdigit(static_cast<unsigned char>(verdict[2]))) {
+        CloseSocket(sock);
+        ResultText = FormatReport(verdict);
+        return false;
+    }
+    return true;
 }
 
 bool TCddbClient::SubmitByHttp(std::unique_ptr<TCddbSocket>& sock) {
@@ -526,9 +639,12 @@ bool TCddbClient::SubmitByHttp(std::unique_ptr<TCddbSocket>& sock) {
 bool TCddbClient::SmtpCommand(std::unique_ptr<TCddbSocket>& sock, const std::string& command, const char* expected) {
     if (SendCrlfLine(sock, command) < 0) return false;
     std::string reply;
-    if (!ReadLine(sock, reply)) return false;
+    if (!ReadMailReply(sock, reply)) return false;
     if (CddbStartsWith(reply, expected)) return true;
-    if (ui_) ui_->ShowRefusal(kCddbMsgCommandRefused);
+    if (ui_) {
+        TUiStep step(*this);
+        ui_->ShowRefusal(kCddbMsgCommandRefused);
+    }
     CloseSocket(sock);
     return false;
 }
@@ -541,17 +657,19 @@ bool TCddbClient::SubmitByMail(std::unique_ptr<TCddbSocket>& sock, const std::st
         ResultText = text;
         return false;
     };
-    // POP3 first: its greeting tells that the mail service is there.
+    // POP3 first: its greeting tells that the mail service is there.  A
+    // greeting that cannot be read counts as a failed connection.
     if (!ConnectTo(sock, host, kCddbPop3Port, kCddbMsgConnectFailed)) return fail(kCddbMsgConnectFailed);
     std::string greeting;
-    if (!ReadLine(sock, greeting)) return fail(kCddbMsgCommFailed);
+    if (!ReadLine(sock, greeting)) return fail(kCddbMsgConnectFailed);
     if (!CddbStartsWith(greeting, "+OK")) return fail(kCddbMsgNotReady);
     if (!SmtpCommand(sock, "QUIT", "+OK")) return fail(kCddbMsgCommFailed);
     CloseSocket(sock);
 
     sock = net_.NewSocket();
     if (!ConnectTo(sock, host, kCddbSmtpPort, kCddbMsgConnectFailed)) return fail(kCddbMsgConnectFailed);
-    if (!ReadLine(sock, greeting)) return fail(kCddbMsgCommFailed);
+    // The greeting may take several lines ("220-..." up to "220 ...").
+    if (!ReadMailReply(sock, greeting)) return fail(kCddbMsgConnectFailed);
     if (!CddbStartsWith(greeting, "220")) return fail(kCddbMsgNotReady);
     SkipSpareLine(sock);
     if (!SmtpCommand(sock, "HELO " + localHost, "250")) return fail(kCddbMsgCommFailed);
@@ -602,6 +720,7 @@ bool TCddbClient::SubmitByMail(std::unique_ptr<TCddbSocket>& sock, const std::st
 }
 
 void TCddbClient::RunSubmit() {
+    BeginJob();
     Success = false;
     std::string localHost = net_.LocalHostName();
     if (localHost.empty()) localHost = "hostname";

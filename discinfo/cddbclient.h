@@ -24,7 +24,7 @@ struct TCDDBNetSettings {
     std::string HttpPath = "/~cddb/cddb.cgi";
     std::string SubmitReceiver;
     std::string ProxyPassword;
-    std::int32_t Timeout = 60;  // seconds per received line
+    std::int32_t Timeout = 60;  // seconds per received line (1..120)
     std::string ProxyUser;
     std::string UserEmail;
     std::string LastMotdLine;  // in and out: first line of the last server message shown
@@ -44,23 +44,41 @@ enum : std::uint8_t {
 
 inline constexpr int kCddbHttpPort = 80;
 
+// The time-out setting, in seconds: the range the settings keep; a value
+// outside it counts as the default.
+inline constexpr std::int32_t kCddbDefaultTimeout = 60;
+inline constexpr std::int32_t kCddbMinTimeout = 1;
+inline constexpr std::int32_t kCddbMaxTimeout = 120;
+
+// A whole job ends within this many times the time-out setting, whatever
+// its servers do: every line must come within the time-out, and all of a
+// job's waits for the network together (connects, sends and replies) within
+// four times it.  A good job takes a handful of replies, each far quicker
+// than the time-out, so it never meets the bound; a server that sends one
+// short line just inside each time-out can no longer hold a lookup for
+// hours (at the default 60 s, a job ends within 4 minutes).  The time the
+// user spends in the job's own dialogs (choice, password, server message,
+// refusal) does not count.
+inline constexpr std::uint32_t kCddbJobTimeouts = 4;
+
 // One TCP connection.
 class TCddbSocket {
 public:
     enum class TConnect { Ok, NoHost, Failed };
     virtual ~TCddbSocket() = default;
-    // Resolves the host and connects, waiting at most timeoutMs.
+    // Resolves the host and connects, waiting at most timeoutMs in all.
     virtual TConnect Connect(const std::string& host, int port, unsigned timeoutMs) = 0;
-    // Sends everything; false on failure.
-    virtual bool Send(const void* data, std::size_t size) = 0;
+    // Sends everything, waiting at most timeoutMs for a peer that takes no
+    // data; false on failure.
+    virtual bool Send(const void* data, std::size_t size, unsigned timeoutMs) = 0;
     // Bytes that can be received now without waiting: 0 when none has
     // arrived yet, -1 when the peer has closed or the connection failed.
     virtual long Pending() = 0;
     // Receives up to size bytes that Pending() announced; <= 0 on failure.
     virtual long Receive(void* buffer, std::size_t size) = 0;
     virtual void Close() = 0;
-    // A flag that, once set, makes waits inside Connect and Send give up
-    // within about 100 ms.
+    // A flag that, once set, makes waits inside Connect (name resolution
+    // included) and Send give up within about 100 ms.
     virtual void SetAbort(const std::atomic<bool>* /*flag*/) {}
 };
 
@@ -68,6 +86,10 @@ public:
 class TCddbNetwork {
 public:
     virtual ~TCddbNetwork() = default;
+    // Around each job: makes the network usable (Windows Sockets: WSAStartup
+    // for version 1.1) and releases it; false when it cannot be used.
+    virtual bool Startup() { return true; }
+    virtual void Cleanup() {}
     // A new socket, or nullptr when none can be made.
     virtual std::unique_ptr<TCddbSocket> NewSocket() = 0;
     // Name of this machine; empty when it cannot be found.
@@ -128,6 +150,11 @@ public:
     // Set by the user interface at any time; honoured at the next poll.
     std::atomic<bool> AbortRequest{false};
 
+    // The receiving limits (kCddbMaxLineBytes, kCddbMaxReplyBytes); the
+    // fuzz target lowers them so that small inputs reach them.
+    std::size_t MaxLineBytes = kCddbMaxLineBytes;
+    std::size_t MaxReplyBytes = kCddbMaxReplyBytes;
+
     // Outputs, read after the job.
     bool Success = false;
     bool NetworkError = true;
@@ -179,6 +206,21 @@ private:
                         bool keepOnFailure);
 
     void Status(const char* text);
+    // The job's bound (kCddbJobTimeouts): started by each Run..., paused
+    // while a user-interface step runs.
+    void BeginJob();
+    std::uint32_t JobLeftMs() const;
+    // The longest one wait may take: the time-out, or what is left of the
+    // job when that is less.
+    std::uint32_t WaitMs() const;
+    class TUiStep;
+    // Category and disc id chosen or named by the server, checked before
+    // they go back into a request.
+    bool ServerWordsUsable(std::unique_ptr<TCddbSocket>& sock, const std::string& category,
+                           const std::string& discId);
+    // A reply that may continue over lines "NNN-..." (SMTP): its last line.
+    bool ReadMailReply(std::unique_ptr<TCddbSocket>& sock, std::string& reply);
+    bool SendHostHeader(std::unique_ptr<TCddbSocket>& sock);
     void Traced(const std::string& prefix, const std::string& line);
     bool Connect(std::unique_ptr<TCddbSocket>& sock);
     bool Reconnect(std::unique_ptr<TCddbSocket>& sock);
@@ -210,6 +252,8 @@ private:
     std::string host_;  // address of the current connection
     int port_ = 0;
     std::string pending_;  // received bytes not yet taken as a line
+    std::uint32_t jobStart_ = 0;
+    std::uint32_t jobUiMs_ = 0;  // spent in user-interface steps
 };
 
 }  // namespace wx

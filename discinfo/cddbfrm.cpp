@@ -56,10 +56,12 @@ std::string Formatted(UINT id, const std::string& value) {
 }
 
 // A byte that the check of a submission refuses: control bytes, and with
-// the ISO-8859-1 rules the bytes 127..159 too.
-bool HasBadByte(const std::string& text, bool iso) {
+// the ISO-8859-1 rules the bytes 127..159 too.  Extended texts may hold line
+// breaks (lineBreaks): records come with them, and the submit file writes
+// them as "\n".
+bool HasBadByte(const std::string& text, bool iso, bool lineBreaks = false) {
     for (unsigned char c : text)
-        if (c < 32 || (iso && c >= 127 && c <= 159)) return true;
+        if ((c < 32 && !(lineBreaks && c == '\n')) || (iso && c >= 127 && c <= 159)) return true;
     return false;
 }
 
@@ -141,6 +143,7 @@ TCDDBForm::TCDDBForm(TComponent* owner, TCddbFormHost host, TCDDBSearch* search)
     OnClick(IDM_CDDB_NOFIXEDDRIVE, [this] { NoFixedDriveClick(-1); });
     for (int d = 0; d < 26; ++d) OnClick(IDM_CDDB_DRIVE_FIRST + d, [this, d] { NoFixedDriveClick(d); });
     OnCommand(IDC_CDDB_CATEGORY, CBN_SELCHANGE, [this] { CategoryBoxChange(); });
+    OnCommand(IDC_CDDB_YEAR, EN_CHANGE, [this] { YearEditChange(); });
     OnNotify(IDC_CDDB_LIST, NM_DBLCLK, [this](NMHDR*) -> LRESULT {
         EditTrack(ListView1.NextSelected(-1));
         return 0;
@@ -368,20 +371,27 @@ void TCDDBForm::WMCDDBResult() {
     if (text.empty() && networkError) text = Res(MSG_CDDB_NETWORK_ERROR);
     switch (job->Mode) {
         case TCddbMode::Sites: {
-            int added = 0;
+            int added = 0, dropped = 0;
             for (const std::string& line : c.SiteLines) {
                 std::string name = CddbTrim(line);
                 const auto blank = name.find(' ');
                 if (blank != std::string::npos && blank > 0) name.erase(blank);
-                if (name.empty() || static_cast<int>(cfg_.Servers.size()) >= kCddbMaxServers) continue;
+                if (name.empty()) continue;
                 if (std::find(cfg_.Servers.begin(), cfg_.Servers.end(), name) != cfg_.Servers.end()) continue;
+                if (static_cast<int>(cfg_.Servers.size()) >= kCddbMaxServers) {
+                    ++dropped;  // new, but the list holds no more
+                    continue;
+                }
                 cfg_.Servers.push_back(name);
                 ++added;
             }
             if (c.ResultText.empty()) {
                 if (added > 0)
                     ShowMessageBox(Formatted(MSG_CDDB_NEW_SITES, added), MB_OK | MB_ICONINFORMATION, Handle());
-                else
+                if (dropped > 0)
+                    ShowMessageBox(Formatted(MSG_CDDB_SITES_LIST_FULL, dropped), MB_OK | MB_ICONINFORMATION,
+                                   Handle());
+                if (added == 0 && dropped == 0)
                     ShowMessageBox(Res(MSG_CDDB_NO_NEW_SITES), MB_OK | MB_ICONINFORMATION, Handle());
             }
             break;
@@ -394,6 +404,12 @@ void TCDDBForm::WMCDDBResult() {
             if (c.Success) {
                 const bool l6 = c.Level6;
                 const TCDDBDiscInfo& info = c.Info;
+                // Every row the record does not fill is emptied: no title of
+                // an earlier record may stay beside the new disc fields.
+                for (auto& r : tracks_) {
+                    r.Title.clear();
+                    r.Extended.clear();
+                }
                 // Only the dialog's own records take received tracks.
                 const int count = std::clamp(info.TrackCount, 0, kCddbDialogTracks);
                 for (int i = 0; i < count; ++i) {
@@ -587,6 +603,16 @@ void TCDDBForm::BumpRevision() {
 
 void TCDDBForm::CategoryBoxChange() { BumpRevision(); }
 
+void TCDDBForm::YearEditChange() {
+    // The edit takes only digits from the keyboard; a pasted text keeps
+    // only its digits too.
+    const std::string text = YearEdit.Text();
+    std::string digits;
+    for (char c : text)
+        if (c >= '0' && c <= '9') digits += c;
+    if (digits != text) YearEdit.SetText(digits);
+}
+
 void TCDDBForm::EditTrack(int row) {
     if (job_ || row < 0 || row >= n_ || row >= ListView1.Count()) return;
     TCddbTrackRecord& r = tracks_[static_cast<std::size_t>(row + 1)];
@@ -665,15 +691,19 @@ void TCDDBForm::ImportDBClick() {
 
 void TCDDBForm::ExportDBClick() {
     if (ShowMessageBox(Res(MSG_CDDB_EXPORT_ASK), MB_OKCANCEL | MB_ICONQUESTION, Handle()) != IDOK) return;
+    bool written = false;
     if (h_.LocalDb) {
         TLocalDbDisc disc;
         disc.Artist = ArtistEdit.Text();
         disc.Title = TitleEdit.Text();
         for (int i = 1; i <= n_; ++i) disc.TrackTitles.push_back(tracks_[static_cast<std::size_t>(i)].Title);
-        ExportLocalDB(*h_.LocalDb, identity_, disc);
-        h_.LocalDb->UpdateFile();
+        written = ExportLocalDB(*h_.LocalDb, identity_, disc);
+        written = h_.LocalDb->UpdateFile() && written;
     }
-    ShowMessageBox(Res(MSG_CDDB_EXPORT_DONE), MB_OK | MB_ICONINFORMATION, Handle());
+    if (written)
+        ShowMessageBox(Res(MSG_CDDB_EXPORT_DONE), MB_OK | MB_ICONINFORMATION, Handle());
+    else
+        ShowMessageBox(Res(MSG_CDDB_EXPORT_FAILED), MB_OK | MB_ICONERROR, Handle());
 }
 
 void TCDDBForm::OptionClick() {
@@ -723,7 +753,7 @@ bool TCDDBForm::CheckFields(bool iso) {
         if (HasBadByte(t, iso)) return refuse(Formatted(iso ? MSG_CDDB_TRACK_NOT_ISO : MSG_CDDB_TRACK_CONTROL, b));
         if (t.empty() || EqualNoCase(t, Formatted(MSG_ID3_TRACK_LABEL, b)))
             return refuse(Formatted(MSG_CDDB_TRACK_INVALID, b));
-        if (HasBadByte(TrimSpaces(r.Extended), iso))
+        if (HasBadByte(TrimSpaces(r.Extended), iso, true))
             return refuse(Formatted(iso ? MSG_CDDB_EXT_NOT_ISO : MSG_CDDB_EXT_CONTROL, b));
     }
     return true;

@@ -120,6 +120,7 @@ public:
     void ExportDBClick();
     void OptionClick();
     void CategoryBoxChange();
+    void YearEditChange();
     void EditTrack(int row);
     void CDriveMenuClick(HMENU menu);
     void NoFixedDriveClick(int drive);

@@ -26,5 +26,6 @@ inline constexpr char kCddbMsgNotReady[] = "サーバーが準備できていま
 inline constexpr char kCddbMsgCommandRefused[] = "サーバーに接続を拒否されました.";
 inline constexpr char kCddbMsgNoSubmitFile[] = "送信する情報のファイルを開けません.";
 inline constexpr char kCddbStatusSending[] = "サーバーにデータを送信しています...";
+inline constexpr char kCddbMsgJobFailed[] = "CDDBの処理中にエラーが発生しました.";
 
 }  // namespace wx

@@ -111,7 +111,9 @@ void TCDDBOptionForm::Button1Click() {
         else
             CDDBPort.SetText("");
     }
-    if (!Number(Timeout.Text(), timeout)) ok = false;
+    // A time-out outside the settings' range would make every read fail at
+    // once (0 or less) or wait for hours: as invalid as a word.
+    if (!Number(Timeout.Text(), timeout) || timeout < kCddbMinTimeout || timeout > kCddbMaxTimeout) ok = false;
     if (!Number(ProxyPort.Text(), proxyPort)) {
         if (UseProxy.Checked())
             ok = false;
@@ -150,7 +152,8 @@ void TCDDBOptionForm::Button1Click() {
 
     n.ProxyHost = TrimSpaces(ProxyServerEdit.Text());
     n.HttpPath = TrimSpaces(HTTPPathEdit.Text());
-    n.ProxyPassword = TrimSpaces(ProxyPass.Text());
+    // The password as typed: blanks at its ends are part of it.
+    n.ProxyPassword = ProxyPass.Text();
     n.ProxyUser = TrimSpaces(ProxyUser.Text());
     n.SubmitReceiver = TrimSpaces(EmailReceiverEdit.Text());
     n.UserEmail = TrimSpaces(EmailAddrEdit.Text());

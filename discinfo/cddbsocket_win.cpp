@@ -4,7 +4,23 @@
 
 namespace wx {
 
-TWinsockSocket::TWinsockSocket() : s_(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)) {}
+namespace {
+// The most one call of send is given.
+constexpr std::size_t kSendPiece = 65536;
+}  // namespace
+
+bool WinsockResolve(const std::string& host, std::uint32_t& address) {
+    WSADATA data;
+    if (WSAStartup(MAKEWORD(1, 1), &data) != 0) return false;
+    const hostent* he = gethostbyname(host.c_str());
+    const bool ok = he && he->h_addrtype == AF_INET && he->h_addr_list && he->h_addr_list[0];
+    if (ok) memcpy(&address, he->h_addr_list[0], sizeof address);
+    WSACleanup();
+    return ok;
+}
+
+TWinsockSocket::TWinsockSocket(TCddbResolver resolve)
+    : s_(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)), resolve_(std::move(resolve)) {}
 
 TWinsockSocket::~TWinsockSocket() { Close(); }
 
@@ -15,6 +31,7 @@ void TWinsockSocket::Close() {
 
 TCddbSocket::TConnect TWinsockSocket::Connect(const std::string& host, int port, unsigned timeoutMs) {
     if (s_ == INVALID_SOCKET) return TConnect::Failed;
+    const DWORD start = GetTickCount();
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<u_short>(port));
@@ -22,9 +39,13 @@ TCddbSocket::TConnect TWinsockSocket::Connect(const std::string& host, int port,
     if (numeric != INADDR_NONE && !host.empty()) {
         addr.sin_addr.s_addr = numeric;
     } else {
-        const hostent* he = host.empty() ? nullptr : gethostbyname(host.c_str());
-        if (!he || he->h_addrtype != AF_INET || !he->h_addr_list || !he->h_addr_list[0]) return TConnect::NoHost;
-        memcpy(&addr.sin_addr, he->h_addr_list[0], sizeof addr.sin_addr);
+        if (host.empty() || !resolve_) return TConnect::NoHost;
+        std::uint32_t found = 0;
+        switch (CddbLookUp(resolve_, host, timeoutMs, abort_, found)) {
+            case TCddbLookup::Found: addr.sin_addr.s_addr = found; break;
+            case TCddbLookup::NotFound: return TConnect::NoHost;
+            case TCddbLookup::Abandoned: return TConnect::Failed;
+        }
     }
     // Connect without blocking so that a silent host cannot hold the job
     // longer than the time-out.
@@ -32,8 +53,8 @@ TCddbSocket::TConnect TWinsockSocket::Connect(const std::string& host, int port,
     ioctlsocket(s_, FIONBIO, &nonBlocking);
     if (connect(s_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
         if (WSAGetLastError() != WSAEWOULDBLOCK) return TConnect::Failed;
-        // In slices of 100 ms, so that an abort request ends the wait.
-        const DWORD start = GetTickCount();
+        // In slices of 100 ms, so that an abort request ends the wait; the
+        // lookup's time counts against the time-out too.
         for (;;) {
             fd_set writable, failed;
             FD_ZERO(&writable);
@@ -51,15 +72,16 @@ TCddbSocket::TConnect TWinsockSocket::Connect(const std::string& host, int port,
         if (getsockopt(s_, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len) != 0 || err != 0)
             return TConnect::Failed;
     }
-    sendTimeoutMs_ = timeoutMs;
     return TConnect::Ok;
 }
 
-bool TWinsockSocket::Send(const void* data, std::size_t size) {
+bool TWinsockSocket::Send(const void* data, std::size_t size, unsigned timeoutMs) {
     const char* p = static_cast<const char*>(data);
     const DWORD start = GetTickCount();
     while (size > 0 && s_ != INVALID_SOCKET) {
-        const int n = send(s_, p, static_cast<int>(size), 0);
+        // In pieces, so that no one call of the system holds the wait for
+        // an abort request.
+        const int n = send(s_, p, static_cast<int>(size < kSendPiece ? size : kSendPiece), 0);
         if (n > 0) {
             p += n;
             size -= static_cast<std::size_t>(n);
@@ -67,7 +89,7 @@ bool TWinsockSocket::Send(const void* data, std::size_t size) {
         }
         if (n < 0 && WSAGetLastError() != WSAEWOULDBLOCK) return false;
         // The peer does not take data: wait for room, at most the time-out.
-        if (Aborted() || GetTickCount() - start >= sendTimeoutMs_) return false;
+        if (Aborted() || GetTickCount() - start >= timeoutMs) return false;
         fd_set writable;
         FD_ZERO(&writable);
         FD_SET(s_, &writable);
@@ -104,8 +126,15 @@ long TWinsockSocket::Receive(void* buffer, std::size_t size) {
     return n > 0 ? n : -1;
 }
 
+bool TWinsockNetwork::Startup() {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(1, 1), &data) == 0;
+}
+
+void TWinsockNetwork::Cleanup() { WSACleanup(); }
+
 std::unique_ptr<TCddbSocket> TWinsockNetwork::NewSocket() {
-    auto s = std::make_unique<TWinsockSocket>();
+    auto s = std::make_unique<TWinsockSocket>(resolve_);
     if (!s->Valid()) return nullptr;
     return s;
 }

@@ -25,11 +25,34 @@ std::string StripLineEnd(const std::string& text) {
     return text.substr(0, n);
 }
 
-std::string BlanksToPlus(const std::string& text) {
-    std::string s = text;
-    for (char& c : s)
-        if (c == ' ') c = '+';
+std::string CddbQueryValue(const std::string& text) {
+    static constexpr char kKept[] = "-._~!$'()*,:@/";
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string s;
+    s.reserve(text.size());
+    for (char ch : text) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c == ' ') {
+            s += '+';
+        } else if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                   (c != 0 && std::strchr(kKept, c))) {
+            s += ch;
+        } else {
+            s += '%';
+            s += kHex[c >> 4];
+            s += kHex[c & 15];
+        }
+    }
     return s;
+}
+
+bool IsCddbWord(const std::string& text) {
+    if (text.empty()) return false;
+    for (char ch : text) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c <= ' ' || c == 0x7F) return false;
+    }
+    return true;
 }
 
 std::string CddbTrimLeft(const std::string& text) {

@@ -1,5 +1,5 @@
-// Small text routines of the CDDB client: line ends, URL blanks, Base64,
-// and leading numbers.  Portable: no <windows.h>.
+// Small text routines of the CDDB client: line ends, URL query values,
+// Base64, and leading numbers.  Portable: no <windows.h>.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -19,8 +19,16 @@ std::int32_t ParseLeadingInt(const std::string& text);
 // The text without every trailing CR and LF.
 std::string StripLineEnd(const std::string& text);
 
-// Each blank replaced by "+" (for the query string of HTTP requests).
-std::string BlanksToPlus(const std::string& text);
+// A value of the query string of an HTTP request: each blank becomes "+",
+// letters, digits and "-._~!$'()*,:@/" stay, every other byte is written as
+// "%XX", so that no value can end itself or start another ("&", "#", "%",
+// "+", "=", control bytes).
+std::string CddbQueryValue(const std::string& text);
+
+// A word the server gave that goes back into a request (a category or a
+// disc id): not empty, and no blank, control byte or DEL, which would split
+// the command or end the request line.
+bool IsCddbWord(const std::string& text);
 
 // Blanks (and tabs) removed at both ends / at the start / at the end.
 std::string CddbTrim(const std::string& text);

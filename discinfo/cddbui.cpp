@@ -65,6 +65,7 @@ std::string CddbLocalText(const std::string& text) {
         {kCddbStatusQuerying, MSG_CDDB_STATUS_QUERYING},
         {kCddbStatusReading, MSG_CDDB_STATUS_READING},
         {kCddbStatusSending, MSG_CDDB_STATUS_SENDING},
+        {kCddbMsgJobFailed, MSG_CDDB_MSG_JOB_FAILED},
     };
     for (const auto& t : kTexts) {
         if (text != t.text) continue;

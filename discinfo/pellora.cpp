@@ -12,7 +12,7 @@ bool TimeoutElapsed(std::uint32_t start, std::uint32_t now, int seconds) {
 
 int SstpSendLine(TCddbSocket& sock, const std::string& text) {
     const std::string line = text + "\r\n";
-    if (!sock.Send(line.data(), line.size())) {
+    if (!sock.Send(line.data(), line.size(), kSstpReplySeconds * 1000u)) {
         sock.Close();
         return -1;
     }

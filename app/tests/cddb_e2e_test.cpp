@@ -326,7 +326,7 @@ TEST_F(CddbE2E, LookupRipDialogSubmissionLocalDatabaseAndCancel) {
     Press(search, IDCANCEL);
     EXPECT_TRUE(WaitGone(search, 10000));
     const DWORD ended = GetTickCount() - cancel;
-    EXPECT_LT(ended, 5000u);
+    EXPECT_LT(ended, 1000u);  // the second a cancel takes
     std::ofstream(Dir() + "\\cancel.txt") << "the search window closed " << ended << " ms after CANCEL\n";
     // Cancelled while it read, or while it sent its request.
     HWND error = AnyBox({"受信がタイムアウトしました.", "リモートサーバーとの通信に失敗しました."});

@@ -44,6 +44,24 @@ TEST(CddbConfig, DefaultsAndOutOfRangeValues) {
     ini.SetText("[CDDB]\r\nPort=8880\r\n[CDDBServerList]\r\nx=1\r\n");
     LoadCddbConfig(ini, cfg);
     EXPECT_EQ(cfg.Net.CddbpPort, 888);
+    // Time-outs that would make every read fail at once or wait for hours
+    // load as the default; the range is 1..120 s.
+    for (const char* value : {"0", "-5", "121", "100000", "x"}) {
+        ini.SetText(std::string("[CDDB]\r\nRemoteTimeout=") + value + "\r\n");
+        LoadCddbConfig(ini, cfg);
+        EXPECT_EQ(cfg.Net.Timeout, 60) << value;
+    }
+    for (int value : {1, 120}) {
+        ini.SetText("[CDDB]\r\nRemoteTimeout=" + std::to_string(value) + "\r\n");
+        LoadCddbConfig(ini, cfg);
+        EXPECT_EQ(cfg.Net.Timeout, value);
+    }
+
+    // A server list whose first host is empty is no list: the built-in one.
+    ini.SetText("[CDDBServersList]\r\nHost1=\r\nHost2=b.example\r\n");
+    LoadCddbConfig(ini, cfg);
+    EXPECT_EQ(cfg.Servers, CddbBuiltInServers());
+    EXPECT_EQ(cfg.Selected, 0);
 }
 
 TEST(CddbConfig, StoreAndLoadAgain) {
@@ -90,8 +108,9 @@ TEST(CddbConfig, StoreAndLoadAgain) {
 TEST(LocalDb, TitlesBackAndBoundsOfTheTrackCount) {
     TMemIniFile db;
     TLocalDbDisc disc{"Artist", "Album", {"One", "Two", "Three"}};
-    ExportLocalDB(db, "1a2b3c4d", disc);
-    ExportLocalDB(db, "", disc);  // no identity: nothing
+    EXPECT_TRUE(ExportLocalDB(db, "1a2b3c4d", disc));
+    EXPECT_FALSE(ExportLocalDB(db, "", disc));  // no identity: nothing
+    EXPECT_FALSE(ExportLocalDB(db, "1a2b3c4d", TLocalDbDisc{"A", "B", {}}));  // no tracks: nothing
     EXPECT_EQ(db.ReadString("1A2B3C4D", "numtracks", ""), "3");
     TLocalDbDisc back;
     ASSERT_TRUE(ImportLocalDB(db, "1a2b3c4d", kCddbDialogTracks, back));
@@ -101,6 +120,8 @@ TEST(LocalDb, TitlesBackAndBoundsOfTheTrackCount) {
     db.WriteString("ZERO", "numtracks", "0");
     EXPECT_FALSE(ImportLocalDB(db, "zero", kCddbDialogTracks, back));
     EXPECT_FALSE(ImportLocalDB(db, "absent", kCddbDialogTracks, back));
+    db.WriteString("NOCOUNT", "artist", "Artist");  // numtracks missing
+    EXPECT_FALSE(ImportLocalDB(db, "nocount", kCddbDialogTracks, back));
 
     // A hostile count: only the dialog's records are filled; missing keys
     // get the default name.

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "discinfo/cddbmsg.h"
@@ -90,6 +91,7 @@ struct TRecordingUi : TCddbJobUi {
     int passwordAsks = 0;
     std::string password;
     std::function<void(const std::string&)> onStatus;
+    std::function<void()> onChoose;
     void ShowStatus(const std::string& text) override {
         statuses.push_back(text);
         if (onStatus) onStatus(text);
@@ -102,6 +104,7 @@ struct TRecordingUi : TCddbJobUi {
     void ShowServerMessage(const std::vector<std::string>& lines) override { messages.push_back(lines); }
     int ChooseMatch(const std::vector<std::string>& items) override {
         choices.push_back(items);
+        if (onChoose) onChoose();
         return choose;
     }
 };
@@ -212,19 +215,34 @@ TEST(CddbClientCddbp, ProtocolLevel) {
 }
 
 TEST(CddbClientCddbp, CategoryOfAnExactMatchLine) {
+    // An empty category, or one that would change the read command (a CR
+    // in the middle of the line, a control byte), is a server error: no
+    // read is sent.  So is a chosen match whose disc id holds a blank.
     struct TCase {
         std::string reply, category;
+        bool ok;
     };
-    for (const TCase& k : {TCase{"200 rock 12345678 Title\r\n", "rock"},
-                           TCase{"200 newage\r\n", "newage"},  // no blank: line end not kept
-                           TCase{"200 " + std::string(50, 'c') + " x\r\n", std::string(35, 'c')},
-                           TCase{"200\r\n", ""}}) {
+    for (const TCase& k : {TCase{"200 rock 12345678 Title\r\n", "rock", true},
+                           TCase{"200 newage\r\n", "newage", true},  // no blank: line end not kept
+                           TCase{"200 " + std::string(50, 'c') + " x\r\n", std::string(35, 'c'), true},
+                           TCase{"200\r\n", "", false},
+                           TCase{"200 rock\rquit 12345678 Title\r\n", "", false},
+                           TCase{"200 rock\x7f 12345678 Title\r\n", "", false},
+                           TCase{"211 inexact\r\nrock 1234 678 Title\r\n.\r\n", "", false}}) {
         TCddbpJob job;
         job.server.queryReply = k.reply;
-        TCddbClient& c = job.Run(CddbpSettings());
-        EXPECT_TRUE(c.Success) << k.reply;
-        EXPECT_EQ(c.Info.Category, k.category);
-        EXPECT_EQ(job.net.AllLines()[3], "cddb read " + k.category + " 0200b201");
+        TRecordingUi ui;
+        TCddbClient& c = job.Run(CddbpSettings(), &ui);
+        EXPECT_EQ(c.Success, k.ok) << k.reply;
+        const std::vector<std::string> lines = job.net.AllLines();
+        if (k.ok) {
+            EXPECT_EQ(c.Info.Category, k.category);
+            EXPECT_EQ(lines[3], "cddb read " + k.category + " 0200b201");
+        } else {
+            EXPECT_EQ(c.ResultText, kCddbMsgServerError) << k.reply;
+            EXPECT_EQ(lines.back(), "quit") << k.reply;
+            for (const auto& l : lines) EXPECT_EQ(l.rfind("cddb read", 0), std::string::npos) << l;
+        }
     }
 }
 
@@ -238,13 +256,19 @@ TEST(CddbClientCddbp, Level6MatchesAreShownInShiftJis) {
 }
 
 TEST(CddbClientCddbp, ServerMessageShownOnlyWhenNew) {
+    // The stored "-" is the setting's default: nothing seen yet, whatever
+    // hyphens the first line holds.
     struct TCase {
         std::string stored;
         bool shown;
+        std::string first = "210 Last modified: 12/01/26 MOTD follows";
     };
     for (const TCase& k : {TCase{"", true}, TCase{"210 Last modified: 12/01/26 MOTD follows", false},
-                           TCase{"Last modified: 12/01/26", false}, TCase{"210 Last modified: 11/01/26", true}}) {
+                           TCase{"Last modified: 12/01/26", false}, TCase{"210 Last modified: 11/01/26", true},
+                           TCase{"-", true, "210 Last modified: 2026-01-12 MOTD follows"},
+                           TCase{"210 Last modified: 2026-01-12", false, "210 Last modified: 2026-01-12 MOTD follows"}}) {
         TCddbpJob job;
+        job.server.motd = k.first + "\r\nHello listeners\r\nSecond line\r\n.\r\n";
         TRecordingUi ui;
         TCDDBNetSettings s = CddbpSettings();
         s.ShowMotd = 1;
@@ -254,7 +278,7 @@ TEST(CddbClientCddbp, ServerMessageShownOnlyWhenNew) {
         EXPECT_EQ(ui.messages.size(), k.shown ? 1u : 0u) << k.stored;
         if (k.shown) {
             EXPECT_EQ(ui.messages[0], (std::vector<std::string>{"Hello listeners", "Second line"}));
-            EXPECT_EQ(c.Settings().LastMotdLine, "210 Last modified: 12/01/26 MOTD follows");
+            EXPECT_EQ(c.Settings().LastMotdLine, k.first);
         } else {
             EXPECT_EQ(c.Settings().LastMotdLine, k.stored);
         }
@@ -275,19 +299,48 @@ TEST(CddbClientFailures, NoSocketCanBeMade) {
     EXPECT_EQ(s.ResultText, kCddbMsgNoSocket);
 }
 
-TEST(CddbClientFailures, SilentServerTimesOutAfterTheSetting) {
-    TMemNetwork net;
-    net.OnConnect = [](TMemConnection&) {};
-    TCDDBNetSettings s = CddbpSettings();
-    s.Timeout = 7;
-    TCddbClient c(net, nullptr, s);
-    SetQuery(c);
-    c.RunQuery();
-    EXPECT_FALSE(c.Success);
-    EXPECT_EQ(c.ResultText, kCddbMsgTimeout);
-    EXPECT_GE(net.Slept, 7000u);
-    EXPECT_LE(net.Slept, 7100u);
-    EXPECT_TRUE(net.Connections[0]->clientClosed);
+TEST(CddbClientFailures, ServersThatHoldTheJobEndWithinItsBound) {
+    // A silent server ends the job after the time-out; a time-out outside
+    // 1..120 s counts as 60 s; a server that sends one short line every 5 s
+    // (inside a 10 s time-out) ends it at four times the time-out; the time
+    // the user spends choosing a match does not count.
+    struct TCase {
+        const char* name;
+        std::int32_t timeout;
+        bool silent, trickle, slowChoice;
+        std::uint32_t sleptFrom, sleptTo;
+    };
+    for (const TCase& k : {TCase{"silent", 7, true, false, false, 7000, 7100},
+                           TCase{"no time-out", 0, true, false, false, 60000, 60100},
+                           TCase{"negative", -5, true, false, false, 60000, 60100},
+                           TCase{"a day", 86400, true, false, false, 60000, 60100},
+                           TCase{"trickle", 10, false, true, false, 40000, 40100},
+                           TCase{"slow choice", 10, false, false, true, 0, 0}}) {
+        TCddbpJob job;
+        TRecordingUi ui;
+        TCDDBNetSettings s = CddbpSettings();
+        s.Timeout = k.timeout;
+        if (k.slowChoice) {
+            job.server.queryReply = "211 inexact\r\nrock 0200b201 Some Artist / Some Album\r\n.\r\n";
+            ui.onChoose = [&] { job.net.Now += 600000; };  // ten minutes in the choice window
+        }
+        TCddbClient& c = job.Client(s, &ui);
+        if (k.silent) job.net.OnConnect = [](TMemConnection&) {};
+        if (k.trickle) {
+            job.server.record = "";
+            job.net.OnSleep = [&] {
+                if (job.net.Now % 5000 == 0) job.net.Connections.back()->incoming += "x\r\n";
+            };
+        }
+        c.RunQuery();
+        EXPECT_EQ(c.Success, k.slowChoice) << k.name << ": " << c.ResultText;
+        if (!k.slowChoice) {
+            EXPECT_EQ(c.ResultText, kCddbMsgTimeout) << k.name;
+        }
+        EXPECT_GE(job.net.Slept, k.sleptFrom) << k.name;
+        EXPECT_LE(job.net.Slept, k.sleptTo) << k.name;
+        for (const auto& conn : job.net.Connections) EXPECT_TRUE(conn->clientClosed) << k.name;
+    }
 }
 
 TEST(CddbClientFailures, AbortDuringReadEndsWithTimeOutText) {
@@ -326,15 +379,34 @@ TEST(CddbClientHttp, DirectRequestsOnTheWire) {
                   "GET /~cddb/cddb.cgi?cmd=cddb+query+0200b201+1+150+180&" + hello + "&proto=6 HTTP/1.0",
                   "GET /~cddb/cddb.cgi?cmd=cddb+read+jazz+0200b201&" + hello + "&proto=6 HTTP/1.0"}));
     // One connection per request, each to port 80, each line ending CR LF
-    // and one empty line at the end.
+    // and one empty line at the end; the server's name in a Host header.
     ASSERT_EQ(job.net.Connections.size(), 3u);
     for (const auto& conn : job.net.Connections) {
         EXPECT_EQ(conn->port, 80);
         EXPECT_EQ(conn->host, "cddb.example");
-        EXPECT_EQ(conn->sent.substr(conn->sent.size() - 5), "0\r\n\r\n");
-        EXPECT_EQ(conn->sent.find("0\n"), std::string::npos);
+        ASSERT_GE(conn->lines.size(), 2u);
+        EXPECT_EQ(conn->lines[1], "Host: cddb.example\r");
+        EXPECT_EQ(conn->sent.substr(conn->sent.size() - 4), "\r\n\r\n");
+        for (std::size_t lf = conn->sent.find('\n'); lf != std::string::npos; lf = conn->sent.find('\n', lf + 1))
+            EXPECT_EQ(conn->sent[lf - 1], '\r') << conn->sent;
         EXPECT_TRUE(conn->clientClosed);
     }
+}
+
+TEST(CddbClientHttp, ServerWordsAndTheUsersAddressAreEncodedInTheUrl) {
+    // A category from the server that would add a second cmd=, an address
+    // with "&" and "#": each goes into the query string as one value.
+    THttpJob job;
+    job.server.query = "200 rock&cmd=motd&x=1 0200b201 Some Artist / Some Album\r\n";
+    TCDDBNetSettings s = HttpSettings();
+    s.UserEmail = "a&b#c@example.org";
+    TCddbClient& c = job.Run(s);
+    ASSERT_TRUE(c.Success) << c.ResultText;
+    ASSERT_EQ(job.server.requests.size(), 3u);
+    EXPECT_EQ(job.server.requests[2],
+              "GET /~cddb/cddb.cgi?cmd=cddb+read+rock%26cmd%3Dmotd%26x%3D1+0200b201&hello=a%26b%23c+example.org+"
+              "Wendrix(JP)+R3.22&proto=6 HTTP/1.0");
+    for (const auto& r : job.server.requests) EXPECT_EQ(r.find('#'), std::string::npos) << r;
 }
 
 TEST(CddbClientHttp, StatusLines) {
@@ -393,17 +465,24 @@ TEST(CddbClientHttp, ProxyWithAuthorizationAndAskedPassword) {
     s.ProxyPort = 3128;
     s.ProxyUser = "alice";
     s.ShowMotd = 1;
-    TCddbClient& c = job.Run(s, &ui);
+    std::vector<std::string> trace;
+    TCddbClient& c = job.Client(s, &ui);
+    c.Trace = [&](const std::string& l) { trace.push_back(l); };
+    c.RunQuery();
     ASSERT_TRUE(c.Success) << c.ResultText;
     EXPECT_EQ(ui.passwordAsks, 1);  // asked once, kept for the job
     ASSERT_EQ(job.net.Connections.size(), 4u);
     for (const auto& conn : job.net.Connections) {
         EXPECT_EQ(conn->host, "proxy.example");
         EXPECT_EQ(conn->port, 3128);
-        ASSERT_GE(conn->lines.size(), 2u);
+        ASSERT_GE(conn->lines.size(), 3u);
         EXPECT_EQ(conn->lines[0].rfind("GET http://cddb.example/~cddb/cddb.cgi?cmd=", 0), 0u);
-        EXPECT_EQ(conn->lines[1], "Proxy-Authorization: Basic YWxpY2U6czNjcmV0\r");
+        EXPECT_EQ(conn->lines[1], "Host: cddb.example\r");
+        EXPECT_EQ(conn->lines[2], "Proxy-Authorization: Basic YWxpY2U6czNjcmV0\r");
     }
+    // The trace file never holds the credentials.
+    EXPECT_NE(std::find(trace.begin(), trace.end(), "XMITED: Proxy-Authorization: Basic (hidden)"), trace.end());
+    for (const auto& l : trace) EXPECT_EQ(l.find("YWxpY2U6czNjcmV0"), std::string::npos) << l;
     EXPECT_NE(job.server.requests[1].find("cmd=motd&"), std::string::npos);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0], std::vector<std::string>{"HTTP message"});
@@ -447,6 +526,101 @@ TEST(CddbClientBounds, StatusCodesOnlyAtTheStartOfALine) {
     TCddbClient& c = job.Run(CddbpSettings());
     EXPECT_TRUE(c.Success);
     EXPECT_FALSE(c.Level6);
+}
+
+}  // namespace
+}  // namespace wx
+
+namespace wx {
+namespace {
+
+// A mail server: POP3 on port 110, SMTP on 25, each answer changeable.
+struct TMailScript {
+    std::string pop3Greeting = "+OK pop3 ready\r\n";
+    std::string smtpGreeting = "220 smtp ready\r\n";
+    std::string heloReply = "250 hello\r\n";
+    std::string rcptReply = "250 ok\r\n";
+    bool inData = false;
+
+    void Install(TMemNetwork& net) {
+        net.OnConnect = [this](TMemConnection& c) { c.incoming += c.port == kCddbPop3Port ? pop3Greeting : smtpGreeting; };
+        net.OnLine = [this](TMemConnection& c, const std::string& raw) {
+            const std::string line = StripLineEnd(raw);
+            if (inData) {
+                if (line == ".") inData = false, c.incoming += "250 queued\r\n";
+                return;
+            }
+            if (line == "QUIT") c.incoming += c.port == kCddbPop3Port ? "+OK bye\r\n" : "221 bye\r\n";
+            else if (line.rfind("HELO ", 0) == 0) c.incoming += heloReply;
+            else if (line.rfind("MAIL FROM:", 0) == 0) c.incoming += "250 ok\r\n";
+            else if (line.rfind("RCPT TO:", 0) == 0) c.incoming += rcptReply;
+            else if (line == "DATA") inData = true, c.incoming += "354 go ahead\r\n";
+            else c.incoming += "500 what\r\n";
+        };
+    }
+};
+
+struct TRefusals : TRecordingUi {
+    int refusals = 0;
+    void ShowRefusal(const std::string&) override { ++refusals; }
+};
+
+TEST(CddbClientMail, GreetingsAndRepliesOverSeveralLines) {
+    // Replies of several lines ("220-" ... "220 "), a spare greeting line
+    // that has begun but not ended within its 2 s, and greetings that never
+    // come (the connect failure's text).
+    struct TCase {
+        const char* name;
+        std::string pop3, smtp, helo, rcpt;
+        std::string late;  // sent once the client has waited 2.5 s
+        bool ok;
+        const char* text;
+        int refusals;
+    };
+    const std::string pop = "+OK pop3 ready\r\n", smtp = "220 smtp ready\r\n", helo = "250 hello\r\n",
+                      rcpt = "250 ok\r\n";
+    for (const TCase& k :
+         {TCase{"plain", pop, smtp, helo, rcpt, "", true, kCddbMsgSubmitOk, 0},
+          TCase{"greeting of three lines", pop, "220-smtp.example\r\n220-no spam\r\n220 ready\r\n", helo, rcpt, "",
+                true, kCddbMsgSubmitOk, 0},
+          TCase{"spare line cut at 2 s", pop, smtp + "220 spa", helo, rcpt, "re line\r\n", true, kCddbMsgSubmitOk, 0},
+          TCase{"hello of two lines", pop, smtp, "250-smtp.example\r\n250 SIZE 1000\r\n", rcpt, "", true,
+                kCddbMsgSubmitOk, 0},
+          TCase{"silent POP3", "", smtp, helo, rcpt, "", false, kCddbMsgConnectFailed, 0},
+          TCase{"silent SMTP", pop, "", helo, rcpt, "", false, kCddbMsgConnectFailed, 0},
+          TCase{"refused receiver", pop, smtp, helo, "550 no such user\r\n", "", false, kCddbMsgCommFailed, 1}}) {
+        TMemNetwork net;
+        TMailScript server;
+        server.pop3Greeting = k.pop3;
+        server.smtpGreeting = k.smtp;
+        server.heloReply = k.helo;
+        server.rcptReply = k.rcpt;
+        server.Install(net);
+        bool lateSent = k.late.empty();
+        net.OnSleep = [&] {
+            if (!lateSent && net.Slept >= 2500) {
+                net.Connections.back()->incoming += k.late;
+                lateSent = true;
+            }
+        };
+        TCDDBNetSettings s = CddbpSettings();
+        s.SubmitReceiver = "submit@example.org";
+        s.SubmitFile = testing::TempDir() + "wendrix_mail_test.$$$";
+        ASSERT_TRUE(WriteTextLines(s.SubmitFile, {"# xmcd", "DISCID=0200b201"}));
+        TRefusals ui;
+        TCddbClient c(net, &ui, s);
+        c.RunSubmit();
+        EXPECT_EQ(c.Success, k.ok) << k.name << ": " << c.ResultText;
+        EXPECT_EQ(c.ResultText, k.text) << k.name;
+        EXPECT_EQ(ui.refusals, k.refusals) << k.name;
+        if (k.ok) {
+            const std::vector<std::string> smtpLines = net.Connections.back()->lines;
+            ASSERT_FALSE(smtpLines.empty()) << k.name;
+            EXPECT_EQ(smtpLines.front(), "HELO myhost\r") << k.name;
+            EXPECT_EQ(smtpLines.back(), "QUIT\r") << k.name;
+        }
+        for (const auto& conn : net.Connections) EXPECT_TRUE(conn->clientClosed) << k.name;
+    }
 }
 
 }  // namespace

@@ -51,6 +51,28 @@ TEST_F(CddbForms, OptionsShowTheSettingsFollowTheRulesAndApplyOnOk) {
             EXPECT_TRUE(Enabled(f, IDC_OPT_PORT));
             EXPECT_FALSE(Enabled(f, IDC_OPT_USEPROXY));
             EXPECT_FALSE(Enabled(f, IDC_OPT_PROXYSERVER));
+            // Values that are no number, and time-outs outside 1..120 s
+            // (0 would make every read fail at once): refused, nothing
+            // applied, the dialog stays.
+            struct TBad {
+                const char* port;
+                const char* timeout;
+            };
+            for (const TBad& bad : {TBad{"port", "30"}, TBad{"8880", "x"}, TBad{"8880", "0"}, TBad{"8880", "-5"},
+                                    TBad{"8880", "121"}}) {
+                f.CDDBPort.SetText(bad.port);
+                f.Timeout.SetText(bad.timeout);
+                prompter.Messages.clear();
+                f.Button1Click();
+                EXPECT_EQ(f.ModalResult(), 0) << bad.port << " " << bad.timeout;
+                EXPECT_EQ(prompter.Messages.size(), 1u);
+                if (!prompter.Messages.empty()) {
+                    EXPECT_EQ(prompter.Messages.back().text, LoadResString(MSG_CDDB_BAD_VALUE));
+                }
+            }
+            EXPECT_EQ(cfg.Net.CddbpPort, 8880);
+            f.CDDBPort.SetText("8880");
+            f.Timeout.SetText("30");
             // HTTP through a proxy with authorization and an asked password.
             f.CDDBBtn.SetChecked(false);
             f.HTTPBtn.SetChecked(true);
@@ -70,7 +92,7 @@ TEST_F(CddbForms, OptionsShowTheSettingsFollowTheRulesAndApplyOnOk) {
             f.ProxyPort.SetText("3128");
             f.ProxyServerEdit.SetText("  proxy.example ");
             f.ProxyUser.SetText("alice");
-            f.ProxyPass.SetText("s3cret");
+            f.ProxyPass.SetText(" s3cret ");  // its blanks are part of it
             f.ServerList.SetText("new.example");
             f.ForceProto1.SetChecked(true);
             f.SendProtocol.SetItemIndex(0);
@@ -89,7 +111,7 @@ TEST_F(CddbForms, OptionsShowTheSettingsFollowTheRulesAndApplyOnOk) {
                                  kCddbFlagForceProto1);
     EXPECT_EQ(cfg.Net.ProxyPort, 3128);
     EXPECT_EQ(cfg.Net.ProxyHost, "proxy.example");
-    EXPECT_EQ(cfg.Net.ProxyPassword, "s3cret");
+    EXPECT_EQ(cfg.Net.ProxyPassword, " s3cret ");
     EXPECT_EQ(cfg.Net.Timeout, 30);
     EXPECT_EQ(cfg.Servers, (std::vector<std::string>{"new.example", "a.example", "b.example"}));
     EXPECT_EQ(cfg.Net.ServerHost, "new.example");
@@ -117,6 +139,16 @@ TEST_F(CddbForms, JobDialogsAnswerThroughTheJobInterface) {
         }
         if (auto* m = dynamic_cast<TMOTDForm*>(&form)) {
             EXPECT_EQ(m->Memo1.Text(), "Welcome.\r\nSecond line.\r\n");
+            // At any size the button stands 10 pixels from the right edge.
+            for (int width : {300, 520}) {
+                SetWindowPos(form.Handle(), nullptr, 0, 0, width, 240, SWP_NOMOVE | SWP_NOZORDER);
+                RECT c, b;
+                GetClientRect(form.Handle(), &c);
+                GetWindowRect(m->Button1.Handle(), &b);
+                MapWindowPoints(nullptr, form.Handle(), reinterpret_cast<POINT*>(&b), 2);
+                EXPECT_EQ(b.right, c.right - 10) << width;
+                EXPECT_LE(b.bottom, c.bottom);
+            }
             return IDOK;
         }
         return IDCANCEL;

@@ -11,7 +11,9 @@
 #include "discinfo/pellora.h"
 #include "discinfo/tests/nettest_support.h"
 
+#include <atomic>
 #include <cstdio>
+#include <memory>
 #include <thread>
 
 namespace wx {
@@ -416,20 +418,69 @@ TEST_F(CddbNet, HostileServersRefusalsListsAndCancel) {
         EXPECT_TRUE(ui.choices.empty());
         EXPECT_EQ(c.ResultText, kCddbMsgNoMatch);
     }
-    {
-        // A server dripping its record: cancel ends the job within a second.
-        TCddbClient c(*net_, nullptr, Cddbp("drip", 60));
+}
+
+// A cancel ends every wait of a job within the second the program
+// promises: while it connects (to a port whose queue is full), while it
+// sends (to a peer that takes no data), while it reads (a server dripping
+// its record), while it looks a name up (a name service that does not
+// answer).  A lookup that takes longer than the time-out ends the job too.
+TEST_F(CddbNet, CancelEndsEveryWaitWithinASecond) {
+    struct TCase {
+        const char* phase;
+        bool cancel;
+        const char* text;
+    };
+    for (const TCase& k : {TCase{"connect", true, kCddbMsgConnectFailed}, TCase{"send", true, ""},
+                           TCase{"read", true, kCddbMsgTimeout}, TCase{"lookup", true, kCddbMsgConnectFailed},
+                           TCase{"slow lookup", false, kCddbMsgNoHost}}) {
+        const std::string phase = k.phase;
+        const bool lookup = phase == "lookup" || phase == "slow lookup";
+        // A name service that answers only once it is told to.
+        auto release = std::make_shared<std::atomic<bool>>(false);
+        auto slowBase = MakePlatformNetwork([release](const std::string&, std::uint32_t&) {
+            while (!release->load()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            return false;
+        });
+        TPortMapNetwork slowNet(*slowBase, ports_.at("http"));
+        TCDDBNetSettings s = Cddbp(phase == "read" ? "drip" : "exact", phase == "slow lookup" ? 1 : 60);
+        if (phase == "connect") s.CddbpPort = ports_.at("backlog");
+        if (lookup) s.ServerHost = "slow-names.example";
+        TCddbClient c(lookup ? static_cast<TCddbNetwork&>(slowNet) : *net_, nullptr, s);
         std::uint32_t abortedAt = 0;
+        const std::uint32_t started = base_->TickCount();
         std::thread canceller([&] {
-            base_->Sleep(1500);
+            if (!k.cancel) return;
+            base_->Sleep(phase == "read" ? 1500 : 500);
             abortedAt = base_->TickCount();
             c.AbortRequest = true;
         });
-        Query(c);
-        const std::uint32_t ended = base_->TickCount();
+        std::uint32_t ended = 0;
+        if (phase == "send") {
+            // The socket itself: no request of the client is large enough to
+            // fill the buffers of a peer that does not read.
+            auto sock = base_->NewSocket();
+            const bool connected = sock->Connect("127.0.0.1", ports_.at("sink"), 5000) == TCddbSocket::TConnect::Ok;
+            EXPECT_TRUE(connected);
+            sock->SetAbort(&c.AbortRequest);
+            const std::vector<char> big(16u << 20, 'x');
+            if (connected) {
+                EXPECT_FALSE(sock->Send(big.data(), big.size(), 60000));
+            }
+            ended = base_->TickCount();
+        } else {
+            Query(c);
+            ended = base_->TickCount();
+            EXPECT_FALSE(c.Success) << phase;
+            EXPECT_EQ(c.ResultText, k.text) << phase;
+        }
         canceller.join();
-        EXPECT_FALSE(c.Success);
-        EXPECT_LT(ended - abortedAt, 1000u);
+        release->store(true);
+        if (k.cancel) {
+            EXPECT_LT(ended - abortedAt, 1000u) << phase;
+        } else {
+            EXPECT_LT(ended - started, 2000u) << phase;  // the 1 s time-out, not the lookup
+        }
     }
 }
 
@@ -444,7 +495,7 @@ protected:
         s.Flags = flags;
         s.SubmitFile = testing::TempDir() + "wendrix_cddbtmp_test.$$$";
         EXPECT_TRUE(WriteTextLines(s.SubmitFile, fileLines));
-        for (const char* n : {"http", "httprefuse", "proxy", "pop3", "pop3err", "smtp", "smtprefuse"})
+        for (const char* n : {"http", "httprefuse", "httpverdict", "proxy", "pop3", "pop3err", "smtp", "smtprefuse"})
             ClearServerLog(*base_, ports_.at("control"), n);
         return s;
     }
@@ -476,12 +527,13 @@ TEST_F(CddbSubmitNet, ByHttpPostDirectAndThroughTheProxy) {
         EXPECT_EQ(c.ResultText, kCddbMsgSubmitOk);
         EXPECT_FALSE(Exists(s.SubmitFile));  // it held the user's address
         const auto log = Log("http");
-        ASSERT_GE(log.size(), 10u);
+        ASSERT_GE(log.size(), 11u);
         EXPECT_EQ(log[0], "POST /~cddb/submit.cgi HTTP/1.0<CR>");
-        EXPECT_EQ(log[1], "Category: rock<CR>");
-        EXPECT_EQ(log[7], "Content-Length: 52<CR>");
-        EXPECT_EQ(log[8], "<CR>");
-        EXPECT_EQ(std::vector<std::string>(log.begin() + 9, log.end()),
+        EXPECT_EQ(log[1], "Host: 127.0.0.1<CR>");
+        EXPECT_EQ(log[2], "Category: rock<CR>");
+        EXPECT_EQ(log[8], "Content-Length: 52<CR>");
+        EXPECT_EQ(log[9], "<CR>");
+        EXPECT_EQ(std::vector<std::string>(log.begin() + 10, log.end()),
                   (std::vector<std::string>{"BODY: # xmcd CD database file", "BODY: DISCID=0b00a302",
                                             "BODY: TTITLE0=One", "BODY: "}));
     }
@@ -496,16 +548,23 @@ TEST_F(CddbSubmitNet, ByHttpPostDirectAndThroughTheProxy) {
         ASSERT_TRUE(c.Success) << c.ResultText;
         const auto log = Log("proxy");
         EXPECT_EQ(log.at(0), "POST http://127.0.0.1/~cddb/submit.cgi HTTP/1.0<CR>");
-        EXPECT_EQ(log.at(1), "Proxy-Authorization: Basic YWxpY2U6czNjcmV0<CR>");
+        EXPECT_EQ(log.at(1), "Host: 127.0.0.1<CR>");
+        EXPECT_EQ(log.at(2), "Proxy-Authorization: Basic YWxpY2U6czNjcmV0<CR>");
     }
-    {
+    // Refusals: by the HTTP status, and by the CDDB status line in the body
+    // of an HTTP 200, which is the submit CGI's own verdict.
+    for (const auto& [server, report] :
+         {std::pair<std::string, std::string>{"httprefuse", "HTTP/1.0 500 Submission refused"},
+          std::pair<std::string, std::string>{"httpverdict", "501 Missing required header information."}}) {
         TCDDBNetSettings s = Submit(kCddbFlagSubmitHttp, file);
-        TPortMapNetwork refusing(*base_, ports_.at("httprefuse"));
+        TPortMapNetwork refusing(*base_, ports_.at(server));
         TCddbClient c(refusing, nullptr, s);
         c.RunSubmit();
-        EXPECT_FALSE(c.Success);
+        EXPECT_FALSE(c.Success) << server;
+        EXPECT_TRUE(c.NetworkError) << server;
         std::string want = kCddbMsgServerReport;
-        EXPECT_EQ(c.ResultText, want.replace(want.find("%s"), 2, "HTTP/1.0 500 Submission refused"));
+        EXPECT_EQ(c.ResultText, want.replace(want.find("%s"), 2, report)) << server;
+        EXPECT_FALSE(Exists(s.SubmitFile));
     }
 }
 

@@ -21,7 +21,19 @@ TEST(CddbText, LineEndsBlanksAndTrimming) {
     EXPECT_EQ(StripLineEnd("200 ok\r\n\r"), "200 ok");
     EXPECT_EQ(StripLineEnd("a\rb\n"), "a\rb");
     EXPECT_EQ(StripLineEnd("\r\n"), "");
-    EXPECT_EQ(BlanksToPlus("cddb query 1 2"), "cddb+query+1+2");
+    struct TQueryCase {
+        const char* text;
+        const char* value;
+    };
+    for (const TQueryCase& k : {TQueryCase{"cddb query 1 2", "cddb+query+1+2"},
+                               TQueryCase{"me example.org Wendrix(JP) R3.22", "me+example.org+Wendrix(JP)+R3.22"},
+                               TQueryCase{"rock&cmd=motd&x=1", "rock%26cmd%3Dmotd%26x%3D1"},
+                               TQueryCase{"a#b?c%d+e", "a%23b%3Fc%25d%2Be"},
+                               TQueryCase{"x\r\ny\t", "x%0D%0Ay%09"},
+                               TQueryCase{"\x82\xa0~", "%82%A0~"}})
+        EXPECT_EQ(CddbQueryValue(k.text), k.value) << k.text;
+    for (const char* word : {"rock", "0200b201", "x-y_z"}) EXPECT_TRUE(IsCddbWord(word)) << word;
+    for (const char* word : {"", "ro ck", "rock\r", "a\nb", "\x7f"}) EXPECT_FALSE(IsCddbWord(word)) << word;
     EXPECT_EQ(CddbTrim(" \t x y \t"), "x y");
     EXPECT_EQ(CddbTrimLeft("  x "), "x ");
     EXPECT_EQ(CddbTrimRight("  x \t"), "  x");

@@ -15,6 +15,8 @@ starts every server on a free port, runs COMMAND with WX_CDDB_PORTS set to
          (/exact/cddb.cgi, /http11/..., /http404/..., /inexact/...); a POST
          to /~cddb/submit.cgi is a submission, logged with its body
   httprefuse  as http, but refuses submissions (HTTP 500)
+  httpverdict  as http, but refuses submissions in the body of an HTTP 200
+         ("501 Missing required header information.")
   pop3, pop3err  a POP3 greeting "+OK" (or "-ERR"), then QUIT
   smtp, smtprefuse  an SMTP server taking one mail (smtprefuse: 550 to RCPT)
   sstp200, sstp400, sstpsilent, sstpsplit  SSTP targets: the status line 200,
@@ -24,6 +26,8 @@ starts every server on a free port, runs COMMAND with WX_CDDB_PORTS set to
          answers as the http server
   control  "log NAME" gives every line the server NAME received since the
          last "clear NAME" (after its sessions have ended), then "."
+  backlog  a port whose queue of connections is full: a connect waits
+  sink   accepts and never reads: a large send waits for room
 """
 import base64
 import os
@@ -35,6 +39,7 @@ import threading
 import time
 import urllib.parse
 
+KEEP = []
 LONG_USER = "u" * 70
 LONG_PASSWORD = "p" * 70
 CREDENTIALS = {("alice", "s3cret"), (LONG_USER, LONG_PASSWORD)}
@@ -305,6 +310,7 @@ def read_post_body(handler, headers):
 class HttpHandler(Base):
     name = "http"
     refuse_submit = False
+    verdict = "200 OK, submission has been sent."
 
     def handle(self):
         try:
@@ -314,7 +320,7 @@ class HttpHandler(Base):
                 if not read_post_body(self, headers) or self.refuse_submit:
                     self.send("HTTP/1.0 500 Submission refused\r\n\r\n")
                 else:
-                    self.send("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n200 OK, submission has been sent.\r\n")
+                    self.send("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n" + self.verdict + "\r\n")
                 return
             if len(parts) != 3 or parts[0] != "GET" or not parts[2].startswith("HTTP/"):
                 self.send("HTTP/1.0 400 Bad Request\r\n\r\n")
@@ -358,6 +364,46 @@ class ProxyHandler(Base):
 class HttpRefuseHandler(HttpHandler):
     name = "httprefuse"
     refuse_submit = True
+
+
+class HttpVerdictHandler(HttpHandler):
+    name = "httpverdict"
+    verdict = "501 Missing required header information."
+
+
+def full_backlog():
+    """A listening socket whose accept queue is full, so that a further
+    connect waits (the kernel drops its SYN), and the sockets that fill it."""
+    listener = socket.socket()
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(0)
+    fillers = []
+    for _ in range(3):
+        f = socket.socket()
+        f.setblocking(False)
+        f.connect_ex(listener.getsockname())
+        fillers.append(f)
+    time.sleep(0.2)
+    return listener, fillers
+
+
+def sink_server():
+    """Accepts connections and never reads from them."""
+    listener = socket.socket()
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(8)
+    held = []
+
+    def accept():
+        while True:
+            try:
+                conn, _ = listener.accept()
+            except OSError:
+                return
+            held.append(conn)
+    threading.Thread(target=accept, daemon=True).start()
+    return listener
 
 
 def pop3_handler(mode):
@@ -482,6 +528,7 @@ def start_all():
         servers[mode] = Server(("127.0.0.1", 0), cddbp_handler(mode))
     servers["http"] = Server(("127.0.0.1", 0), HttpHandler)
     servers["httprefuse"] = Server(("127.0.0.1", 0), HttpRefuseHandler)
+    servers["httpverdict"] = Server(("127.0.0.1", 0), HttpVerdictHandler)
     servers["proxy"] = Server(("127.0.0.1", 0), ProxyHandler)
     for mode in ("pop3", "pop3err"):
         servers[mode] = Server(("127.0.0.1", 0), pop3_handler(mode))
@@ -499,6 +546,12 @@ def start_all():
         threading.Thread(target=s.serve_forever, daemon=True).start()
     ports = {name: s.server_address[1] for name, s in servers.items()}
     ports["closed"] = closed_port
+    global KEEP
+    backlog, fillers = full_backlog()
+    sink = sink_server()
+    KEEP = [backlog, fillers, sink]
+    ports["backlog"] = backlog.getsockname()[1]
+    ports["sink"] = sink.getsockname()[1]
     return ports
 
 

@@ -5,7 +5,7 @@
 // Input: byte 0 picks the settings (CDDBP or HTTP, proxy, authorization,
 // server message, forced level 1, site list), byte 1 the match to choose;
 // the rest is the server's data, one connection's worth per "\n@@\n"
-// separated piece.
+// separated piece.  Runs take inputs of at most 8 KiB (hundreds a second).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -120,6 +120,10 @@ void FuzzClient(std::uint8_t pick, std::uint8_t choose, const std::string& data)
     TFuzzUi ui;
     ui.choose = choose;
     TCddbClient c(net, &ui, s);
+    // Inputs are at most 8 KiB: smaller limits let them reach the line cap
+    // and the reply budget.
+    c.MaxLineBytes = 256;
+    c.MaxReplyBytes = 4096;
     c.DiscId = "0200b201";
     c.TrackCount = 1;
     c.StartFrames = {150, 13500};

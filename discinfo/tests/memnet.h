@@ -69,7 +69,7 @@ public:
         if (net_.OnConnect) net_.OnConnect(*c_);
         return TConnect::Ok;
     }
-    bool Send(const void* data, std::size_t size) override {
+    bool Send(const void* data, std::size_t size, unsigned) override {
         if (!c_ || c_->clientClosed) return false;
         c_->sent.append(static_cast<const char*>(data), size);
         for (std::size_t lf; (lf = c_->sent.find('\n', scanned_)) != std::string::npos;) {

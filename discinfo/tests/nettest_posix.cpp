@@ -3,6 +3,8 @@
 
 namespace wx {
 
-std::unique_ptr<TCddbNetwork> MakePlatformNetwork() { return std::make_unique<TPosixNetwork>(); }
+std::unique_ptr<TCddbNetwork> MakePlatformNetwork(TCddbResolver resolve) {
+    return std::make_unique<TPosixNetwork>(resolve ? std::move(resolve) : TCddbResolver(PosixResolve));
+}
 
 }  // namespace wx

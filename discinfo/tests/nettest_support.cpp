@@ -14,7 +14,9 @@ public:
         return s_->Connect(host, it == ports_.end() ? port : it->second, timeoutMs);
     }
     void SetAbort(const std::atomic<bool>* flag) override { s_->SetAbort(flag); }
-    bool Send(const void* data, std::size_t size) override { return s_->Send(data, size); }
+    bool Send(const void* data, std::size_t size, unsigned timeoutMs) override {
+        return s_->Send(data, size, timeoutMs);
+    }
     long Pending() override { return s_->Pending(); }
     long Receive(void* buffer, std::size_t size) override { return s_->Receive(buffer, size); }
     void Close() override { s_->Close(); }
@@ -31,7 +33,7 @@ std::vector<std::string> Control(TCddbNetwork& net, int port, const std::string&
     auto s = net.NewSocket();
     if (!s || s->Connect("127.0.0.1", port, 5000) != TCddbSocket::TConnect::Ok) return lines;
     const std::string text = command + "\n";
-    if (!s->Send(text.data(), text.size())) return lines;
+    if (!s->Send(text.data(), text.size(), 5000)) return lines;
     std::string pending;
     const std::uint32_t start = net.TickCount();
     while (net.TickCount() - start < 15000) {

@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "discinfo/cddbclient.h"
+#include "discinfo/cddbresolve.h"
 
 namespace wx {
 
 // The real network of this platform (POSIX sockets, or Winsock after
-// WSAStartup).
-std::unique_ptr<TCddbNetwork> MakePlatformNetwork();
+// WSAStartup); resolve, when given, looks host names up in place of the
+// system.
+std::unique_ptr<TCddbNetwork> MakePlatformNetwork(TCddbResolver resolve = nullptr);
 
 // "name=port,..." of WX_CDDB_PORTS; empty when the variable is missing.
 std::map<std::string, int> FakeServerPorts();
@@ -23,6 +25,8 @@ std::map<std::string, int> FakeServerPorts();
 class TPortMapNetwork : public TCddbNetwork {
 public:
     TPortMapNetwork(TCddbNetwork& base, int httpPort) : base_(base), httpPort_(httpPort) {}
+    bool Startup() override { return base_.Startup(); }
+    void Cleanup() override { base_.Cleanup(); }
     std::unique_ptr<TCddbSocket> NewSocket() override;
     std::string LocalHostName() override { return base_.LocalHostName(); }
     std::uint32_t TickCount() override { return base_.TickCount(); }

@@ -18,6 +18,8 @@ public:
 const auto* const kWinsock = testing::AddGlobalTestEnvironment(new TWinsockEnvironment);
 }  // namespace
 
-std::unique_ptr<TCddbNetwork> MakePlatformNetwork() { return std::make_unique<TWinsockNetwork>(); }
+std::unique_ptr<TCddbNetwork> MakePlatformNetwork(TCddbResolver resolve) {
+    return std::make_unique<TWinsockNetwork>(resolve ? std::move(resolve) : TCddbResolver(WinsockResolve));
+}
 
 }  // namespace wx
