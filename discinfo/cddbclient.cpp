@@ -176,6 +176,14 @@ int TCddbClient::SendCrlfLine(std::unique_ptr<TCddbSocket>& sock, const std::str
 }
 
 int TCddbClient::SendBytes(std::unique_ptr<TCddbSocket>& sock, const std::string& traced, const std::string& bytes) {
+    // A line holds no line break of its own: a value with one (an address,
+    // a host name, a receiver) would end the command early and send the
+    // rest as a command of its own.  Nothing of such a line is sent.
+    if (traced.find_first_of("\r\n") != std::string::npos) {
+        CloseSocket(sock);
+        ResultText = kCddbMsgCommFailed;
+        return -1;
+    }
     Traced("XMITED: ", traced);
     const std::uint32_t wait = WaitMs();
     if (!sock || AbortRequest || wait == 0 || !sock->Send(bytes.data(), bytes.size(), wait)) {

@@ -185,16 +185,38 @@ TEST(CddbClientCddbp, ExactMatchQueryAndReadOnTheWire) {
 }
 
 TEST(CddbClientCddbp, HelloTextForms) {
-    TMemNetwork net;
-    TCDDBNetSettings s = CddbpSettings();
-    s.UserEmail = "  listener ";
-    EXPECT_EQ(TCddbClient(net, nullptr, s).HelloText(), "listener myhost Wendrix(JP) R3.22");
-    net.HostName.clear();
-    EXPECT_EQ(TCddbClient(net, nullptr, s).HelloText(), "listener hostname Wendrix(JP) R3.22");
-    s.UserEmail = "";
-    EXPECT_EQ(TCddbClient(net, nullptr, s).HelloText(), "username hostname Wendrix(JP) R3.22");
-    s.UserEmail = "a@b@c";
-    EXPECT_EQ(TCddbClient(net, nullptr, s).HelloText(), "a b@c Wendrix(JP) R3.22");
+    // The hello of the user's address, as it goes out after the banner.  An
+    // address with a line break in it would end the hello early and send the
+    // rest as a command of its own: nothing of it is sent, and the job ends.
+    struct TCase {
+        std::string email, host;
+        std::string hello;  // empty: refused
+    };
+    for (const TCase& k : {TCase{"  listener ", "myhost", "listener myhost Wendrix(JP) R3.22"},
+                           TCase{"  listener ", "", "listener hostname Wendrix(JP) R3.22"},
+                           TCase{"", "", "username hostname Wendrix(JP) R3.22"},
+                           TCase{"a@b@c", "myhost", "a b@c Wendrix(JP) R3.22"},
+                           TCase{"me\r\nquit@example.org", "myhost", ""},
+                           TCase{"me@example.org\nsites", "myhost", ""},
+                           TCase{"listener", "my\rhost", ""}}) {
+        TCddbpJob job;
+        job.net.HostName = k.host;
+        TCDDBNetSettings s = CddbpSettings();
+        s.UserEmail = k.email;
+        TCddbClient& c = job.Run(s);
+        const std::vector<std::string> lines = job.net.AllLines();
+        if (!k.hello.empty()) {
+            EXPECT_EQ(c.HelloText(), k.hello);
+            EXPECT_TRUE(c.Success) << k.email << ": " << c.ResultText;
+            ASSERT_FALSE(lines.empty());
+            EXPECT_EQ(lines[0], "cddb hello " + k.hello);
+        } else {
+            EXPECT_FALSE(c.Success) << k.email;
+            EXPECT_EQ(c.ResultText, kCddbMsgCommFailed) << k.email;
+            EXPECT_TRUE(lines.empty()) << k.email << ": " << lines.front();
+            EXPECT_TRUE(job.net.Connections.at(0)->clientClosed);
+        }
+    }
 }
 
 TEST(CddbClientCddbp, ProtocolLevel) {
@@ -576,6 +598,8 @@ TEST(CddbClientMail, GreetingsAndRepliesOverSeveralLines) {
         bool ok;
         const char* text;
         int refusals;
+        // A receiver with a line break would send a command of its own.
+        std::string receiver = "submit@example.org";
     };
     const std::string pop = "+OK pop3 ready\r\n", smtp = "220 smtp ready\r\n", helo = "250 hello\r\n",
                       rcpt = "250 ok\r\n";
@@ -588,7 +612,9 @@ TEST(CddbClientMail, GreetingsAndRepliesOverSeveralLines) {
                 kCddbMsgSubmitOk, 0},
           TCase{"silent POP3", "", smtp, helo, rcpt, "", false, kCddbMsgConnectFailed, 0},
           TCase{"silent SMTP", pop, "", helo, rcpt, "", false, kCddbMsgConnectFailed, 0},
-          TCase{"refused receiver", pop, smtp, helo, "550 no such user\r\n", "", false, kCddbMsgCommFailed, 1}}) {
+          TCase{"refused receiver", pop, smtp, helo, "550 no such user\r\n", "", false, kCddbMsgCommFailed, 1},
+          TCase{"receiver with a line break", pop, smtp, helo, rcpt, "", false, kCddbMsgCommFailed, 0,
+                "submit@example.org\r\nRCPT TO:<other@example.org>"}}) {
         TMemNetwork net;
         TMailScript server;
         server.pop3Greeting = k.pop3;
@@ -604,7 +630,7 @@ TEST(CddbClientMail, GreetingsAndRepliesOverSeveralLines) {
             }
         };
         TCDDBNetSettings s = CddbpSettings();
-        s.SubmitReceiver = "submit@example.org";
+        s.SubmitReceiver = k.receiver;
         s.SubmitFile = testing::TempDir() + "wendrix_mail_test.$$$";
         ASSERT_TRUE(WriteTextLines(s.SubmitFile, {"# xmcd", "DISCID=0200b201"}));
         TRefusals ui;
@@ -619,7 +645,10 @@ TEST(CddbClientMail, GreetingsAndRepliesOverSeveralLines) {
             EXPECT_EQ(smtpLines.front(), "HELO myhost\r") << k.name;
             EXPECT_EQ(smtpLines.back(), "QUIT\r") << k.name;
         }
-        for (const auto& conn : net.Connections) EXPECT_TRUE(conn->clientClosed) << k.name;
+        for (const auto& conn : net.Connections) {
+            EXPECT_TRUE(conn->clientClosed) << k.name;
+            for (const std::string& l : conn->lines) EXPECT_EQ(l.find("other@"), std::string::npos) << k.name;
+        }
     }
 }
 
