@@ -209,11 +209,20 @@ TEST_F(CddbFormTest, QueryChoiceCopyAndFailure) {
     f.SetMP3TaginfoClick();
     EXPECT_FALSE(table_.Slots[4].HasTag);
     EXPECT_EQ(table_.Slots[4].Title, "");
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"情報を取得に成功しました.", "CDDB情報をID3タグリストに設定しました."}));
+    // A record without any track: every row empty, the disc fields taken.
+    f.Config().Net.CddbpPort = ports_.at("notracks");
+    Receive(f);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"情報を取得に成功しました."});
+    for (int t : {1, 2, 4}) EXPECT_EQ(f.Track(t).Title, "") << t;
+    EXPECT_EQ(f.ListView1.ItemText(1, 1), "");
+    EXPECT_EQ(f.ArtistEdit.Text(), "Fake Artist");
+    EXPECT_EQ(f.TitleEdit.Text(), "Fake Album");
+    EXPECT_EQ(f.YearEdit.Text(), "2001");
     // A closed server is reported as such, as an error.
     f.Config().Net.CddbpPort = ports_.at("closemid");
     Receive(f);
-    EXPECT_EQ(Boxes(), (std::vector<std::string>{"情報を取得に成功しました.", "CDDB情報をID3タグリストに設定しました.",
-                                                 "リモートサーバーが接続を切断しました."}));
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"リモートサーバーが接続を切断しました."});
     // Closing while a server drips its answer: the dialog stays, and the
     // request to close ends the job within a second.
     f.Config().Net.CddbpPort = ports_.at("drip");
@@ -374,6 +383,13 @@ TEST_F(CddbFormTest, SubmissionCheckRules) {
         {"artist with /", [&] { f.ArtistEdit.SetText("AC/DC"); }, IDOK, LoadResString(MSG_CDDB_ARTIST_SLASH)},
         {"artist with ,", [&] { f.ArtistEdit.SetText("Earth, Wind"); }, IDOK, LoadResString(MSG_CDDB_ARTIST_SLASH)},
         {"title with /", [&] { f.TitleEdit.SetText("A/B"); }, IDOK, LoadResString(MSG_CDDB_TITLE_SLASH)},
+        {"title with ,", [&] { f.TitleEdit.SetText("Hello, Goodbye"); }, IDOK, LoadResString(MSG_CDDB_TITLE_SLASH)},
+        {"title not ISO-8859-1",
+         [&] {
+             japanese_ = false;
+             f.TitleEdit.SetText("Fake\x7f");
+         },
+         IDOK, LoadResString(MSG_CDDB_TITLE_NOT_ISO)},
         {"title control", [&] { f.TitleEdit.SetText("Fake\x01Album"); }, IDOK, LoadResString(MSG_CDDB_TITLE_CONTROL)},
         {"artist control", [&] { f.ArtistEdit.SetText("Fake\tArtist"); }, IDOK,
          LoadResString(MSG_CDDB_ARTIST_CONTROL)},
@@ -435,6 +451,17 @@ TEST_F(CddbFormTest, SubmissionCheckRules) {
     EXPECT_EQ(Boxes(), (std::vector<std::string>{ask, LoadResString(MSG_CDDB_SUBMIT_FILE_FAILED)}));
     EXPECT_FALSE(f.JobRunning());
     RemoveDirectoryA(submitFile_.c_str());
+    // A dialog without tracks refuses silently, before the question.
+    const TTrackTable four = table_;
+    table_.TrackCount = 0;
+    TCDDBForm empty(nullptr, Host());
+    empty.Show();
+    Boxes();
+    empty.SendClick();
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_FALSE(empty.JobRunning());
+    EXPECT_FALSE(Exists(submitFile_));
+    table_ = four;
 }
 
 // The local database: what was written comes back for the same disc, and a
@@ -521,6 +548,12 @@ TEST_F(CddbFormTest, LocalDatabaseServerListDriveMenuAndPoll) {
     EXPECT_GT(refreshes_, before);
 }
 
+// A network whose jobs fail inside, with an exception on their thread.
+struct TThrowingNetwork : TPortMapNetwork {
+    using TPortMapNetwork::TPortMapNetwork;
+    std::unique_ptr<TCddbSocket> NewSocket() override { throw std::bad_alloc(); }
+};
+
 // The dialog without a server: what the disc in the table allows (the show
 // step's message, the menus of the local database and of the network), the
 // year edit, the options' server line, the revision after a category
@@ -595,10 +628,7 @@ TEST_F(CddbFormTest, DiscStatesMenusEditsAndABrokenJob) {
 
     // A job that fails inside (an exception on its thread) still reports:
     // its text as an error, the controls back, the dialog closes.
-    struct TThrowingNetwork : TPortMapNetwork {
-        using TPortMapNetwork::TPortMapNetwork;
-        std::unique_ptr<TCddbSocket> NewSocket() override { throw std::bad_alloc(); }
-    } throwing(*base_, ports_.at("http"));
+    TThrowingNetwork throwing(*base_, ports_.at("http"));
     TCddbFormHost h = Host();
     h.Network = &throwing;
     TCDDBForm broken(nullptr, h);
@@ -672,6 +702,23 @@ TEST_F(CddbFormTest, AutomaticLookup) {
     EXPECT_EQ(table_.Slots[2].Title, "Second Song");
     EXPECT_TRUE(table_.Slots[2].HasTag);
     EXPECT_EQ(table_.Slots[2].FileStem, "2 Fake Artist - Second Song");
+
+    // A job that fails inside: the search window still closes, and the
+    // failure is shown as an error.
+    TThrowingNetwork throwing(*base_, ports_.at("http"));
+    TCddbFormHost h = Host();
+    h.Network = &throwing;
+    {
+        TCDDBForm f(&search, h, &search);
+        search.Attach(&f);
+        ASSERT_TRUE(f.StartAutomatic(nullptr));
+        search.ShowModal();
+        EXPECT_FALSE(f.JobRunning());
+        EXPECT_EQ(f.Handle(), nullptr);
+        search.Detach();
+    }
+    EXPECT_FALSE(CDDBAutoSucceeded);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{LoadResString(MSG_CDDB_MSG_JOB_FAILED)});
 }
 
 }  // namespace

@@ -10,7 +10,8 @@ starts every server on a free port, runs COMMAND with WX_CDDB_PORTS set to
     utf8, sjisbad, refuse, refuse433 (a refusal that mentions 200), badhello,
     silent, closemid, longline, nolf, badstatus, badread, bigrecord, emptymulti
     (a 211 with no matches), drip (the record one byte every half second),
-    manytracks (a record of 101 tracks: TTITLEn is "Track n+1")
+    manytracks (a record of 101 tracks: TTITLEn is "Track n+1"), notracks
+    (a record of the disc fields without any track)
   http   HTTP/1.0 cmd= interface; the first path segment picks the behaviour
          (/exact/cddb.cgi, /http11/..., /http404/..., /inexact/...); a POST
          to /~cddb/submit.cgi is a submission, logged with its body
@@ -60,8 +61,9 @@ def session(name, delta):
         STATE_LOCK.notify_all()
 
 
-def record(discid, category, utf8=False, extra=b""):
-    """An xmcd record as bytes with CR LF line ends, ending in "."."""
+def record(discid, category, utf8=False, extra=b"", tracks=True):
+    """An xmcd record as bytes with CR LF line ends, ending in ".";
+    without tracks it holds the disc fields only."""
     if utf8:
         artist = "日本の歌手".encode("utf-8")
         album = "アルバム Café".encode("utf-8")
@@ -94,6 +96,8 @@ def record(discid, category, utf8=False, extra=b""):
         b"EXTT1=",
         b"PLAYORDER=",
     ]
+    if not tracks:
+        lines = [l for l in lines if not l.startswith((b"TTITLE", b"EXTT"))]
     body = b"".join(l + b"\r\n" for l in lines) + extra
     return body + b".\r\n"
 
@@ -248,6 +252,8 @@ def cddbp_handler(mode):
                 self.send(record(discid, category, extra=extra))
             elif mode == "sjisbad":
                 self.send(record(discid, category, extra=SJIS_BAD_EXTRA))
+            elif mode == "notracks":
+                self.send(record(discid, category, tracks=False))
             else:
                 self.send(record(discid, category, utf8=(mode == "utf8" and level >= 6)))
     return Handler
@@ -519,7 +525,7 @@ class Server(socketserver.ThreadingTCPServer):
 
 CDDBP_MODES = ["exact", "exact201", "inexact", "multi", "nomatch", "utf8", "sjisbad", "refuse", "refuse433",
                "badhello", "silent", "closemid", "longline", "nolf", "badstatus", "badread", "bigrecord",
-               "emptymulti", "drip", "manytracks"]
+               "emptymulti", "drip", "manytracks", "notracks"]
 
 
 def start_all():
