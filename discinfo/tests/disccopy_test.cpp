@@ -31,7 +31,8 @@ TEST(DiscCopy, CdTextClaiming255TracksWritesOnlyTheTracksThatExist) {
     std::string text = std::string("Album\0", 6);
     packs.push_back(MakePack(0x80, 0, 0, text));
     for (int t = 2; t <= 255; ++t) packs.push_back(MakePack(0x80, static_cast<std::uint8_t>(t), 0, std::string("T:\0", 3)));
-    packs.push_back(MakePack(0x81, 2, 0, std::string("Who\0", 4)));
+    // The performer holds a tab (a control byte of the disc's text).
+    packs.push_back(MakePack(0x81, 2, 0, std::string("W\tho\0", 5)));
     packs.push_back(MakePack(0x85, 4, 0, std::string("Note\0", 5)));
     AddSizeInfo(packs, 0, 1, 2, 255, 9);
     const auto data = Seal(packs);
@@ -50,7 +51,7 @@ TEST(DiscCopy, CdTextClaiming255TracksWritesOnlyTheTracksThatExist) {
     const auto tagged = CdTextToTags(rows, "Album", 200, t);
     EXPECT_EQ(tagged, (std::vector<int>{2, 4}));  // 3 is no audio track; nothing past 4
     EXPECT_EQ(t.Slots[2].Title, "T:");
-    EXPECT_EQ(t.Slots[2].Artist, "Who");
+    EXPECT_EQ(t.Slots[2].Artist, "W ho");  // a blank in a one-line tag text
     EXPECT_EQ(t.Slots[4].Comment, "Note");
     EXPECT_EQ(t.Slots[4].Genre, 200);
     EXPECT_TRUE(t.Slots[4].HasTag);
@@ -60,7 +61,8 @@ TEST(DiscCopy, CdTextClaiming255TracksWritesOnlyTheTracksThatExist) {
 
     const auto named = CdTextToFileNames(rows, "Album", Template(), false, t);
     EXPECT_EQ(named, (std::vector<int>{2, 3, 4}));
-    EXPECT_EQ(t.Slots[2].FileStem, "2 Who - T_ [Album]");  // the colon replaced
+    EXPECT_EQ(t.Slots[2].FileStem, "2 W_ho - T_ [Album]");  // the tab and the colon replaced
+    EXPECT_TRUE(IsValidFileName(t.Slots[2].FileStem));
     EXPECT_TRUE(t.Slots[5].FileStem.empty());
 
     // A table claiming more tracks than it has slots is held to 99.
