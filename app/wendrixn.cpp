@@ -222,7 +222,9 @@ void TForm1::FormShow() {
 
 bool TForm1::FormCloseQuery() {
     if (PaneRefusesClose()) return false;
-    if (RipThread) {
+    // A rip command is on from its first question to its run's end, the
+    // drive's spin-up included, when no rip thread exists yet.
+    if (RipThread || (RipControl && RipControl->Busy())) {
         wx::MessageBoxRes(MSG_CLOSE_WHILE_RIPPING, MB_OK | MB_ICONERROR);
         return false;
     }
@@ -239,6 +241,14 @@ void TForm1::FormClose() {
         ConfigStore();
         if (ConfigForm && ConfigForm->DeviceCount > 0) PlayStop(-1);
     }
+}
+
+void TForm1::EndSession() {
+    // The system ends the program without closing its window: a rip in
+    // progress stops and leaves no unfinished file (an old file it was to
+    // replace stays), and the settings are stored as a close stores them.
+    if (RipControl) RipControl->EndSession();
+    FormClose();
 }
 
 void TForm1::FormDestroy() {
@@ -473,6 +483,14 @@ bool TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     switch (msg) {
     case WM_SIZE:
         Realign();
+        result = 0;
+        return true;
+    case WM_QUERYENDSESSION:
+        // The session may end: a running rip is cancelled when it does.
+        result = TRUE;
+        return true;
+    case WM_ENDSESSION:
+        if (wp) EndSession();
         result = 0;
         return true;
     default:

@@ -537,6 +537,8 @@ protected:
     void FormShow() override;
     bool FormCloseQuery() override;
     void FormClose() override;
+    // Logoff or shutdown (WM_ENDSESSION): the rip cancelled, the settings stored.
+    void EndSession();
     void FormDestroy() override;
     bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 

@@ -10,8 +10,8 @@ TProgressForm::TProgressForm(TComponent* owner) : TForm(owner, "TPROGRESSFORM") 
     OnClick(IDC_PROG_CANCEL, [this] {
         if (OnCancel) OnCancel();
     });
-    // Escape or the close box cancel as the button does; the rip control
-    // closes the window when the thread has ended.
+    // Escape cancels as the button does (the close box: HandleMessage); the
+    // rip control closes the window when the thread has ended.
     OnClick(IDCANCEL, [this] {
         if (OnCancel) OnCancel();
     });
@@ -97,6 +97,13 @@ void TProgressForm::FormDestroy() {
 }
 
 bool TProgressForm::HandleMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
+    if (msg == WM_CLOSE) {
+        // The close box and Alt+F4 cancel as 中止 does; the window stays
+        // until the run has ended and the rip control closes it.
+        if (OnCancel) OnCancel();
+        result = 0;
+        return true;
+    }
     if (msg == WM_LBUTTONDBLCLK) {
         FormDblClick();
         result = 0;

@@ -135,6 +135,14 @@ void TRipControl::ToolRipStartClick(bool fromFolderDrop) {
         return;
     }
     startAfterRun_ = -1;
+    // From here to the end of the run the main window refuses to close: the
+    // questions and the drive's spin-up let messages through before any rip
+    // thread exists, while the first track's output is open already.
+    ++starting_;
+    struct TStarted {
+        int& n;
+        ~TStarted() { --n; }
+    } started{starting_};
     StartRun(fromFolderDrop);
     while (startAfterRun_ >= 0 && !running_) {
         const bool fromFolder = startAfterRun_ == 1;
@@ -240,7 +248,12 @@ void TRipControl::SetDriveModes(TDriveCommands& cmds, const TDriveAddress& d, in
 }
 
 void TRipControl::DirectPlay() {
-    if (running_) return;
+    if (running_ || starting_ > 0) return;
+    ++starting_;
+    struct TStarted {
+        int& n;
+        ~TStarted() { --n; }
+    } started{starting_};
     TConfigStore& c = *h_.Config;
     AbortFlag = false;
     const TMediaTimerPause pause(h_);
@@ -313,6 +326,7 @@ int TRipControl::PrepareDigitalPlay(int track, TTransferRecord& r) {
 
 void TRipControl::DispDigitalPlayStatus() {
     Application.Title = "Wendrix for Windows";
+    if (sessionEnded_) return;
     if (TimeoutFlag)
         Ask(MB_OK | MB_ICONWARNING, Text(MSG_PLAY_DRIVE_TIMEOUT));
     else if (!AbortFlag)
@@ -366,15 +380,34 @@ bool TRipControl::CheckExistsFiles(const std::string& folder) {
             Ask(MB_OK | MB_ICONERROR, Format(Text(MSG_RIP_NAME_INVALID), track));
             return false;
         }
-        // The name the rip will write: the same builder as the request's.
-        const std::string file = BuildOutputName(*h_.Config, folder, t.Slots[track]).Final;
-        if (FileExists(file)) {
-            if (Ask(MB_OKCANCEL | MB_ICONQUESTION, Format(Text(MSG_RIP_OVERWRITE), file.c_str())) != IDOK)
-                return false;
-            if (!DeleteFileA(file.c_str())) {
-                Ask(MB_OK | MB_ICONERROR, Format(Text(MSG_RIP_LOCKED), file.c_str()));
-                return false;
-            }
+    }
+    // The names the rip will write (the same builder as the request's), of
+    // the tracks it will take.  Two tracks with one name would leave only
+    // the later one: refused before anything is asked or read.
+    std::vector<int> tracks;
+    std::vector<std::string> files;
+    for (int row = h_.TrackList->NextSelected(-1); row >= 0; row = h_.TrackList->NextSelected(row)) {
+        const int track = row + 1;
+        if (track >= LeadOutSlot) break;
+        if (!t.Slots[track].IsAudio || !IsRippableRange(t.Slots[track])) continue;
+        tracks.push_back(track);
+        files.push_back(BuildOutputName(*h_.Config, folder, t.Slots[track]).Final);
+    }
+    const auto [first, second] = FindSameName(files);
+    if (first >= 0) {
+        Ask(MB_OK | MB_ICONERROR, Format(Text(MSG_RIP_SAME_NAME), tracks[std::size_t(first)],
+                                         tracks[std::size_t(second)], files[std::size_t(second)].c_str()));
+        return false;
+    }
+    // An old file is replaced only when its track's new output is finished
+    // (the output driver writes under a temporary name): here it is only
+    // checked that it can be replaced.
+    for (const std::string& file : files) {
+        if (!FileExists(file)) continue;
+        if (Ask(MB_OKCANCEL | MB_ICONQUESTION, Format(Text(MSG_RIP_OVERWRITE), file.c_str())) != IDOK) return false;
+        if (!CanReplaceOutput(file)) {
+            Ask(MB_OK | MB_ICONERROR, Format(Text(MSG_RIP_LOCKED), file.c_str()));
+            return false;
         }
     }
     return true;
@@ -395,6 +428,15 @@ bool TRipControl::isUseEmph(int track) {
     return IsUseEmph(*h_.Config, h_.Tracks->Slots[track]);
 }
 
+std::int64_t TRipControl::GetFolderFree(const std::string& folder) {
+    if (folder.empty()) return -1;
+    const std::string f = IncludeTrailingBackslash(folder);
+    if (h_.DiskFree) return h_.DiskFree(f);
+    ULARGE_INTEGER caller{}, total{}, free{};
+    if (!GetDiskFreeSpaceExA(f.c_str(), &caller, &total, &free)) return -1;
+    return std::int64_t(caller.QuadPart);
+}
+
 std::int64_t TRipControl::GetDiskFree(int drive) {
     if (drive < 1 || drive > 26) return -1;
     const std::string root = std::string(1, char('A' + drive - 1)) + ":\\";
@@ -408,9 +450,12 @@ std::int64_t TRipControl::GetDiskFree(int drive) {
 
 void TRipControl::TransferData(bool digitalPlay) {
     TConfigStore& c = *h_.Config;
+    if (sessionEnded_) return;  // the program is about to end with the session
     running_ = true;
     AbortFlag = false;
     TimeoutFlag = false;
+    failedTrack_ = 0;
+    failedWhy_.clear();
     results_.clear();
     if (h_.StopTestPlay) h_.StopTestPlay();
     sstp_ = c.IsSendPellora.Checked;
@@ -434,13 +479,21 @@ void TRipControl::TransferData(bool digitalPlay) {
     };
     if (answer != 0 || t > h_.Tracks->TrackCount) {
         const unsigned msg = answer == 4 ? MSG_RIP_ENCODER_SETUP : answer == 2 ? MSG_FILE_OPEN_FAILED : MSG_RIP_RANGE_ERROR;
-        Ask(MB_OK | MB_ICONERROR, Text(msg));
+        // A refusal that showed its own box (the disk space) shows no second.
+        if (!(answer == 2 && prepareShown_)) Ask(MB_OK | MB_ICONERROR, Text(msg));
         failedStart();
         return;
     }
     if (c.CheckBox13.Checked && r.ReadCommand != rcAtapi) {
         TDriveCommands cmds(*h_.Exec);
         cmds.StartSpinUp(Drive(), std::uint32_t(r.StartLba), [] { Application.ProcessMessages(); Sleep(2000); });
+        // The session ended while the drive spun up: the track's output goes.
+        if (AbortFlag) {
+            if (h_.AcmDrv) h_.AcmDrv->Discard();
+            failedStart();
+            if (OnRunEnd) OnRunEnd();
+            return;
+        }
     }
     currentTrack_ = t;
     currentStartLba_ = r.StartLba;
@@ -468,7 +521,11 @@ void TRipControl::TransferData(bool digitalPlay) {
         if (h_.ShowCDPlayer) h_.ShowCDPlayer();
         while (running_) {
             MSG m;
-            if (GetMessageA(&m, nullptr, 0, 0) <= 0) break;
+            const BOOL got = GetMessageA(&m, nullptr, 0, 0);
+            if (got <= 0) {
+                if (got == 0) PostQuitMessage(int(m.wParam));  // for the loop outside
+                break;
+            }
             TranslateMessage(&m);
             DispatchMessageA(&m);
         }
@@ -494,7 +551,11 @@ void TRipControl::TransferData(bool digitalPlay) {
     // come back early, so the messages are pumped until the run is over.
     while (running_) {
         MSG m;
-        if (GetMessageA(&m, nullptr, 0, 0) <= 0) break;
+        const BOOL got = GetMessageA(&m, nullptr, 0, 0);
+        if (got <= 0) {
+            if (got == 0) PostQuitMessage(int(m.wParam));  // for the loop outside
+            break;
+        }
         TranslateMessage(&m);
         DispatchMessageA(&m);
     }
@@ -513,6 +574,8 @@ int TRipControl::PrepareTransfer(int track, TTransferRecord& r) {
     TTrackRecord& t = tt.Slots[track];
     if (!t.IsAudio || !RowSelected(track - 1)) return 1;
     if (!IsRippableRange(t)) return 1;
+    prepareWhy_.clear();
+    prepareShown_ = false;
     const std::int32_t start = t.StartLba + t.RangeStart;
     const std::int32_t end = t.StartLba + t.RangeEnd + 1;
 
@@ -534,9 +597,12 @@ int TRipControl::PrepareTransfer(int track, TTransferRecord& r) {
     const TOutputName name = BuildOutputName(c, OutputFolder, t);
     TagFlag = name.Tagged;
     if (c.CheckBox4.Checked) {
-        const std::int64_t free = GetDiskFree(DriveNumber(OutputFolder));
+        // The folder's own free space: it may be a volume mounted there.
+        const std::int64_t free = GetFolderFree(OutputFolder);
         if (free >= 0 && free < estimate) {
             Ask(MB_OK | MB_ICONERROR, Text(MSG_RIP_DISK_FULL));
+            prepareWhy_ = Text(MSG_RIP_DISK_FULL);
+            prepareShown_ = true;
             DiscStateFlag = true;
             return 2;
         }
@@ -544,9 +610,11 @@ int TRipControl::PrepareTransfer(int track, TTransferRecord& r) {
             std::int64_t need = c.GetModeOfVerifyCheck() ? raw * 3 * 13 / 10 : raw;
             const int workDrive = DriveNumber(c.WEdit1.Text);
             if (workDrive == DriveNumber(OutputFolder)) need += estimate;
-            const std::int64_t workFree = GetDiskFree(workDrive);
+            const std::int64_t workFree = GetFolderFree(c.WEdit1.Text);
             if (workFree >= 0 && workFree < need) {
                 Ask(MB_OK | MB_ICONERROR, Text(MSG_RIP_TEMP_FULL));
+                prepareWhy_ = Text(MSG_RIP_TEMP_FULL);
+                prepareShown_ = true;
                 DiscStateFlag = true;
                 return 2;
             }
@@ -558,7 +626,10 @@ int TRipControl::PrepareTransfer(int track, TTransferRecord& r) {
     const bool emphasisKept = t.PreEmphasis && !IsUseEmph(c, t);
     const bool ok = SetupOutputDriver(drv, c, t.HasTag ? &t : nullptr, emphasisKept, encoderOption_);
     if (!ok) return 4;
-    if (!drv.Open(name.Written)) return 2;
+    if (!drv.Open(name.Written)) {
+        prepareWhy_ = drv.ErrorText();
+        return 2;
+    }
 
     const std::size_t slash = name.Final.find_last_of('\\');
     currentFolder_ = slash == std::string::npos ? "" : name.Final.substr(0, slash + 1);
@@ -807,11 +878,20 @@ void TRipControl::WMRipDone(TTransferRecord* result) {
         if (c.CheckBox13.Checked) {
             TDriveCommands cmds(*h_.Exec);
             cmds.StartSpinUp(Drive(), std::uint32_t(next.StartLba), [] { Application.ProcessMessages(); Sleep(2000); });
+            if (AbortedBeforeThread(r)) return;
         }
         currentStartLba_ = next.StartLba;
         startTick_ = GetTickCount();
         StartThread(next);
         return;
+    }
+    if (answer == 2 || answer == 4) {
+        // The track could not be started: the run ends there, and the end
+        // message names it and every later track.
+        failedTrack_ = currentTrack_;
+        failedWhy_ = answer == 4 ? Format(Text(MSG_RIP_WHY_ENCODER), currentTrack_)
+                     : prepareShown_ ? Format(Text(MSG_RIP_WHY_SPACE), currentTrack_, prepareWhy_.c_str())
+                                     : Format(Text(MSG_RIP_WHY_OPEN), currentTrack_, prepareWhy_.c_str());
     }
     notice += Text(MSG_SSTP_END);
     const std::uint32_t sumElapsed = std::uint32_t(elapsedSum_);
@@ -821,6 +901,26 @@ void TRipControl::WMRipDone(TTransferRecord* result) {
     notice += Text(MSG_SSTP_BYE);
     SendNotice(notice);
     EndRun(r);
+}
+
+bool TRipControl::AbortedBeforeThread(const TTransferRecord& last) {
+    if (!AbortFlag) return false;
+    // A cancel while no thread ran: the next track never starts, and the
+    // output opened for it is given up.
+    if (h_.AcmDrv) h_.AcmDrv->Discard();
+    SendNotice(Text(MSG_SSTP_ABORT));
+    EndRun(last);
+    return true;
+}
+
+void TRipControl::EndSession() {
+    sessionEnded_ = true;
+    if (!Busy()) return;
+    Cancel();
+    // The thread gives its output up when it sees the cancel; the output of
+    // a track whose thread has not started yet goes here.
+    if (thread_) thread_->WaitFor();
+    if (h_.AcmDrv) h_.AcmDrv->Discard();
 }
 
 void TRipControl::RestoreDrive(int readCommand) {
@@ -873,22 +973,54 @@ void TRipControl::EndRun(const TTransferRecord& r) {
     ending_ = false;
 }
 
+std::vector<std::string> TRipControl::NotRippedWhole(bool& onlyReadFailures) const {
+    std::vector<std::string> lines;
+    onlyReadFailures = failedTrack_ == 0;
+    for (const TTransferRecord& x : results_) {
+        if (x.ResultClass != rrNG) continue;
+        if (x.OutputError.empty()) {
+            lines.push_back(Format(Text(MSG_RIP_WHY_READ), int(x.TrackNumber)));
+        } else {
+            lines.push_back(Format(Text(MSG_RIP_WHY_WRITE), int(x.TrackNumber), x.OutputError.c_str()));
+            onlyReadFailures = false;
+        }
+    }
+    if (failedTrack_ > 0) {
+        lines.push_back(failedWhy_);
+        const TTrackTable& tt = *h_.Tracks;
+        for (int track = failedTrack_ + 1; track <= tt.TrackCount && track < LeadOutSlot; ++track)
+            if (tt.Slots[track].IsAudio && RowSelected(track - 1) && IsRippableRange(tt.Slots[track]))
+                lines.push_back(Format(Text(MSG_RIP_WHY_NOT_TRIED), track));
+    }
+    return lines;
+}
+
 void TRipControl::DispDrawOutStatus(bool report) {
     Application.Title = "Wendrix for Windows";
+    if (sessionEnded_) return;  // the session ends: no box waits for an answer
     const TConfigStore& c = *h_.Config;
     if (report && c.CheckBox18.Checked && report_) report_->ShowModal(h_.MainForm ? h_.MainForm->Handle() : nullptr);
     if (AbortFlag) {
         Ask(MB_OK | MB_ICONWARNING, Text(MSG_RIP_ABORTED));
         return;
     }
-    // A track that ended NG is named even when no report was shown.
-    std::string ng;
-    for (const TTransferRecord& x : results_)
-        if (x.ResultClass == rrNG) ng += (ng.empty() ? "" : Text(MSG_RIP_NG_TRACK_SEPARATOR)) + std::to_string(x.TrackNumber);
-    if (!ng.empty() && !c.CheckBox18.Checked)
-        Ask(MB_OK | MB_ICONWARNING, Format(Text(MSG_RIP_FINISHED_NG), ng.c_str()));
-    else
+    // Every track that was not ripped whole is named, with the report shown
+    // or not: read failures by number, others with their reason.
+    bool onlyReadFailures = true;
+    const std::vector<std::string> lines = NotRippedWhole(onlyReadFailures);
+    if (lines.empty()) {
         Ask(MB_OK | MB_ICONINFORMATION, Text(MSG_RIP_FINISHED));
+    } else if (onlyReadFailures) {
+        std::string ng;
+        for (const TTransferRecord& x : results_)
+            if (x.ResultClass == rrNG)
+                ng += (ng.empty() ? "" : Text(MSG_RIP_NG_TRACK_SEPARATOR)) + std::to_string(x.TrackNumber);
+        Ask(MB_OK | MB_ICONWARNING, Format(Text(MSG_RIP_FINISHED_NG), ng.c_str()));
+    } else {
+        std::string text;
+        for (const std::string& l : lines) text += (text.empty() ? "" : "\r") + l;
+        Ask(MB_OK | MB_ICONWARNING, Format(Text(MSG_RIP_NOT_WHOLE), text.c_str()));
+    }
 }
 
 }  // namespace wx

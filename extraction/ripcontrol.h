@@ -72,7 +72,8 @@ struct TRipHost {
     // Told of the running rip thread (null when none runs) and of the
     // run-active flag.
     std::function<void(TThread*, bool)> RunState;
-    // The system's free-space answer for a root ("C:\"); -1 when unknown.
+    // The system's free-space answer for a folder (a root "C:\" or any
+    // folder, which may be a volume mounted there); -1 when unknown.
     std::function<std::int64_t(const std::string&)> DiskFree;
 };
 
@@ -110,6 +111,9 @@ public:
     void SetFileNameToTrack(const std::string& name, int track);
     std::int64_t GetAllTrackFrames();
     std::int64_t GetDiskFree(int drive);  // 1 = "A"; -1 when unknown
+    // The free space of the folder itself (it may be another volume than
+    // its drive's root); -1 when unknown.
+    std::int64_t GetFolderFree(const std::string& folder);
     bool isUseEmph(int track);
     bool GetEncoderOption(std::string& options);
     int GetRemainTrack();
@@ -124,9 +128,16 @@ public:
 
     // The progress window's cancel.
     void Cancel();
+    // The session ends (logoff, shutdown): a run is cancelled at once, its
+    // thread waited for, and the output it had open given up (an old file
+    // it was to replace stays); the run then ends without a box.
+    void EndSession();
 
     // State read by the main window and tests.
     bool Running() const { return running_; }
+    // A rip command is under way, from its first question to the end of its
+    // run (the drive's spin-up pauses included): the main window stays.
+    bool Busy() const { return running_ || starting_ > 0; }
     bool AbortFlag = false;
     // A read of the drive timed out (WM_RIP_TIMEOUT) since the run began; the
     // end of a digital play and the benchmark report it.
@@ -192,10 +203,24 @@ private:
     void WriteTags(const TTransferRecord& r);
     std::string Text(unsigned id) const;
     void SendNotice(const std::string& notice);
+    // Stops the run after a cancel that came while no thread ran (the
+    // drive's spin-up): the track's open output is given up.
+    bool AbortedBeforeThread(const TTransferRecord& last);
+    // The lines of the end message: every selected track not ripped whole
+    // and why; empty when all were.
+    std::vector<std::string> NotRippedWhole(bool& onlyReadFailures) const;
 
     TRipHost h_;
     bool running_ = false;
     bool ending_ = false;     // the run's end: its report, end message and file list
+    int starting_ = 0;        // a rip command before its run (questions, drive preparation)
+    bool sessionEnded_ = false;  // the session ends: no run starts, a run ends without boxes
+    // Why the last PrepareTransfer answered 2 or 4 (a box was shown already
+    // for a disk-space refusal); the track a later preparation failed at.
+    std::string prepareWhy_;
+    bool prepareShown_ = false;
+    int failedTrack_ = 0;
+    std::string failedWhy_;
     int startAfterRun_ = -1;  // a start asked for at the end: -1 none, else fromFolderDrop
     bool mscdex_ = false;
     int overlap_ = 0;

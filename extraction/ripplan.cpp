@@ -34,6 +34,16 @@ std::string EmphasisSuffix(const TConfigStore& c, const TTrackRecord& t) {
     return IsUseEmph(c, t) ? "_DeEMPH" : "_EMPH";
 }
 
+std::pair<int, int> FindSameName(const std::vector<std::string>& names) {
+    std::vector<std::string> folded;
+    folded.reserve(names.size());
+    for (const std::string& n : names) folded.push_back(SjisUpperCase(n));
+    for (std::size_t i = 1; i < folded.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            if (folded[i] == folded[j]) return {int(j), int(i)};
+    return {-1, -1};
+}
+
 TOutputName BuildOutputName(const TConfigStore& c, const std::string& folder, const TTrackRecord& t) {
     TOutputName n;
     const std::string base = StripTrailingBackslash(folder) + "\\" + TrimSpaces(t.FileStem) + EmphasisSuffix(c, t);

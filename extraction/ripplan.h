@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "extraction/TrackTable.h"
@@ -41,6 +42,10 @@ struct TOutputName {
 // not) + the trimmed stem + the emphasis suffix + the extension.  The
 // overwrite check and the request use the same names.
 TOutputName BuildOutputName(const TConfigStore& c, const std::string& folder, const TTrackRecord& t);
+// The first two of the names that would be one file (letters compared
+// without regard to case, as the file system does; a Shift-JIS trail byte
+// is no letter): their indices, or {-1, -1} when all differ.
+std::pair<int, int> FindSameName(const std::vector<std::string>& names);
 
 // ---- Rip start checks -----------------------------------------------------
 struct TCellCheck {

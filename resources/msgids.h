@@ -122,6 +122,15 @@
 #define MSG_REPORT_COLUMN7 60302
 #define MSG_NAMELIST_FILTER 60303
 #define MSG_NAMELIST_TITLE 60304
+// the end of a run that did not rip every track whole, and names that clash (60400..60447)
+#define MSG_RIP_SAME_NAME 60400
+#define MSG_RIP_NOT_WHOLE 60401
+#define MSG_RIP_WHY_READ 60402
+#define MSG_RIP_WHY_WRITE 60403
+#define MSG_RIP_WHY_OPEN 60404
+#define MSG_RIP_WHY_ENCODER 60405
+#define MSG_RIP_WHY_SPACE 60406
+#define MSG_RIP_WHY_NOT_TRIED 60407
 
 // settings dialogs (60512..)
 #define MSG_CFG_NO_DRIVE_INTERFACE 60512

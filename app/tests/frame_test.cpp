@@ -5,6 +5,7 @@
 // compiled to code page 932.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -315,6 +316,81 @@ TEST_F(Frame, CloseIsRefusedWhileRippingThenStoresTheWindowKeys) {
                 << section << "/" << keys[i];
     }
     RemoveDirectoryA("W:\\frame_boot");
+}
+
+// The main window stays while a rip command is on, also while the drive
+// spins up before the first rip thread exists (the first track's output is
+// open then).  When the session ends during a rip, the rip stops, its
+// unfinished output is gone, an old file it was to replace stays, no box
+// waits, and the settings are stored as a close stores them.
+TEST_F(Frame, TheWindowStaysWhileARipStartsAndTheSessionEndStopsIt) {
+    wx::test::StandinSetup standin("Personality=plextor\nLatency=20\n");
+    const std::string dir = "W:\\frame_rip";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    for (const char* n : {"\\first.wav", "\\third.wav"}) DeleteFileA((dir + n).c_str());
+    Open("[Common]\r\nIsDispSplash=No\r\nUseClassDriver=No\r\nBootSpinUp=Yes\r\nDispResult=No\r\n"
+         "[DEVICES_0]\r\nAdapter=0\r\nTarget=1\r\nDriveMaker=PLEXTOR\r\nDriveType=CD-ROM\r\n");
+    ASSERT_EQ(form->TrackList.Count(), 3);
+    script.Messages.clear();  // the pre-emphasis warnings of the start
+    bool endSession = false;
+    LRESULT queryAnswer = -1;
+    script.OnModal = [&](wx::TForm&) -> INT_PTR {
+        // The progress window, up until the run is over.
+        while (form->Rip().Running()) {
+            if (endSession && form->RipThread) {
+                endSession = false;
+                std::remove(SettingsFileName.c_str());
+                queryAnswer = SendMessageA(form->Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+                SendMessageA(form->Handle(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+            }
+            MSG m;
+            if (GetMessageA(&m, nullptr, 0, 0) <= 0) break;
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+        }
+        return IDCANCEL;
+    };
+    form->Rip().RipTargetFolder = dir;
+    form->Tracks.Slots[1].FileStem = "first";
+    form->TrackList.SetSelected(0, true);
+    // A close that waits in the queue is seen first in the spin-up.
+    PostMessageA(form->Handle(), WM_CLOSE, 0, 0);
+    form->ToolRipStartClick(true);
+    ASSERT_TRUE(IsWindow(form->Handle()));
+    ASSERT_EQ(script.Messages.size(), 2u);
+    EXPECT_EQ(script.Messages[0].text, "実行中の処理を中断させて下さい");
+    EXPECT_EQ(script.Messages[1].text, "データ取り込みを終了しました");
+    EXPECT_EQ(ReadFile(dir + "\\first.wav").size(), 44u + 600u * 2352);
+
+    form->TrackList.SetSelected(0, false);
+    form->TrackList.SetSelected(2, true);
+    form->Tracks.Slots[3].FileStem = "third";
+    std::ofstream(dir + "\\third.wav", std::ios::binary) << "old";
+    script.Messages.clear();
+    endSession = true;
+    form->ToolRipStartClick(true);
+    EXPECT_EQ(queryAnswer, TRUE);
+    EXPECT_FALSE(form->Rip().Running());
+    ASSERT_EQ(script.Messages.size(), 1u);  // the overwrite question only
+    EXPECT_EQ(ReadFile(dir + "\\third.wav"), "old");
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    std::vector<std::string> names;
+    if (h != INVALID_HANDLE_VALUE) {
+        do
+            if (fd.cFileName[0] != '.') names.push_back(fd.cFileName);
+        while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"first.wav", "third.wav"})) << "no unfinished file";
+    TMemIniFile after;
+    after.SetText(ReadFile(SettingsFileName));
+    EXPECT_EQ(after.ReadString("Common", "BootSpinUp", "<absent>"), "Yes");
+    form.reset();
+    FreeConfigForm();
+    for (const std::string& n : names) DeleteFileA((dir + "\\" + n).c_str());
+    RemoveDirectoryA(dir.c_str());
 }
 
 TEST_F(Frame, CompressionButtonAndDialogCentring) {

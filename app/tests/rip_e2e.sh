@@ -34,6 +34,11 @@ out=$WX_BINARY_DIR/drive_w/rip_e2e
 rm -rf "$out"
 mkdir -p "$out"
 export WX_E2E_OUT='W:\rip_e2e'
+# A folder that fills up during the demo disc's second track (2 MiB: track 1
+# fits), where the machine lets the script mount one.
+"$(dirname "$0")/../../scripts/small-volume" mount "$out/full" 2m >/dev/null
+small_volume=$(cd "$(dirname "$0")/../../scripts" && pwd)/small-volume
+e2e_on_exit "'$small_volume' unmount '$out/full'"
 
 # Screenshots on the driver's request (the benchmark and track-range
 # windows too); for the benchmark, the CPU time

@@ -421,6 +421,9 @@ TEST_F(RipE2E, Mp3WithTags) {
 // Cancel during a track on a slow drive; the progress window mid-rip.
 TEST_F(RipE2E, CancelDuringATrack) {
     outName = "cancel";
+    // An old file of track 1, which the user agrees to replace.
+    CreateDirectoryA(Out().c_str(), nullptr);
+    WriteText(Out() + "\\cut_01.wav", "old track 1");
     StartProgram(Settings(Output("WAVE")), "wnaspi32_slow.ini");
     Select({1, 2, 3});
     PressRip();
@@ -428,16 +431,90 @@ TEST_F(RipE2E, CancelDuringATrack) {
     ASSERT_NE(name, nullptr);
     SetText(GetDlgItem(name, 2202), "cut");
     Press(name, 2204);
+    HWND ask = WaitDialog(prog.pi.dwProcessId, Sjis("上書きしてもよいですか"), 10000);
+    ASSERT_NE(ask, nullptr) << "no overwrite question";
+    Press(ask, IDOK);
     HWND progress = WaitDialog(prog.pi.dwProcessId, Sjis("経過"), 10000);
     ASSERT_NE(progress, nullptr) << "no progress window";
     Sleep(1500);
     Screenshot(Shots(), "progress_ja");
-    Press(progress, 2013);  // 中止
+    // The close box during track 1 cancels as 中止 does.
+    PostMessageA(progress, WM_SYSCOMMAND, SC_CLOSE, 0);
     TakeReport("");
     EXPECT_TRUE(EndMessage(Sjis("データ取り込みを中止しました")));
-    // Track 3 was never started; no file is claimed complete.
+    // The old file is as it was; the cancelled track and track 3, never
+    // started, left no file, not even a temporary one.
+    EXPECT_EQ(ReadAll(Out() + "\\cut_01.wav"), (std::vector<std::uint8_t>{'o', 'l', 'd', ' ', 't', 'r', 'a', 'c', 'k', ' ', '1'}));
+    EXPECT_EQ(GetFileAttributesA((Out() + "\\cut_02.wav").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetFileAttributesA((Out() + "\\cut_03.wav").c_str()), INVALID_FILE_ATTRIBUTES);
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((Out() + "\\*.$$$").c_str(), &fd);
+    EXPECT_EQ(h, INVALID_HANDLE_VALUE) << "a temporary file stayed: " << fd.cFileName;
+    if (h != INVALID_HANDLE_VALUE) FindClose(h);
     std::ofstream(Dir() + "\\cancel_files.txt") << "done\n";
+}
+
+// A later track whose output cannot be created (a folder holds its name):
+// the run ends as failed and its end message names that track and every
+// later one.  Then a folder that fills up during track 2 (a small file
+// system mounted there, where the machine lets the script mount one): no
+// file is left under the names of the tracks that did not fit, and the end
+// message names them.
+TEST_F(RipE2E, LaterTracksThatFailAreNamed) {
+    outName = "late";
+    CreateDirectoryA(Out().c_str(), nullptr);
+    CreateDirectoryA((Out() + "\\late_02.wav").c_str(), nullptr);
+    StartProgram(Settings(Output("WAVE"), false, false));
+    Select({1, 2, 3, 4});
+    PressRip();
+    HWND name = WaitDialog(prog.pi.dwProcessId, Sjis("警告"), 10000);
+    ASSERT_NE(name, nullptr);
+    SetText(GetDlgItem(name, 2202), "late");
+    Press(name, 2204);
+    std::string other;
+    HWND end = ExpectDialog(prog.pi.dwProcessId, Sjis("次のトラックは取り込めませんでした"), 120000, other);
+    ASSERT_NE(end, nullptr) << "no end message naming the tracks; " << other;
+    const std::string text = BoxText(end);
+    EXPECT_NE(text.find(Sjis("トラック 2: ﾌｧｲﾙのオープンに失敗しました")), std::string::npos) << Utf8(text);
+    EXPECT_NE(text.find(Sjis("トラック 3: 取り込まれていません")), std::string::npos) << Utf8(text);
+    EXPECT_NE(text.find(Sjis("トラック 4: 取り込まれていません")), std::string::npos) << Utf8(text);
+    Press(end, IDOK);
+    EXPECT_TRUE(WaitGone(end, 5000));
+    ExpectImagePcm(Out() + "\\late_01.wav", 1);
+
+}
+
+// A folder that fills up during track 2 (a small file system mounted there,
+// where the machine lets the script mount one): the program's free-space
+// check looks at the folder itself, not at its drive's root, and refuses
+// track 2; no file is left under the names of the tracks that did not fit,
+// and the end message names them.
+TEST_F(RipE2E, AFolderThatFillsUp) {
+    outName = "full";
+    ULARGE_INTEGER caller{}, total{}, free{};
+    if (!GetDiskFreeSpaceExA((Out() + "\\").c_str(), &caller, &total, &free) || total.QuadPart > 64u * 1024 * 1024)
+        GTEST_SKIP() << "no small volume here";
+    StartProgram(Settings(Output("WAVE"), false, false));
+    Select({1, 2, 3, 4});
+    PressRip();
+    HWND name = WaitDialog(prog.pi.dwProcessId, Sjis("警告"), 10000);
+    ASSERT_NE(name, nullptr);
+    SetText(GetDlgItem(name, 2202), "fill");
+    Press(name, 2204);
+    std::string other;
+    HWND space = ExpectDialog(prog.pi.dwProcessId, Sjis("ディスクの空き容量が足りません"), 120000, other);
+    ASSERT_NE(space, nullptr) << "no free-space refusal; " << other;
+    Press(space, IDOK);
+    HWND end = ExpectDialog(prog.pi.dwProcessId, Sjis("次のトラックは取り込めませんでした"), 60000, other);
+    ASSERT_NE(end, nullptr) << other;
+    const std::string text = BoxText(end);
+    for (int t : {2, 3, 4})
+        EXPECT_NE(text.find(Sjis("トラック ") + std::to_string(t) + ":"), std::string::npos) << Utf8(text);
+    Press(end, IDOK);
+    EXPECT_TRUE(WaitGone(end, 5000));
+    ExpectImagePcm(Out() + "\\fill_01.wav", 1);
+    for (const char* n : {"fill_02.wav", "fill_03.wav", "fill_04_DeEMPH.wav"})
+        EXPECT_EQ(GetFileAttributesA((Out() + "\\" + n).c_str()), INVALID_FILE_ATTRIBUTES) << n;
 }
 
 // The same road in English: track list, progress and report windows.

@@ -6,8 +6,10 @@
 // program's texts are.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -33,7 +35,40 @@ std::vector<std::uint8_t> ReadFile(const std::string& path) {
     return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+std::string ReadText(const std::string& path) {
+    const std::vector<std::uint8_t> b = ReadFile(path);
+    return std::string(b.begin(), b.end());
+}
+
 bool Exists(const std::string& p) { return GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Every file of a folder with its bytes: what a refused or ended run must
+// leave as it found it (no temporary file either).
+std::map<std::string, std::vector<std::uint8_t>> Folder(const std::string& dir) {
+    std::map<std::string, std::vector<std::uint8_t>> files;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return files;
+    do {
+        const std::string n = fd.cFileName;
+        if (n == "." || n == "..") continue;
+        files[n] = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? std::vector<std::uint8_t>{'/'} : ReadFile(dir + "\\" + n);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    return files;
+}
+
+// The small file system the test's fixture mounts beside the program, or ""
+// where the machine would not mount one.
+std::string SmallVolume() {
+    char exe[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, exe, sizeof exe);
+    std::string dir = exe;
+    dir = dir.substr(0, dir.find_last_of('\\')) + "\\small_volume";
+    ULARGE_INTEGER caller{}, total{}, free{};
+    if (!GetDiskFreeSpaceExA((dir + "\\").c_str(), &caller, &total, &free)) return "";
+    return total.QuadPart < 64u * 1024 * 1024 ? dir : "";
+}
 
 class THostForm : public TForm {
 public:
@@ -126,7 +161,14 @@ protected:
                     if (cancelAtPercent >= 0 && p->ProgressBar1.Position() >= cancelAtPercent &&
                         rip->CurrentTrack() == cancelTrack) {
                         cancelAtPercent = -1;
-                        p->Button1.Click();
+                        if (cancelByClose) {
+                            // Alt+F4 and the close box: the window stays up until the run is over.
+                            SendMessageA(p->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+                            EXPECT_TRUE(rip->AbortFlag);
+                            EXPECT_TRUE(IsWindow(p->Handle()));
+                        } else {
+                            p->Button1.Click();
+                        }
                     }
                 }
                 if (p->Handle()) runBarEnd = p->ProgressBar2.Position();
@@ -202,6 +244,7 @@ protected:
     std::string typedName;
     INT_PTR typedAnswer = IDYES;
     int cancelAtPercent = -1, cancelTrack = 0;
+    bool cancelByClose = false;
     std::function<void()> duringRun;  // done once while the progress window is up
     std::string benchCaptionBefore, benchCaption, benchApi, benchButton1;
     bool benchCopyEnabledBefore = true;
@@ -295,21 +338,120 @@ TEST_F(RipControlWine, OverwriteRefusedEndsTheCommandAndKeepsTheFile) {
 }
 
 TEST_F(RipControlWine, CancelDuringATrackEndsTheRunAsCancelled) {
+    c.UseDeEmph.Checked = false;  // track 2 is pre-emphasised: b_EMPH.wav
+    // By the button, then by the close box (Alt+F4) of the progress window.
+    for (const bool byClose : {false, true}) {
+        SCOPED_TRACE(byClose ? "close box" : "button");
+        Name(1, "a");
+        Name(2, "b");
+        Name(3, "c");
+        DeleteFileA((out + "\\a.wav").c_str());
+        // Old files of the cancelled track and of the one never reached: the
+        // user agrees to replace them, and the cancel keeps them as they were.
+        std::ofstream(out + "\\b_EMPH.wav", std::ios::binary) << "old b";
+        std::ofstream(out + "\\c.wav", std::ios::binary) << "old c";
+        prompter.Messages.clear();
+        Select({1, 2, 3});
+        cancelTrack = 2;
+        cancelAtPercent = 10;
+        cancelByClose = byClose;
+        rip->ToolRipStartClick();
+        const std::vector<std::string> texts = Texts();
+        ASSERT_EQ(texts.size(), 4u);  // the folder, two overwrite questions, the end
+        EXPECT_EQ(texts[1], Format(LoadResString(MSG_RIP_OVERWRITE), (out + "\\b_EMPH.wav").c_str()));
+        EXPECT_EQ(texts.back(), LoadResString(MSG_RIP_ABORTED));
+        EXPECT_TRUE(rip->AbortFlag);
+        ASSERT_EQ(rip->Results().size(), 2u);  // track 3 never started
+        ExpectImagePcm(out + "\\a.wav", 1);
+        EXPECT_EQ(Folder(out), (std::map<std::string, std::vector<std::uint8_t>>{
+                                   {"a.wav", ReadFile(out + "\\a.wav")},
+                                   {"b_EMPH.wav", {'o', 'l', 'd', ' ', 'b'}},
+                                   {"c.wav", {'o', 'l', 'd', ' ', 'c'}}}));
+    }
+}
+
+// The spin-up before the next track lets messages through while no thread
+// runs: a cancel there starts no further track, and the output opened for it
+// is given up.
+TEST_F(RipControlWine, CancelDuringTheSpinUpBetweenTracks) {
+    c.CheckBox13.Checked = true;  // BootSpinUp
     Name(1, "a");
-    Name(2, "b");
     Name(3, "c");
-    Select({1, 2, 3});
-    cancelTrack = 2;
-    cancelAtPercent = 10;
+    Select({1, 3});
+    rip->Host().AddTestPlayFile = [this](const std::string& file) {
+        if (file.find("c.wav") == std::string::npos || !rip->ProgressForm()) return;
+        EXPECT_EQ(rip->RipThread(), nullptr);
+        const HWND p = rip->ProgressForm()->Handle();
+        PostMessageA(p, WM_COMMAND, MAKEWPARAM(IDC_PROG_CANCEL, BN_CLICKED), LPARAM(GetDlgItem(p, IDC_PROG_CANCEL)));
+    };
     rip->ToolRipStartClick();
     EXPECT_EQ(Texts().back(), LoadResString(MSG_RIP_ABORTED));
-    EXPECT_TRUE(rip->AbortFlag);
-    ASSERT_EQ(rip->Results().size(), 2u);  // track 3 never started
-    EXPECT_FALSE(Exists(out + "\\c.wav"));
+    ASSERT_EQ(rip->Results().size(), 1u);
     ExpectImagePcm(out + "\\a.wav", 1);
-    // The cancelled track's file is short: nothing claims it complete.
-    EXPECT_LT(ReadFile(out + "\\b_EMPH.wav").size(), 44u + std::size_t(table.Slots[2].SectorCount) * 2352);
-    EXPECT_NE(Texts().back(), LoadResString(MSG_RIP_FINISHED));
+    EXPECT_EQ(Folder(out).size(), 1u) << "no file for track 3, no temporary file";
+}
+
+// A later track that cannot be started ends the run as failed: the end
+// message names it, why, and every later track, with the report shown or
+// not.  A full disk: the tracks that could not be written leave no file.
+TEST_F(RipControlWine, ALaterTrackThatCannotStartOrBeWrittenIsNamed) {
+    for (const bool report : {true, false}) {
+        SCOPED_TRACE(report ? "report" : "no report");
+        c.CheckBox18.Checked = report;
+        Name(1, "a");
+        Name(2, "b");
+        Name(3, "c");
+        c.UseDeEmph.Checked = false;
+        // A folder holds track 2's name: its output cannot be created.
+        CreateDirectoryA((out + "\\b_EMPH.wav").c_str(), nullptr);
+        DeleteFileA((out + "\\a.wav").c_str());
+        prompter.Messages.clear();
+        Select({1, 2, 3});
+        rip->ToolRipStartClick();
+        ASSERT_EQ(rip->Results().size(), 1u);
+        const std::string lines = Format(LoadResString(MSG_RIP_WHY_OPEN), 2, "");
+        const std::string end = Texts().back();
+        EXPECT_EQ(prompter.Messages.back().flags & MB_ICONMASK, UINT(MB_ICONWARNING));
+        EXPECT_EQ(end.rfind(Format(LoadResString(MSG_RIP_NOT_WHOLE), "").c_str(), 0), 0u) << end;
+        EXPECT_NE(end.find(lines.substr(0, lines.size() - 1)), std::string::npos) << end;
+        EXPECT_NE(end.find("\r" + Format(LoadResString(MSG_RIP_WHY_NOT_TRIED), 3)), std::string::npos) << end;
+        ExpectImagePcm(out + "\\a.wav", 1);
+        EXPECT_EQ(Folder(out).size(), 2u) << "a.wav and the folder only";
+        RemoveDirectoryA((out + "\\b_EMPH.wav").c_str());
+    }
+    const std::string volume = SmallVolume();
+    if (volume.empty()) {
+        std::printf("no small volume here: the full-disk rows are left out\n");
+        return;
+    }
+    // 2 MiB: track 1 (1.4 MB) fits, track 2 fills the disk part-way.  Without
+    // the free-space check the writes fail; with it, the check asks the
+    // mounted folder itself, not its drive's root, and refuses track 2.
+    for (const bool check : {false, true}) {
+        SCOPED_TRACE(check ? "free-space check" : "no check");
+        for (auto& [name, bytes] : Folder(volume)) DeleteFileA((volume + "\\" + name).c_str());
+        out = volume;
+        c.CheckBox4.Checked = check;
+        c.CheckBox18.Checked = false;
+        prompter.Messages.clear();
+        Select({1, 2, 3});
+        rip->ToolRipStartClick();
+        const std::string end = Texts().back();
+        EXPECT_EQ(end.rfind(Format(LoadResString(MSG_RIP_NOT_WHOLE), "").c_str(), 0), 0u) << end;
+        if (check) {
+            EXPECT_EQ(Texts()[Texts().size() - 2], LoadResString(MSG_RIP_DISK_FULL));
+            EXPECT_NE(end.find(Format(LoadResString(MSG_RIP_WHY_SPACE), 2, LoadResString(MSG_RIP_DISK_FULL).c_str())),
+                      std::string::npos) << end;
+            EXPECT_NE(end.find(Format(LoadResString(MSG_RIP_WHY_NOT_TRIED), 3)), std::string::npos) << end;
+        } else {
+            for (int t : {2, 3}) {
+                const std::string why = Format(LoadResString(MSG_RIP_WHY_WRITE), t, "");
+                EXPECT_NE(end.find(why.substr(0, why.size() - 3)), std::string::npos) << t << ": " << end;
+            }
+        }
+        ExpectImagePcm(volume + "\\a.wav", 1);
+        EXPECT_EQ(Folder(volume).size(), 1u) << "no partial file of track 2 or 3, no temporary file";
+    }
 }
 
 TEST_F(RipControlWine, RefusedStartsShowTheirMessageAndRestoreTheDrive) {
@@ -339,6 +481,125 @@ TEST_F(RipControlWine, RefusedStartsShowTheirMessageAndRestoreTheDrive) {
     Select({3});
     rip->ToolRipStartClick();
     EXPECT_TRUE(prompter.Messages.size() == 1u) << prompter.Messages.size();
+}
+
+// Every way a rip command refuses to start: its one message (after the
+// folder question, and the overwrite question once names are checked), no
+// run, and not one file on disk changed, an old file to be replaced included.
+TEST_F(RipControlWine, EveryRefusalShowsItsMessageAndChangesNoFile) {
+    std::ofstream(out + "\\one.wav", std::ios::binary) << "old one";
+    const std::string oneWav = out + "\\one.wav";
+    const std::string overwrite = Format(LoadResString(MSG_RIP_OVERWRITE), oneWav.c_str());
+    auto msg = [](unsigned id) { return LoadResString(id); };
+    HANDLE held = INVALID_HANDLE_VALUE;
+    std::vector<std::string> asked;  // the folders whose free space was asked
+    const std::uint32_t cacheSize = RipCacheBuffer.Size;
+    const std::string config = ReadText(standin.config);
+    struct TRow {
+        const char* what;
+        std::function<void()> set;
+        std::vector<std::string> texts;
+        std::initializer_list<int> tracks = {1, 3};
+    };
+    const TRow rows[] = {
+        {"burst read without its memory",
+         [&] {
+             c.SelReadMethod.SetItemIndex(rmHispeedBurstRead);
+             RipCacheBuffer.Size = 1048575;
+         },
+         {msg(MSG_RIP_BURST_MEMORY)}},
+        {"WMA without its library", [&] { c.SelOutputMethod.SetItemIndex(omWMA); rip->Host().WmaAvailable = false; },
+         {msg(MSG_RIP_NO_WMA)}},
+        {"TwinVQ without its encoder", [&] { c.SelOutputMethod.SetItemIndex(omTwinVQ); }, {msg(MSG_RIP_NO_TVQ)}},
+        {"a name with a character no file name holds", [&] { Name(3, "th?ree"); },
+         {Format(msg(MSG_RIP_NAME_INVALID), 3)}},
+        {"two tracks with one name", [&] { Name(3, "ONE"); },
+         {Format(msg(MSG_RIP_SAME_NAME), 1, 3, (out + "\\ONE.wav").c_str())}},
+        {"two tracks with one name through the pre-emphasis suffix",
+         [&] {
+             c.UseDeEmph.Checked = false;
+             Name(2, "one");
+             Name(3, "one_EMPH");
+         },
+         {Format(msg(MSG_RIP_SAME_NAME), 2, 3, (out + "\\one_EMPH.wav").c_str())}, {2, 3}},
+        {"an old file another program holds",
+         [&] { held = CreateFileA(oneWav.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr); },
+         {overwrite, Format(msg(MSG_RIP_LOCKED), oneWav.c_str())}},
+        {"a read-only old file", [&] { SetFileAttributesA(oneWav.c_str(), FILE_ATTRIBUTE_READONLY); },
+         {overwrite, Format(msg(MSG_RIP_LOCKED), oneWav.c_str())}},
+        {"a range before the disc's start (answer 3)", [&] { table.Slots[1].RangeStart = -10; },
+         {msg(MSG_RIP_RANGE_ERROR)}, {1}},
+        {"an output format no converter makes (answer 4)",
+         [&] {
+             auto* f = reinterpret_cast<WAVEFORMATEX*>(c.OutputWaveFormat.data());
+             *f = WAVEFORMATEX{0x7777, 2, 44100, 12000, 1, 0, 0};
+         },
+         {overwrite, msg(MSG_RIP_ENCODER_SETUP)}},
+        {"not enough space in the output folder: one box",
+         [&] {
+             c.CheckBox4.Checked = true;
+             rip->Host().DiskFree = [&](const std::string& f) -> std::int64_t {
+                 asked.push_back(f);
+                 return 1000;
+             };
+         },
+         {overwrite, msg(MSG_RIP_DISK_FULL)}},
+        {"not enough space in the work folder",
+         [&] {
+             c.CheckBox4.Checked = true;
+             c.SelReadMethod.SetItemIndex(rm2PassZitterRead);
+             c.WEdit1.Text = standin.dir.File("work") + "\\";
+             rip->Host().DiskFree = [&](const std::string& f) -> std::int64_t {
+                 asked.push_back(f);
+                 return f == c.WEdit1.Text ? 1000 : std::int64_t(1) << 40;
+             };
+         },
+         {overwrite, msg(MSG_RIP_TEMP_FULL)}},
+        {"no disc in the drive",
+         [&] {
+             std::string empty = config;
+             empty.replace(empty.find("Image=disc.cue"), 14, "Image=");
+             std::ofstream(standin.config, std::ios::binary) << empty;
+         },
+         {overwrite, msg(MSG_NO_MEDIA)}},
+    };
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.what);
+        Name(1, "one");
+        Name(2, "two");
+        Name(3, "three");
+        Select(row.tracks);
+        prompter.Messages.clear();
+        asked.clear();
+        const auto before = Folder(out);
+        row.set();
+        rip->ToolRipStartClick();
+        std::vector<std::string> want{Format(msg(MSG_RIP_CONFIRM_FOLDER), (out + "\\").c_str())};
+        want.insert(want.end(), row.texts.begin(), row.texts.end());
+        EXPECT_EQ(Texts(), want);
+        EXPECT_EQ(prompter.Messages.back().flags & MB_ICONMASK, UINT(MB_ICONERROR));
+        EXPECT_FALSE(sawProgress);
+        EXPECT_FALSE(rip->Running());
+        EXPECT_TRUE(rip->Results().empty());
+        for (const std::string& f : asked) EXPECT_TRUE(f == out + "\\" || f == c.WEdit1.Text) << f;
+        // Back to the fixture's settings; then not a byte changed.
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(std::exchange(held, INVALID_HANDLE_VALUE));
+        SetFileAttributesA(oneWav.c_str(), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_EQ(Folder(out), before);
+        c.SelReadMethod.SetItemIndex(0);
+        c.SelOutputMethod.SetItemIndex(omWave);
+        c.OutputWaveFormat.fill(0);
+        c.CheckBox4.Checked = false;
+        c.UseDeEmph.Checked = true;
+        RipCacheBuffer.Size = cacheSize;
+        rip->Host().DiskFree = nullptr;
+        rip->Host().WmaAvailable = true;
+        table.Slots[1].RangeStart = 0;
+    }
+    // The disc back in the drive.
+    std::ofstream(standin.config, std::ios::binary) << config;
+    ReadToc();
+    EXPECT_EQ(table.TrackCount, 3);
 }
 
 // The rip command while a run is on: ignored during the run; at its end,

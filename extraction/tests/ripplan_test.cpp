@@ -134,6 +134,25 @@ TEST(RipNames, TypedBaseAndTemporaryNames) {
     EXPECT_EQ(MakeTempFileName("C:\\t", ".MP3", exists), "");
 }
 
+// Two selected tracks whose outputs would be one file.
+TEST(RipNames, SameNameOfTwoTracks) {
+    // 表 (0x95 0x5C) and 蛍 (0x8C 0x75): trail bytes that are no letters to fold.
+    const std::string hyo = "\x95\x5c", kei = "\x8c\x75", keiLower = "\x8c\x55";
+    const struct {
+        std::vector<std::string> names;
+        std::pair<int, int> same;
+    } rows[] = {
+        {{}, {-1, -1}},
+        {{"C:\\o\\a.wav"}, {-1, -1}},
+        {{"C:\\o\\a.wav", "C:\\o\\b.wav", "C:\\o\\a.wav"}, {0, 2}},
+        {{"C:\\o\\x.wav", "C:\\o\\Interlude.wav", "C:\\o\\INTERLUDE.WAV"}, {1, 2}},
+        {{"C:\\o\\" + hyo + ".wav", "C:\\o\\" + hyo + ".WAV"}, {0, 1}},
+        {{"C:\\o\\" + kei + ".wav", "C:\\o\\" + keiLower + ".wav"}, {-1, -1}},
+        {{"C:\\o\\a.wav", "C:\\p\\a.wav"}, {-1, -1}},
+    };
+    for (const auto& r : rows) EXPECT_EQ(FindSameName(r.names), r.same) << (r.names.empty() ? "" : r.names.back());
+}
+
 TEST(RipLookups, TrackAtSectorAndMediaIdentity) {
     TTrackTable none;
     EXPECT_EQ(GetTrackNum(none, 0), -1);
