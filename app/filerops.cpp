@@ -100,8 +100,17 @@ LRESULT CALLBACK MenuProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DW
 LRESULT TrackMessage(void* data, HWND wnd, UINT msg, WPARAM wp, LPARAM lp, const wx::TNextHandler& next) {
     auto* f = static_cast<TForm1*>(data);
     switch (msg) {
-    case WM_LBUTTONDOWN: f->TrackListMouseDown(ClientPoint(lp)); break;
+    case WM_LBUTTONDOWN: {
+        // The press sees the selection the list makes for it, so that one
+        // gesture selects a row and drags it.
+        const LRESULT r = next(wnd, msg, wp, lp);
+        if (!f->TrackDragging) f->TrackListMouseDown(ClientPoint(lp));
+        return r;
+    }
     case WM_MOUSEMOVE:
+        // A drag needs the button held; a press whose release the list
+        // took for itself is forgotten.
+        if (!(wp & MK_LBUTTON) && !f->TrackDragging) f->TrackPress = POINT{-1, -1};
         f->TrackListMouseMove(ClientPoint(lp));
         if (f->TrackDragging) return 0;
         break;
@@ -117,7 +126,14 @@ LRESULT TrackMessage(void* data, HWND wnd, UINT msg, WPARAM wp, LPARAM lp, const
             f->TrackListEndDrag(false, POINT{});
             return 0;
         }
+        // The list's keys and the track pop-up's shortcuts; the list
+        // view's own handling of these never runs after them.
+        if (f->TrackListKeyDown(WORD(wp))) return 0;
         break;
+    case WM_CHAR:
+        // Every character is consumed: the list view's type-ahead search
+        // never replaces the selection.
+        return 0;
     case WM_CAPTURECHANGED:
         if (f->TrackDragging && reinterpret_cast<HWND>(lp) != wnd) f->TrackListEndDrag(false, POINT{});
         break;
@@ -165,7 +181,10 @@ void TForm1::BindFilerCommands() {
         ListView1MouseMove(pointer(ListView1.Handle()));
         return 0;
     });
-    OnNotify(IDC_TRACKLIST, LVN_BEGINDRAG, [this, pointer](NMHDR*) -> LRESULT {
+    OnNotify(IDC_TRACKLIST, LVN_BEGINDRAG, [this, pointer](NMHDR* h) -> LRESULT {
+        // A list that detects the drag inside its own press handling: the
+        // press it began with, now that the row is selected.
+        if (TrackPress.x < 0 && !TrackDragging) TrackListMouseDown(reinterpret_cast<NMLISTVIEW*>(h)->ptAction);
         TrackListMouseMove(pointer(TrackList.Handle()));
         return 0;
     });

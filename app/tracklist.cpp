@@ -4,6 +4,7 @@
 // which the rip control (extraction/ripcontrol.h) carries out.
 #include <cstdio>
 #include <fstream>
+#include <memory>
 
 #include "app/trkprop.h"
 #include "app/wendrixn.h"
@@ -102,10 +103,6 @@ void TForm1::BindTrackList() {
             TrackListSelectItem(nm->iItem, (nm->uNewState & LVIS_SELECTED) != 0);
         return 0;
     });
-    OnNotify(IDC_TRACKLIST, LVN_KEYDOWN, [this](NMHDR* h) -> LRESULT {
-        TrackListKeyDown(reinterpret_cast<NMLVKEYDOWN*>(h)->wVKey);
-        return 0;
-    });
     OnNotify(IDC_TRACKLIST, NM_RCLICK, [this](NMHDR*) -> LRESULT {
         POINT p;
         GetCursorPos(&p);
@@ -198,8 +195,12 @@ void TForm1::dispTrack(int adapter, int target, int lun) {
     d.Lun = std::uint8_t(lun);
     if (const TDeviceEntry* e = ConfigForm ? ConfigForm->SelectedDevice() : nullptr) d.IgnoreTargetStat = e->IgnoreTargetStat;
     SendMessageA(TrackList.Handle(), WM_SETREDRAW, FALSE, 0);
+    // A re-read that finds the same disc keeps what the user set for its
+    // tracks; another disc starts afresh.
+    const auto before = std::make_unique<wx::TTrackTable>(Tracks);
     wx::TTocReader reader(Executor());
     const bool read = reader.dispTrack(Tracks, d);
+    if (read) wx::KeepSameDiscFields(*before, Tracks);
     TrackList.Clear();
     if (read) FillTrackList();
     SendMessageA(TrackList.Handle(), WM_SETREDRAW, TRUE, 0);
@@ -217,7 +218,7 @@ void TForm1::FillTrackList() {
         wx::TTrackRow& r = rows[i];
         r.Cells[3] = wx::LoadResString(t.PreEmphasis ? MSG_YES : MSG_NO);
         r.Cells[4] = wx::LoadResString(t.CopyPermitted ? MSG_COPY_ALLOWED : MSG_COPY_FORBIDDEN);
-        r.Cells[6] = t.IsAudio ? wx::LoadResString(MSG_NO) : std::string();
+        r.Cells[6] = t.IsAudio ? wx::LoadResString(t.HasTag ? MSG_YES : MSG_NO) : std::string();
     }
     for (const wx::TTrackRow& r : rows) {
         LVITEMA it{};
@@ -295,10 +296,23 @@ void TForm1::SelectNextTrack() {
     CurrentTrackRow = row;
 }
 
-void TForm1::TrackListKeyDown(WORD vk) {
-    if (vk == VK_RETURN) TrackListDblClick();
-    if (vk == VK_SPACE) SelectNextTrack();
-    if (vk == 'I') ID31Click();
+bool TForm1::TrackListKeyDown(WORD vk) {
+    if (GetKeyState(VK_CONTROL) < 0) {
+        // The track pop-up's shortcuts act only here, in the track list.
+        switch (vk) {
+        case 'I': ID31Click(); return true;
+        case 'B': SetBaseFilenameClick(); return true;
+        case 'S': PopupRipStartClick(); return true;
+        case 'A': SelectAllTrClick(); return true;
+        default: return false;
+        }
+    }
+    switch (vk) {
+    case VK_RETURN: TrackListDblClick(); return true;
+    case VK_SPACE: SelectNextTrack(); return true;
+    case 'I': ID31Click(); return true;
+    default: return false;
+    }
 }
 
 // ---- Pop-up menus -------------------------------------------------------------
@@ -432,11 +446,7 @@ void TForm1::SetBaseFilenameClick() {
 
 void TForm1::LoadListClick() {
     char file[MAX_PATH] = {};
-    const std::string filter = wx::LoadResString(MSG_NAMELIST_FILTER);
-    std::string f = filter;
-    for (char& c : f)
-        if (c == '|') c = '\0';
-    f += '\0';
+    const std::string f = wx::FileDialogFilter(wx::LoadResString(MSG_NAMELIST_FILTER));
     const std::string title = wx::LoadResString(MSG_NAMELIST_TITLE);
     const std::string dir = ListedFolder();
     OPENFILENAMEA ofn{};
@@ -448,7 +458,7 @@ void TForm1::LoadListClick() {
     ofn.lpstrTitle = title.c_str();
     ofn.lpstrInitialDir = dir.c_str();
     ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (!GetOpenFileNameA(&ofn)) return;
+    if (!wx::Prompter().OpenFileName(ofn)) return;
     std::ifstream in(file);
     if (!in) {
         wx::MessageBoxRes(MSG_FILE_OPEN_FAILED, MB_OK | MB_ICONERROR);

@@ -151,11 +151,15 @@ void TForm1::TransportCheck() {
     OSVERSIONINFOA vi{};
     vi.dwOSVersionInfoSize = sizeof(vi);
     GetVersionExA(&vi);
-    if (vi.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
+    NoAspiTransport(vi.dwPlatformId);
+}
+
+void TForm1::NoAspiTransport(DWORD platform) {
+    if (platform == VER_PLATFORM_WIN32_WINDOWS) {
         std::string value = "ATAPI";
         HKEY key = nullptr;
         const char* path = "System\\CurrentControlSet\\Services\\VxD\\APIX";
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        if (RegOpenKeyExA(RegistryRoot, path, 0, KEY_READ, &key) == ERROR_SUCCESS) {
             char buf[256] = {};
             DWORD size = sizeof(buf) - 1, type = 0;
             value = RegQueryValueExA(key, "ExcludeMiniports", nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) ==
@@ -167,21 +171,26 @@ void TForm1::TransportCheck() {
         if (value.empty()) return;  // go on without a transport
         const std::string text = wx::LoadResString(MSG_NO_ASPI) + "\r" + wx::LoadResString(MSG_ASPI_REGISTRY_OFFER);
         if (wx::ShowMessageBox(text, MB_OKCANCEL | MB_ICONWARNING, Handle()) == IDOK) {
+            // Only a value that was written is reported as rewritten.
             HKEY w = nullptr;
-            if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_WRITE, nullptr, &w, nullptr) ==
-                ERROR_SUCCESS) {
-                RegSetValueExA(w, "ExcludeMiniports", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
+            bool written = false;
+            if (RegCreateKeyExA(RegistryRoot, path, 0, nullptr, 0, KEY_WRITE, nullptr, &w, nullptr) == ERROR_SUCCESS) {
+                written = RegSetValueExA(w, "ExcludeMiniports", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1) ==
+                          ERROR_SUCCESS;
                 RegCloseKey(w);
             }
-            wx::MessageBoxRes(MSG_REGISTRY_REWRITTEN, MB_OK | MB_ICONINFORMATION);
+            if (written)
+                wx::MessageBoxRes(MSG_REGISTRY_REWRITTEN, MB_OK | MB_ICONINFORMATION);
+            else
+                wx::MessageBoxRes(MSG_REGISTRY_NOT_REWRITTEN, MB_OK | MB_ICONERROR);
         }
         StartupAborted = true;
         wx::Application.Terminate();
         return;
     }
-    // Windows NT: the SCSI pass-through interface of the CD-ROM class
-    // driver is part of the system; it is there when the system is NT.
-    ClassDriverInUse = vi.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    // Windows NT: the pass-through transport is there when at least one CD
+    // drive's device can be opened and answers through it.
+    ClassDriverInUse = platform == VER_PLATFORM_WIN32_NT && wx::ClassDrvEnumDevices() > 0;
     if (!ClassDriverInUse) {
         const std::string text = wx::LoadResString(MSG_NO_ASPI) + "\r" + wx::LoadResString(MSG_NT_NEEDS_REGISTRY);
         wx::ShowMessageBox(text, MB_OK | MB_ICONERROR, Handle());

@@ -116,6 +116,10 @@ public:
     std::string HelpFile;
     bool ClassDriverInUse = false;      // the class-driver flag of the transport check
     bool StartupAborted = false;        // the transport or memory check ended the start
+    // The check's part for a system whose ASPI layer has no adapter: the
+    // Windows 9x registry offer, or the pass-through transport on NT.
+    void NoAspiTransport(DWORD platform);
+    HKEY RegistryRoot = HKEY_LOCAL_MACHINE;  // of the ATAPI exclusion value
     std::array<std::string, 100> TextSlots{};  // shared with the CD-TEXT viewer
     std::array<std::uint8_t, 64 + 32> AspiBufferArea{};
     std::uint8_t* AspiBuffer = nullptr;
@@ -201,11 +205,10 @@ public:
     // =====================================================================
     // Track list & rip control (app/tracklist.cpp, rip-control units)
     // =====================================================================
-    // The track pop-up's shortcuts (Ctrl+I, Ctrl+B, Ctrl+S, Ctrl+A) arrive
-    // from the accelerator table as IDM_ID31, IDM_SETBASEFILENAME1,
-    // IDM_POPUPRIPSTART and IDM_SELECTALLTR, whichever pane has the focus:
-    // bind them with OnClick.  The columns and their widths are made by the
-    // frame (TrColW0..6).
+    // The track pop-up's shortcuts (Ctrl+I, Ctrl+B, Ctrl+S, Ctrl+A) are keys
+    // of the track list itself (TrackListKeyDown), so they act only while it
+    // has the focus.  The columns and their widths are made by the frame
+    // (TrColW0..6).
     TMyCustomListView TrackList{this, IDC_TRACKLIST};
     wx::TThread* RipThread = nullptr;   // the running rip thread, or null
     bool RipRunActive = false;
@@ -243,7 +246,9 @@ public:
     void TrackListSelectItem(int row, bool selected);
     void SelectAllTrClick();
     void SelectNextTrack();
-    void TrackListKeyDown(WORD vk);
+    // Enter, Space, "I" and the pop-up's Ctrl shortcuts; true when the key
+    // was the list's.
+    bool TrackListKeyDown(WORD vk);
     void ShowTrackPopup(POINT at);
     void TrackRPopupMenuPopup(HMENU menu);
     void StatusBar4MouseUp(POINT at);

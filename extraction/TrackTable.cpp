@@ -241,6 +241,39 @@ bool TTocReader::dispTrack(TTrackTable& table, const TDriveAddress& d) {
     return true;
 }
 
+bool SameDisc(const TTrackTable& a, const TTrackTable& b) {
+    if (a.TrackCount <= 0 || a.TrackCount != b.TrackCount || a.TrackCount >= LeadOutSlot) return false;
+    for (int i = 1; i <= a.TrackCount; ++i) {
+        const TTrackRecord &x = a.Slots[i], &y = b.Slots[i];
+        if (x.StartLba != y.StartLba || x.SectorCount != y.SectorCount || x.IsAudio != y.IsAudio ||
+            x.StartMinute != y.StartMinute || x.StartSecond != y.StartSecond || x.StartFrame != y.StartFrame)
+            return false;
+    }
+    return a.Slots[LeadOutSlot].StartLba == b.Slots[LeadOutSlot].StartLba;
+}
+
+bool KeepSameDiscFields(const TTrackTable& before, TTrackTable& after) {
+    if (!SameDisc(before, after)) return false;
+    for (int i = 1; i <= after.TrackCount; ++i) {
+        const TTrackRecord& o = before.Slots[i];
+        TTrackRecord& n = after.Slots[i];
+        n.FileStem = o.FileStem;
+        n.RangeStart = o.RangeStart;
+        n.RangeEnd = o.RangeEnd;
+        n.PreEmphasis = o.PreEmphasis;
+        n.HasTag = o.HasTag;
+        n.Title = o.Title;
+        n.Artist = o.Artist;
+        n.Album = o.Album;
+        n.Year = o.Year;
+        n.Genre = o.Genre;
+        n.Comment = o.Comment;
+        n.Copyright = o.Copyright;
+        n.TrackText = o.TrackText;
+    }
+    return true;
+}
+
 std::string SectorsToText(std::int32_t sectors) {
     if (sectors < 0) sectors = 0;
     char b[32];
@@ -254,12 +287,12 @@ std::vector<TTrackRow> TrackListRows(const TTrackTable& t) {
         const TTrackRecord& r = t.Slots[i];
         TTrackRow row;
         row.Cells[0] = std::to_string(i);
-        row.Cells[1] = "00:00:00";
-        row.Cells[2] = SectorsToText(r.SectorCount - 1);
+        row.Cells[1] = SectorsToText(r.RangeStart);
+        row.Cells[2] = SectorsToText(r.RangeEnd);
         row.Cells[3] = r.PreEmphasis ? kAri : kNashi;
         row.Cells[4] = r.CopyPermitted ? kKyoka : kKinshi;
         row.Cells[5] = r.FileStem;
-        row.Cells[6] = r.IsAudio ? kNashi : "";
+        row.Cells[6] = r.IsAudio ? (r.HasTag ? kAri : kNashi) : "";
         row.ImageIndex = r.IsAudio ? 2 : 3;
         rows.push_back(row);
     }

@@ -92,6 +92,14 @@ private:
     TDriveCommands cmds_;
 };
 
+// The same disc: the same track count, track starts, lengths and kinds and
+// the same lead-out.
+bool SameDisc(const TTrackTable& a, const TTrackTable& b);
+// After a re-read that found the same disc as before, every track keeps
+// what the user set: its file name, rip range, pre-emphasis choice and tag.
+// False (and nothing kept) for another disc.
+bool KeepSameDiscFields(const TTrackTable& before, TTrackTable& after);
+
 // One row of the track list: the seven cells and the image index.
 struct TTrackRow {
     std::string Cells[7];

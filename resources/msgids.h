@@ -71,6 +71,7 @@
 #define MSG_FRAME_TOOLBAR2 60006  // 7 texts
 #define MSG_FRAME_TRACKCOLUMNS 60016  // 7 texts
 #define MSG_FRAME_PLAYBAR 60032  // 4 texts
+#define MSG_REGISTRY_NOT_REWRITTEN 60112
 
 // track list and rip control (60256..)
 #define MSG_RIP_CONFIRM_FOLDER 60256

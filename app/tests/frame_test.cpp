@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -18,8 +19,10 @@
 #include "app/splash.h"
 #include "app/trkprop.h"
 #include "app/wendrixn.h"
+#include "output/id3tageditform.h"
 #include "classlib/app.h"
 #include "classlib/dialogs.h"
+#include "extraction/ClassDrv.h"
 #include "extraction/tests/StandinSetup.h"
 #include "extraction/wendrisub.h"
 #include "resources/tracklist.h"
@@ -271,7 +274,8 @@ TEST_F(Frame, EnterAndEscapeLeaveTheWindowOpenAndReachTheLists) {
     }
     // The file list and the tree take Enter, Space and the letters of their
     // table as the file manager's commands before the controls see them.
-    EXPECT_EQ(listKeys, 3);
+    // The track list takes Enter and Space as its own keys.
+    EXPECT_EQ(listKeys, 1);
     EXPECT_EQ(treeKeys, 0);
     // The dialog manager's own Enter and Esc do nothing either.
     SendMessageA(form->Handle(), WM_COMMAND, IDOK, 0);
@@ -635,6 +639,212 @@ TEST_F(Frame, AnalogPlayAndDigitalPlayWithoutASoundDevice) {
     for (const auto& m : script.Messages) EXPECT_EQ(m.text, "ﾒﾃﾞｨｱが挿入されていません.");
 }
 
+// The track list of a disc whose third track is data, driven through the
+// window's own messages: keys, clicks, a drag, the pop-up's shortcuts and
+// commands, and a re-read of the same disc.  The selection is checked after
+// every step.
+namespace {
+
+std::string Selection(const TMyCustomListView& list) {
+    std::string s;
+    for (int i = 0; i < list.Count(); ++i) s += list.Selected(i) ? '1' : '0';
+    return s;
+}
+
+void PostKey(HWND w, WPARAM vk, WPARAM ch = 0) {
+    PostMessageA(w, WM_KEYDOWN, vk, 1);
+    if (ch) PostMessageA(w, WM_CHAR, ch, 1);
+    PostMessageA(w, WM_KEYUP, vk, 0xC0000001);
+    wx::Application.ProcessMessages();
+}
+
+void HoldControl(bool down) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = keys[VK_LCONTROL] = down ? 0x80 : 0;
+    SetKeyboardState(keys);
+}
+
+POINT RowPoint(HWND list, int row) {
+    RECT r{};
+    r.left = LVIR_LABEL;
+    SendMessageA(list, LVM_GETITEMRECT, WPARAM(row), reinterpret_cast<LPARAM>(&r));
+    return POINT{r.left + 10, (r.top + r.bottom) / 2};
+}
+
+void Click(HWND list, int row, WPARAM keys = 0) {
+    const POINT p = RowPoint(list, row);
+    PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON | keys, MAKELPARAM(p.x, p.y));
+    PostMessageA(list, WM_LBUTTONUP, keys, MAKELPARAM(p.x, p.y));
+    wx::Application.ProcessMessages();
+}
+
+std::string Cell(const TMyCustomListView& list, int row, int col) { return list.ItemText(row, col); }
+
+}  // namespace
+
+TEST_F(Frame, TrackListKeysMouseAndCommandsOnADiscWithADataTrack) {
+    wx::test::StandinSetup standin;
+    wx::testimg::WriteText(standin.dir.File("disc.cue"),
+                       "FILE \"disc.bin\" BINARY\n"
+                       "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                       "  TRACK 02 AUDIO\n    INDEX 01 00:06:00\n"
+                       "  TRACK 03 MODE1/2352\n    INDEX 01 00:12:00\n"
+                       "  TRACK 04 AUDIO\n    INDEX 01 00:18:00\n");
+    Open("[Common]\r\nIsDispSplash=No\r\nUseClassDriver=No\r\n"
+         "[DEVICES_0]\r\nAdapter=0\r\nTarget=1\r\nDriveMaker=PLEXTOR\r\nDriveType=CD-ROM\r\n");
+    TMyCustomListView& tl = form->TrackList;
+    const HWND list = tl.Handle();
+    ASSERT_EQ(tl.Count(), 4);
+    ASSERT_FALSE(form->Tracks.Slots[3].IsAudio);
+    SetFocus(list);
+
+    // Space toggles the next audio row and leaves the others; the data row
+    // is passed over; on the last audio row it toggles that row again.
+    tl.SetSelected(0, true);
+    EXPECT_EQ(Selection(tl), "1000");
+    PostKey(list, VK_SPACE, ' ');
+    EXPECT_EQ(Selection(tl), "1100");
+    PostKey(list, VK_SPACE, ' ');
+    EXPECT_EQ(Selection(tl), "1101");
+    PostKey(list, VK_SPACE, ' ');
+    EXPECT_EQ(Selection(tl), "1100");
+    // Digits and other letters are consumed: no type-ahead search.
+    PostKey(list, '2', '2');
+    PostKey(list, '4', '4');
+    PostKey(list, 'X', 'x');
+    EXPECT_EQ(Selection(tl), "1100");
+    // Enter with two rows selected opens nothing.
+    int modals = 0;
+    script.OnModal = [&](wx::TForm&) -> INT_PTR {
+        ++modals;
+        return IDCANCEL;
+    };
+    PostKey(list, VK_RETURN, '\r');
+    EXPECT_EQ(modals, 0);
+    EXPECT_EQ(Selection(tl), "1100");
+
+    // The pop-up's shortcuts act in the track list only.
+    HoldControl(true);
+    SetFocus(form->ListView1.Handle());
+    PostKey(form->ListView1.Handle(), 'A');
+    EXPECT_EQ(Selection(tl), "1100") << "Ctrl+A in the file list";
+    PostKey(form->ListView1.Handle(), 'S');
+    EXPECT_TRUE(script.FileDialogs.empty()) << "Ctrl+S in the file list";
+    SetFocus(list);
+    PostKey(list, 'A');
+    EXPECT_EQ(Selection(tl), "1101") << "select all leaves the data row out";
+    PostKey(list, 'S');
+    ASSERT_EQ(script.FileDialogs.size(), 1u);
+    EXPECT_EQ(script.FileDialogs[0], "ﾌｧｲﾙを書き込むﾃﾞｨﾚｸﾄﾘの選択");
+    EXPECT_FALSE(form->Rip().Running()) << "a cancelled folder choice starts nothing";
+    HoldControl(false);
+
+    // Clicks: plain, Ctrl and Shift.
+    Click(list, 1);
+    EXPECT_EQ(Selection(tl), "0100");
+    Click(list, 0, MK_CONTROL);
+    EXPECT_EQ(Selection(tl), "1100");
+    Click(list, 1, MK_CONTROL);
+    EXPECT_EQ(Selection(tl), "1000");
+    Click(list, 0);
+    Click(list, 3, MK_SHIFT);
+    EXPECT_EQ(Selection(tl), "1101") << "a range over the data row";
+    Click(list, 2);
+    EXPECT_EQ(Selection(tl), "0000") << "a data row never stays selected";
+
+    // One gesture selects an unselected row and drags it: 5 pixels are not
+    // a drag, 6 are.  Esc ends the drag without a drop.
+    for (int dy : {5, 6}) {
+        SCOPED_TRACE(dy);
+        for (int i = 0; i < tl.Count(); ++i) tl.SetSelected(i, false);
+        const POINT p = RowPoint(list, 1);
+        POINT s = p;
+        ClientToScreen(list, &s);
+        SetCursorPos(s.x, s.y + dy);
+        PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+        PostMessageA(list, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(p.x, p.y + dy));
+        wx::Application.ProcessMessages();
+        EXPECT_EQ(Selection(tl), "0100");
+        EXPECT_EQ(form->TrackDragging, dy > 5);
+        PostKey(list, VK_ESCAPE);
+        PostMessageA(list, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y + dy));
+        wx::Application.ProcessMessages();
+        EXPECT_FALSE(form->TrackDragging);
+        EXPECT_EQ(Selection(tl), "0100");
+    }
+
+    // The drive pop-up lists the drives; the checked one changes nothing.
+    script.MenuAnswers.push_back(IDM_DRIVEPOPUP_FIRST);
+    form->StatusBar4MouseUp(POINT{10, 10});
+    ASSERT_FALSE(script.Menus.empty());
+    EXPECT_EQ(script.Menus.back().size(), 1u);
+    EXPECT_EQ(tl.Count(), 4);
+    EXPECT_EQ(Selection(tl), "0100");
+
+    // Ctrl+I on three rows: the tag editor over copies of them; the first
+    // gets a tag, the last loses none it never had.
+    Click(list, 0);
+    Click(list, 3, MK_SHIFT);
+    ASSERT_EQ(Selection(tl), "1101");
+    std::vector<std::string> captions;
+    script.OnModal = [&](wx::TForm& f) -> INT_PTR {
+        auto* editor = dynamic_cast<TID3TagForm*>(&f);
+        if (!editor) return IDCANCEL;
+        for (const auto& r : editor->Table.Rows) captions.push_back(r.Caption);
+        editor->Table.Rows[0].Cells[0] = "Title one";
+        editor->Table.Rows[0].HasContent = true;
+        editor->Table.Rows[2].HasContent = false;
+        return IDOK;
+    };
+    script.Messages.clear();
+    HoldControl(true);
+    PostKey(list, 'I');
+    HoldControl(false);
+    EXPECT_EQ(captions, (std::vector<std::string>{"トラック1", "トラック2", "トラック4"}));
+    EXPECT_EQ(form->Tracks.Slots[1].Title, "Title one");
+    EXPECT_TRUE(form->Tracks.Slots[1].HasTag);
+    EXPECT_FALSE(form->Tracks.Slots[4].HasTag);
+    EXPECT_EQ(Cell(tl, 0, 6), "あり");
+    EXPECT_EQ(Cell(tl, 3, 6), "なし");
+    ASSERT_FALSE(script.Messages.empty());
+    EXPECT_EQ(script.Messages.back().text, "ID3タグを設定しました");
+    script.OnModal = nullptr;
+
+    // The name list: a file that cannot be opened, then one with an empty
+    // and an invalid line; the data track takes a line without using it.
+    script.Messages.clear();
+    script.FileAnswers.push_back(standin.dir.File("missing.txt"));
+    form->LoadListClick();
+    ASSERT_EQ(script.Messages.size(), 1u);
+    EXPECT_EQ(script.Messages[0].text, "ファイルのオープンに失敗しました");
+    EXPECT_EQ(script.FileDialogs.back(), "読み込むﾌｧｲﾙ名ﾘｽﾄﾌｧｲﾙの選択");
+    wx::testimg::WriteText(standin.dir.File("names.txt"), "one\n\nbad?name\ntwo\nthree\nfour\n");
+    script.FileAnswers.push_back(standin.dir.File("names.txt"));
+    form->LoadListClick();
+    ASSERT_EQ(script.Messages.size(), 2u);
+    EXPECT_EQ(script.Messages[1].text, "異常なﾌｧｲﾙ名です:bad?name");
+    EXPECT_EQ(Cell(tl, 0, 5), "one");
+    EXPECT_EQ(Cell(tl, 1, 5), "two");
+    EXPECT_EQ(Cell(tl, 2, 5), "");
+    EXPECT_EQ(Cell(tl, 3, 5), "four");
+
+    // A re-read that finds the same disc (the media check, the CDDB and
+    // CD-TEXT dialogs, 表示更新) keeps the names, ranges and tags.
+    form->Tracks.Slots[2].RangeStart = 75;
+    form->RefreshTrackItem(2);
+    form->RefreshTrackList();
+    SendMessageA(form->Handle(), WM_COMMAND, IDT_REFRESHLIST, 0);
+    wx::Application.ProcessMessages();
+    ASSERT_EQ(tl.Count(), 4);
+    EXPECT_EQ(Cell(tl, 0, 5), "one");
+    EXPECT_EQ(Cell(tl, 3, 5), "four");
+    EXPECT_EQ(Cell(tl, 1, 1), "00:01:00");
+    EXPECT_EQ(Cell(tl, 0, 6), "あり");
+    EXPECT_EQ(form->Tracks.Slots[1].Title, "Title one");
+    EXPECT_EQ(Selection(tl), "0000");
+}
+
 // A file that is not WAV plays in the external player; without one that can
 // be started the play button says why, once, and the bar stays idle.
 TEST_F(Frame, TestPlaybackWithoutAPlayerSaysWhy) {
@@ -714,6 +924,118 @@ TEST_F(Frame, RipBuffersNotReservedEndTheStartWithoutSaving) {
 
 // The track-range dialog on one track record: what it shows, the range and
 // name refusals, a name already in the temporary folder, and a good OK.
+// Without an ASPI adapter: on NT the pass-through transport must open a
+// drive, else the start ends with 65286 and 65289; on Windows 9x the
+// registry offer reports what it could write.
+namespace {
+
+class TNoCdDrives : public wx::TDeviceIo {
+public:
+    bool IsCdromRoot(char) override { return false; }
+    Handle Open(const std::string&, bool, bool) override { return InvalidHandle(); }
+    void Close(Handle) override {}
+    Result Control(Handle, std::uint32_t, void*, std::uint32_t, void*, std::uint32_t, std::uint32_t*, void*) override {
+        return Result::Failed;
+    }
+    bool OverlappedResult(Handle, void*, std::uint32_t*) override { return false; }
+    void SignalEvent(void*) override {}
+    int NtMajorVersion() override { return 4; }
+};
+
+void DropQuit() {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
+}  // namespace
+
+TEST_F(Frame, NoAspiAdapterEndsTheStartOrOffersTheRegistryAndSaysWhatHappened) {
+    {
+        TNoCdDrives none;
+        wx::SetDeviceIo(&none);
+        wx::test::StandinSetup standin("", "", "Adapters=0\n");
+        Open("[Common]\r\nIsDispSplash=No\r\nWindowWidth=702\r\n");
+        wx::SetDeviceIo(nullptr);
+        ASSERT_EQ(script.Messages.size(), 1u);
+        EXPECT_EQ(script.Messages[0].text,
+                  "WIN32 ASPI APIセットを利用できません.\rAdaptec ASPI32をｲﾝｽﾄｰﾙしてATAPI CD-ROMﾄﾞﾗｲﾌﾞを使用する場合、"
+                  "ﾚｼﾞｽﾄﾘ書き換えが必要です\r詳細は作者ホームページのFAQを参照下さい。");
+        EXPECT_TRUE(form->StartupAborted);
+        EXPECT_FALSE(form->ClassDriverInUse);
+        form->Close();
+        EXPECT_EQ(ReadFile(SettingsFileName), "[Common]\r\nIsDispSplash=No\r\nWindowWidth=702\r\n");
+        DropQuit();
+        form.reset();
+        FreeConfigForm();
+    }
+    // The Windows 9x offer, against a key of this test.
+    wx::test::StandinSetup standin;
+    Open("[Common]\r\nIsDispSplash=No\r\n");
+    const char* path = "System\\CurrentControlSet\\Services\\VxD\\APIX";
+    HKEY test = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\WendrixFrameTest", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &test, nullptr),
+              ERROR_SUCCESS);
+    const std::string offer = "WIN32 ASPI APIセットを利用できません.\rATAPI/ﾉｰﾄ用CD-ROMﾄﾞﾗｲﾌﾞではﾚｼﾞｽﾄﾘ書き換えで動作する場合があります。"
+                              "\rﾚｼﾞｽﾄﾘを書き換えてもよろしいですか?";
+    struct Row {
+        const char* what;
+        const char* value;  // nullptr: no key
+        bool writable;
+        int answer;
+        std::vector<std::string> texts;
+        bool aborted;
+    } rows[] = {
+        {"no key reads as ATAPI; written", nullptr, true, IDOK, {offer, "ﾚｼﾞｽﾄﾘを書き換えました。Windowsを再起動して下さい。"}, true},
+        {"a value; written", "ATAPI", true, IDOK, {offer, "ﾚｼﾞｽﾄﾘを書き換えました。Windowsを再起動して下さい。"}, true},
+        {"the write fails", nullptr, false, IDOK, {offer, "ﾚｼﾞｽﾄﾘを書き換えられませんでした。"}, true},
+        {"cancelled", "ATAPI", true, IDCANCEL, {offer}, true},
+        {"an empty value goes on", "", true, IDOK, {}, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        RegDeleteTreeA(test, "System");
+        if (row.value) {
+            HKEY k = nullptr;
+            ASSERT_EQ(RegCreateKeyExA(test, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr), ERROR_SUCCESS);
+            RegSetValueExA(k, "ExcludeMiniports", 0, REG_SZ, reinterpret_cast<const BYTE*>(row.value),
+                           DWORD(std::strlen(row.value) + 1));
+            RegCloseKey(k);
+        }
+        // A closed handle as the root makes every registry call fail.
+        HKEY dead = nullptr;
+        RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\WendrixFrameTestDead", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &dead, nullptr);
+        RegCloseKey(dead);
+        form->RegistryRoot = row.writable ? test : dead;
+        form->StartupAborted = false;
+        script.Messages.clear();
+        script.Answers = {row.answer};
+        form->NoAspiTransport(VER_PLATFORM_WIN32_WINDOWS);
+        DropQuit();
+        std::vector<std::string> texts;
+        for (const auto& m : script.Messages) texts.push_back(m.text);
+        EXPECT_EQ(texts, row.texts);
+        EXPECT_EQ(form->StartupAborted, row.aborted);
+        if (row.writable && row.answer == IDOK && row.aborted) {
+            char buf[16] = "x";
+            DWORD size = sizeof buf;
+            HKEY k = nullptr;
+            ASSERT_EQ(RegOpenKeyExA(test, path, 0, KEY_READ, &k), ERROR_SUCCESS);
+            EXPECT_EQ(RegQueryValueExA(k, "ExcludeMiniports", nullptr, nullptr, reinterpret_cast<BYTE*>(buf), &size),
+                      ERROR_SUCCESS);
+            EXPECT_STREQ(buf, "");
+            RegCloseKey(k);
+        }
+    }
+    form->RegistryRoot = HKEY_LOCAL_MACHINE;
+    form->StartupAborted = false;
+    RegCloseKey(test);
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\WendrixFrameTest");
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\WendrixFrameTestDead");
+}
+
 TEST(TrackRangeDialog, ShowRefuseAndSet) {
     wx::Application.Initialize();
     wx::TScriptedPrompter script;

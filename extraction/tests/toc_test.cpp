@@ -59,6 +59,84 @@ TEST(Toc, SingleSessionDiscIntoTheTableAndTheRows) {
     EXPECT_EQ(SectorsToText(4500 * 3 + 75 * 2 + 9), "03:02:09");
 }
 
+TEST(Toc, ReReadOfTheSameDiscKeepsWhatTheUserSetAnotherDiscStartsAfresh) {
+    const std::string tail2 = "  TRACK 02 AUDIO\n    FLAGS PRE\n    INDEX 01 00:08:00\n";
+    const std::string tail3 = "  TRACK 03 AUDIO\n    FLAGS DCP\n    INDEX 01 00:16:00\n";
+    const std::string one = "FILE \"disc.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n";
+    struct Row {
+        const char* what;
+        std::string cue;
+        bool kept;
+    } rows[] = {
+        {"the same disc", one + tail2 + tail3, true},
+        {"track 3 starts later", one + tail2 + "  TRACK 03 AUDIO\n    INDEX 01 00:17:00\n", false},
+        {"two tracks", one + tail2, false},
+        {"track 2 is a data track", one + "  TRACK 02 MODE1/2352\n    INDEX 01 00:08:00\n" + tail3, false},
+        {"a longer last track", "FILE \"long.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n" + tail2 + tail3,
+         false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        EmuRig rig("[ASPI]\nAdapters=1\n[Drive0]\nAdapter=0\nTarget=1\nImage=disc.cue\n");
+        testimg::WriteBin(rig.dir.File("long.bin"), 2400);
+        TTrackTable t;
+        {
+            TTocReader reader(*rig.exec);
+            ASSERT_TRUE(reader.dispTrack(t, kDrive));
+        }
+        // What the user set: names, a range, a pre-emphasis choice, a tag.
+        t.Slots[1].FileStem = "first";
+        t.Slots[3].FileStem = "third";
+        t.Slots[1].RangeStart = 75;
+        t.Slots[1].RangeEnd = 300;
+        t.Slots[2].PreEmphasis = false;
+        t.Slots[3].HasTag = true;
+        t.Slots[3].Title = "Song";
+        t.Slots[3].Genre = 12;
+        t.Slots[3].TrackText = "3/9";
+        const TTrackTable before = t;
+        testimg::WriteText(rig.dir.File("other.cue"), row.cue);
+        rig.Make("[ASPI]\nAdapters=1\n[Drive0]\nAdapter=0\nTarget=1\nImage=other.cue\n");
+        TTocReader reader(*rig.exec);
+        ASSERT_TRUE(reader.dispTrack(t, kDrive));
+        EXPECT_EQ(SameDisc(before, t), row.kept);
+        EXPECT_EQ(KeepSameDiscFields(before, t), row.kept);
+        const auto cells = TrackListRows(t);
+        ASSERT_GE(cells.size(), 2u);
+        if (row.kept) {
+            EXPECT_EQ(t.Slots[1].FileStem, "first");
+            EXPECT_EQ(t.Slots[3].FileStem, "third");
+            EXPECT_EQ(t.Slots[1].RangeStart, 75);
+            EXPECT_EQ(t.Slots[1].RangeEnd, 300);
+            EXPECT_FALSE(t.Slots[2].PreEmphasis);
+            EXPECT_TRUE(t.Slots[3].HasTag);
+            EXPECT_EQ(t.Slots[3].Title, "Song");
+            EXPECT_EQ(t.Slots[3].Genre, 12);
+            EXPECT_EQ(t.Slots[3].TrackText, "3/9");
+            // The rows show them.
+            EXPECT_EQ(cells[0].Cells[1], "00:01:00");
+            EXPECT_EQ(cells[0].Cells[2], "00:04:00");
+            EXPECT_EQ(cells[0].Cells[5], "first");
+            EXPECT_EQ(cells[1].Cells[3], "\x82\xC8\x82\xB5");  // なし
+            EXPECT_EQ(cells[2].Cells[6], "\x82\xA0\x82\xE8");  // あり
+        } else {
+            for (int i = 1; i <= t.TrackCount; ++i) {
+                EXPECT_EQ(t.Slots[i].FileStem, "") << i;
+                EXPECT_FALSE(t.Slots[i].HasTag) << i;
+                EXPECT_EQ(t.Slots[i].Title, "") << i;
+                EXPECT_EQ(t.Slots[i].RangeStart, 0) << i;
+                EXPECT_EQ(t.Slots[i].RangeEnd, t.Slots[i].SectorCount - 1) << i;
+            }
+            EXPECT_EQ(cells[0].Cells[1], "00:00:00");
+            EXPECT_EQ(cells[0].Cells[5], "");
+        }
+    }
+    // No disc before: nothing to keep.
+    const TTrackTable empty;
+    TTrackTable t;
+    EXPECT_FALSE(KeepSameDiscFields(empty, t));
+}
+
 TEST(Toc, NoDiscOrNoDriveLeavesAnEmptyTable) {
     EmuRig rig("[ASPI]\nAdapters=1\n[Drive0]\nAdapter=0\nTarget=1\n");
     TTocReader reader(*rig.exec);
