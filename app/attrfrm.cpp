@@ -48,8 +48,8 @@ bool TAttrForm::CheckGroup(int i) {
 
 void TAttrForm::FormCreate() {
     GetCenter(*this);
-    SHFILEINFOA sfi{};
-    if (SHGetFileInfoA(Path.c_str(), 0, &sfi, sizeof sfi, SHGFI_ICON | SHGFI_LARGEICON)) icon_ = sfi.hIcon;
+    SHFILEINFOW sfi{};
+    if (SHGetFileInfoW(Path.c_str(), 0, &sfi, sizeof sfi, SHGFI_ICON | SHGFI_LARGEICON)) icon_ = sfi.hIcon;
     if (icon_) SendDlgItemMessageA(Handle(), IDC_ATTR_IMAGE, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
     SetDlgItemTextA(Handle(), IDC_ATTR_LABEL, LabelText.c_str());
     CheckBox1.SetChecked(Attr & faArchive);

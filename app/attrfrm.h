@@ -18,7 +18,7 @@ public:
     explicit TAttrForm(wx::TComponent* owner = nullptr);
 
     // Set by the opener.
-    std::string Path;       // for the icon
+    std::wstring Path;      // for the icon
     std::string LabelText;
     std::uint32_t Attr = 0;
     filer::TDosDateTime Time;

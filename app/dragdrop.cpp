@@ -16,15 +16,14 @@ namespace filer {
 
 namespace {
 
-std::string FolderOf(const std::string& path) {
-    std::size_t slash = std::string::npos;
-    for (std::size_t i = wx::SjisFind(path, '\\'); i != std::string::npos; i = wx::SjisFind(path, '\\', i + 1)) slash = i;
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+std::wstring FolderOf(const std::wstring& path) {
+    const std::size_t slash = path.rfind(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
-std::string NameOf(const std::string& path) {
-    const std::string folder = FolderOf(path);
-    return folder.empty() && wx::SjisFind(path, '\\') == std::string::npos ? path : path.substr(folder.size() + 1);
+std::wstring NameOf(const std::wstring& path) {
+    const std::size_t slash = path.rfind(L'\\');
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
 FORMATETC HDropFormat() { return FORMATETC{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL}; }
@@ -61,17 +60,18 @@ HRESULT TDropSourceObject::GiveFeedback(DWORD) { return DRAGDROP_S_USEDEFAULTCUR
 
 // ---- Shell file helpers ---------------------------------------------------------------
 
-std::vector<std::string> DroppedPaths(IDataObject* data) {
-    std::vector<std::string> paths;
+TPaths DroppedPaths(IDataObject* data) {
+    TPaths paths;
     if (!data) return paths;
     FORMATETC fe = HDropFormat();
     STGMEDIUM sm{};
     if (FAILED(data->GetData(&fe, &sm))) return paths;
     if (auto drop = static_cast<HDROP>(GlobalLock(sm.hGlobal))) {
-        const UINT n = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+        const UINT n = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
         for (UINT i = 0; i < n; ++i) {
-            char buf[MAX_PATH * 2] = {};
-            if (DragQueryFileA(drop, i, buf, sizeof buf)) paths.emplace_back(buf);
+            const UINT len = DragQueryFileW(drop, i, nullptr, 0);
+            std::wstring p(len, L'\0');
+            if (len && DragQueryFileW(drop, i, p.data(), len + 1) == len) paths.push_back(std::move(p));
         }
         GlobalUnlock(sm.hGlobal);
     }
@@ -79,29 +79,29 @@ std::vector<std::string> DroppedPaths(IDataObject* data) {
     return paths;
 }
 
-std::vector<std::string> ShellPaths(TShellNamespace& ns, const std::vector<std::string>& paths) {
-    std::vector<std::string> out;
-    for (const std::string& p : paths)
+TPaths ShellPaths(TShellNamespace& ns, const TPaths& paths) {
+    TPaths out;
+    for (const std::wstring& p : paths)
         if (ns.IsShellPath(p)) out.push_back(p);
     return out;
 }
 
-bool IsExecutableTarget(const std::string& path) {
-    if (IsProgramName(path)) return true;
-    if (!SameText(ExtensionOf(path), ".LNK")) return false;
-    IShellLinkA* link = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+bool IsExecutableTarget(const std::wstring& path) {
+    const std::string shown = Narrow(path);
+    if (IsProgramName(shown)) return true;
+    if (!SameText(ExtensionOf(shown), ".LNK")) return false;
+    IShellLinkW* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 reinterpret_cast<void**>(&link))))
         return false;
     bool program = false;
     IPersistFile* file = nullptr;
     if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-        const std::wstring w = Widen(path);
-        char target[MAX_PATH] = {};
+        wchar_t target[MAX_PATH] = {};
         // Asked while a drag is over the list: no window of the shell's own.
-        if (SUCCEEDED(file->Load(w.c_str(), STGM_READ)) && SUCCEEDED(link->Resolve(nullptr, SLR_ANY_MATCH | SLR_NO_UI)) &&
-            SUCCEEDED(link->GetPath(target, sizeof target, nullptr, 0))) {
-            const std::string ext = wx::SjisUpperCase(ExtensionOf(target));
+        if (SUCCEEDED(file->Load(path.c_str(), STGM_READ)) && SUCCEEDED(link->Resolve(nullptr, SLR_ANY_MATCH | SLR_NO_UI)) &&
+            SUCCEEDED(link->GetPath(target, MAX_PATH, nullptr, 0))) {
+            const std::string ext = wx::SjisUpperCase(ExtensionOf(Narrow(target)));
             program = ext == ".EXE" || ext == ".COM";
         }
         file->Release();
@@ -110,21 +110,41 @@ bool IsExecutableTarget(const std::string& path) {
     return program;
 }
 
-void DropFileOperation(HWND owner, const std::vector<std::string>& names, const std::string& destFolder, DWORD& effect) {
-    const std::string from = NulList(names);
-    const std::string to = NulList({destFolder});
-    SHFILEOPSTRUCTA op{};
+void DropFileOperation(HWND owner, const TPaths& names, const std::wstring& destFolder, DWORD& effect) {
+    const bool move = effect != DROPEFFECT_COPY;
+    for (const std::wstring& n : names) {
+        const TCarryRefusal why = CarryRefusal(n, destFolder, move);
+        if (why == crNone) continue;
+        const std::string shown = Narrow(why == crIntoItself ? destFolder : n);
+        wx::ShowMessageBox(wx::Format(wx::LoadResString(why == crIntoItself ? MSG_FILER_INTO_ITSELF : MSG_FILER_INTO_OWN_FOLDER),
+                                      shown.c_str()),
+                           MB_OK | MB_ICONWARNING, owner);
+        effect = DROPEFFECT_NONE;
+        return;
+    }
+    if (names.empty() || HasWildcard(destFolder)) {
+        effect = DROPEFFECT_NONE;
+        return;
+    }
+    for (const std::wstring& n : names)
+        if (HasWildcard(n)) {
+            effect = DROPEFFECT_NONE;
+            return;
+        }
+    const std::wstring from = NulListOf(names);
+    const std::wstring to = NulListOf<std::wstring>({destFolder});
+    SHFILEOPSTRUCTW op{};
     op.hwnd = owner;
-    op.wFunc = effect == DROPEFFECT_COPY ? FO_COPY : FO_MOVE;
+    op.wFunc = move ? FO_MOVE : FO_COPY;
     op.pFrom = from.c_str();
     op.pTo = to.c_str();
     op.fFlags = FOF_FILESONLY;
-    if (SHFileOperationA(&op) != 0 || op.fAnyOperationsAborted) effect = DROPEFFECT_NONE;
+    if (SHFileOperationW(&op) != 0 || op.fAnyOperationsAborted) effect = DROPEFFECT_NONE;
 }
 
-void CreateShortcuts(const std::vector<std::string>& names, const std::string& destFolder, DWORD& effect) {
-    IShellLinkA* link = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+void CreateShortcuts(const TPaths& names, const std::wstring& destFolder, DWORD& effect) {
+    IShellLinkW* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 reinterpret_cast<void**>(&link)))) {
         effect = DROPEFFECT_NONE;
         return;
@@ -135,18 +155,18 @@ void CreateShortcuts(const std::vector<std::string>& names, const std::string& d
         effect = DROPEFFECT_NONE;
         return;
     }
-    const std::string first = wx::LoadResString(MSG_FILER_SHORTCUT), numbered = wx::LoadResString(MSG_FILER_SHORTCUT_N);
+    const std::wstring first = Widen(wx::LoadResString(MSG_FILER_SHORTCUT)),
+                       numbered = Widen(wx::LoadResString(MSG_FILER_SHORTCUT_N));
     for (std::size_t i = 0; i < names.size(); ++i) {
-        const std::string& name = names[i];
-        const std::string lnk = ShortcutName(destFolder, NameOf(name), first, numbered, [](const std::string& p) {
-            return GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES;
+        const std::wstring& name = names[i];
+        const std::wstring lnk = ShortcutNameOf<std::wstring>(destFolder, NameOf(name), first, numbered, [](const std::wstring& p) {
+            return GetFileAttributesW(p.c_str()) != INVALID_FILE_ATTRIBUTES;
         });
         link->SetPath(name.c_str());
-        link->SetArguments("");
+        link->SetArguments(L"");
         link->SetWorkingDirectory(FolderOf(name).c_str());
         link->SetDescription(NameOf(lnk).c_str());
-        const std::wstring w = Widen(lnk);
-        if (lnk.empty() || FAILED(file->Save(w.c_str(), TRUE))) {
+        if (lnk.empty() || FAILED(file->Save(lnk.c_str(), TRUE))) {
             wx::MessageBoxRes(MSG_FILER_CREATE_FAILED, MB_OK | MB_ICONERROR);
             if (i == 0) effect = DROPEFFECT_NONE;
             break;
@@ -156,17 +176,17 @@ void CreateShortcuts(const std::vector<std::string>& names, const std::string& d
     link->Release();
 }
 
-void OpenWithApplication(HWND owner, const std::vector<std::string>& names, const std::string& program, DWORD& effect) {
-    std::string params;
-    for (const std::string& n : names) params += "\"" + n + "\" ";
-    SHELLEXECUTEINFOA sei{};
+void OpenWithApplication(HWND owner, const TPaths& names, const std::wstring& program, DWORD& effect) {
+    std::wstring params;
+    for (const std::wstring& n : names) params += L"\"" + n + L"\" ";
+    SHELLEXECUTEINFOW sei{};
     sei.cbSize = sizeof sei;
     sei.hwnd = owner;
-    sei.lpVerb = "open";
+    sei.lpVerb = L"open";
     sei.lpFile = program.c_str();
     sei.lpParameters = params.c_str();
     sei.nShow = SW_SHOWNORMAL;
-    ShellExecuteExA(&sei);
+    if (!HasWildcard(program)) ShellExecuteExW(&sei);
     effect = DROPEFFECT_NONE;
 }
 
@@ -198,9 +218,9 @@ bool ClipboardHasFiles() {
     return has;
 }
 
-void PasteClipboardFiles(HWND owner, TShellNamespace& ns, const std::string& folder, bool asShortcuts) {
+void PasteClipboardFiles(HWND owner, TShellNamespace& ns, const std::wstring& folder, bool asShortcuts) {
     IDataObject* data = nullptr;
-    std::vector<std::string> names;
+    TPaths names;
     if (SUCCEEDED(OleGetClipboard(&data)) && data) {
         names = ShellPaths(ns, DroppedPaths(data));
         data->Release();
@@ -290,7 +310,7 @@ public:
             *effect = DROPEFFECT_NONE;
             return E_FAIL;
         }
-        const std::vector<std::string> names = filer::ShellPaths(*form_.Shell, filer::DroppedPaths(data));
+        const filer::TPaths names = filer::ShellPaths(*form_.Shell, filer::DroppedPaths(data));
         const bool right = right_;
         // The place under the pointer, taken before the highlight goes.
         Prepare(c);
@@ -301,7 +321,7 @@ public:
 
 protected:
     // The main window's file operation for the effect chosen.
-    DWORD Run(DWORD effect, const std::vector<std::string>& names, const std::string& dest, const std::string& program) {
+    DWORD Run(DWORD effect, const filer::TPaths& names, const std::wstring& dest, const std::wstring& program) {
         if (names.empty()) return DROPEFFECT_NONE;
         switch (effect) {
         case filer::deCopy:
@@ -316,14 +336,14 @@ protected:
     static DWORD LeftEffect(DWORD keys) {
         return (keys & MK_CONTROL) && (keys & MK_SHIFT) ? filer::deLink : filer::deCopy;
     }
-    bool ConfirmCopy(const std::string& dest) const {
-        const std::string text = wx::Format(wx::LoadResString(MSG_FILER_COPY_CONFIRM), dest.c_str());
+    bool ConfirmCopy(const std::wstring& dest) const {
+        const std::string text = wx::Format(wx::LoadResString(MSG_FILER_COPY_CONFIRM), filer::Narrow(dest).c_str());
         return wx::ShowMessageBox(text, MB_OKCANCEL | MB_ICONQUESTION, form_.Handle()) == IDOK;
     }
     // Every path parses (the test stops at the first that fails).
-    bool AllShellPaths(const std::vector<std::string>& paths) const {
+    bool AllShellPaths(const filer::TPaths& paths) const {
         if (paths.empty()) return false;
-        for (const std::string& p : paths)
+        for (const std::wstring& p : paths)
             if (!form_.Shell->IsShellPath(p)) return false;
         return true;
     }
@@ -342,12 +362,12 @@ protected:
     }
 
     virtual void Reset() { edge_ = filer::TEdgeScroll(); }
-    virtual bool Accepts(const std::vector<std::string>& paths) = 0;
+    virtual bool Accepts(const filer::TPaths& paths) = 0;
     virtual DWORD Over(POINT c, DWORD keys) = 0;
     virtual void Leave() = 0;
     virtual bool CanDrop(POINT) { return true; }
     virtual void Prepare(POINT) {}
-    virtual DWORD Carry(const std::vector<std::string>& names, bool right, DWORD keys, POINT screen) = 0;
+    virtual DWORD Carry(const filer::TPaths& names, bool right, DWORD keys, POINT screen) = 0;
 
     TForm1& form_;
     HWND control_;
@@ -370,7 +390,7 @@ protected:
         last_ = POINT{-1, -1};
         hoverStart_ = 0;
     }
-    bool Accepts(const std::vector<std::string>& paths) override { return AllShellPaths(paths); }
+    bool Accepts(const filer::TPaths& paths) override { return AllShellPaths(paths); }
     HTREEITEM NodeAt(POINT c) const {
         TVHITTESTINFO hit{};
         hit.pt = c;
@@ -412,17 +432,17 @@ protected:
         form_.DropHighlightNode = nullptr;
     }
     bool CanDrop(POINT c) override { return NodeAt(c) != nullptr; }
-    void Prepare(POINT c) override { dest_ = form_.GetFilePathAt(NodeAt(c)) + "\\"; }
-    DWORD Carry(const std::vector<std::string>& names, bool right, DWORD keys, POINT screen) override {
+    void Prepare(POINT c) override { dest_ = form_.ExactFolder(NodeAt(c)) + L"\\"; }
+    DWORD Carry(const filer::TPaths& names, bool right, DWORD keys, POINT screen) override {
         DWORD effect = right ? filer::DropMenu(form_.Handle(), screen, false) : LeftEffect(keys);
         if (!right && effect == filer::deCopy && !ConfirmCopy(dest_)) return DROPEFFECT_NONE;
-        return Run(effect, names, dest_, std::string());
+        return Run(effect, names, dest_, std::wstring());
     }
 
 private:
     POINT last_{-1, -1};
     DWORD hoverStart_ = 0;
-    std::string dest_;
+    std::wstring dest_;
 };
 
 class TListViewDropTargetObject : public TDropTargetBase {
@@ -434,9 +454,9 @@ protected:
         TDropTargetBase::Reset();
         Highlight(-1);
         checkedRow_ = -1;
-        folder_ = form_.GetFilePathAt();
+        folder_ = form_.ExactFolder();
     }
-    bool Accepts(const std::vector<std::string>& paths) override {
+    bool Accepts(const filer::TPaths& paths) override {
         return !paths.empty() && form_.Shell->IsShellPath(paths.back());
     }
     void Highlight(int row) {
@@ -444,7 +464,7 @@ protected:
         row_ = row;
         if (row_ >= 0) ListView_SetItemState(control_, row_, LVIS_DROPHILITED, LVIS_DROPHILITED);
         if (row_ < 0) {
-            rowName_.clear();
+            rowPath_.clear();
             rowFolder_ = false;
         }
     }
@@ -465,13 +485,14 @@ protected:
             if (rec) {
                 if (row != checkedRow_) {
                     checkedRow_ = row;
-                    checkedTarget_ = rec->IsDirectory() || filer::IsExecutableTarget(folder_ + "\\" + rec->Name);
+                    checkedPath_ = form_.ExactRowPath(*rec);
+                    checkedTarget_ = rec->IsDirectory() || filer::IsExecutableTarget(checkedPath_);
                 }
                 target = checkedTarget_;
             }
             if (target) {
                 if (row != row_) Highlight(row);
-                rowName_ = rec->Name;
+                rowPath_ = checkedPath_;
                 rowFolder_ = rec->IsDirectory();
             } else {
                 Highlight(-1);
@@ -481,21 +502,21 @@ protected:
     }
     void Leave() override { Highlight(-1); }
     void Prepare(POINT) override {
-        name_ = rowName_;
+        path_ = rowPath_;
         isFolder_ = rowFolder_;
         isRow_ = row_ >= 0;
     }
-    DWORD Carry(const std::vector<std::string>& names, bool right, DWORD keys, POINT screen) override {
-        std::string dest = folder_ + "\\";
-        const std::string program = folder_ + "\\" + name_;
+    DWORD Carry(const filer::TPaths& names, bool right, DWORD keys, POINT screen) override {
+        std::wstring dest = folder_ + L"\\";
+        const std::wstring program = path_;
         DWORD effect = DROPEFFECT_NONE;
         if (right) {
             effect = filer::DropMenu(form_.Handle(), screen, isRow_ && !isFolder_);
-            if (isRow_ && isFolder_ && effect) dest = folder_ + "\\" + name_ + "\\";
+            if (isRow_ && isFolder_ && effect) dest = path_ + L"\\";
         } else if (isRow_ && !isFolder_) {
             effect = filer::deOpenWith;
         } else {
-            if (isRow_ && isFolder_) dest = folder_ + "\\" + name_ + "\\";
+            if (isRow_ && isFolder_) dest = path_ + L"\\";
             effect = LeftEffect(keys);
             if (effect == filer::deCopy && !ConfirmCopy(dest)) return DROPEFFECT_NONE;
         }
@@ -505,8 +526,8 @@ protected:
 private:
     int row_ = -1, checkedRow_ = -1;
     bool checkedTarget_ = false, rowFolder_ = false;
-    std::string rowName_, folder_;
-    std::string name_;
+    std::wstring rowPath_, checkedPath_, folder_;
+    std::wstring path_;
     bool isFolder_ = false, isRow_ = false;
 };
 
@@ -515,7 +536,7 @@ public:
     TDrivePanelDropTargetObject(TForm1& f) : TDropTargetBase(f, f.DrivePanel1.Handle(), f.DriveDragOver) {}
 
 protected:
-    bool Accepts(const std::vector<std::string>& paths) override { return AllShellPaths(paths); }
+    bool Accepts(const filer::TPaths& paths) override { return AllShellPaths(paths); }
     DWORD Over(POINT c, DWORD) override {
         const int drive = form_.DrivePanel1.DriveAtPos(c.x, c.y);
         form_.DrivePanel1.SetDropHover(drive);
@@ -524,7 +545,7 @@ protected:
     void Leave() override { form_.DrivePanel1.SetDropHover(-1); }
     bool CanDrop(POINT c) override { return form_.DrivePanel1.DriveAtPos(c.x, c.y) >= 0; }
     void Prepare(POINT c) override { drive_ = form_.DrivePanel1.DriveAtPos(c.x, c.y); }
-    DWORD Carry(const std::vector<std::string>& names, bool right, DWORD keys, POINT screen) override {
+    DWORD Carry(const filer::TPaths& names, bool right, DWORD keys, POINT screen) override {
         const DWORD effect = right ? filer::DropMenu(form_.Handle(), screen, false) : LeftEffect(keys);
         const UINT title = effect == filer::deMove ? MSG_FILER_PICK_MOVE
                            : effect == filer::deLink ? MSG_FILER_PICK_LINK
@@ -538,7 +559,7 @@ protected:
         }
         const std::string folder = BrowseForFolder(form_.Handle(), wx::LoadResString(title), start);
         if (folder.empty()) return DROPEFFECT_NONE;
-        return Run(effect, names, wx::IncludeTrailingBackslash(folder), std::string());
+        return Run(effect, names, filer::Widen(wx::IncludeTrailingBackslash(folder)), std::wstring());
     }
 
 private:

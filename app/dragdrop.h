@@ -29,27 +29,32 @@ private:
     LONG refs_ = 1;
 };
 
+// Paths exactly as the file system holds them (wide), so that a name
+// outside the ANSI code page names its own file and no other.
+using TPaths = std::vector<std::wstring>;
 // The paths a data object offers as CF_HDROP; empty when it offers none.
-std::vector<std::string> DroppedPaths(IDataObject* data);
+TPaths DroppedPaths(IDataObject* data);
 // The dropped paths that parse as shell items.
-std::vector<std::string> ShellPaths(TShellNamespace& ns, const std::vector<std::string>& paths);
+TPaths ShellPaths(TShellNamespace& ns, const TPaths& paths);
 // A program (.EXE, .COM, .PIF), or a shortcut whose target is one (.EXE,
 // .COM); the shortcut is resolved without any window.
-bool IsExecutableTarget(const std::string& path);
+bool IsExecutableTarget(const std::wstring& path);
 // One shell operation over all names: copy for effect 1, else move; a
-// failure or abort sets the effect to 0.
-void DropFileOperation(HWND owner, const std::vector<std::string>& names, const std::string& destFolder, DWORD& effect);
+// failure or abort sets the effect to 0.  A destination that is one of
+// the names, lies inside one, or (a move) already holds one is refused
+// with a message before anything is touched, and the effect is 0.
+void DropFileOperation(HWND owner, const TPaths& names, const std::wstring& destFolder, DWORD& effect);
 // A shortcut for each name in the folder (with trailing backslash); a
 // failed save is reported and stops, leaving effect 0 when it was the first.
-void CreateShortcuts(const std::vector<std::string>& names, const std::string& destFolder, DWORD& effect);
+void CreateShortcuts(const TPaths& names, const std::wstring& destFolder, DWORD& effect);
 // Opens the names with a program; effect 0.
-void OpenWithApplication(HWND owner, const std::vector<std::string>& names, const std::string& program, DWORD& effect);
+void OpenWithApplication(HWND owner, const TPaths& names, const std::wstring& program, DWORD& effect);
 // The menu of a right-button drop; the effect chosen (0 cancel).
 DWORD DropMenu(HWND owner, POINT at, bool openOnly);
 // The clipboard offers files.
 bool ClipboardHasFiles();
 // The clipboard's files copied into folder (with trailing backslash), or
 // shortcuts to them made there.
-void PasteClipboardFiles(HWND owner, TShellNamespace& ns, const std::string& folder, bool asShortcuts);
+void PasteClipboardFiles(HWND owner, TShellNamespace& ns, const std::wstring& folder, bool asShortcuts);
 
 }  // namespace filer

@@ -437,6 +437,22 @@ bool TForm1::ExpandTreeView(HTREEITEM node, const std::string& path) {
 
 std::string TForm1::GetFilePathAt(HTREEITEM node) const { return Filer ? Filer->GetFilePathAt(node) : std::string(); }
 
+std::wstring TForm1::ExactFolder(HTREEITEM node) const {
+    if (!Filer || !node) return std::wstring();
+    std::wstring w = Filer->GetWidePathAt(node);
+    return w.empty() ? filer::Widen(GetFilePathAt(node)) : w;
+}
+
+std::wstring TForm1::ExactFolder() const {
+    return Filer && TreeView1.Handle() ? ExactFolder(TreeView1.Selected()) : std::wstring();
+}
+
+std::wstring TForm1::ExactRowPath(const TFilerItem& rec) const {
+    const std::wstring folder = ExactFolder();
+    if (folder.empty()) return folder;
+    return folder + L"\\" + (rec.WideName.empty() ? filer::Widen(rec.Name) : rec.WideName);
+}
+
 std::string TForm1::GetFilePathAt() const {
     return Filer && TreeView1.Handle() ? GetFilePathAt(TreeView1.Selected()) : std::string();
 }
@@ -901,15 +917,20 @@ void TForm1::ExecParam(const TFilerItem& rec) {
     }
     if (rec.IsDirectory()) {
         // Copies: selecting another node re-lists the rows, rec among them.
+        // The child is found by its name alone (its attributes or time may
+        // have changed since its tree level was read); among look-alike
+        // ANSI names the exact one decides.
         const std::string name = wx::SjisUpperCase(rec.Name);
-        const std::uint32_t attr = rec.Attr;
-        const std::int64_t size = rec.Size;
+        const std::wstring exact = rec.WideName;
         auto find = [&]() -> HTREEITEM {
+            HTREEITEM first = nullptr;
             for (HTREEITEM c = TreeView_GetChild(tree, node); c; c = TreeView_GetNextSibling(tree, c)) {
                 const TFilerItem* r = TreeSink->Record(c);
-                if (r && wx::SjisUpperCase(r->Name) == name && r->Attr == attr && r->Size == size) return c;
+                if (!r || wx::SjisUpperCase(r->Name) != name) continue;
+                if (exact.empty() || r->WideName == exact) return c;
+                if (!first && r->WideName.empty()) first = c;
             }
-            return nullptr;
+            return first;
         };
         HTREEITEM child = find();
         if (!child && TreeSink->HasButton(node) && !TreeView_GetChild(tree, node)) {
@@ -920,16 +941,20 @@ void TForm1::ExecParam(const TFilerItem& rec) {
         if (child) TreeView_SelectItem(tree, child);
         return;
     }
-    const std::string path = GetFilePathAt(node) + "\\" + rec.Name;
-    SHELLEXECUTEINFOA sei{};
+    // Everything the shell needs is copied first: while it opens the file
+    // it may pump messages, and a notice then re-lists the rows.
+    const std::wstring path = ExactRowPath(rec);
+    const bool program = rec.Name.find(".EXE") != std::string::npos;
+    if (path.empty() || filer::HasWildcard(path)) return;
+    SHELLEXECUTEINFOW sei{};
     sei.cbSize = sizeof sei;
     sei.hwnd = Handle();
-    sei.lpVerb = "open";
+    sei.lpVerb = L"open";
     sei.lpFile = path.c_str();
-    sei.lpParameters = "";
-    sei.lpDirectory = "";
+    sei.lpParameters = L"";
+    sei.lpDirectory = L"";
     sei.nShow = SW_SHOWNORMAL;
-    if (ShellExecuteExA(&sei) && rec.Name.find(".EXE") != std::string::npos) SHAddToRecentDocs(SHARD_PATHA, path.c_str());
+    if (ShellExecuteExW(&sei) && program) SHAddToRecentDocs(SHARD_PATHW, path.c_str());
 }
 
 }  // namespace wendrix

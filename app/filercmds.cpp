@@ -1,6 +1,8 @@
 #include "app/filercmds.h"
 
 #include <cctype>
+#include <cwctype>
+#include <string_view>
 
 #include "classlib/sjis.h"
 
@@ -47,6 +49,7 @@ TMultiFileList SetMultiFileList(const std::string& prefix, const TFilerItemList&
         out.List += prefix + r.Name;
         out.List += '\0';
         ++out.Count;
+        out.Rows.push_back(i);
         if (r.IsDirectory()) out.HasFolder = true;
     }
     out.List += '\0';
@@ -54,14 +57,66 @@ TMultiFileList SetMultiFileList(const std::string& prefix, const TFilerItemList&
     return out;
 }
 
-std::string NulList(const std::vector<std::string>& names) {
-    std::string list;
-    for (const std::string& n : names) {
-        list += n;
-        list += '\0';
+std::string NulList(const std::vector<std::string>& names) { return NulListOf(names); }
+
+// ---- Copy and move destinations ---------------------------------------------------
+
+namespace {
+std::wstring WithoutTrailingSlash(std::wstring p) {
+    while (p.size() > 3 && p.back() == L'\\') p.pop_back();
+    if (p.size() == 3 && p[1] == L':' && p[2] == L'\\') p.pop_back();
+    return p;
+}
+std::wstring Folded(const std::wstring& p) {
+    std::wstring u = WithoutTrailingSlash(p);
+    for (wchar_t& c : u) c = static_cast<wchar_t>(std::towupper(static_cast<std::wint_t>(c)));
+    return u;
+}
+}  // namespace
+
+std::wstring ResolveDestination(const std::wstring& entry, const std::wstring& current) {
+    const std::size_t first = entry.find_first_not_of(L' ');
+    if (first == std::wstring::npos) return std::wstring();
+    const std::size_t last = entry.find_last_not_of(L' ');
+    const std::wstring e = entry.substr(first, last - first + 1);
+    if (e.size() >= 2 && e[0] == L'\\' && e[1] == L'\\') return e;
+    if (e[0] == L'\\') return current.size() >= 2 && current[1] == L':' ? current.substr(0, 2) + e : std::wstring();
+    if (e.size() >= 2 && e[1] == L':') {
+        if (e.size() == 2) return e + L"\\";
+        return e[2] == L'\\' ? e : std::wstring();
     }
-    list += '\0';
-    return list;
+    std::wstring base = current;
+    if (!base.empty() && base.back() == L'\\') base.pop_back();
+    return base + L"\\" + e;
+}
+
+TCarryRefusal CarryRefusal(const std::wstring& source, const std::wstring& dest, bool move) {
+    const std::wstring s = Folded(source), d = Folded(dest);
+    if (s.empty() || d.empty()) return crNone;
+    if (d == s || (d.size() > s.size() && d.compare(0, s.size(), s) == 0 && d[s.size()] == L'\\')) return crIntoItself;
+    if (move) {
+        const std::size_t slash = s.rfind(L'\\');
+        if (slash != std::wstring::npos && Folded(s.substr(0, slash + 1)) == d) return crIntoOwnFolder;
+    }
+    return crNone;
+}
+
+// ---- Rename ---------------------------------------------------------------------------
+
+TRenameCheck CheckNewName(const std::string& oldName, const std::string& newName) {
+    if (newName.empty() || newName == "." || newName == "..") return rcInvalid;
+    for (std::size_t i = 0; i < newName.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(newName[i]);
+        if (wx::IsSjisLeadByte(c) && i + 1 < newName.size()) {
+            ++i;  // a trail byte may be 0x5C or 0x7C: part of the character
+            continue;
+        }
+        if (c < 0x20 || std::string_view("\\/:*?\"<>|").find(static_cast<char>(c)) != std::string_view::npos)
+            return rcInvalid;
+    }
+    if (newName == oldName) return rcUnchanged;
+    if (wx::SjisUpperCase(newName) == wx::SjisUpperCase(oldName)) return rcCaseOnly;
+    return rcRename;
 }
 
 // ---- Jump to a typed folder ---------------------------------------------------------
@@ -152,23 +207,11 @@ int FindOwnMenuCommand(const std::vector<unsigned>& reserved, unsigned id) {
 
 // ---- Drag and drop ------------------------------------------------------------------
 
-namespace {
-std::string Fill(std::string pattern, const std::string& name, int number) {
-    if (const std::size_t s = pattern.find("%s"); s != std::string::npos) pattern.replace(s, 2, name);
-    if (const std::size_t d = pattern.find("%d"); d != std::string::npos) pattern.replace(d, 2, std::to_string(number));
-    return pattern;
-}
-}  // namespace
-
 std::string ShortcutName(const std::string& folder, const std::string& fileName, const std::string& firstPattern,
                          const std::string& numberedPattern, const std::function<bool(const std::string&)>& exists) {
-    const std::string dir = wx::IncludeTrailingBackslash(folder);
-    std::string name = dir + Fill(firstPattern, fileName, 0);
-    for (int n = 2; exists(name); ++n) {
-        if (n > 255) return std::string();
-        name = dir + Fill(numberedPattern, fileName, n);
-    }
-    return name;
+    // A folder whose last byte is a backslash trail byte gets its own.
+    return ShortcutNameOf<std::string>(wx::IncludeTrailingBackslash(folder), fileName, firstPattern, numberedPattern,
+                                       exists);
 }
 
 bool IsProgramName(const std::string& path) {

@@ -47,10 +47,42 @@ struct TMultiFileList {
     std::string List;
     int Count = 0;
     bool HasFolder = false;
+    std::vector<int> Rows;  // the rows that went in, in list order
 };
 TMultiFileList SetMultiFileList(const std::string& prefix, const TFilerItemList& items, const std::vector<int>& selected);
 // Names as one NUL-separated list with a final extra NUL.
+template <class S>
+S NulListOf(const std::vector<S>& names) {
+    S list;
+    for (const S& n : names) {
+        list += n;
+        list += typename S::value_type(0);
+    }
+    list += typename S::value_type(0);
+    return list;
+}
 std::string NulList(const std::vector<std::string>& names);
+
+// ---- Copy and move destinations ---------------------------------------------------
+// The folder a typed destination names, resolved against the listed folder
+// current (no trailing backslash): "X:\..." and "\\server\..." stand
+// as they are, "\..." is on the listed folder's drive, anything else lies
+// under the listed folder.  Empty for an entry that names no folder (blank,
+// or "X:name", which is relative to a per-drive folder nobody sees).
+std::wstring ResolveDestination(const std::wstring& entry, const std::wstring& current);
+// Why a copy or move of source (a file or folder) into folder dest cannot
+// be done: the destination is the source itself or lies inside it, or, for
+// a move, it is the folder that already holds the source.
+enum TCarryRefusal { crNone, crIntoItself, crIntoOwnFolder };
+TCarryRefusal CarryRefusal(const std::wstring& source, const std::wstring& dest, bool move);
+
+// ---- Rename ---------------------------------------------------------------------------
+// A new name typed for a file or folder: the same name (nothing to do), the
+// same name in other letter cases, another name, or one that is no name of
+// one item in the same folder (empty, "." or "..", a path separator, a
+// drive colon, the shell's wildcards, characters no file name may hold).
+enum TRenameCheck { rcUnchanged, rcCaseOnly, rcRename, rcInvalid };
+TRenameCheck CheckNewName(const std::string& oldName, const std::string& newName);
 
 // ---- Jump to a typed folder (L) ----------------------------------------------------
 
@@ -88,6 +120,36 @@ int FindOwnMenuCommand(const std::vector<unsigned>& reserved, unsigned id);
 
 // The shortcut file for a dropped file: "<pattern with name>" when free,
 // else the numbered pattern with 2, 3, ... up to 255; empty when none is free.
+// The patterns' "%s" takes the name and "%d" the number; a "%" inside
+// the name is never read as part of a pattern.
+template <class S>
+S FillShortcutPattern(const S& pattern, const S& name, int number) {
+    S out;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == 's') {
+            out += name;
+            ++i;
+        } else if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == 'd') {
+            for (char c : std::to_string(number)) out += typename S::value_type(c);
+            ++i;
+        } else {
+            out += pattern[i];
+        }
+    }
+    return out;
+}
+template <class S>
+S ShortcutNameOf(const S& folder, const S& fileName, const S& firstPattern, const S& numberedPattern,
+                 const std::function<bool(const S&)>& exists) {
+    S dir = folder;
+    if (dir.empty() || dir.back() != '\\') dir += typename S::value_type('\\');
+    S name = dir + FillShortcutPattern(firstPattern, fileName, 0);
+    for (int n = 2; exists(name); ++n) {
+        if (n > 255) return S();
+        name = dir + FillShortcutPattern(numberedPattern, fileName, n);
+    }
+    return name;
+}
 std::string ShortcutName(const std::string& folder, const std::string& fileName, const std::string& firstPattern,
                          const std::string& numberedPattern, const std::function<bool(const std::string&)>& exists);
 // ".EXE", ".COM", ".PIF" in any case.

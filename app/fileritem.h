@@ -32,7 +32,11 @@ struct TFilerItem {
     std::uint32_t Time = 0;  // DOS date (high word) and time (low word), local time
     std::int64_t Size = 0;   // bytes, all 64 bits
     std::uint32_t Attr = 0;
-    std::string Name;        // file-system name; ".." for the parent row
+    std::string Name;        // file-system name in the ANSI code page; ".." for the parent row
+    // The name exactly as the file system holds it (UTF-16 code units);
+    // empty when not known.  Name is what the row shows: a name with
+    // characters outside the ANSI code page shows a look-alike there.
+    std::wstring WideName;
     // The shell part: null for the ".." row.
     std::shared_ptr<TNsItem> Item;
     bool TreeMark = false;   // used by the tree refresh

@@ -32,12 +32,6 @@ constexpr UINT_PTR kMenuProc = 3;
 
 std::string Res(UINT id) { return wx::LoadResString(id); }
 
-std::string FolderOf(const std::string& path) {
-    std::size_t slash = std::string::npos;
-    for (std::size_t i = wx::SjisFind(path, '\\'); i != std::string::npos; i = wx::SjisFind(path, '\\', i + 1)) slash = i;
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
 POINT ClientPoint(LPARAM lp) { return POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}; }
 
 // The tree's and the list's keys, characters, mouse and context menus.
@@ -218,13 +212,32 @@ void TForm1::ListView1KeyDown(bool fromTree, unsigned key, bool shift) {
     }
 }
 
-int TForm1::SHFileOperation_Local(SHFILEOPSTRUCTA& op) {
+int TForm1::SHFileOperation_Local(SHFILEOPSTRUCTW& op) {
+    // The shell reads '?' and '*' as wildcards: a list holding one would
+    // act on every file it matches.
+    for (const wchar_t* p = op.pFrom; p && *p; p += wcslen(p) + 1)
+        if (filer::HasWildcard(p)) return ERROR_INVALID_NAME;
     const bool saved = TreeBusy;
     TreeBusy = true;
-    int r = SHFileOperationA(&op);
+    int r = SHFileOperationW(&op);
     TreeBusy = saved;
     if (r != 0 && op.fAnyOperationsAborted) r = 0;
     return r;
+}
+
+bool TForm1::RefuseCarry(const std::vector<std::wstring>& sources, const std::wstring& dest, bool move) {
+    for (const std::wstring& src : sources) {
+        const filer::TCarryRefusal why = filer::CarryRefusal(src, dest, move);
+        if (why == filer::crNone) continue;
+        std::wstring place = why == filer::crIntoItself ? dest : src;
+        if (why == filer::crIntoItself && !place.empty() && place.back() != L'\\') place += L'\\';
+        const std::string shown = filer::Narrow(place);
+        wx::ShowMessageBox(wx::Format(Res(why == filer::crIntoItself ? MSG_FILER_INTO_ITSELF : MSG_FILER_INTO_OWN_FOLDER),
+                                      shown.c_str()),
+                           MB_OK | MB_ICONWARNING, Handle());
+        return true;
+    }
+    return false;
 }
 
 void TForm1::BrowseDeleteMoveCopyFile(bool fromTree, unsigned key, bool shift) {
@@ -237,31 +250,52 @@ void TForm1::BrowseDeleteMoveCopyFile(bool fromTree, unsigned key, bool shift) {
     if (!fromTree && ListView1.SelectedCount() == 0) return;
     if (!TreeView1.Selected()) return;
     // 3. The drive-root refusal is the tree's: files of a root can be
-    //    copied and deleted from the list.
+    //    copied and deleted from the list.  The operation gets every name
+    //    exactly as the file system holds it.
     const std::string folder = GetFilePathAt();
-    std::string from;
+    const std::wstring exactFolder = ExactFolder();
+    std::vector<std::wstring> sources;
     bool hasFolder = true;
     if (fromTree) {
         if (folder.size() <= 2) return;
-        from = filer::NulList({folder});
+        sources.push_back(exactFolder);
     } else {
         const filer::TMultiFileList ml = filer::SetMultiFileList(folder + "\\", ItemList, SelectedRows(ListView1));
         if (ml.Count == 0) return;
-        from = ml.List;
+        for (int row : ml.Rows) sources.push_back(ExactRowPath(*ItemList[static_cast<std::size_t>(row)]));
         hasFolder = ml.HasFolder;
     }
-    // 4.
-    std::string to;
+    // 4. A relative destination lies under the listed folder.
+    std::wstring to;
     if (op != filer::foDelete) {
         TDirInputForm form(this);
         form.Title = wx::Format(Res(MSG_FILER_OP_PICKER), word.c_str());
         form.CurrentFolder = folder + "\\";
         form.CaptionText = wx::Format(Res(fromTree ? MSG_FILER_OP_FOLDER : MSG_FILER_OP_FILES), word.c_str());
         if (form.ShowModal(Handle()) != IDOK) return;
-        to = filer::NulList({wx::StripTrailingBackslash(form.Chosen) + "\\"});
+        // The destination must be a folder that exists: for a missing one
+        // the shell makes the folder and then, for a single file, copies
+        // nothing and reports the abort as success.
+        std::wstring dest = filer::ResolveDestination(filer::Widen(form.Chosen), exactFolder);
+        // "." and ".." steps taken, so that the refusals below see the folder meant.
+        if (!dest.empty()) {
+            wchar_t full[MAX_PATH * 2] = {};
+            const DWORD n = GetFullPathNameW(dest.c_str(), MAX_PATH * 2, full, nullptr);
+            dest = n > 0 && n < MAX_PATH * 2 ? std::wstring(full) : std::wstring();
+        }
+        const DWORD destAttr = dest.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(dest.c_str());
+        if (dest.empty() || filer::HasWildcard(dest) || destAttr == INVALID_FILE_ATTRIBUTES ||
+            !(destAttr & FILE_ATTRIBUTE_DIRECTORY)) {
+            wx::ShowMessageBox(wx::Format(Res(MSG_FILER_BAD_DESTINATION), form.Chosen.c_str()), MB_OK | MB_ICONWARNING,
+                               Handle());
+            return;
+        }
+        if (RefuseCarry(sources, dest, op == filer::foMove)) return;
+        to = filer::NulListOf<std::wstring>({dest + (dest.back() == L'\\' ? L"" : L"\\")});
     }
     // 5.
-    SHFILEOPSTRUCTA sh{};
+    const std::wstring from = filer::NulListOf(sources);
+    SHFILEOPSTRUCTW sh{};
     sh.hwnd = Handle();
     sh.wFunc = static_cast<UINT>(op);
     sh.pFrom = from.c_str();
@@ -276,19 +310,28 @@ void TForm1::BrowseControlFile(bool fromTree, unsigned key) {
     const HTREEITEM node = TreeView1.Selected();
     if (!node) return;
     const std::string folder = GetFilePathAt();
-    // 2. Targets: paths with the records that show them.
-    std::vector<std::pair<std::string, TFilerItem*>> targets;
+    // 2. Targets: exact paths with copies of what their rows show; the
+    //    records themselves may go with a re-list while a form is open.
+    std::vector<TControlTarget> targets;
     bool hasFolder = false;
+    auto target = [](const std::wstring& path, const TFilerItem& r) {
+        TControlTarget t;
+        t.Path = path;
+        t.Name = r.Name;
+        t.Attr = r.Attr;
+        t.Time = r.Time;
+        return t;
+    };
     if (fromTree) {
         if (folder.size() <= 2) return;
-        targets.emplace_back(folder, TreeSink->Record(node));
+        if (const TFilerItem* r = TreeSink->Record(node)) targets.push_back(target(ExactFolder(), *r));
         hasFolder = true;
     } else {
         for (int row : SelectedRows(ListView1)) {
-            TFilerItem* r = ItemList[static_cast<std::size_t>(row)].get();
-            if (r->IsParentRow()) continue;
-            targets.emplace_back(folder + "\\" + r->Name, r);
-            if (r->IsDirectory()) hasFolder = true;
+            const TFilerItem& r = *ItemList[static_cast<std::size_t>(row)];
+            if (r.IsParentRow()) continue;
+            targets.push_back(target(ExactRowPath(r), r));
+            if (r.IsDirectory()) hasFolder = true;
         }
     }
     // 3. Notices wait for the batch's own refresh.
@@ -296,37 +339,64 @@ void TForm1::BrowseControlFile(bool fromTree, unsigned key) {
     AutoRefresh = false;
     // 4.
     bool changed = false;
-    for (auto& [path, rec] : targets) {
-        if (!rec) continue;
-        const bool go = key == 'R' ? ChangeName(path, changed, *rec) : ChangeAttr(path, changed, *rec);
+    for (const TControlTarget& t : targets) {
+        const bool go = key == 'R' ? ChangeName(t, changed) : ChangeAttr(t, changed);
         if (!go) break;
     }
     AutoRefresh = autoRefresh;
-    // 5. Renamed rows are listed again, so that they show their new names.
+    // 5. Changed rows are listed again, so that they show their new names
+    //    and attributes.
     if (!changed) return;
     if (hasFolder)
         RefreshTree(TreeView_GetRoot(TreeView1.Handle()));
-    else if (key == 'R')
-        RefreshFiler();
     else
-        InvalidateRect(ListView1.Handle(), nullptr, TRUE);
+        RefreshFiler();
 }
 
-bool TForm1::ChangeName(const std::string& path, bool& changed, TFilerItem& rec) {
+bool TForm1::ChangeName(const TControlTarget& t, bool& changed) {
     TRenameForm form(this);
     form.CaptionText = Res(MSG_FILER_RENAME_CAPTION);
-    form.LabelText = wx::Format(Res(MSG_FILER_RENAME_LABEL), rec.Name.c_str());
-    form.Text = rec.Name;
+    form.LabelText = wx::Format(Res(MSG_FILER_RENAME_LABEL), t.Name.c_str());
+    form.Text = t.Name;
     if (form.ShowModal(Handle()) != IDOK) return true;
-    const std::string from = filer::NulList({path});
-    const std::string to = filer::NulList({FolderOf(path) + "\\" + form.Text});
-    SHFILEOPSTRUCTA op{};
-    op.hwnd = Handle();
-    op.wFunc = FO_RENAME;
-    op.pFrom = from.c_str();
-    op.pTo = to.c_str();
-    op.fFlags = FOF_FILESONLY;
-    if (SHFileOperationA(&op) != 0 || op.fAnyOperationsAborted) {
+    const filer::TRenameCheck check = filer::CheckNewName(t.Name, form.Text);
+    // The name left as it was: nothing to do, and the batch goes on.
+    if (check == filer::rcUnchanged) return true;
+    if (check == filer::rcInvalid) {
+        wx::ShowMessageBox(wx::Format(Res(MSG_FILER_BAD_NEW_NAME), form.Text.c_str()), MB_OK | MB_ICONERROR, Handle());
+        return false;
+    }
+    const std::size_t slash = t.Path.rfind(L'\\');
+    if (slash == std::wstring::npos || filer::HasWildcard(t.Path)) {
+        wx::MessageBoxRes(MSG_FILER_RENAME_FAILED, MB_OK | MB_ICONERROR);
+        return false;
+    }
+    const std::wstring dest = t.Path.substr(0, slash + 1) + filer::Widen(form.Text);
+    bool ok = false;
+    if (check == filer::rcCaseOnly) {
+        // The shell takes the new name for an existing file: the letters'
+        // case changes through a free temporary name.
+        std::wstring hop;
+        for (int n = 0; n < 100 && hop.empty(); ++n) {
+            std::wstring candidate = t.Path + L".~" + std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(n);
+            if (GetFileAttributesW(candidate.c_str()) == INVALID_FILE_ATTRIBUTES) hop = candidate;
+        }
+        if (!hop.empty() && MoveFileW(t.Path.c_str(), hop.c_str())) {
+            ok = MoveFileW(hop.c_str(), dest.c_str()) != 0;
+            if (!ok) MoveFileW(hop.c_str(), t.Path.c_str());
+        }
+    } else {
+        const std::wstring from = filer::NulListOf<std::wstring>({t.Path});
+        const std::wstring to = filer::NulListOf<std::wstring>({dest});
+        SHFILEOPSTRUCTW op{};
+        op.hwnd = Handle();
+        op.wFunc = FO_RENAME;
+        op.pFrom = from.c_str();
+        op.pTo = to.c_str();
+        op.fFlags = FOF_FILESONLY;
+        ok = SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted;
+    }
+    if (!ok) {
         wx::MessageBoxRes(MSG_FILER_RENAME_FAILED, MB_OK | MB_ICONERROR);
         return false;
     }
@@ -334,25 +404,30 @@ bool TForm1::ChangeName(const std::string& path, bool& changed, TFilerItem& rec)
     return true;
 }
 
-bool TForm1::ChangeAttr(const std::string& path, bool& changed, TFilerItem& rec) {
+bool TForm1::ChangeAttr(const TControlTarget& t, bool& changed) {
     // 1.
     TAttrForm form(this);
-    form.Path = path;
-    form.LabelText = wx::Format(Res(MSG_FILER_ATTR_LABEL), rec.Name.c_str());
-    form.Attr = rec.Attr;
-    filer::TDosDateTime t;
-    if (!filer::DecodeDosTime(rec.Time, t)) {
+    form.Path = t.Path;
+    form.LabelText = wx::Format(Res(MSG_FILER_ATTR_LABEL), t.Name.c_str());
+    form.Attr = t.Attr;
+    filer::TDosDateTime dt;
+    if (!filer::DecodeDosTime(t.Time, dt)) {
         SYSTEMTIME now{};
         GetLocalTime(&now);
-        t = filer::TDosDateTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+        dt = filer::TDosDateTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
     }
-    form.Time = t;
+    form.Time = dt;
     // 2.
     if (form.ShowModal(Handle()) != IDOK) return true;
+    const std::string shown = filer::Narrow(t.Path);
+    if (filer::HasWildcard(t.Path)) {
+        wx::ShowMessageBox(wx::Format(Res(MSG_FILER_ATTR_FAILED), shown.c_str()), MB_OK | MB_ICONERROR, Handle());
+        return true;
+    }
     // 3.
     bool failed = false;
     if (form.ApplyAttr) {
-        if (SetFileAttributesA(path.c_str(), form.NewAttr))
+        if (SetFileAttributesW(t.Path.c_str(), form.NewAttr))
             changed = true;
         else
             failed = true;
@@ -376,7 +451,7 @@ bool TForm1::ChangeAttr(const std::string& path, bool& changed, TFilerItem& rec)
         if (!valid || !SystemTimeToFileTime(&st, &local) || !LocalFileTimeToFileTime(&local, &utc)) {
             wx::MessageBoxRes(MSG_FILER_BAD_TIMESTAMP, MB_OK | MB_ICONERROR);
         } else {
-            HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+            HANDLE h = CreateFileW(t.Path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
             const bool set = h != INVALID_HANDLE_VALUE && SetFileTime(h, nullptr, nullptr, &utc);
             if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
@@ -386,14 +461,8 @@ bool TForm1::ChangeAttr(const std::string& path, bool& changed, TFilerItem& rec)
                 failed = true;
         }
     }
-    if (failed) wx::ShowMessageBox(wx::Format(Res(MSG_FILER_ATTR_FAILED), path.c_str()), MB_OK | MB_ICONERROR, Handle());
-    // 5.
-    filer::TFindRecord found;
-    if (Shell && Shell->FindFirst(path, found)) {
-        rec.Time = found.Time;
-        rec.Size = found.Size;
-        rec.Attr = found.Attr;
-    }
+    if (failed) wx::ShowMessageBox(wx::Format(Res(MSG_FILER_ATTR_FAILED), shown.c_str()), MB_OK | MB_ICONERROR, Handle());
+    // 5. The rows show the new values through the batch's re-list.
     return true;
 }
 
@@ -418,16 +487,18 @@ void TForm1::EditFile() {
     if (!file) return;
     std::string editor = ConfigForm ? ConfigForm->UseEditor.Text : std::string();
     if (editor.empty()) editor = "notepad.exe";
-    const std::string path = GetFilePathAt() + "\\" + file->Name;
-    const std::string params = "\"" + path + "\"";
-    SHELLEXECUTEINFOA sei{};
+    const std::wstring path = ExactRowPath(*file);
+    if (path.empty() || filer::HasWildcard(path)) return;
+    const std::wstring program = filer::Widen(editor);
+    const std::wstring params = L"\"" + path + L"\"";
+    SHELLEXECUTEINFOW sei{};
     sei.cbSize = sizeof sei;
     sei.hwnd = Handle();
-    sei.lpVerb = "open";
-    sei.lpFile = editor.c_str();
+    sei.lpVerb = L"open";
+    sei.lpFile = program.c_str();
     sei.lpParameters = params.c_str();
     sei.nShow = SW_SHOWNORMAL;
-    if (ShellExecuteExA(&sei)) SHAddToRecentDocs(SHARD_PATHA, path.c_str());
+    if (ShellExecuteExW(&sei)) SHAddToRecentDocs(SHARD_PATHW, path.c_str());
 }
 
 void TForm1::SelectNextItem() {
@@ -494,7 +565,7 @@ void TForm1::PopupAllSelectClick() {
 
 void TForm1::PopupLinkPasteClick(bool asShortcuts) {
     if (!Shell || !TreeView1.Selected()) return;
-    filer::PasteClipboardFiles(Handle(), *Shell, GetFilePathAt() + "\\", asShortcuts);
+    filer::PasteClipboardFiles(Handle(), *Shell, ExactFolder() + L"\\", asShortcuts);
 }
 
 // ---- The shell's context menu --------------------------------------------------------------
@@ -560,10 +631,20 @@ int TForm1::ContextMenu(HWND control, POINT at) {
         parent = s->Parent;
         return true;
     };
+    // The own entries hand ANSI paths to the player, the encoder and the
+    // tag editor: a name that does not survive the code page would name
+    // another file there, and is left out of them (the shell's verbs get
+    // every item by its id).
+    std::string leftOut;
     if (fromList) {
         for (int row : SelectedRows(ListView1)) {
             const TFilerItem& r = *ItemList[static_cast<std::size_t>(row)];
-            if (!r.IsParentRow() && add(r.Item)) names.push_back(r.Name);
+            if (r.IsParentRow() || !add(r.Item)) continue;
+            const std::wstring exact = ExactRowPath(r);
+            if (filer::SurvivesAnsi(exact))
+                names.push_back(r.Name);
+            else if (leftOut.empty())
+                leftOut = filer::Narrow(exact);
         }
     } else if (control == TreeView1.Handle()) {
         // The node the menu was opened on (it carries the drop highlight).
@@ -601,6 +682,8 @@ int TForm1::ContextMenu(HWND control, POINT at) {
             RemoveWindowSubclass(control, &MenuProc, kMenuProc);
             // 6.
             const int own = fromList ? filer::FindOwnMenuCommand(OwnMenuIds, cmd) : -1;
+            if (own >= 0 && own <= 2 && !leftOut.empty())
+                wx::ShowMessageBox(wx::Format(Res(MSG_FILER_NAME_NOT_PASSED), leftOut.c_str()), MB_OK | MB_ICONWARNING, Handle());
             switch (own) {
             case 0: PlayFiles(classes.Playable, folder); break;
             case 1: EncodeFiles(classes.Encodable, folder); break;

@@ -8,7 +8,7 @@ namespace filer {
 
 namespace {
 
-std::string Narrow(const wchar_t* w) {
+std::string NarrowZ(const wchar_t* w) {
     if (!w) return std::string();
     const int n = WideCharToMultiByte(CP_ACP, 0, w, -1, nullptr, 0, nullptr, nullptr);
     if (n <= 1) return std::string();
@@ -39,6 +39,25 @@ std::wstring Widen(const std::string& s) {
     std::wstring w(static_cast<std::size_t>(n - 1), L'\0');
     MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, w.data(), n);
     return w;
+}
+
+std::string Narrow(const std::wstring& w) { return NarrowZ(w.c_str()); }
+
+bool SurvivesAnsi(const std::wstring& w) { return !HasWildcard(w) && Widen(Narrow(w)) == w; }
+
+bool HasWildcard(const std::wstring& w) { return w.find_first_of(L"?*") != std::wstring::npos; }
+
+TFindRecord FindRecordOf(const WIN32_FIND_DATAW& fd) {
+    TFindRecord r;
+    r.WideName = fd.cFileName;
+    r.Name = NarrowZ(fd.cFileName);
+    r.Attr = fd.dwFileAttributes;
+    r.Size = static_cast<std::int64_t>((static_cast<std::uint64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow);
+    FILETIME local{};
+    WORD date = 0, time = 0;
+    if (FileTimeToLocalFileTime(&fd.ftLastWriteTime, &local) && FileTimeToDosDateTime(&local, &date, &time))
+        r.Time = (static_cast<std::uint32_t>(date) << 16) | time;
+    return r;
 }
 
 TFindRecord FindRecordOf(const WIN32_FIND_DATAA& fd) {
@@ -96,7 +115,7 @@ bool TShellNamespace::PidlGetName(IShellFolder* folder, LPCITEMIDLIST pidl, DWOR
     if (!folder || FAILED(folder->GetDisplayNameOf(pidl, flags, &sr))) return false;
     switch (sr.uType) {
     case STRRET_WSTR:
-        name = Narrow(sr.pOleStr);
+        name = NarrowZ(sr.pOleStr);
         CoTaskMemFree(sr.pOleStr);
         return true;
     case STRRET_OFFSET:
@@ -129,9 +148,12 @@ std::shared_ptr<TShellItem> TShellNamespace::MakeItem(IShellFolder* parent, LPIT
     return std::make_shared<TShellItem>(alloc_, parent, pidl, absolute);
 }
 
-bool TShellNamespace::IsShellPath(const std::string& path) {
-    if (!desktop_) return false;
-    std::wstring w = Widen(path);
+bool TShellNamespace::IsShellPath(const std::string& path) { return IsShellPath(Widen(path)); }
+
+bool TShellNamespace::IsShellPath(const std::wstring& path) {
+    // A wildcard is no file's name (the shell would take it for a pattern).
+    if (!desktop_ || path.empty() || HasWildcard(path)) return false;
+    std::wstring w = path;
     LPITEMIDLIST pidl = nullptr;
     ULONG eaten = 0;
     if (FAILED(desktop_->ParseDisplayName(nullptr, nullptr, w.data(), &eaten, &pidl, nullptr))) return false;
@@ -223,11 +245,22 @@ bool TShellNamespace::Enumerate(const TNsItem& f, TEnumMode mode, std::vector<TC
                                  : SFGAO_FILESYSTEM | SFGAO_LINK | SFGAO_SHARE | SFGAO_READONLY | SFGAO_GHOSTED;
         if (FAILED(folder->GetAttributesOf(1, &one, &a))) a = 0;
         c.Attrs = NsBits(a);
-        WIN32_FIND_DATAA fd{};
+        // The wide find record: the ANSI one holds a look-alike (or '?')
+        // for characters outside the code page.
+        WIN32_FIND_DATAW fd{};
         const bool wanted = mode == emList || (a & (SFGAO_FILESYSTEM | SFGAO_FOLDER)) == (SFGAO_FILESYSTEM | SFGAO_FOLDER);
-        if (wanted && SUCCEEDED(SHGetDataFromIDListA(folder, child, SHGDFIL_FINDDATA, &fd, sizeof fd))) {
+        if (wanted && SUCCEEDED(SHGetDataFromIDListW(folder, child, SHGDFIL_FINDDATA, &fd, sizeof fd))) {
             c.HasFind = true;
             c.Find = FindRecordOf(fd);
+            // Some shells fill even the wide record from the item's ANSI
+            // name; the item's own parsing name is exact.
+            STRRET sr{};
+            if (SUCCEEDED(folder->GetDisplayNameOf(child, SHGDN_INFOLDER | SHGDN_FORPARSING, &sr)) &&
+                sr.uType == STRRET_WSTR) {
+                const std::wstring exact = sr.pOleStr ? sr.pOleStr : L"";
+                CoTaskMemFree(sr.pOleStr);
+                if (!exact.empty() && NarrowZ(exact.c_str()) == c.Find.Name) c.Find.WideName = exact;
+            }
         }
         if (mode == emTree) {
             // A child's absolute id is its folder's with its own joined:

@@ -79,6 +79,7 @@ public:
     TBindResult BindDrives(TDriveTable& drives);
     // Whether a path parses to an item through the desktop.
     bool IsShellPath(const std::string& path);
+    bool IsShellPath(const std::wstring& path);
 
     // ---- TNamespace ----
     bool Enumerate(const TNsItem& folder, TEnumMode mode, std::vector<TChild>& out) override;
@@ -103,8 +104,17 @@ private:
     IShellFolder* desktop_ = nullptr;
 };
 
-// The find record of a search entry (64-bit size, local DOS time).
+// The find record of a search entry (64-bit size, local DOS time); the
+// wide entry also gives the exact name.
 TFindRecord FindRecordOf(const WIN32_FIND_DATAA& fd);
+TFindRecord FindRecordOf(const WIN32_FIND_DATAW& fd);
+// Wide text in the ANSI code page (characters outside it best-fit or '?').
+std::string Narrow(const std::wstring& w);
+// A name holding the shell's wildcards '?' or '*'.
+bool HasWildcard(const std::wstring& w);
+// A wide name whose ANSI form names the same file: no wildcard, and back
+// to the same wide text.
+bool SurvivesAnsi(const std::wstring& w);
 // A text of the ANSI code page as the shell's wide text.
 std::wstring Widen(const std::string& s);
 

@@ -57,6 +57,7 @@ bool TFilerTree::ExpandTreeView(TNode node, const std::string& path) {
         rec->Size = 0;
         rec->Attr = faDirectory;
         rec->Name = upper.substr(0, 2);
+        rec->WideName.assign(rec->Name.begin(), rec->Name.end());
         TNodeLook look;
         look.Text = ns_.DisplayName(*rec->Item);
         look.Overlay = (drive.Item.Attr & faDriveShared) ? 0 : -1;
@@ -76,6 +77,7 @@ TNode TFilerTree::AddNewTree(TNode parent, const TFindRecord& found, std::uint32
     rec->Size = found.Size;
     rec->Attr = found.Attr;
     rec->Name = found.Name;
+    rec->WideName = found.WideName;
     rec->TreeMark = true;
     TNodeLook look;
     look.Text = found.Name;
@@ -96,6 +98,16 @@ std::string TFilerTree::GetFilePathAt(TNode node) const {
     const std::string name = rec ? rec->Name : std::string();
     const TNode parent = tree_.Parent(node);
     return parent ? GetFilePathAt(parent) + "\\" + name : name;
+}
+
+std::wstring TFilerTree::GetWidePathAt(TNode node) const {
+    if (!node) return std::wstring();
+    const TFilerItem* rec = tree_.Record(node);
+    if (!rec || rec->WideName.empty()) return std::wstring();
+    const TNode parent = tree_.Parent(node);
+    if (!parent) return rec->WideName;
+    const std::wstring up = GetWidePathAt(parent);
+    return up.empty() ? up : up + L"\\" + rec->WideName;
 }
 
 void TFilerTree::SetMarks() {
@@ -220,6 +232,7 @@ void ListFolder(TNamespace& ns, const TNsItem* folder, const std::string& listed
         rec->Size = c.Find.Size;
         rec->Attr = c.Find.Attr;
         rec->Name = c.Find.Name;
+        rec->WideName = c.Find.WideName;
         const std::string kind = dir ? std::string(1, '\\') : wx::SjisUpperCase(ExtensionOf(rec->Name));
         auto type = types.find(kind);
         if (type == types.end()) type = types.emplace(kind, wx::SjisCut(ns.TypeName(*folder, *c.Item), 64)).first;

@@ -32,6 +32,7 @@ struct TFindRecord {
     std::uint32_t Attr = 0;
     std::int64_t Size = 0;
     std::uint32_t Time = 0;  // DOS date and time, local
+    std::wstring WideName;   // the exact name; empty when not known
 };
 
 class TNamespace {
@@ -138,6 +139,9 @@ public:
     // The folder of a node without trailing backslash ("C:" for the root);
     // empty for none.
     std::string GetFilePathAt(TNode node) const;
+    // The same folder with every name exactly as the file system holds
+    // it; empty when a record on the way does not know its exact name.
+    std::wstring GetWidePathAt(TNode node) const;
     // Merges a node's loaded levels with the disk (path with trailing "\").
     void CheckTree(const std::string& path, TNode node);
     // Sets the mark of every node's record.

@@ -327,6 +327,11 @@ public:
     // of the folder selected in the tree.
     std::string GetFilePathAt(HTREEITEM node) const;
     std::string GetFilePathAt() const;
+    // The same folders, and a row of the list, by their exact (wide) names:
+    // the names file operations act on.
+    std::wstring ExactFolder(HTREEITEM node) const;
+    std::wstring ExactFolder() const;
+    std::wstring ExactRowPath(const TFilerItem& rec) const;
     void DirectoryChange(const std::string& path);
     void RefreshTree(HTREEITEM node);
     void AllClear();
@@ -393,11 +398,20 @@ public:
     void CreateDropTargets();
     void RevokeDropTargets();
     void ListView1KeyDown(bool fromTree, unsigned key, bool shift);
-    int SHFileOperation_Local(SHFILEOPSTRUCTA& op);
+    int SHFileOperation_Local(SHFILEOPSTRUCTW& op);
+    // A rename or attribute target, copied out of its record so that a
+    // re-list during the command's forms cannot take it away.
+    struct TControlTarget {
+        std::wstring Path;
+        std::string Name;
+        std::uint32_t Attr = 0, Time = 0;
+    };
     void BrowseDeleteMoveCopyFile(bool fromTree, unsigned key, bool shift);
     void BrowseControlFile(bool fromTree, unsigned key);
-    bool ChangeName(const std::string& path, bool& changed, TFilerItem& rec);
-    bool ChangeAttr(const std::string& path, bool& changed, TFilerItem& rec);
+    bool ChangeName(const TControlTarget& target, bool& changed);
+    bool ChangeAttr(const TControlTarget& target, bool& changed);
+    // A copy or move into dest that cannot be done, reported; true when refused.
+    bool RefuseCarry(const std::vector<std::wstring>& sources, const std::wstring& dest, bool move);
     void MakeDirectory();
     void EditFile();
     void SelectNextItem();

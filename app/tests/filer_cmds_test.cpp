@@ -50,6 +50,7 @@ TEST(FilerLists, SelectedRowsForTheShell) {
     add("VOLUME", faVolumeID);
     const TMultiFileList all = SetMultiFileList("W:\\x\\", items, {0, 1, 2, 3});
     EXPECT_EQ(all.Count, 2);
+    EXPECT_EQ(all.Rows, (std::vector<int>{1, 2}));
     EXPECT_TRUE(all.HasFolder);
     EXPECT_EQ(all.List, std::string("W:\\x\\sub\0W:\\x\\a.wav\0\0\0", 22));
     // Only the parent row: nothing to copy.
@@ -59,6 +60,7 @@ TEST(FilerLists, SelectedRowsForTheShell) {
     EXPECT_EQ(file.Count, 1);
     EXPECT_FALSE(file.HasFolder);
     EXPECT_EQ(NulList({"a", "bc"}), std::string("a\0bc\0\0", 6));
+    EXPECT_EQ(NulListOf<std::wstring>({L"a\u00E9b"}), std::wstring(L"a\u00E9b\0\0", 5));
 }
 
 TEST(FilerJump, TargetsOfTypedEntries) {
@@ -74,6 +76,73 @@ TEST(FilerJump, TargetsOfTypedEntries) {
     EXPECT_EQ(BrowseDriveTarget("C:\\x\\", "W:\\m", "W:"), "C:\\x\\");
     // A double-byte name ending in a backslash byte gets its separator.
     EXPECT_EQ(BrowseDriveTarget("\x95\x5C", "W:", ""), "W:\\\x95\x5C\\");
+}
+
+// Copy and move destinations as typed, against the listed folder W:\m.
+TEST(FilerDestinations, TypedEntriesAndRefusals) {
+    const struct {
+        const wchar_t* Entry;
+        const wchar_t* Folder;
+    } typed[] = {
+        {L"rel", L"W:\\m\\rel"},
+        {L"  rel\\sub  ", L"W:\\m\\rel\\sub"},
+        {L"..\\up", L"W:\\m\\..\\up"},  // under the listed folder, as the shell resolves it
+        {L"D:\\x", L"D:\\x"},
+        {L"D:", L"D:\\"},
+        {L"D:x", L""},  // relative to a folder of drive D: nobody sees
+        {L"\\top", L"W:\\top"},
+        {L"\\\\srv\\share", L"\\\\srv\\share"},
+        {L"", L""},
+        {L"   ", L""},
+    };
+    for (const auto& t : typed) EXPECT_EQ(ResolveDestination(t.Entry, L"W:\\m"), t.Folder) << t.Entry;
+    EXPECT_EQ(ResolveDestination(L"rel", L"W:\\"), L"W:\\rel");
+
+    const struct {
+        const wchar_t* Source;
+        const wchar_t* Dest;
+        bool Move;
+        TCarryRefusal Refusal;
+    } carries[] = {
+        {L"W:\\X", L"W:\\X\\", false, crIntoItself},
+        {L"W:\\X", L"w:\\x", true, crIntoItself},
+        {L"W:\\X", L"W:\\X\\sub\\", true, crIntoItself},
+        {L"W:\\X", L"W:\\X\\sub\\deep", false, crIntoItself},
+        {L"W:\\X\\a.txt", L"W:\\X\\a.txt\\", true, crIntoItself},  // onto the file itself
+        {L"W:\\X", L"W:\\Xy", false, crNone},                       // a sibling with a longer name
+        {L"W:\\X", L"W:\\", true, crIntoOwnFolder},
+        {L"W:\\X\\a.txt", L"W:\\X\\", true, crIntoOwnFolder},
+        {L"W:\\X\\a.txt", L"W:\\X", false, crNone},  // a copy onto itself: the shell asks
+        {L"W:\\X\\a.txt", L"W:\\Y\\", true, crNone},
+        {L"W:\\X", L"W:\\Y\\X", true, crNone},
+    };
+    for (const auto& c : carries) EXPECT_EQ(CarryRefusal(c.Source, c.Dest, c.Move), c.Refusal) << c.Source << " " << c.Dest;
+}
+
+// New names typed at the rename prompt.
+TEST(FilerRename, NewNames) {
+    const struct {
+        const char* Old;
+        const char* New;
+        TRenameCheck Check;
+    } rows[] = {
+        {"r1.txt", "r1.txt", rcUnchanged},
+        {"r1.txt", "R1.TXT", rcCaseOnly},
+        {"r1.txt", "x1.txt", rcRename},
+        {"r1.txt", "..\\elsewhere\\moved.txt", rcInvalid},
+        {"r1.txt", "sub/x.txt", rcInvalid},
+        {"r1.txt", "C:x.txt", rcInvalid},
+        {"r1.txt", "x?.txt", rcInvalid},
+        {"r1.txt", "x*.txt", rcInvalid},
+        {"r1.txt", "a|b", rcInvalid},
+        {"r1.txt", "..", rcInvalid},
+        {"r1.txt", ".", rcInvalid},
+        {"r1.txt", "", rcInvalid},
+        {"r1.txt", "a\tb", rcInvalid},
+        {"r1.txt", "\x95\x5C.txt", rcRename},  // 表: its trail byte is no separator
+        {"r1.txt", "\x95\x5C\\x.txt", rcInvalid},
+    };
+    for (const auto& r : rows) EXPECT_EQ(CheckNewName(r.Old, r.New), r.Check) << r.New;
 }
 
 TEST(FilerAttrForm, DateAndTimeFields) {
@@ -122,6 +191,16 @@ TEST(FilerDrop, ShortcutNamesProgramsAndEdges) {
     EXPECT_EQ(ShortcutName("W:\\d", "a.wav", first, numbered, exists), "W:\\d\\a.wav へのｼｮｰﾄｶｯﾄ (2).lnk");
     for (int n = 2; n <= 255; ++n) files.insert("W:\\d\\a.wav へのｼｮｰﾄｶｯﾄ (" + std::to_string(n) + ").lnk");
     EXPECT_EQ(ShortcutName("W:\\d\\", "a.wav", first, numbered, exists), "");
+    // A "%" in the file name is the name's, not the pattern's.
+    EXPECT_EQ(ShortcutName("W:\\d\\", "100%done.wav", first, numbered, exists), "W:\\d\\100%done.wav へのｼｮｰﾄｶｯﾄ.lnk");
+    files.insert("W:\\d\\100%done.wav へのｼｮｰﾄｶｯﾄ.lnk");
+    EXPECT_EQ(ShortcutName("W:\\d\\", "100%done.wav", first, numbered, exists), "W:\\d\\100%done.wav へのｼｮｰﾄｶｯﾄ (2).lnk");
+    EXPECT_EQ(ShortcutName("W:\\d\\", "%s%d.wav", first, numbered, exists), "W:\\d\\%s%d.wav へのｼｮｰﾄｶｯﾄ.lnk");
+    // The same rules over exact (wide) names.
+    std::set<std::wstring> wfiles{L"W:\\d\\p\uD55Cq.mp3 link"};
+    EXPECT_EQ(ShortcutNameOf<std::wstring>(L"W:\\d", L"p\uD55Cq.mp3", L"%s link", L"%s link (%d)",
+                                           [&](const std::wstring& p) { return wfiles.count(p) > 0; }),
+              L"W:\\d\\p\uD55Cq.mp3 link (2)");
 
     EXPECT_TRUE(IsProgramName("C:\\x\\setup.EXE"));
     EXPECT_TRUE(IsProgramName("a.com"));

@@ -22,6 +22,13 @@ namespace {
 // "表示" in Shift-JIS: the second byte of 表 is a backslash byte.
 const std::string kHyouji = "\x95\x5C\x8E\xA6";
 
+// The fake file system's exact names: each byte one code unit.
+std::wstring Wide(const std::string& s) {
+    std::wstring w;
+    for (char c : s) w += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    return w;
+}
+
 // ---- An in-memory disk and namespace ------------------------------------------
 
 struct TFakeEntry {
@@ -113,7 +120,7 @@ public:
             if (mode == emTree) c.ParsingName = child;
             if (!e.NoFind) {
                 c.HasFind = true;
-                c.Find = TFindRecord{NameOf(child), e.Attr, e.Size, e.Time};
+                c.Find = TFindRecord{NameOf(child), e.Attr, e.Size, e.Time, Wide(NameOf(child))};
             }
             out.push_back(std::move(c));
         }
@@ -143,7 +150,7 @@ public:
     bool FindFirst(const std::string& path, TFindRecord& out) override {
         auto it = Disk.find(wx::SjisUpperCase(path));
         if (it == Disk.end()) return false;
-        out = TFindRecord{NameOf(path), it->second.Attr, it->second.Size, it->second.Time};
+        out = TFindRecord{NameOf(path), it->second.Attr, it->second.Size, it->second.Time, std::wstring()};
         return true;
     }
     bool FindDirectory(const std::string& path, TFindRecord& out) override {
@@ -492,7 +499,11 @@ TEST(FilerTree, WalkSplitsOnlyAtRealBackslashes) {
     EXPECT_EQ(drives, (std::vector<std::string>{"W:\\"}));
     ASSERT_NE(p.tree.Selected(), nullptr);
     EXPECT_EQ(p.filer.GetFilePathAt(p.tree.Selected()), deep);
+    // The exact path joins the names the file system holds.
+    EXPECT_EQ(p.filer.GetWidePathAt(p.tree.Selected()), Wide(deep));
     const TNode root = p.tree.Root();
+    EXPECT_EQ(p.filer.GetWidePathAt(root), L"W:");
+    EXPECT_EQ(p.filer.GetWidePathAt(nullptr), L"");
     EXPECT_EQ(TFakeTree::N(root)->Look.Text, "Disk (W:)");
     EXPECT_EQ(p.filer.GetFilePathAt(root), "W:");
     EXPECT_TRUE(TFakeTree::N(root)->Expanded);

@@ -28,6 +28,11 @@
 #include "settings/configstore.h"
 
 #include <dbt.h>
+#include <wincrypt.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
 
 using namespace wendrix;
 
@@ -43,25 +48,26 @@ void Touch(const std::string& path, std::size_t size = 0, DWORD attrs = 0) {
     if (attrs) SetFileAttributesA(path.c_str(), attrs);
 }
 
-// Removes a folder with everything in it.
-void Wipe(const std::string& dir) {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+// Removes a folder with everything in it, names outside the code page too.
+void WipeW(const std::wstring& dir) {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
     if (h != INVALID_HANDLE_VALUE) {
         do {
-            const std::string name = fd.cFileName;
-            if (name == "." || name == "..") continue;
-            const std::string p = dir + "\\" + name;
-            SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
+            const std::wstring name = fd.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring p = dir + L"\\" + name;
+            SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
             if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                Wipe(p);
+                WipeW(p);
             else
-                DeleteFileA(p.c_str());
-        } while (FindNextFileA(h, &fd));
+                DeleteFileW(p.c_str());
+        } while (FindNextFileW(h, &fd));
         FindClose(h);
     }
-    RemoveDirectoryA(dir.c_str());
+    RemoveDirectoryW(dir.c_str());
 }
+void Wipe(const std::string& dir) { WipeW(filer::Widen(dir)); }
 
 // Waits for window messages (the monitors post theirs) until cond holds.
 bool PumpUntil(const std::function<bool()>& cond, DWORD ms = 10000) {
@@ -627,6 +633,48 @@ TEST_F(FilerOps, CopyMoveDeleteRenameAndNewFolderKeys) {
     EXPECT_TRUE(Exists(src + "\\x3.txt"));
     EXPECT_TRUE(Listed("x1.txt"));  // the list shows the new names
     EXPECT_FALSE(Listed("r1.txt"));
+    // An unchanged name is nothing to do and the batch goes on; a change of
+    // letter case alone is made; a name holding a path is refused.
+    auto diskName = [](const std::string& path) {
+        WIN32_FIND_DATAA fd{};
+        HANDLE h = FindFirstFileA(path.c_str(), &fd);
+        if (h == INVALID_HANDLE_VALUE) return std::string();
+        FindClose(h);
+        return std::string(fd.cFileName);
+    };
+    const struct {
+        const char* Row;
+        const char* Typed;
+        const char* OnDisk;   // the row's file afterwards
+        const char* Message;  // "" none
+    } renames[] = {
+        {"r2.txt", "r2.txt", "r2.txt", ""},
+        {"x3.txt", "X3.TXT", "X3.TXT", ""},
+        {"r2.txt", "..\\elsewhere.txt", "r2.txt", "..\\elsewhere.txt は名前に使えません (\\ / : * ? \" < > | は使えません)."},
+        {"r2.txt", "sub/x.txt", "r2.txt", "sub/x.txt は名前に使えません (\\ / : * ? \" < > | は使えません)."},
+    };
+    for (const auto& r : renames) {
+        SCOPED_TRACE(r.Typed);
+        Select({r.Row});
+        names = {r.Typed};
+        script.Messages.clear();
+        Key(List(), 'R');
+        EXPECT_EQ(diskName(src + "\\" + r.OnDisk), r.OnDisk);
+        if (*r.Message) {
+            ASSERT_EQ(script.Messages.size(), 1u);
+            EXPECT_EQ(script.Messages[0].text, r.Message);
+        } else {
+            EXPECT_TRUE(script.Messages.empty()) << script.Messages[0].text;
+        }
+        EXPECT_TRUE(PumpUntil([&] { return Listed(r.OnDisk); }));
+    }
+    EXPECT_FALSE(Exists(kRoot + "\\elsewhere.txt"));
+    // Two rows, the first left unchanged: the second is still offered.
+    Select({"r2.txt", "X3.TXT"});
+    names = {"r2.txt", "y3.txt"};
+    Key(List(), 'R');
+    EXPECT_TRUE(Exists(src + "\\y3.txt"));
+    EXPECT_TRUE(Exists(src + "\\r2.txt"));
 
     // K makes a folder; the same name again cannot be made.
     names = {"made"};
@@ -784,6 +832,229 @@ TEST_F(FilerOps, AttributesEditSelectionAndJumps) {
 
 namespace {
 // The target of a shortcut file.
+// Look-alike names: a name outside code page 932 is shown under a
+// look-alike ("aéb.mp3" as "aeb.mp3", "p한q.mp3" as "p?q.mp3"), and every
+// key acts on the file the row stands for and on no other.
+std::string Sha1(const std::wstring& path) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return "missing";
+    HCRYPTPROV prov = 0;
+    HCRYPTHASH hash = 0;
+    std::string hex;
+    if (CryptAcquireContextA(&prov, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT) &&
+        CryptCreateHash(prov, CALG_SHA1, 0, 0, &hash)) {
+        BYTE buf[4096];
+        DWORD got = 0;
+        while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got) CryptHashData(hash, buf, got, 0);
+        BYTE digest[20];
+        DWORD len = sizeof digest;
+        if (CryptGetHashParam(hash, HP_HASHVAL, digest, &len, 0))
+            for (DWORD i = 0; i < len; ++i) {
+                char two[3];
+                std::snprintf(two, sizeof two, "%02x", digest[i]);
+                hex += two;
+            }
+    }
+    if (hash) CryptDestroyHash(hash);
+    if (prov) CryptReleaseContext(prov, 0);
+    CloseHandle(f);
+    return hex;
+}
+
+TEST_F(FilerOps, LookAlikeNamesTouchOnlyTheChosenFile) {
+    const std::wstring dir = filer::Widen(kRoot) + L"\\look", dst = filer::Widen(kRoot) + L"\\dst";
+    const std::wstring acute = L"a\u00E9b.mp3", hangul = L"p\uD55Cq.mp3";
+    const std::vector<std::wstring> all = {acute, L"aeb.mp3", hangul, L"pxq.mp3", L"pyq.mp3"};
+    auto make = [&] {
+        WipeW(dir);
+        WipeW(dst);
+        CreateDirectoryW(dir.c_str(), nullptr);
+        CreateDirectoryW(dst.c_str(), nullptr);
+        CreateDirectoryW((dir + L"\\rel").c_str(), nullptr);
+        for (const std::wstring& n : all) {
+            HANDLE f = CreateFileW((dir + L"\\" + n).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+            ASSERT_NE(f, INVALID_HANDLE_VALUE);
+            const std::string body = filer::Narrow(n) + std::to_string(n.size()) + (n == acute ? "acute" : n == hangul ? "hangul" : "");
+            DWORD put = 0;
+            WriteFile(f, body.data(), static_cast<DWORD>(body.size()), &put, nullptr);
+            CloseHandle(f);
+        }
+    };
+    make();
+    std::map<std::wstring, std::string> before;
+    for (const std::wstring& n : all) before[n] = Sha1(dir + L"\\" + n);
+    Open("[Filer]\r\nChangeBootDir=Yes\r\nBootDir=" + filer::Narrow(dir) + "\\\r\n");
+    // The rows show the look-alikes, and keep the exact names.
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"..", "rel", "aeb.mp3", "aeb.mp3", "p?q.mp3", "pxq.mp3", "pyq.mp3"}));
+    auto selectExact = [&](const std::wstring& name) {
+        ListView_SetItemState(List(), -1, 0, LVIS_SELECTED);
+        for (std::size_t i = 0; i < form->ItemList.size(); ++i)
+            if (form->ItemList[i]->WideName == name)
+                ListView_SetItemState(List(), static_cast<int>(i), LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        return ListView_GetSelectedCount(List()) == 1;
+    };
+    const struct {
+        const char* What;
+        UINT Key;
+        bool Shift;
+        std::wstring Target;
+        std::string Answer;  // destination or new name
+        std::wstring Lands;  // where the chosen file's bytes are afterwards ("" gone)
+        std::string Refusal = std::string();  // the message of a refused command
+    } rows[] = {
+        {"delete for good", VK_DELETE, true, acute, "", L""},
+        {"delete to the bin", 'D', false, hangul, "", L""},
+        {"copy", 'C', false, acute, filer::Narrow(dst), dst + L"\\" + acute},
+        {"copy to a relative folder", 'C', false, hangul, "rel", dir + L"\\rel\\" + hangul},
+        {"move to a missing folder", 'M', false, acute, "nosuch", dir + L"\\" + acute, "送り先ﾌｫﾙﾀﾞ nosuch は使えません."},
+        {"move", 'M', false, hangul, filer::Narrow(dst) + "\\", dst + L"\\" + hangul},
+        {"rename", 'R', false, acute, "renamed.mp3", dir + L"\\renamed.mp3"},
+        {"attributes", 'A', false, hangul, "", dir + L"\\" + hangul},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.What);
+        make();
+        form->DirectoryChange(filer::Narrow(dir) + "\\");
+        ASSERT_TRUE(selectExact(r.Target));
+        if (r.Key == 'C' || r.Key == 'M') dirs.push_back(r.Answer);
+        if (r.Key == 'R') names.push_back(r.Answer);
+        onAttr = [](TAttrForm& a) {
+            a.CheckBox4.SetChecked(true);
+            a.CheckBox5.SetChecked(true);
+            a.CheckBox6.SetChecked(false);
+        };
+        script.Messages.clear();
+        {
+            TShellAnswers yes(6);
+            Key(List(), r.Key, r.Shift);
+        }
+        if (r.Refusal.empty()) {
+            EXPECT_TRUE(script.Messages.empty()) << script.Messages[0].text;
+        } else {
+            ASSERT_EQ(script.Messages.size(), 1u);
+            EXPECT_EQ(script.Messages[0].text, r.Refusal);
+        }
+        // The chosen file went where it should, bytes intact; every other file is as it was.
+        const bool stays = r.Key == 'C' || r.Key == 'A' || !r.Refusal.empty();
+        EXPECT_EQ(Sha1(dir + L"\\" + r.Target), stays ? before[r.Target] : "missing");
+        if (!r.Lands.empty()) {
+            EXPECT_EQ(Sha1(r.Lands), before[r.Target]);
+        }
+        for (const std::wstring& n : all) {
+            if (n == r.Target) continue;
+            EXPECT_EQ(Sha1(dir + L"\\" + n), before[n]) << filer::Narrow(n);
+            EXPECT_EQ(Sha1(dst + L"\\" + n), "missing") << filer::Narrow(n);
+            EXPECT_FALSE(GetFileAttributesW((dir + L"\\" + n).c_str()) & FILE_ATTRIBUTE_READONLY) << filer::Narrow(n);
+        }
+        if (r.Key == 'A') {
+            EXPECT_TRUE(GetFileAttributesW((dir + L"\\" + hangul).c_str()) & FILE_ATTRIBUTE_READONLY);
+        }
+    }
+    // The names left in the recycle bin are the chosen ones only.
+    EXPECT_EQ(Sha1(filer::Widen(Trash()) + L"\\" + hangul), before[hangul]);
+    EXPECT_EQ(Sha1(filer::Widen(Trash()) + L"\\pxq.mp3"), "missing");
+    WipeW(dir);
+    WipeW(dst);
+}
+
+// Everything under a folder: relative paths with their bytes' digests.
+void Snapshot(const std::wstring& dir, const std::wstring& rel, std::map<std::wstring, std::string>& out) {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = fd.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            out[rel + name + L"\\"] = "folder";
+            Snapshot(dir + L"\\" + name, rel + name + L"\\", out);
+        } else {
+            out[rel + name] = Sha1(dir + L"\\" + name);
+        }
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+}
+
+// Files on the clipboard as the shell puts them there (CF_HDROP, wide).
+void ClipboardFiles(const std::vector<std::wstring>& paths) {
+    std::wstring list;
+    for (const std::wstring& p : paths) list += p + L'\0';
+    list += L'\0';
+    HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+    auto* df = static_cast<DROPFILES*>(GlobalLock(g));
+    df->pFiles = sizeof(DROPFILES);
+    df->fWide = TRUE;
+    std::memcpy(reinterpret_cast<char*>(df) + sizeof(DROPFILES), list.data(), list.size() * sizeof(wchar_t));
+    GlobalUnlock(g);
+    OpenClipboard(nullptr);
+    EmptyClipboard();
+    SetClipboardData(CF_HDROP, g);
+    CloseClipboard();
+}
+
+// A copy or move into the folder itself, into its own sub-folder, or a move
+// into the folder that already holds it: refused with a message before
+// anything is touched, by drops, paste and the C and M keys alike.
+TEST_F(FilerOps, CarriesIntoThemselvesAreRefused) {
+    const std::wstring root = filer::Widen(kRoot), x = root + L"\\X", sub = x + L"\\sub";
+    CreateDirectoryW(x.c_str(), nullptr);
+    CreateDirectoryW(sub.c_str(), nullptr);
+    Touch(kRoot + "\\X\\a.txt", 5);
+    Touch(kRoot + "\\X\\sub\\b.txt", 6);
+    Open("[Filer]\r\nChangeBootDir=Yes\r\nBootDir=" + kRoot + "\\X\\\r\n");
+    const std::string into = "W:\\filer_test\\X\\sub\\ は送り元のフォルダ自身かその中にあるため、コピーも移動もできません.";
+    const std::string self = "W:\\filer_test\\X\\ は送り元のフォルダ自身かその中にあるため、コピーも移動もできません.";
+    const std::string own = "W:\\filer_test\\X\\a.txt はすでにこのフォルダにあるため、移動しません.";
+    enum THow { hDropCopy, hDropMove, hPaste, hKeyTree, hKeyList };
+    const struct {
+        const char* What;
+        THow How;
+        std::wstring Source;
+        std::wstring Dest;  // the folder dropped on, or the typed destination
+        std::string Message;
+    } rows[] = {
+        {"drop copy into its sub-folder", hDropCopy, x, sub + L"\\", into},
+        {"drop move into its sub-folder", hDropMove, x, sub + L"\\", into},
+        {"drop copy onto itself", hDropCopy, x, x + L"\\", self},
+        {"drop move into its own folder", hDropMove, x + L"\\a.txt", x + L"\\", own},
+        {"paste into its sub-folder", hPaste, x, sub + L"\\", into},
+        {"C on the tree, relative sub-folder", hKeyTree, x, L"sub", into},
+        {"M on the tree, itself", hKeyTree, x, x, self},
+        {"M of a row into its own folder", hKeyList, x + L"\\a.txt", L".", ""},
+        {"C with a blank destination", hKeyList, x + L"\\a.txt", L"   ", "送り先ﾌｫﾙﾀﾞ     は使えません."},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.What);
+        std::map<std::wstring, std::string> before, after;
+        Snapshot(root, L"", before);
+        script.Messages.clear();
+        DWORD effect = r.How == hDropMove ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
+        switch (r.How) {
+        case hDropCopy:
+        case hDropMove:
+            filer::DropFileOperation(form->Handle(), {r.Source}, r.Dest, effect);
+            EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
+            break;
+        case hPaste:
+            ClipboardFiles({r.Source});
+            filer::PasteClipboardFiles(form->Handle(), *form->Shell, r.Dest, false);
+            break;
+        case hKeyTree:
+        case hKeyList:
+            form->DirectoryChange(filer::Narrow(x) + "\\");
+            if (r.How == hKeyList) Select({"a.txt"});
+            dirs.push_back(filer::Narrow(r.Dest));
+            Key(r.How == hKeyTree ? Tree() : List(), r.Dest == x || r.Dest == L"." ? 'M' : 'C');
+            break;
+        }
+        Snapshot(root, L"", after);
+        EXPECT_EQ(after, before);
+        const std::string message = r.Message.empty() ? own : r.Message;
+        ASSERT_EQ(script.Messages.size(), 1u);
+        EXPECT_EQ(script.Messages[0].text, message);
+    }
+}
+
 std::string LinkTarget(const std::string& lnk) {
     IShellLinkA* link = nullptr;
     std::string target;
