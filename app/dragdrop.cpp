@@ -635,6 +635,14 @@ void TForm1::TreeView1MouseDown(bool right, POINT at) {
 void TForm1::TreeView1MouseMove(POINT at) {
     if (DragStart.x < 0 || (std::abs(at.x - DragStart.x) <= 5 && std::abs(at.y - DragStart.y) <= 5)) return;
     HWND tree = TreeView1.Handle();
+    // This press changed the selection (the control handles the press after
+    // the mouse-down handler saw it).
+    if (UserSelectedNode) {
+        UserSelectedNode = false;
+        DragStart = POINT{-1, -1};
+        TreeView_SelectDropTarget(tree, nullptr);
+        return;
+    }
     if (DoubleClickMark || ListArmed || !DragNode) {
         DragStart = POINT{-1, -1};
         TreeView_SelectDropTarget(tree, nullptr);
@@ -666,7 +674,14 @@ void TForm1::ListView1MouseDown(POINT at) {
     }
     DragStart = POINT{-1, -1};
     ListArmed = true;
-    if (TreeBusy || ListBusy || ListView1.SelectedCount() == 0) return;
+    if (TreeBusy || ListBusy) return;
+    // The list control selects the pressed row after this handler: a press
+    // on a row arms a drag even when nothing was selected before it.
+    if (ListView1.SelectedCount() == 0) {
+        LVHITTESTINFO hit{};
+        hit.pt = at;
+        if (ListView_HitTest(ListView1.Handle(), &hit) < 0) return;
+    }
     if (DoubleClickMark) {
         DoubleClickMark = false;
         return;

@@ -9,6 +9,8 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <optional>
+#include <set>
 
 #include "app/filershell.h"
 #include "classlib/app.h"
@@ -23,6 +25,9 @@ namespace {
 // The timer of a close put off while the pane was busy (ids 1 and 2 are
 // the frame's).
 constexpr UINT_PTR kCloseWhenIdleTimer = 21;
+constexpr UINT_PTR kNoticeTimer = 22;
+// Change notices of one burst become one refresh.
+constexpr UINT kNoticeDelayMs = 150;
 
 HTREEITEM H(filer::TNode n) { return static_cast<HTREEITEM>(n); }
 
@@ -258,6 +263,7 @@ void TForm1::BindFiler() {
         WMDeviceChange(wp, lp);
         return TRUE;
     });
+    OnTimer(kNoticeTimer, [this] { ProcessNotices(); });
     OnTimer(kCloseWhenIdleTimer, [this] {
         KillTimer(Handle(), kCloseWhenIdleTimer);
         Close();
@@ -282,6 +288,7 @@ void TForm1::InitFiler() {
     ComInitialized = SUCCEEDED(CoInitialize(nullptr));
     TreeMonitor.reset();
     ListMonitor.reset();
+    ListMonitorPath.clear();
     TreeMonitorSlot = ListMonitorSlot = -1;
     TreeBusy = ListBusy = DirChanging = NoticeActive = TreeRefreshPending = false;
     LastListedNode = nullptr;
@@ -339,6 +346,7 @@ void TForm1::FinalizeFiler() {
     TreeMonitor.reset();
     if (ListMonitor) ListMonitor->StopMonitor();
     ListMonitor.reset();
+    ListMonitorPath.clear();
     TreeMonitorSlot = ListMonitorSlot = -1;
     ListedFolderItem.reset();
     Filer.reset();
@@ -535,7 +543,8 @@ void TForm1::RefreshTree(HTREEITEM node) {
     std::string target = selectedPath;
     if (selected && !IsFolder(FolderArgument(selectedPath))) {
         target = GetFilePathAt(root);
-        for (HTREEITEM p = TreeView_GetParent(TreeView1.Handle(), node); p;
+        // Up from the selected folder, the nearest folder that still exists.
+        for (HTREEITEM p = TreeView_GetParent(TreeView1.Handle(), selected); p;
              p = TreeView_GetParent(TreeView1.Handle(), p)) {
             if (IsFolder(FolderArgument(GetFilePathAt(p)))) {
                 target = GetFilePathAt(p);
@@ -627,38 +636,56 @@ void TForm1::ReplaceMonitor(std::unique_ptr<TMonitorDirectory>& monitor, int& sl
 void TForm1::WMDirectoryChanged(int slot) {
     // 1.
     if (RipThread || RipRunActive || !AutoRefresh || !Filer) return;
-    // 2.
-    if (TreeBusy || ListBusy || NoticeActive || TreeDragOver || ListDragOver || DriveDragOver) {
-        if (slot == TreeMonitorSlot) TreeRefreshPending = true;
+    // 2. Nothing is dropped: the notice marks what is to be refreshed, and
+    //    a burst of notices is carried out as one refresh once the pane is
+    //    idle.
+    if (slot >= 0 && slot == TreeMonitorSlot)
+        TreeRefreshPending = true;
+    else if (slot >= 0 && slot == ListMonitorSlot)
+        ListRefreshPending = true;
+    else
+        return;
+    ArmNoticeTimer();
+}
+
+void TForm1::ArmNoticeTimer() {
+    if (NoticeTimerArmed) return;
+    NoticeTimerArmed = true;
+    SetTimer(Handle(), kNoticeTimer, kNoticeDelayMs, nullptr);
+}
+
+void TForm1::ProcessNotices() {
+    KillTimer(Handle(), kNoticeTimer);
+    NoticeTimerArmed = false;
+    if (RipThread || RipRunActive || !AutoRefresh || !Filer) {
+        TreeRefreshPending = ListRefreshPending = false;
+        return;
+    }
+    if (TreeBusy || ListBusy || NoticeActive || DirChanging || TreeDragOver || ListDragOver || DriveDragOver) {
+        ArmNoticeTimer();
         return;
     }
     // 3.
     NoticeActive = true;
-    // A tree notice deferred while the pane was busy is carried out with
-    // this one.
-    const bool deferred = TreeRefreshPending;
-    TreeRefreshPending = false;
+    const bool tree = TreeRefreshPending, list = ListRefreshPending;
+    TreeRefreshPending = ListRefreshPending = false;
     const std::string before = wx::SjisUpperCase(GetFilePathAt());
     TListPlace place = RememberListPlace();
-    // 4.
-    const HTREEITEM root = TreeView_GetRoot(TreeView1.Handle());
-    if (slot >= 0 && slot == TreeMonitorSlot) {
-        RefreshTree(root);
-    } else if (slot >= 0 && slot == ListMonitorSlot) {
+    // 4. A tree refresh lists the folder again too.
+    if (tree) {
+        RefreshTree(TreeView_GetRoot(TreeView1.Handle()));
+    } else if (list) {
         const bool saved = ListBusy;
         ListBusy = true;
         const std::string folder = wx::StripTrailingBackslash(ListedPath);
         if (IsFolder(FolderArgument(folder))) RefreshListView(folder + "\\*.*", false);
         ListBusy = saved;
-        if (deferred || TreeRefreshPending) {
-            TreeRefreshPending = false;
-            RefreshTree(TreeView_GetRoot(TreeView1.Handle()));
-        }
     }
     // 5.
     if (wx::SjisUpperCase(GetFilePathAt()) == before) RestoreListPlace(place, true);
     // 6.
     NoticeActive = false;
+    // Notices that came in meanwhile are taken by the timer they armed.
 }
 
 void TForm1::WMDeviceChange(WPARAM event, LPARAM data) {
@@ -684,7 +711,7 @@ TForm1::TListPlace TForm1::RememberListPlace() const {
         const int page = static_cast<int>(ListView1.Send(LVM_GETCOUNTPERPAGE));
         p.LastVisible = top + page - 1;
         if (p.LastVisible >= n) p.LastVisible = 0;
-        if (p.LastVisible >= 0) p.LastName = ItemList[static_cast<std::size_t>(p.LastVisible)]->Name;
+        if (p.LastVisible >= 0) p.LastName = KeyOf(*ItemList[static_cast<std::size_t>(p.LastVisible)]);
     }
     return p;
 }
@@ -700,15 +727,12 @@ void TForm1::RestoreListPlace(const TListPlace& p, bool byName) {
         int row = -1;
         if (byName)
             for (int i = 0; i < n && row < 0; ++i)
-                if (ItemList[static_cast<std::size_t>(i)]->Name == p.LastName) row = i;
+                if (KeyOf(*ItemList[static_cast<std::size_t>(i)]) == p.LastName) row = i;
         if (row < 0) row = std::min(p.LastVisible, n - 1);
         if (row >= 0) ListView1.Send(LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
     }
-    if (p.Focused >= 0 && p.Focused < n) {
-        LVITEMA it{};
-        it.stateMask = it.state = LVIS_SELECTED | LVIS_FOCUSED;
-        ListView1.Send(LVM_SETITEMSTATE, static_cast<WPARAM>(p.Focused), reinterpret_cast<LPARAM>(&it));
-    }
+    // The selection and the focus were taken over by the re-list, row by
+    // row (by what the rows stand for, not by their places).
 }
 
 void TForm1::RefreshFiler() {
@@ -747,10 +771,24 @@ void TForm1::RefreshListView(const std::string& mask, bool selectFirst) {
         folderPart = mask.substr(0, slash + 1);
     ListedPath = folderPart;
     HWND list = ListView1.Handle();
+    // A re-list that keeps the view keeps the rows on the screen until the
+    // new ones are ready, and then the selection and the focus on the rows
+    // that stand for the same files.
+    std::set<TRowKey> keepSelected;
+    TRowKey keepFocused;
+    bool hadFocus = false;
+    if (!selectFirst) {
+        for (int i = ListView1.NextSelected(-1); i >= 0; i = ListView1.NextSelected(i))
+            if (static_cast<std::size_t>(i) < ItemList.size()) keepSelected.insert(KeyOf(*ItemList[static_cast<std::size_t>(i)]));
+        const int f = ListView_GetNextItem(list, -1, LVNI_FOCUSED);
+        if (f >= 0 && static_cast<std::size_t>(f) < ItemList.size()) {
+            keepFocused = KeyOf(*ItemList[static_cast<std::size_t>(f)]);
+            hadFocus = true;
+        }
+    }
     const LONG style = GetWindowLongA(list, GWL_STYLE);
-    TNoRedraw still(list);
-    SetWindowLongA(list, GWL_STYLE, (style & ~LVS_TYPEMASK) | LVS_LIST);
-    THourglass wait;
+    std::optional<THourglass> wait;
+    if (selectFirst) wait.emplace();
     LastSelectedRow = -1;
     ListedFolderPath = FolderArgument(folderPart);
     // 3.
@@ -762,35 +800,44 @@ void TForm1::RefreshListView(const std::string& mask, bool selectFirst) {
         if (d.Type == filer::dtFixed) d.LastFolder = wx::IncludeTrailingBackslash(wx::StripTrailingBackslash(ListedFolderPath));
         break;
     }
-    // 5.
-    ClearSelectItem();
-    ItemList.clear();
-    ListView1.SetItemCount(0);
-    // 6., 7.
-    const TFilerItem* rec = TreeSink->Record(node);
-    ListedFolderItem = rec ? rec->Item : nullptr;
-    filer::TListing listing;
-    filer::ListFolder(*Shell, ListedFolderItem.get(), ListedFolderPath, FilerExtFilter, listing);
-    ItemList = std::move(listing.Items);
-    // A reservation, never a limit.
-    if (ItemList.capacity() < 5000) ItemList.reserve(5000);
-    ListItemCount = listing.ItemCount;
-    ByteTotal = listing.ByteTotal;
-    // 8.
-    ListView1.SetItemCount(static_cast<int>(ItemList.size()));
-    RefreshSort();
-    SetWindowLongA(list, GWL_STYLE, style);
-    // 9.
-    const std::string used = filer::UsedSpaceText(ByteTotal);
-    std::int64_t free = -1;
-    if (DiskFreeEx && ListedFolderPath.size() >= 2) {
-        ULARGE_INTEGER caller{}, total{}, all{};
-        const std::string root = ListedFolderPath.substr(0, 2) + "\\";
-        if (DiskFreeEx(root.c_str(), &caller, &total, &all)) free = static_cast<std::int64_t>(caller.QuadPart);
+    // 13., first: the folder is watched before it is read, so that a change
+    // made while it is read is noticed; a re-list of the folder already
+    // watched keeps its monitor.
+    const std::string watch = FolderArgument(ListedPath);
+    if (!ListMonitor || ListMonitorSlot < 0 || ListMonitorPath != watch) {
+        ReplaceMonitor(ListMonitor, ListMonitorSlot, watch, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE, false);
+        ListMonitorPath = watch;
     }
-    const std::string freeText = filer::FreeSpaceText(free);
-    // 10.
+    // 6., 7. Read while the old rows are still shown.
+    const TFilerItem* rec = TreeSink->Record(node);
+    std::shared_ptr<TNsItem> folderItem = rec ? rec->Item : nullptr;
+    filer::TListing listing;
+    filer::ListFolder(*Shell, folderItem.get(), ListedFolderPath, FilerExtFilter, listing);
+    const std::string used = filer::UsedSpaceText(listing.ByteTotal);
     {
+        // 5., 8. The rows change in one step.
+        TNoRedraw still(list);
+        if (selectFirst) SetWindowLongA(list, GWL_STYLE, (style & ~LVS_TYPEMASK) | LVS_LIST);
+        ClearSelectItem();
+        ItemList = std::move(listing.Items);
+        ListedFolderItem = std::move(folderItem);
+        // A reservation, never a limit.
+        if (ItemList.capacity() < 5000) ItemList.reserve(5000);
+        ListItemCount = listing.ItemCount;
+        ByteTotal = listing.ByteTotal;
+        ListView1.Send(LVM_SETITEMCOUNT, static_cast<WPARAM>(ItemList.size()),
+                       LVSICF_NOINVALIDATEALL | (selectFirst ? 0 : LVSICF_NOSCROLL));
+        RefreshSort();
+        if (selectFirst) SetWindowLongA(list, GWL_STYLE, style);
+        if (!selectFirst && (!keepSelected.empty() || hadFocus)) {
+            for (std::size_t i = 0; i < ItemList.size(); ++i) {
+                const TRowKey key = KeyOf(*ItemList[i]);
+                UINT state = keepSelected.count(key) ? LVIS_SELECTED : 0;
+                if (hadFocus && key == keepFocused) state |= LVIS_FOCUSED;
+                if (state) ListView_SetItemState(list, static_cast<int>(i), state, state);
+            }
+        }
+        // 10.
         HDC dc = GetDC(list);
         HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0)));
         ListView1.SetColumnWidth(0, 18);
@@ -801,24 +848,25 @@ void TForm1::RefreshListView(const std::string& mask, bool selectFirst) {
         ListView1.SetColumnWidth(5, TextWidth(dc, 'A', 6));
         SelectObject(dc, old);
         ReleaseDC(list, dc);
+        // 11.
+        if (selectFirst && !ItemList.empty()) {
+            LVITEMA it{};
+            it.stateMask = it.state = LVIS_SELECTED | LVIS_FOCUSED;
+            ListView1.Send(LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&it));
+        }
     }
-    // 11.
-    if (selectFirst && !ItemList.empty()) {
-        LVITEMA it{};
-        it.stateMask = it.state = LVIS_SELECTED | LVIS_FOCUSED;
-        ListView1.Send(LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&it));
+    // 9.
+    std::int64_t free = -1;
+    if (DiskFreeEx && ListedFolderPath.size() >= 2) {
+        ULARGE_INTEGER caller{}, total{}, all{};
+        const std::string root = ListedFolderPath.substr(0, 2) + "\\";
+        if (DiskFreeEx(root.c_str(), &caller, &total, &all)) free = static_cast<std::int64_t>(caller.QuadPart);
     }
+    const std::string freeText = filer::FreeSpaceText(free);
     // 12.
     StatusBar1.SetPanelText(1, wx::Format(wx::LoadResString(MSG_FILER_STATUS), ListItemCount, used.c_str(), freeText.c_str()));
+    wait.reset();
     wx::Application.ProcessMessages();
-    // 13.
-    wx::Application.ProcessMessages();
-    if (ListMonitor) ListMonitor->StopMonitor();
-    ListMonitor.reset();
-    ListMonitorSlot = -1;
-    wx::Application.ProcessMessages();
-    ReplaceMonitor(ListMonitor, ListMonitorSlot, FolderArgument(ListedPath),
-                   FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE, false);
 }
 
 std::string TForm1::ListView1Data(int item, int sub) {

@@ -49,6 +49,9 @@ LRESULT PaneMessage(void* data, HWND wnd, UINT msg, WPARAM wp, LPARAM lp, const 
         return 0;  // no type-ahead search
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
+        // The mark of a selection change stops only the drag of the press
+        // that made it: one left by an earlier change (a click, a key) goes.
+        if (tree) f->UserSelectedNode = false;
         if (tree)
             f->TreeView1MouseDown(msg == WM_RBUTTONDOWN, ClientPoint(lp));
         else

@@ -1,6 +1,7 @@
 #include "app/mon.h"
 
 #include "app/filerrules.h"
+#include "classlib/sjis.h"
 
 namespace {
 // Touched on the user-interface thread only (Setup and StopMonitor).
@@ -13,7 +14,7 @@ TMonitorDirectory::~TMonitorDirectory() { StopMonitor(); }
 
 int TMonitorDirectory::Setup(HWND window, DWORD filter, const std::string& path, bool subTree) {
     slot_ = -1;
-    path_ = path.substr(0, 255);
+    path_ = wx::SjisCut(path, 255);  // never half a double-byte character
     filter_ = filter;
     subTree_ = subTree;
     window_ = window;

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/DrivePanel.h"
@@ -286,6 +287,10 @@ public:
     // Busy flags: the pane's only guard against re-entry.
     bool TreeBusy = false, ListBusy = false;
     bool DirChanging = false, NoticeActive = false, TreeRefreshPending = false;
+    // Notices are taken in bursts: each marks what is to be refreshed, and
+    // one timer carries all marks out once the pane is idle.
+    bool ListRefreshPending = false, NoticeTimerArmed = false;
+    std::string ListMonitorPath;
     // A drag is over the tree, the list or the drive bar.
     bool TreeDragOver = false, ListDragOver = false, DriveDragOver = false;
     bool DragActive = false;
@@ -342,6 +347,10 @@ public:
     // Re-lists the folder selected in the tree, keeping the view.
     void RefreshFiler();
     void WMDirectoryChanged(int slot);
+    // Carries out the refreshes the notices asked for, or waits again while
+    // the pane is busy.
+    void ProcessNotices();
+    void ArmNoticeTimer();
     void WMDeviceChange(WPARAM event, LPARAM data);
     // The file list.
     void RefreshListView(const std::string& mask, bool selectFirst);
@@ -363,10 +372,18 @@ public:
     void ReplaceMonitor(std::unique_ptr<TMonitorDirectory>& monitor, int& slot, const std::string& path, DWORD filter,
                         bool subTree);
     // The user's place in the list, kept over a re-list.
+    // A row by what it stands for: its name, and the exact name.
+    struct TRowKey {
+        std::string Name;
+        std::wstring WideName;
+        bool operator<(const TRowKey& o) const { return std::tie(Name, WideName) < std::tie(o.Name, o.WideName); }
+        bool operator==(const TRowKey& o) const { return Name == o.Name && WideName == o.WideName; }
+    };
+    static TRowKey KeyOf(const TFilerItem& r) { return TRowKey{r.Name, r.WideName}; }
     struct TListPlace {
         bool Valid = false;
         int Focused = -1, LastVisible = -1, Origin = 0;
-        std::string LastName;
+        TRowKey LastName;
     };
     TListPlace RememberListPlace() const;
     void RestoreListPlace(const TListPlace& place, bool byName);
