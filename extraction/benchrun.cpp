@@ -88,7 +88,11 @@ void TRipControl::StartBenchMark() {
     // The window may close before the run is over (its result comes later).
     while (running_) {
         MSG m;
-        if (GetMessageA(&m, nullptr, 0, 0) <= 0) break;
+        const BOOL got = GetMessageA(&m, nullptr, 0, 0);
+        if (got <= 0) {
+            if (got == 0) PostQuitMessage(int(m.wParam));  // for the loop outside
+            break;
+        }
         TranslateMessage(&m);
         DispatchMessageA(&m);
     }

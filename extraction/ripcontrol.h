@@ -36,7 +36,7 @@ class TWin32Aspi;
 struct TRipHost {
     TForm* MainForm = nullptr;       // receives the rip thread's messages; owner of the windows
     TTrackTable* Tracks = nullptr;   // the track table (slots 1..n, lead-out 100)
-    TListView* TrackList = nullptr;  // one row per track; column sub 4 shows the stem
+    TListView* TrackList = nullptr;  // one row per track; column sub 5 shows the stem
     TConfigStore* Config = nullptr;
     TAcmDrv* AcmDrv = nullptr;
     TWin32Aspi* Aspi = nullptr;      // the ASPI transport when UseAspi

@@ -269,8 +269,20 @@ TEST_F(RipControlWine, RipsTheSelectedTracksWithReportAndEndMessage) {
     Name(1, "one");
     Name(3, "three");
     Select({1, 3});
+    // A negative percent: the track's external-encoding title, no percent text.
+    std::string titleExternal, percentExternal;
+    int barExternal = -1;
+    duringRun = [&] {
+        rip->WMRipProgress(-1, 3);
+        titleExternal = Application.Title;
+        percentExternal = rip->ProgressForm()->Label2.Text();
+        barExternal = rip->ProgressForm()->ProgressBar1.Position();
+    };
     rip->ToolRipStartClick();
     EXPECT_FALSE(rip->Running());
+    EXPECT_EQ(titleExternal, Format(LoadResString(MSG_RIP_TITLE_EXTERNAL), 3));
+    EXPECT_EQ(percentExternal, "");
+    EXPECT_EQ(barExternal, 0);
     // The folder question first, the end message last.
     std::vector<std::string> texts = Texts();
     ASSERT_GE(texts.size(), 2u);
