@@ -424,7 +424,7 @@ TEST_F(RipE2E, CancelDuringATrack) {
     // An old file of track 1, which the user agrees to replace.
     CreateDirectoryA(Out().c_str(), nullptr);
     WriteText(Out() + "\\cut_01.wav", "old track 1");
-    StartProgram(Settings(Output("WAVE")), "wnaspi32_slow.ini");
+    StartProgram(Settings(Output("WAVE")), "wnaspi32_crawl.ini");
     Select({1, 2, 3});
     PressRip();
     HWND name = WaitDialog(prog.pi.dwProcessId, Sjis("警告"), 10000);
