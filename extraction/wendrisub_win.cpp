@@ -197,7 +197,10 @@ bool RunExternalEncoder(TRipEngine& e) {
     switch (run.Result) {
     case TFileEncoderResult::Done:
     case TFileEncoderResult::Aborted: break;
-    case TFileEncoderResult::RenameFailed: e.SetOutputError(MsgRenameFailed); break;
+    case TFileEncoderResult::RenameFailed:
+        // The finished file is kept under its temporary name: say where.
+        e.SetOutputError(run.TempKept ? std::string(MsgRenameFailed) + " (" + run.TempFile + ")" : MsgRenameFailed);
+        break;
     case TFileEncoderResult::StartFailed: e.SetOutputError(MsgEncoderStart); break;
     case TFileEncoderResult::EncoderFailed:
         e.SetOutputError(std::string(MsgEncoderError) + " (" + std::to_string(run.ExitCode) + ")");

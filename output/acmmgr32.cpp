@@ -741,6 +741,10 @@ bool TAcmDrv::StartPipeEncoder(const std::string& fileName) {
         return false;
     }
     ProcessInfo = pi;
+    {
+        wx::TCriticalSection::Lock lock(abortLock_);
+        DuplicateHandle(self, pi.hProcess, self, &abortProcess_, 0, FALSE, DUPLICATE_SAME_ACCESS);
+    }
     CloseHandle(pi.hThread);
     ProcessInfo.hThread = nullptr;
     CloseAndClear(ChildStdIn);
@@ -783,9 +787,20 @@ bool TAcmDrv::StopPipeEncoder() {
         CloseAndClear(t);
     }
     ClosePipeHandles();
+    {
+        wx::TCriticalSection::Lock lock(abortLock_);
+        CloseAndClear(abortProcess_);
+    }
     CloseHandle(ProcessInfo.hProcess);
     ProcessInfo.hProcess = INVALID_HANDLE_VALUE;
     return ended && code == 0;
+}
+
+void TAcmDrv::RequestAbort() {
+    AbortRequested = true;
+    wx::TCriticalSection::Lock lock(abortLock_);
+    // Its end breaks the pipe: the writer's WriteFile fails and sees the abort.
+    if (abortProcess_) TerminateProcess(abortProcess_, 1);
 }
 
 void TAcmDrv::KillPipeEncoder() {
@@ -803,14 +818,15 @@ bool TAcmDrv::SendToPipe(const std::uint8_t* data, std::uint32_t count) {
             continue;
         }
         const DWORD e = GetLastError();
+        // An encoder ended on an abort is no encoder that died.
+        if (AbortRequested) {
+            Fail(MsgAborted);
+            return false;
+        }
         // An encoder that has ended, or closed its input, takes nothing more.
         if (!StdInWrite || e == ERROR_BROKEN_PIPE || e == ERROR_NO_DATA || e == ERROR_INVALID_HANDLE ||
             WaitForSingleObject(ProcessInfo.hProcess, 0) == WAIT_OBJECT_0) {
             Fail(MsgEncoderDied);
-            return false;
-        }
-        if (AbortRequested) {
-            Fail(MsgAborted);
             return false;
         }
         // A moment for the encoder to take input; its end cuts the wait short.

@@ -65,6 +65,10 @@ public:
     // Set from outside (the progress window's abort) to end waits and
     // retries; cleared by Open.
     std::atomic<bool> AbortRequested{false};
+    // From another thread than the writing one: sets AbortRequested and
+    // ends an external encoder that still runs, so that a write blocked on
+    // an encoder that no longer reads its input returns at once.
+    void RequestAbort();
     wx::TGogoTea* GogoEncoder = nullptr;
     wx::TTVQEnc* TwinVqEncoder = nullptr;
 
@@ -156,6 +160,8 @@ private:
     std::uint32_t srcUnit_ = 0, interUnit_ = 0;  // conversion units of the two stages
     DWORD pipeExitCode_ = 0;
     HANDLE drainThreads_[2] = {nullptr, nullptr};
+    wx::TCriticalSection abortLock_;
+    HANDLE abortProcess_ = nullptr;  // the pipe encoder's process, for RequestAbort
     std::string fileName_;   // written now: the temporary name
     std::string finalName_;  // given to Open: the name the file takes at Close
 };

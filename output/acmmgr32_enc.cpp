@@ -78,6 +78,9 @@ bool TAcmDrv::SetupGogo(const void* params) {
         g.MSSetting() = {p->MSOn != 0, p->MSThreshold, p->MSPower};
         g.SetEncodeFormat(p->OutputFormat <= gftRiffMP3 ? static_cast<wx::TEncodeFormat>(p->OutputFormat)
                                                          : wx::TEncodeFormat::_FORMAT_OF_MP3);
+        // Every set-up starts with no INFO texts: those of an earlier file
+        // that never got as far as its own never reach this one.
+        g.ClearChunks();
         if (p->Track) SetRiffInfo(p->Track);
     } catch (const std::exception& e) {
         Fail(e.what());

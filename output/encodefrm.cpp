@@ -100,10 +100,23 @@ void TEncodeSubThread::Fail(TEncodeOutcome outcome, const std::string& text) {
 }
 
 void TEncodeSubThread::Execute() {
-    if (Job.Internal == 1)
-        EncodeInternal(Job.SourceFile, Job.OutputFile);
-    else
-        EncodeExternal(Job.SourceFile, Job.OutputFile, Job.EncoderOptions);
+    try {
+        if (Job.Internal == 1)
+            EncodeInternal(Job.SourceFile, Job.OutputFile);
+        else
+            EncodeExternal(Job.SourceFile, Job.OutputFile, Job.EncoderOptions);
+    } catch (const std::exception& e) {
+        Abandon(e.what());
+    } catch (...) {
+        Abandon("?");
+    }
+}
+
+void TEncodeSubThread::Abandon(const std::string& what) {
+    // Discard ends whatever is open and removes its temporary file; on a
+    // closed driver it only lets go of the streams of the set-up.
+    if (Job.Internal == 1 && Job.OutputDriver) Job.OutputDriver->Discard();
+    Fail(TEncodeOutcome::Failed, wx::FormatRes(MSG_ENC_WORKER_FAILED, what.c_str()));
 }
 
 bool TEncodeSubThread::CheckSource(const std::string& source, wx::TRiffWaveReader& reader) {
@@ -125,6 +138,8 @@ void TEncodeSubThread::EncodeInternal(const std::string& source, const std::stri
     wx::TRiffWaveReader reader;
     if (!CheckSource(source, reader)) return;
     TAcmDrv& drv = *Job.OutputDriver;
+    // An old file of the output's name goes only for a finished new one.
+    const bool replacing = IsFile(output);
     if (!drv.Open(output)) {
         std::string text = LoadResString(MSG_ENC_CREATE_FAILED);
         if (!drv.ErrorText().empty() && drv.ErrorText() != MsgCreateFailed) text += "\r" + drv.ErrorText();
@@ -137,19 +152,34 @@ void TEncodeSubThread::EncodeInternal(const std::string& source, const std::stri
                        : Job.UseStdin  ? MSG_ENC_STATUS_STDIN
                                        : MSG_ENC_STATUS_ACM;
     PostStatusText(wx::FormatRes(route, wx::PathFileName(source).c_str()));
+    std::uint64_t done = 0;
     const wx::TPcmTransfer result = wx::TransferPcm(
-        reader, [&](const void* p, std::uint32_t n) { return drv.Write(p, n); }, [this] { return Terminated(); },
-        [this](int percent) { PostProgress(percent); });
+        reader,
+        [&](const void* p, std::uint32_t n) {
+            const bool ok = drv.Write(p, n);
+            done += n;
+            if (Job.OnBlock) Job.OnBlock(done);
+            return ok;
+        },
+        [this] { return Terminated(); }, [this](int percent) { PostProgress(percent); });
     PostStatusText(LoadResString(MSG_ENC_FINISHING));
     // The file takes the output's name (replacing an old file of that name)
     // only when Close finished it; a source that could not be read to its
-    // end leaves no file there, and an old one stays.
+    // end leaves no file there, and an old one stays.  A stop finishes the
+    // part written so far as a file of its own, but never in place of an
+    // old file, which stays as it was.
+    const bool cut = Terminated() && result != wx::TPcmTransfer::Done;
     bool closed = false;
-    if (result == wx::TPcmTransfer::ReadFailed)
+    if (result == wx::TPcmTransfer::ReadFailed || (cut && (replacing || drv.Failed())))
         drv.Discard();
     else
         closed = drv.Close();
     reader.Close();
+    if (Terminated() && !(result == wx::TPcmTransfer::Done && closed)) {
+        // Whatever the stop cut short (an encoder ended on it included).
+        Outcome = TEncodeOutcome::Stopped;
+        return;
+    }
     switch (result) {
     case wx::TPcmTransfer::Done:
     case wx::TPcmTransfer::Stopped:
@@ -190,7 +220,10 @@ void TEncodeSubThread::EncodeExternal(const std::string& source, const std::stri
     case TFileEncoderResult::NoTempName: Fail(TEncodeOutcome::Failed, LoadResString(MSG_ENC_NO_TEMP)); break;
     case TFileEncoderResult::StartFailed: Fail(TEncodeOutcome::Failed, LoadResString(MSG_ENC_START_FAILED)); break;
     case TFileEncoderResult::EncoderFailed: Fail(TEncodeOutcome::Failed, LoadResString(MSG_ENC_ENCODER_FAILED)); break;
-    case TFileEncoderResult::RenameFailed: Fail(TEncodeOutcome::Failed, LoadResString(MSG_ENC_RENAME_FAILED)); break;
+    case TFileEncoderResult::RenameFailed:
+        Fail(TEncodeOutcome::Failed, run.TempKept ? wx::FormatRes(MSG_ENC_RENAME_KEPT, run.TempFile.c_str())
+                                                  : LoadResString(MSG_ENC_RENAME_FAILED));
+        break;
     }
 }
 
@@ -703,26 +736,53 @@ TEncodeOutcome TEncodeForm::RunWorker(const TEncodeJob& job, std::string& text) 
     worker_ = new TEncodeSubThread(job);
     const HANDLE h = worker_->Handle();
     // The window stays live while the worker runs: messages are handled as
-    // they come, and the wait ends when the worker does.
+    // they come, and the wait ends when the worker does.  A stop is asked of
+    // the worker first, which ends the file after its block; when the worker
+    // has not ended within StopGraceMs, the driver is told as well, which
+    // ends an encoder that no longer takes its input.  A quit request stops
+    // the run and is passed on once the worker has ended.
+    bool quit = false;
+    int quitCode = 0;
+    bool driverAborted = false;
+    DWORD stopSeen = 0;
     for (;;) {
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
-                PostQuitMessage(int(msg.wParam));
-                break;
+                quit = true;
+                quitCode = int(msg.wParam);
+                abort_ = true;
+                worker_->Terminate();
+                continue;
             }
             if (!IsDialogMessageA(Handle(), &msg)) {
                 TranslateMessage(&msg);
                 DispatchMessageA(&msg);
             }
         }
-        if (MsgWaitForMultipleObjectsEx(1, &h, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0) break;
+        DWORD wait = INFINITE;
+        if (abort_ && !driverAborted) {
+            const DWORD now = GetTickCount();
+            if (!stopSeen) stopSeen = now ? now : 1;
+            const DWORD waited = now - stopSeen;
+            if (waited >= StopGraceMs) {
+                if (h_.Driver && job.Internal == 1) h_.Driver->RequestAbort();
+                driverAborted = true;
+            } else {
+                wait = StopGraceMs - waited;
+            }
+        }
+        if (MsgWaitForMultipleObjectsEx(1, &h, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0) break;
     }
     worker_->WaitFor();
-    const TEncodeOutcome outcome = worker_->Outcome;
+    TEncodeOutcome outcome = worker_->Outcome;
     text = outcome == TEncodeOutcome::Error ? worker_->ErrorText : worker_->RowText;
+    // A worker that ended without saying how failed its file.
+    if (outcome == TEncodeOutcome::Failed && text.empty())
+        text = wx::FormatRes(MSG_ENC_WORKER_FAILED, worker_->FatalError().c_str());
     delete worker_;
     worker_ = nullptr;
+    if (quit) PostQuitMessage(quitCode);
     return outcome;
 }
 
@@ -735,13 +795,15 @@ void TEncodeForm::WriteTags(int row) {
     const bool mp3 = c.IsUseMP3() && !c.IsUseGogoWAVE() && !c.IsUseGogoRMP();
     if (!mp3 && !c.IsUseWMT()) return;
     if (tagio::WriteTagsAfterRip(r.Output, r.Record, mp3, true, c.ID3TagType.ItemIndex())) return;
+    // The file was compressed: it is listed with those whose tags failed.
     rows_[std::size_t(row)].Result = LoadResString(MSG_ENC_TAG_FAILED);
-    failures_.push_back(wx::FormatRes(MSG_ENC_FAILURE_LINE, row + 1, wx::PathFileName(r.Record.FileStem).c_str(),
-                             rows_[std::size_t(row)].Result.c_str()));
+    tagFailures_.push_back(wx::FormatRes(MSG_ENC_FAILURE_LINE, row + 1, wx::PathFileName(r.Record.FileStem).c_str(),
+                                rows_[std::size_t(row)].Result.c_str()));
 }
 
 void TEncodeForm::RunRows() {
     failures_.clear();
+    tagFailures_.clear();
     runEnd_ = int(rows_.size());
     bool through = true;
     for (runRow_ = 0; runRow_ < runEnd_; ++runRow_) {
@@ -754,6 +816,8 @@ void TEncodeForm::RunRows() {
             through = false;
             break;
         }
+        // A stopped file never replaces an old one (which stays untagged).
+        const bool hadOld = IsFile(job.OutputFile);
         std::string text;
         const TEncodeOutcome outcome = RunWorker(job, text);
         const int now = runRow_;  // rows before it may have been removed meanwhile
@@ -768,7 +832,9 @@ void TEncodeForm::RunRows() {
         case TEncodeOutcome::Done: r.Result = LoadResString(MSG_ENC_ROW_DONE); break;
         case TEncodeOutcome::Stopped: r.Result = LoadResString(MSG_ENC_ABORTED); break;
         }
-        if (outcome == TEncodeOutcome::Done || outcome == TEncodeOutcome::Stopped) WriteTags(now);
+        // Tags only on a file that is there: a stop may have left none.
+        if (outcome == TEncodeOutcome::Done || (outcome == TEncodeOutcome::Stopped && IsFile(r.Output) && !hadOld))
+            WriteTags(now);
         ShowRow(now);
         if (outcome == TEncodeOutcome::Error) {
             wx::ShowMessageBox(text, MB_OK | MB_ICONERROR, Handle());
@@ -798,12 +864,19 @@ void TEncodeForm::EndRun(bool throughEvery) {
     runRow_ = -1;
     runEnd_ = 0;
     if (throughEvery) {
-        if (failures_.empty()) {
+        const auto joined = [](const std::vector<std::string>& lines) {
+            std::string list;
+            for (const std::string& f : lines) list += (list.empty() ? "" : "\r") + f;
+            return list;
+        };
+        if (failures_.empty() && tagFailures_.empty()) {
             wx::ShowMessageBox(LoadResString(MSG_ENC_DONE), MB_OK | MB_ICONINFORMATION, Handle());
         } else {
-            std::string list;
-            for (const std::string& f : failures_) list += (list.empty() ? "" : "\r") + f;
-            wx::ShowMessageBox(wx::FormatRes(MSG_ENC_DONE_WITH_ERRORS, list.c_str()), MB_OK | MB_ICONWARNING, Handle());
+            std::string text;
+            if (!failures_.empty()) text = wx::FormatRes(MSG_ENC_DONE_WITH_ERRORS, joined(failures_).c_str());
+            if (!tagFailures_.empty())
+                text += (text.empty() ? "" : "\r") + wx::FormatRes(MSG_ENC_TAGS_NOT_WRITTEN, joined(tagFailures_).c_str());
+            wx::ShowMessageBox(text, MB_OK | MB_ICONWARNING, Handle());
         }
     }
     if (h_.RefreshFiler) h_.RefreshFiler();

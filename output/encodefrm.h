@@ -39,6 +39,9 @@ struct TEncodeJob {
     std::uint8_t UseTwinVQ = 0, UseWMT = 0, UseGogo = 0, UseStdin = 0;
     std::string EncoderOptions;
     std::string EncoderProgram;       // the external encoder (Internal 0)
+    // Called on the worker's thread after each block handed to the driver
+    // (tests provoke faults of the worker with it); may be empty.
+    std::function<void(std::uint64_t bytesDone)> OnBlock;
 };
 
 // How a file ended.
@@ -55,7 +58,9 @@ public:
     explicit TEncodeSubThread(const TEncodeJob& job);
 
     TEncodeJob Job;
-    TEncodeOutcome Outcome = TEncodeOutcome::Done;
+    // Failed until the job says otherwise: a worker that ends in any other
+    // way than the ones below never passes for one that finished.
+    TEncodeOutcome Outcome = TEncodeOutcome::Failed;
     std::string ErrorText;  // ends the run
     std::string RowText;    // this file failed
 
@@ -70,6 +75,8 @@ private:
     void EncodeExternal(const std::string& source, const std::string& output, const std::string& options);
     bool CheckSource(const std::string& source, class wx::TRiffWaveReader& reader);
     void Fail(TEncodeOutcome outcome, const std::string& text);
+    // After an exception: the driver left closed, its unfinished file gone.
+    void Abandon(const std::string& what);
 };
 
 // What the opener lends the list.
@@ -125,6 +132,9 @@ bool IsDroppableWavFile(const std::string& path);
 
 class TEncodeForm : public wx::TForm {
 public:
+    // How long a stopped worker may take before the driver is told too.
+    static constexpr DWORD StopGraceMs = 500;
+
     TEncodeForm(wx::TComponent* owner, TEncodeHost host);
     ~TEncodeForm() override;
 
@@ -195,7 +205,8 @@ private:
     int runRow_ = -1;   // the row being encoded
     int runEnd_ = 0;    // rows of the run: those listed when it started
     std::string encoderOptions_;
-    std::vector<std::string> failures_;
+    std::vector<std::string> failures_;     // files not compressed
+    std::vector<std::string> tagFailures_;  // files compressed whose tags failed
     TEncodeSubThread* worker_ = nullptr;
     TEncodeListDropTargetObject* dropTarget_ = nullptr;
     bool oleInitialized_ = false;

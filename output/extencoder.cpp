@@ -23,6 +23,10 @@ std::string ShortPath(const std::string& path) {
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// A path as one argument of the command line, whatever blanks it holds
+// (a path has no quotes of its own).
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
 // How long an encoder ended on a stop gets to let go of its files.
 constexpr DWORD AbortWaitMs = 5000;
 
@@ -60,7 +64,7 @@ TFileEncoderRun RunFileEncoder(const TFileEncoderJob& job, const std::function<b
         return run;
     }
     const std::string source = ShortPath(job.SourceFile);
-    run.Parameters = job.Options + " " + (source.empty() ? job.SourceFile : source) + " " + run.TempFile;
+    run.Parameters = job.Options + " " + Quoted(source.empty() ? job.SourceFile : source) + " " + Quoted(run.TempFile);
 
     const std::string workDir = FolderOf(job.Program);
     SHELLEXECUTEINFOA info{};
@@ -103,10 +107,11 @@ TFileEncoderRun RunFileEncoder(const TFileEncoderJob& job, const std::function<b
         return run;
     }
     // The finished file replaces an old one of its name only now.
+    // When it cannot, the finished file stays under its temporary name.
     if (PutOutputInPlace(run.TempFile, job.OutputFile)) {
         run.Result = TFileEncoderResult::Done;
     } else {
-        DeleteFileA(run.TempFile.c_str());
+        run.TempKept = Exists(run.TempFile);
         run.Result = TFileEncoderResult::RenameFailed;
     }
     return run;

@@ -30,13 +30,15 @@ enum class TFileEncoderResult {
     Aborted,         // a stop was requested before the encoder ended: it was
                      // ended and its temporary file removed
     EncoderFailed,   // the encoder ended with a non-zero exit code
-    RenameFailed,    // the temporary output could not become the output
+    RenameFailed,    // the temporary output could not become the output (it
+                     // stays under its own name when the encoder made it)
 };
 
 struct TFileEncoderRun {
     TFileEncoderResult Result = TFileEncoderResult::StartFailed;
     std::string Parameters;  // as given to the program
     std::string TempFile;
+    bool TempKept = false;  // RenameFailed: the finished file is still TempFile
     DWORD ExitCode = 0;
 };
 

@@ -173,6 +173,17 @@ TEST_F(EncoderSinkTest, GogoMp3AndRiffWithInfoChunks) {
     EXPECT_EQ(texts[4], std::string("Rock", 5));
     EXPECT_EQ(texts[5], std::string("2000", 5));
     EXPECT_EQ(texts[7], "Ripped by Wendrix and Encoded by GOGO.DLL " + gogo.VersionString() + '\0');
+
+    // A tagged file set up but never opened (its source failed) leaves no
+    // INFO texts to the next file, which has none of its own.
+    ASSERT_TRUE(drv.Setup(&cd, &p, admGogo, false));
+    p.Track = nullptr;
+    ASSERT_TRUE(drv.Setup(&cd, &p, admGogo, false));
+    ASSERT_TRUE(drv.Open(Out("gogo_untagged.wav")));
+    ASSERT_TRUE(Feed(drv, pcm, 2352)) << drv.ErrorText();
+    const auto untagged = wavtools::ParseRiff(wavtools::ReadFile(Out("gogo_untagged.wav")));
+    ASSERT_TRUE(untagged.Valid);
+    EXPECT_EQ(untagged.Chunks.count("LIST"), 0u) << "the INFO texts of the file before";
 }
 
 TEST_F(EncoderSinkTest, GogoThatFailsMidRunFailsTheDriver) {

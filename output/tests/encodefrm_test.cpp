@@ -9,11 +9,13 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 
 #include "classlib/app.h"
 #include "classlib/dialogs.h"
 #include "output/acmmgr32.h"
+#include "output/acmparams.h"
 #include "output/encodefrm.h"
 #include "output/id3edit.h"
 #include "output/tests/wavbuild.h"
@@ -82,7 +84,7 @@ protected:
         TEncodeHost h;
         h.Driver = &drv;
         h.Config = &store;
-        h.WmaAvailable = IsWmaLibraryLoaded();
+        h.WmaAvailable = IsWmaLibraryLoaded() && !wmaMissing;
         h.StatusString = [] { return std::string("status line"); };
         h.ApplySettings = [this] { ++applied; };
         h.ShowSettings = [this](HWND, int page) {
@@ -120,7 +122,51 @@ protected:
     std::function<INT_PTR(TForm&)> onModal;
     std::function<void()> onSettings;
     int applied = 0, refreshed = 0, shownPage = -1;
+    bool wmaMissing = false;
 };
+
+// The stdin route to the test encoder with these options.
+void UseStdinEncoder(TConfigStore& store, const std::string& options) {
+    store.SelOutputMethod.SetItemIndex(omMP3);
+    store.SelMP3Enc.SetItemIndex(mekExternal);
+    store.UseStdin.Checked = true;
+    store.UseOriginalOption.Checked = true;
+    store.OptionEdit.Text = options;
+    store.ProgramEdit.Text = ExeDir() + "\\testenc.exe";
+}
+
+// What a run does a little after it started, on the list's own thread: a
+// timer of the thread calls it while the list waits for its worker.
+std::function<void()> g_later;
+DWORD g_laterAt = 0;
+void CALLBACK LaterProc(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    g_laterAt = GetTickCount();
+    if (g_later) g_later();
+}
+void Later(UINT ms, std::function<void()> what) {
+    g_later = std::move(what);
+    g_laterAt = 0;
+    SetTimer(nullptr, 0, ms, LaterProc);
+}
+
+std::vector<std::string> FilesIn(const std::string& dir) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.emplace_back(fd.cFileName);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string Contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 }  // namespace
 
@@ -203,6 +249,106 @@ TEST_F(EncodeForm, StopEndsTheFileEarlyAndTheRun) {
     ASSERT_TRUE(Exists(dir + "\\big.wma"));
     EXPECT_LT(Size(dir + "\\big.wma"), Size(big) / 2);
     EXPECT_FALSE(Exists(dir + "\\next.wma"));
+}
+
+// An old file under an output's name stays as it was, byte for byte,
+// unless its row finished a new file: a refused run, a failed set-up, a
+// row that fails or is stopped (an encoder that no longer reads its input
+// included) leave it, and no temporary file stays beside it.
+TEST_F(EncodeForm, OldOutputsStayUnlessTheirRowFinishes) {
+    const std::string testenc = ExeDir() + "\\testenc.exe";
+    enum TStop { NoStop, StopAtOnce, StopLater };
+    struct TRow {
+        const char* what;
+        std::function<void(TConfigStore&)> settings;
+        const char* output;  // the old file beside the source
+        std::size_t frames;
+        std::uint32_t rate;
+        TStop stop;
+        std::string message;  // the run's last message
+        std::string rowText;  // of row 1 ("" none)
+    };
+    const std::string setupFailed = Text(MSG_ENC_SETUP_FAILED);
+    const TRow rows[] = {
+        {"WMA library missing", [this](TConfigStore&) { wmaMissing = true; }, "a.wma", 4410, 44100, NoStop,
+         Text(MSG_RIP_NO_WMA), ""},
+        {"TwinVQ library missing", [](TConfigStore& c) { c.SelOutputMethod.SetItemIndex(omTwinVQ); }, "a.vqf", 4410,
+         44100, NoStop, Text(MSG_RIP_NO_TVQ), ""},
+        {"encoder program missing",
+         [&](TConfigStore& c) {
+             UseStdinEncoder(c, "-");
+             c.ProgramEdit.Text = dir + "\\none.exe";
+         },
+         "a.mp3", 4410, 44100, NoStop, MsgEncoderNotFound, ""},
+        {"set-up refused (no encoder library)",
+         [](TConfigStore& c) {
+             c.SelOutputMethod.SetItemIndex(omMP3);
+             c.SelMP3Enc.SetItemIndex(mekGogo);
+         },
+         "a.mp3", 4410, 44100, NoStop, setupFailed, ""},
+        {"encoder that ends at once", [&](TConfigStore& c) { UseStdinEncoder(c, "-quit -exit 9"); }, "a.mp3", 4410,
+         44100, NoStop, Text(MSG_ENC_CREATE_FAILED), "*"},
+        {"format error", [](TConfigStore&) {}, "a.wma", 4410, 22050, NoStop, Text(MSG_ENC_FORMAT),
+         Text(MSG_ENC_FORMAT)},
+        {"stopped", [](TConfigStore&) {}, "a.wma", 44100 * 60, 44100, StopAtOnce, Text(MSG_ENC_ABORTED),
+         Text(MSG_ENC_ABORTED)},
+        {"stopped, encoder no longer reads", [&](TConfigStore& c) { UseStdinEncoder(c, "-stall 60000 -"); }, "a.mp3",
+         44100 * 60, 44100, StopLater, Text(MSG_ENC_ABORTED), Text(MSG_ENC_ABORTED)},
+    };
+    const std::string old = "an old output that must stay";
+    int n = 0;
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::string d = dir + "\\" + std::to_string(++n);
+        CreateDirectoryA(d.c_str(), nullptr);
+        const std::string src = Wav(d, "a.wav", row.frames, row.rate);
+        { std::ofstream(d + "\\" + row.output, std::ios::binary) << old; }
+        store.SelOutputMethod.SetItemIndex(omWMA);
+        store.SelMP3Enc.SetItemIndex(mekExternal);
+        store.UseStdin.Checked = false;
+        store.UseOriginalOption.Checked = false;
+        wmaMissing = false;
+        row.settings(store);
+        prompter.Messages.clear();
+        prompter.Answers = {IDOK};  // "... は既に存在します." OK
+        DWORD stoppedAt = 0, ended = 0;
+        Show({src}, [&](TEncodeForm& f) {
+            ASSERT_EQ(f.Rows().size(), 1u);
+            ASSERT_EQ(f.Rows()[0].Output, d + "\\" + row.output);
+            // The stop comes as the button's click while the first file is
+            // encoded; for an encoder that stalls, once its input is full.
+            if (row.stop == StopLater) {
+                Later(300, [&f] { f.Button1Click(); });
+            } else if (row.stop == StopAtOnce) {
+                g_laterAt = GetTickCount();
+                PostMessageA(f.Handle(), WM_COMMAND, MAKEWPARAM(IDC_ENC_START, BN_CLICKED), LPARAM(f.Button1.Handle()));
+            }
+            f.Button1Click();
+            ended = GetTickCount();
+            stoppedAt = g_laterAt;
+            g_later = nullptr;
+            EXPECT_FALSE(f.Busy());
+            EXPECT_TRUE(f.Button2.Enabled());
+            if (row.rowText != "*") {
+                EXPECT_EQ(Cell(f, 0, 11), row.rowText);
+            }
+        });
+        ASSERT_GE(prompter.Messages.size(), 2u);
+        EXPECT_NE(prompter.Messages[0].text.find(row.output), std::string::npos) << prompter.Messages[0].text;
+        EXPECT_EQ(prompter.Messages.back().text.rfind(row.message, 0), 0u) << prompter.Messages.back().text;
+        EXPECT_TRUE(Contents(d + "\\" + row.output) == old) << "the old file changed";
+        std::vector<std::string> kept{"a.wav", row.output};
+        std::sort(kept.begin(), kept.end());
+        EXPECT_EQ(FilesIn(d), kept) << "a temporary file was left";
+        EXPECT_FALSE(drv.IsPipeEncoderRunning());
+        if (row.stop != NoStop) {
+            ASSERT_NE(stoppedAt, 0u);
+            // Well within the encoder's minute; a second is the aim, the
+            // slack is for a loaded machine.
+            EXPECT_LT(ended - stoppedAt, 3000u);
+            std::printf("%s: the row ended %lu ms after the stop\n", row.what, ended - stoppedAt);
+        }
+    }
 }
 
 TEST_F(EncodeForm, OutputsNeverReplaceSources) {
@@ -457,6 +603,26 @@ TEST_F(EncodeForm, WorkerFailuresBecomeRowTexts) {
         EXPECT_EQ(r.ErrorText, "") << c.Options;
         EXPECT_FALSE(Exists(dir + "\\s.mp3")) << c.Options;
     }
+    // A finished file that cannot take the output's name (a
+    // folder took it meanwhile) stays under its temporary name, which the
+    // text gives.
+    {
+        const std::string locked = dir + "\\s.mp3";
+        SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(locked.c_str());
+        CreateDirectoryA(locked.c_str(), nullptr);
+        const TWorkerRun r = RunWorker(external(testenc, ""));
+        EXPECT_EQ(r.Outcome, TEncodeOutcome::Failed);
+        const std::vector<std::string> files = FilesIn(dir);
+        const auto temp = std::find_if(files.begin(), files.end(), [](const std::string& f) { return f.rfind("TMP", 0) == 0; });
+        ASSERT_NE(temp, files.end()) << "the finished file was not kept";
+        char shortDir[MAX_PATH];
+        GetShortPathNameA(dir.c_str(), shortDir, MAX_PATH);
+        EXPECT_EQ(r.RowText, wx::FormatRes(MSG_ENC_RENAME_KEPT, (std::string(shortDir) + "\\" + *temp).c_str()));
+        EXPECT_EQ(Size(dir + "\\" + *temp), Size(src));
+        DeleteFileA((dir + "\\" + *temp).c_str());
+        RemoveDirectoryA(locked.c_str());
+    }
     // A stop while the encoder holds its temporary file: the encoder is
     // ended and the partial file is neither renamed nor left.
     const TWorkerRun stopped = RunWorker(external(testenc, "-hold 20000"), true);
@@ -469,4 +635,74 @@ TEST_F(EncodeForm, WorkerFailuresBecomeRowTexts) {
     EXPECT_EQ(found, INVALID_HANDLE_VALUE) << fd.cFileName;
     if (found != INVALID_HANDLE_VALUE) FindClose(found);
     EXPECT_TRUE(prompter.Messages.empty());
+}
+
+// The driver's routes as the worker runs them: the status text of each
+// route; an Open that fails after the sink made its file, a write that
+// fails part-way and an exception out of the worker each end the file as
+// failed with their text, leave neither the output nor a temporary file,
+// and leave the driver closed (a new file can be opened at once).
+TEST_F(EncodeForm, WorkerRoutesAndTheirFailures) {
+    const std::string src = Wav(dir, "s.wav", 44100 * 4);
+    const std::string testenc = ExeDir() + "\\testenc.exe";
+    const WAVEFORMATEX cd{WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0};
+    const TWMAEncodeParams wma{2, 44100, 128000}, badWma{2, 12345, 128000};
+    const TPipeEncodeParams pipe{testenc.c_str(), "-"}, dying{testenc.c_str(), "- -die 300000"};
+    struct TCase {
+        const char* what;
+        const char* output;
+        std::uint8_t mode;
+        const void* params;
+        std::uint8_t twinVq, wmt, stdinRoute;
+        bool throws;
+        TEncodeOutcome outcome;
+        std::string text;    // of the row or of the run (prefix)
+        UINT status;         // the first status text
+    };
+    const std::string injected = wx::FormatRes(MSG_ENC_WORKER_FAILED, "injected");
+    const TCase cases[] = {
+        {"ACM", "o.wav", admAcmWave, &cd, 0, 0, 0, false, TEncodeOutcome::Done, "", MSG_ENC_STATUS_ACM},
+        {"TwinVQ text", "o.wav", admAcmWave, &cd, 1, 0, 0, false, TEncodeOutcome::Done, "", MSG_ENC_STATUS_TWINVQ},
+        {"WMA", "o.wma", admWma, &wma, 0, 1, 0, false, TEncodeOutcome::Done, "", MSG_ENC_STATUS_WMT},
+        {"stdin", "o.mp3", admPipe, &pipe, 0, 0, 1, false, TEncodeOutcome::Done, "", MSG_ENC_STATUS_STDIN},
+        {"WMA format refused at Open", "o.wma", admWma, &badWma, 0, 1, 0, false, TEncodeOutcome::Error,
+         Text(MSG_ENC_CREATE_FAILED), 0},
+        {"encoder dies part-way", "o.mp3", admPipe, &dying, 0, 0, 1, false, TEncodeOutcome::Error, MsgEncoderError,
+         MSG_ENC_STATUS_STDIN},
+        {"exception, WMA", "o.wma", admWma, &wma, 0, 1, 0, true, TEncodeOutcome::Failed, injected, MSG_ENC_STATUS_WMT},
+        {"exception, stdin", "o.mp3", admPipe, &pipe, 0, 0, 1, true, TEncodeOutcome::Failed, injected,
+         MSG_ENC_STATUS_STDIN},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(drv.Setup(&cd, c.params, c.mode, false)) << drv.ErrorText();
+        TEncodeJob job;
+        job.OutputDriver = &drv;
+        job.SourceFile = src;
+        job.OutputFile = dir + "\\" + c.output;
+        job.UseTwinVQ = c.twinVq;
+        job.UseWMT = c.wmt;
+        job.UseStdin = c.stdinRoute;
+        if (c.throws)
+            job.OnBlock = [](std::uint64_t done) {
+                if (done > 200000) throw std::runtime_error("injected");
+            };
+        const TWorkerRun r = RunWorker(job);
+        EXPECT_EQ(r.Outcome, c.outcome);
+        const std::string& text = c.outcome == TEncodeOutcome::Error ? r.ErrorText : r.RowText;
+        EXPECT_EQ(text.rfind(c.text, 0), 0u) << text;
+        if (c.status) {
+            ASSERT_FALSE(r.Texts.empty());
+            EXPECT_EQ(r.Texts[0], wx::FormatRes(c.status, "s.wav"));
+        }
+        if (c.outcome == TEncodeOutcome::Done) {
+            EXPECT_GT(Size(job.OutputFile), 1000u);
+            DeleteFileA(job.OutputFile.c_str());
+        }
+        EXPECT_EQ(FilesIn(dir), std::vector<std::string>{"s.wav"});
+        EXPECT_FALSE(drv.IsPipeEncoderRunning());
+        ASSERT_TRUE(drv.Setup(&cd, &cd, admAcmWave, false));
+        EXPECT_TRUE(drv.Open(dir + "\\again.wav")) << "the driver was left open";
+        drv.Discard();
+    }
 }

@@ -63,10 +63,22 @@ TEST(FileEncoder, FinishedRunBecomesTheOutput) {
     EXPECT_EQ(started, 1);
     EXPECT_EQ(wavtools::ReadFile(job.OutputFile), src);
     EXPECT_FALSE(Exists(run.TempFile));
-    // Options, the short source path and the temporary name, in this order.
-    EXPECT_EQ(run.Parameters.rfind("-h -q ", 0), 0u);
+    // Options, the short source path and the temporary name, in this order,
+    // each path one argument whatever blanks it holds.
+    EXPECT_EQ(run.Parameters.rfind("-h -q \"", 0), 0u) << run.Parameters;
+    EXPECT_NE(run.Parameters.find("\" \""), std::string::npos) << run.Parameters;
     EXPECT_NE(run.Parameters.find("\\TMP"), std::string::npos);
-    EXPECT_EQ(run.Parameters.substr(run.Parameters.size() - 4), ".MP3");
+    EXPECT_EQ(run.Parameters.substr(run.Parameters.size() - 5), ".MP3\"");
+
+    // A source and an output in folders with blanks reach the encoder whole.
+    const std::string blank = RunDir() + "\\a b";
+    CreateDirectoryA(blank.c_str(), nullptr);
+    auto spaced = Job("", "a b\\out put.mp3");
+    spaced.SourceFile = blank + "\\so urce.wav";
+    WriteFileBytes(spaced.SourceFile, src);
+    const auto again = RunFileEncoder(spaced, [] { return false; });
+    EXPECT_EQ(again.Result, TFileEncoderResult::Done) << again.Parameters;
+    EXPECT_EQ(wavtools::ReadFile(spaced.OutputFile), src);
 }
 
 TEST(FileEncoder, FailedEncoderLeavesNoOutput) {

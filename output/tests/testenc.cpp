@@ -7,7 +7,8 @@
 // -die N (exit with code 3 after N input bytes), -exit N (exit code at the
 // end), -noise N (print N bytes to standard error first), -sleep MS (wait
 // before ending), -hold MS (keep the written output open that long before
-// closing it), -quit (end at once), -nowrite (produce no output).
+// closing it), -stall MS (read no input for that long first, as an encoder
+// that hangs), -quit (end at once), -nowrite (produce no output).
 // Anything else starting with '-' is ignored, as encoders ignore options
 // meant for others.
 #include <windows.h>
@@ -56,7 +57,7 @@ bool WriteAll(HANDLE h, const char* p, DWORD n) {
 int main(int argc, char** argv) {
     bool wav = false, quit = false, nowrite = false;
     long long dieAfter = -1;
-    int exitCode = 0, sleepMs = 0, holdMs = 0;
+    int exitCode = 0, sleepMs = 0, holdMs = 0, stallMs = 0;
     long noise = 0;
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
@@ -68,6 +69,7 @@ int main(int argc, char** argv) {
         else if (a == "-noise") noise = long(next());
         else if (a == "-sleep") sleepMs = int(next());
         else if (a == "-hold") holdMs = int(next());
+        else if (a == "-stall") stallMs = int(next());
         else if (a == "-quit") quit = true;
         else if (a == "-nowrite") nowrite = true;
         else if (a == "-" || a.empty() || a[0] != '-') files.push_back(a);
@@ -84,6 +86,7 @@ int main(int argc, char** argv) {
         WriteAll(GetStdHandle(STD_ERROR_HANDLE), junk.data(), DWORD(junk.size()));
     }
 
+    if (stallMs > 0) Sleep(DWORD(stallMs));
     std::vector<char> data;
     if (names.size() >= 2) {
         HANDLE in = CreateFileA(names[0].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
