@@ -32,8 +32,18 @@ void TConfigLogic::CheckBox14Click() {
 
 void TConfigLogic::ReadCommandChosen(int kind) {
     s.SelectReadCommand(kind);
-    if (s.ComboBox1.ItemIndex() == rcPioneer && s.SelReadMethod.ItemIndex() == rm1PassZitterRead)
+    if (s.ComboBox1.ItemIndex() == rcPioneer && s.SelReadMethod.ItemIndex() == rm1PassZitterRead) {
         s.SelReadMethod.SetItemIndex(rm2PassZitterRead);
+        ShowMethodOptions();
+    }
+}
+
+// The option boxes show the flags of the method now selected, whoever
+// changed it, so that a click stores what the user sees.
+void TConfigLogic::ShowMethodOptions() {
+    s.ShowReadMethodFlags();
+    const int now = s.ReadMethod();
+    s.UseMultiThreadWrite.Enabled = (now == rmNormalRead || now == rm1PassZitterRead) && !s.ReadMethod3.Checked;
 }
 
 void TConfigLogic::SelReadMethodChange(bool silent) {
@@ -47,13 +57,14 @@ void TConfigLogic::SelReadMethodChange(bool silent) {
         s.SelReadMethod.SetItemIndex(rmNormalRead);
     }
     for (TCheckBinding* b : {&s.ReadMethod1, &s.ReadMethod2, &s.ReadMethod3}) b->Visible = b->Enabled = true;
-    s.ShowReadMethodFlags();
-    const int now = s.ReadMethod();
-    s.UseMultiThreadWrite.Enabled = (now == rmNormalRead || now == rm1PassZitterRead) && !s.ReadMethod3.Checked;
+    ShowMethodOptions();
 }
 
 void TConfigLogic::ReadMethodClick(int k) {
-    s.TakeReadMethodFlags();
+    // Only the box clicked.
+    if (k < 0 || k > 2) return;
+    TCheckBinding* boxes[3] = {&s.ReadMethod1, &s.ReadMethod2, &s.ReadMethod3};
+    s.ReadMethodFlags[s.ReadMethod() * 3 + k] = boxes[k]->Checked;
     if (k == 2) {
         const int now = s.ReadMethod();
         s.UseMultiThreadWrite.Enabled = (now == rmNormalRead || now == rm1PassZitterRead) && !s.ReadMethod3.Checked;
@@ -62,7 +73,10 @@ void TConfigLogic::ReadMethodClick(int k) {
 
 void TConfigLogic::TabSheet2Show() {
     const bool noBurst = IsWindowsNT ? s.CheckBox21.Checked : s.CheckBox14.Checked;
-    if (noBurst && s.SelReadMethod.ItemIndex() == rmHispeedBurstRead) s.SelReadMethod.SetItemIndex(rmNormalRead);
+    if (noBurst && s.SelReadMethod.ItemIndex() == rmHispeedBurstRead) {
+        s.SelReadMethod.SetItemIndex(rmNormalRead);
+        ShowMethodOptions();
+    }
 }
 
 void TConfigLogic::UseL3EncClick(bool gogoPresent, unsigned v) {

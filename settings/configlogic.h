@@ -44,6 +44,7 @@ public:
     void SelReadMethodChange(bool silent);
     // ReadMethod1..3 clicked: the flag of the selected method.
     void ReadMethodClick(int k);
+    void ShowMethodOptions();
     // The ripping page is shown: burst read is dropped where it cannot run.
     void TabSheet2Show();
 

@@ -555,8 +555,10 @@ bool TConfigForm::ProgramEditExit(int id) {
 }
 
 void TConfigForm::Leave() {
+    // A disabled edit (its program is not the one in use: another encoder,
+    // the media player) is never left, so it is not checked either.
     for (int id : {IDC_CFG4_PROGRAMEDIT, IDC_CFG6_USEPLAYER, IDC_CFG6_USEEDITOR})
-        if (!ProgramEditExit(id)) return;
+        if (IsWindowEnabled(Item(id)) && !ProgramEditExit(id)) return;
     BitBtn1Click();
     SetModalResult(IDOK);
 }

@@ -260,6 +260,9 @@ TEST(ConfigDialogWine, EveryPageThroughTheWindowAndBackToTheFile) {
         gogoDisabled = !IsWindowEnabled(k.Item(IDC_CFG4_GOGOSETTING));
         Snapshot(dlg, "configform_page4");
         k.Click(IDC_CFG4_ENC0 + mekACM);
+        // The external encoder, no longer in use, has been uninstalled: its
+        // disabled edit keeps nobody in the dialog.
+        k.Type(IDC_CFG4_PROGRAMEDIT, env.root + "uninstalled.exe");
         k.Choose(IDC_CFG4_BITRATEBOX, 12);
         k.Click(IDC_CFG4_MP3DEEMPH);
         // Page 5: file name preset, manual folder name, no automatic lookup.

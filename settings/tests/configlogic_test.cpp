@@ -85,8 +85,40 @@ TEST_F(ConfigLogicTest, ReadMethodFlagsAndWriterThread) {
     EXPECT_FALSE(s.UseMultiThreadWrite.Enabled);  // two-pass: never
     // PIONEER chosen while one-pass correction is selected: two-pass.
     s.SelReadMethod.SetItemIndex(rm1PassZitterRead);
+    logic.SelReadMethodChange(false);
+    s.ReadMethodFlags = {};
+    s.ReadMethodFlags[1 * 3 + 0] = true;  // one-pass: verify
+    s.ReadMethodFlags[2 * 3 + 2] = true;  // two-pass: dummy read
+    logic.SelReadMethodChange(false);
     logic.ReadCommandChosen(rcPioneer);
     EXPECT_EQ(s.SelReadMethod.ItemIndex(), rm2PassZitterRead);
+    // The boxes show two-pass's own flags at once, and a click on one box
+    // stores that box alone.
+    EXPECT_FALSE(s.ReadMethod1.Checked);
+    EXPECT_TRUE(s.ReadMethod3.Checked);
+    s.ReadMethod2.Checked = true;
+    logic.ReadMethodClick(1);
+    EXPECT_EQ(s.ReadMethodFlags, (std::array<bool, 12>{true, false, false, false, true, false, false, true, true}));
+    EXPECT_TRUE(s.GetModeOfDummyRead());
+
+    // The ripping page turning burst read into normal read shows normal
+    // read's flags.
+    s.ComboBox1.SetItemIndex(rcPlextor);
+    s.ReadMethodFlags = {};
+    s.ReadMethodFlags[3 * 3 + 0] = true;  // burst: verify
+    s.SelReadMethod.SetItemIndex(rmHispeedBurstRead);
+    s.CheckBox21.Checked = false;
+    logic.SelReadMethodChange(false);
+    EXPECT_TRUE(s.ReadMethod1.Checked);
+    s.CheckBox21.Checked = true;
+    logic.TabSheet2Show();
+    EXPECT_EQ(s.SelReadMethod.ItemIndex(), rmNormalRead);
+    EXPECT_FALSE(s.ReadMethod1.Checked);
+    EXPECT_TRUE(s.UseMultiThreadWrite.Enabled);
+    s.ReadMethod3.Checked = true;
+    logic.ReadMethodClick(2);
+    EXPECT_EQ(s.ReadMethodFlags, (std::array<bool, 12>{false, false, true, false, false, false, false, false, false, true}));
+    EXPECT_FALSE(s.UseMultiThreadWrite.Enabled);
 }
 
 TEST_F(ConfigLogicTest, GogoVersionBranches) {
