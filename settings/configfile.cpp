@@ -409,7 +409,11 @@ std::vector<TSettingKey> MakeSettingKeys() {
     // MP3: genres shown, layer.
     add({"MP3", "DispGenres", [](S&, const TKeyIo& io, const auto&) { GenreDisplaySet = ParseDispGenres(io.Str("")); },
          [](const S&, const TKeyIo& io, const auto&) { io.Put(DispGenresText(GenreDisplaySet)); }});
-    add({"MP3", "OutputLayerType", [](S& s, const TKeyIo& io, const auto&) { s.UseLayerType.SetItemIndex(io.Int(2)); },
+    add({"MP3", "OutputLayerType", [](S& s, const TKeyIo& io, const auto&) {
+             // Layers 1..3 (0..2); anything else is the default, layer 3.
+             const std::int32_t v = io.Int(2);
+             s.UseLayerType.SetItemIndex(v >= 0 && v <= 2 ? v : 2);
+         },
          [](const S& s, const TKeyIo& io, const auto&) { io.Put(std::int32_t(s.UseLayerType.ItemIndex())); }});
     // Common: the file list's view, ripping switches.
     add({"Common", "ListViewPattern", nullptr, [](const S&, const TKeyIo& io, const TStoreSources& src) {

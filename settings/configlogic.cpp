@@ -218,6 +218,8 @@ bool TConfigLogic::DelExt(TFilerExtFilter& filter, int index) {
     if (text.empty()) return false;
     const std::string ext = NormalizeExtension(text);
     filter.Remove(ext);
+    // An entry stored without its dot is the one listed, and goes too.
+    if (text != ext) filter.Remove(text);
     s.ExtList.Items.Delete(static_cast<std::size_t>(index));
     s.ExtList.SetItemIndex(-1);
     char buf[512];

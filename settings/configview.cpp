@@ -312,7 +312,9 @@ void TConfigForm::Pull() {
             case TViewItem::Spin: {
                 auto* b = static_cast<TSpinBinding*>(v.binding);
                 const std::string t = std::to_string(b->Value());
-                if (ControlText(w) != t) SetWindowTextA(w, t.c_str());
+                // The edit being typed into keeps its text (a first digit may
+                // lie below the range); it shows the value when it is left.
+                if (ControlText(w) != t && GetFocus() != w) SetWindowTextA(w, t.c_str());
                 if (b->MinValue() != b->MaxValue())
                     SendMessageA(Item(v.id + 1), UDM_SETRANGE32, static_cast<WPARAM>(b->MinValue()), b->MaxValue());
                 EnableWindow(w, b->Enabled);
@@ -425,6 +427,13 @@ bool TConfigForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)
             return true;
         }
         if (pulling_) return false;
+        if (code == EN_KILLFOCUS) {
+            for (const TViewItem& v : items_)
+                if (v.kind == TViewItem::Spin && v.id == id) {
+                    Pull();
+                    return true;
+                }
+        }
         if (code == EN_KILLFOCUS &&
             (id == IDC_CFG4_PROGRAMEDIT || id == IDC_CFG6_USEPLAYER || id == IDC_CFG6_USEEDITOR)) {
             // Leaving for OK is checked by OK itself.

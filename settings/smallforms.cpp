@@ -309,10 +309,15 @@ std::string TGogoForm::RatioText(int p) {
 }
 
 std::string TGogoForm::SplitText(int p) {
-    const double x = p / 3 + 200.0 / 3;
+    // x = p/3 + 200/3, so the two shares are (400 - p)/6 and (p + 200)/6,
+    // rounded to the nearest whole number, halves to even; in whole numbers
+    // so that no rounding of a third decides a half.
+    const auto sixths = [](int n) {
+        const int q = n / 6, r = n % 6;
+        return r > 3 || (r == 3 && (q & 1)) ? q + 1 : q;
+    };
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%.2d%%/%.2d%%", static_cast<int>(std::nearbyint((200 - x) / 2)),
-                  static_cast<int>(std::nearbyint(x / 2)));
+    std::snprintf(buf, sizeof buf, "%.2d%%/%.2d%%", sixths(400 - p), sixths(p + 200));
     return buf;
 }
 

@@ -218,7 +218,8 @@ TEST(ConfigDialogWine, EveryPageThroughTheWindowAndBackToTheFile) {
     form.SettingsFileName = env.file;
     form.FormCreate(nullptr);
     const DWORD ui = GetCurrentThreadId();
-    std::vector<std::string> boxes, devInfo;
+    std::vector<std::string> boxes, devInfo, spinTexts;
+    std::vector<int> spinValues;
     std::atomic<bool> done{false};
     bool multiThreadDisabledForTwoPass = false, pellora = true, gogoDisabled = false;
     std::thread driver([&] {
@@ -248,6 +249,25 @@ TEST(ConfigDialogWine, EveryPageThroughTheWindowAndBackToTheFile) {
         k.Click(IDC_CFG2_CHECKBOX12);
         k.Click(IDC_CFG2_READMETHOD1);
         k.Type(IDC_CFG2_RATIOEDIT, "175");
+        // Keystrokes into a spin edit (5..95) stand while it is typed into;
+        // the value is clamped when the edit is left.
+        {
+            HWND mem = k.Item(IDC_CFG2_MEMUSERATIO), other = k.Item(IDC_CFG2_CHECKBOX12);
+            const std::string before = Text(mem);
+            const auto typeInto = [&](const std::string& keys) {
+                SendMessageA(dlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(mem), TRUE);
+                SendMessageA(mem, EM_SETSEL, 0, -1);
+                for (char ch : keys) SendMessageA(mem, WM_CHAR, static_cast<WPARAM>(ch), 0);
+                spinTexts.push_back(Text(mem));
+                SendMessageA(dlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(other), TRUE);
+                spinTexts.push_back(Text(mem));
+            };
+            typeInto("20");
+            spinValues.push_back(form.Store.MemUseRatio.Value());
+            typeInto("1");
+            spinValues.push_back(form.Store.MemUseRatio.Value());
+            typeInto(before);
+        }
         pellora = k.Visible(IDC_CFG2_CHECKBOX7);
         // Page 3: MP3 output, TwinVQ quality, WMA as the standard method.
         k.Page(2);
@@ -304,6 +324,12 @@ TEST(ConfigDialogWine, EveryPageThroughTheWindowAndBackToTheFile) {
     std::snprintf(expect, sizeof expect, wx::LoadResString(MSG_CFG_EXT_DELETED).c_str(), ".FLAC");
     EXPECT_EQ(boxes[3], expect);
     EXPECT_EQ(boxes[4], wx::LoadResString(MSG_CFG_NO_PROGRAM));
+    ASSERT_EQ(spinTexts.size(), 6u);
+    EXPECT_EQ(spinTexts[0], "20");
+    EXPECT_EQ(spinTexts[1], "20");
+    EXPECT_EQ(spinTexts[2], "1");
+    EXPECT_EQ(spinTexts[3], "5");
+    EXPECT_EQ(spinValues, (std::vector<int>{20, 5}));
     EXPECT_TRUE(multiThreadDisabledForTwoPass);
     EXPECT_FALSE(pellora);  // hidden controls stay hidden
     EXPECT_TRUE(gogoDisabled);

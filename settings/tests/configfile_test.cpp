@@ -68,7 +68,7 @@ TEST_F(ConfigFileTest, AbsentFileGivesTheDefaults) {
 TEST_F(ConfigFileTest, SpinValuesClampAndRangedValuesFallBack) {
     TConfigStore s = Load("[Common]\nReadBlock=80\nMemoryUseRatio=99\nSubThreadPriority=5\nSpinMultiple=-3\n"
                           "SelectReadMode=4\nPrefetchSize=9\nRecordingLevel=500\n"
-                          "[MP3]\nGogoVBRLevel=10\nGogoPriority=3\nGogoMinFilter=101\n"
+                          "[MP3]\nGogoVBRLevel=10\nGogoPriority=3\nGogoMinFilter=101\nOutputLayerType=7\n"
                           "[Normalize]\nLevel=10001\nMethod=2\n");
     EXPECT_EQ(s.SpinEdit1.Value(), 50);
     EXPECT_EQ(s.MemUseRatio.Value(), 95);
@@ -80,9 +80,11 @@ TEST_F(ConfigFileTest, SpinValuesClampAndRangedValuesFallBack) {
     EXPECT_EQ(s.GogoVBRLevel, 4);
     EXPECT_EQ(s.GogoPriority, -2);
     EXPECT_EQ(s.GogoMinFilter, 55);
+    EXPECT_EQ(s.UseLayerType.ItemIndex(), 2);
     EXPECT_EQ(NormalizeLevel, 10000);
     EXPECT_EQ(NormalizeMethod, 0);
-    s = Load("[Common]\nReadBlock=0\nReadBlock2=x\nMemoryUseRatio=abc\n");
+    s = Load("[Common]\nReadBlock=0\nReadBlock2=x\nMemoryUseRatio=abc\n[MP3]\nOutputLayerType=-1\n");
+    EXPECT_EQ(s.UseLayerType.ItemIndex(), 2);
     EXPECT_EQ(s.SpinEdit1.Value(), 1);
     EXPECT_EQ(s.MemUseRatio.Value(), 50);
 }

@@ -98,7 +98,7 @@ TEST_F(ConfigLogicTest, ReadMethodFlagsAndWriterThread) {
     EXPECT_TRUE(s.ReadMethod3.Checked);
     s.ReadMethod2.Checked = true;
     logic.ReadMethodClick(1);
-    EXPECT_EQ(s.ReadMethodFlags, (std::array<bool, 12>{true, false, false, false, true, false, false, true, true}));
+    EXPECT_EQ(s.ReadMethodFlags, (std::array<bool, 12>{false, false, false, true, false, false, false, true, true}));
     EXPECT_TRUE(s.GetModeOfDummyRead());
 
     // The ripping page turning burst read into normal read shows normal
@@ -205,4 +205,18 @@ TEST_F(ConfigLogicTest, ExtensionListCountsAndCase) {
     EXPECT_FALSE(logic.AddExt(f, "ONE"));
     EXPECT_EQ(said.back(), MSG_CFG_EXT_FULL);
     EXPECT_EQ(f.Count, 16);
+
+    // An entry stored without its dot ("DispExt1=flac" loads as "FLAC") is
+    // the one the delete names and removes.
+    TFilerExtFilter loaded;
+    loaded.Add("FLAC");
+    loaded.Add(".WAV");
+    s.ExtList.Items.Clear();
+    s.ExtList.Items.Add("FLAC");
+    s.ExtList.Items.Add(".WAV");
+    EXPECT_TRUE(logic.DelExt(loaded, 0));
+    EXPECT_EQ(texts.back(), "removed .FLAC");
+    EXPECT_EQ(loaded.Count, 1);
+    EXPECT_EQ(loaded.Find("FLAC"), -1);
+    EXPECT_EQ(loaded.Entries[0], ".WAV");
 }

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <cmath>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -284,6 +285,15 @@ TEST(SmallForms, GogoDialogValueLabelsHelpPagesAndOk) {
     EXPECT_EQ(s.GogoMSThs, 60);
     EXPECT_EQ(s.GogoBitrateDiff, 100);
     EXPECT_EQ(s.GogoFormatType, gftMP3);
+    // The split label at every position of its bar: the shares of
+    // x = position/3 + 200/3, each rounded, halves to even.
+    for (int p = 0; p <= 100; ++p) {
+        char want[32];
+        std::snprintf(want, sizeof want, "%.2ld%%/%.2ld%%", std::lrint((400.0 - p) / 6.0), std::lrint((p + 200.0) / 6.0));
+        EXPECT_EQ(TGogoForm::SplitText(p), want) << "position " << p;
+    }
+    EXPECT_EQ(TGogoForm::SplitText(1), "66%/34%");
+    EXPECT_EQ(TGogoForm::SplitText(50), "58%/42%");
 }
 
 // The folder and program pickers of the settings dialog: their titles, the
