@@ -141,6 +141,11 @@ void TEncodeSubThread::EncodeInternal(const std::string& source, const std::stri
     // An old file of the output's name goes only for a finished new one.
     const bool replacing = IsFile(output);
     if (!drv.Open(output)) {
+        // A stop that came while the encoder was being started.
+        if (Terminated()) {
+            Outcome = TEncodeOutcome::Stopped;
+            return;
+        }
         std::string text = LoadResString(MSG_ENC_CREATE_FAILED);
         if (!drv.ErrorText().empty() && drv.ErrorText() != MsgCreateFailed) text += "\r" + drv.ErrorText();
         Fail(TEncodeOutcome::Error, text);

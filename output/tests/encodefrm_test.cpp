@@ -257,7 +257,7 @@ TEST_F(EncodeForm, StopEndsTheFileEarlyAndTheRun) {
 // included) leave it, and no temporary file stays beside it.
 TEST_F(EncodeForm, OldOutputsStayUnlessTheirRowFinishes) {
     const std::string testenc = ExeDir() + "\\testenc.exe";
-    enum TStop { NoStop, StopAtOnce, StopLater };
+    enum TStop { NoStop, StopAtOnce, StopLater, QuitLater };
     struct TRow {
         const char* what;
         std::function<void(TConfigStore&)> settings;
@@ -294,6 +294,8 @@ TEST_F(EncodeForm, OldOutputsStayUnlessTheirRowFinishes) {
          Text(MSG_ENC_ABORTED)},
         {"stopped, encoder no longer reads", [&](TConfigStore& c) { UseStdinEncoder(c, "-stall 60000 -"); }, "a.mp3",
          44100 * 60, 44100, StopLater, Text(MSG_ENC_ABORTED), Text(MSG_ENC_ABORTED)},
+        {"quit during the run", [&](TConfigStore& c) { UseStdinEncoder(c, "-stall 60000 -"); }, "a.mp3",
+         44100 * 60, 44100, QuitLater, Text(MSG_ENC_ABORTED), Text(MSG_ENC_ABORTED)},
     };
     const std::string old = "an old output that must stay";
     int n = 0;
@@ -319,6 +321,8 @@ TEST_F(EncodeForm, OldOutputsStayUnlessTheirRowFinishes) {
             // encoded; for an encoder that stalls, once its input is full.
             if (row.stop == StopLater) {
                 Later(300, [&f] { f.Button1Click(); });
+            } else if (row.stop == QuitLater) {
+                Later(300, [] { PostQuitMessage(7); });
             } else if (row.stop == StopAtOnce) {
                 g_laterAt = GetTickCount();
                 PostMessageA(f.Handle(), WM_COMMAND, MAKEWPARAM(IDC_ENC_START, BN_CLICKED), LPARAM(f.Button1.Handle()));
@@ -327,6 +331,13 @@ TEST_F(EncodeForm, OldOutputsStayUnlessTheirRowFinishes) {
             ended = GetTickCount();
             stoppedAt = g_laterAt;
             g_later = nullptr;
+            // The quit is passed on once, after the run.
+            MSG quit;
+            const bool quitPending = PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
+            EXPECT_EQ(quitPending, row.stop == QuitLater);
+            if (quitPending) {
+                EXPECT_EQ(quit.wParam, 7u);
+            }
             EXPECT_FALSE(f.Busy());
             EXPECT_TRUE(f.Button2.Enabled());
             if (row.rowText != "*") {
