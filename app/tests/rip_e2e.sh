@@ -27,8 +27,9 @@ FILE "demo.bin" BINARY
 CUE
 e2e_drive 2 > "$work/wnaspi32.ini"
 e2e_drive 40 > "$work/wnaspi32_slow.ini"
-# A drive slow enough that a cancel lands in the first track (about 5 s).
-e2e_drive 200 > "$work/wnaspi32_crawl.ini"
+# A drive slow enough that a screenshot and a cancel land in the first track
+# whatever the machine's load (about 10 s a track).
+e2e_drive 400 > "$work/wnaspi32_crawl.ini"
 e2e_drive 0 > "$work/wnaspi32_fast.ini"
 export WX_E2E_DIR=$(winpath "$work")
 # The output folders on the test drive W: (the file manager lists them).

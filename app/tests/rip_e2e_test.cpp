@@ -436,9 +436,9 @@ TEST_F(RipE2E, CancelDuringATrack) {
     Press(ask, IDOK);
     HWND progress = WaitDialog(prog.pi.dwProcessId, Sjis("経過"), 10000);
     ASSERT_NE(progress, nullptr) << "no progress window";
-    // The close box during track 1 cancels as 中止 does.  Posted at once: on a
-    // loaded machine a screenshot first took longer than the whole track.
     Sleep(300);
+    Screenshot(Shots(), "progress_ja");
+    // The close box during track 1 cancels as 中止 does.
     PostMessageA(progress, WM_SYSCOMMAND, SC_CLOSE, 0);
     TakeReport("");
     EXPECT_TRUE(EndMessage(Sjis("データ取り込みを中止しました")));
