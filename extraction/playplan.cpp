@@ -29,9 +29,11 @@ bool FillDigitalPlayRange(const TTrackTable& table, int track, std::int32_t sect
     const int n = Count(table);
     if (track < 1 || track > n) return false;
     const std::int32_t leadOut = table.Slots[LeadOutSlot].StartLba;
+    // The end is the first sector not played, as in a rip: the last audio
+    // track plays to its last sector.
     std::int32_t end = -1;
     for (int t = n; t >= 1 && end < 0; --t)
-        if (table.Slots[t].IsAudio) end = std::min(table.Slots[t].StartLba + table.Slots[t].SectorCount - 1, leadOut - 1);
+        if (table.Slots[t].IsAudio) end = std::min(table.Slots[t].StartLba + table.Slots[t].SectorCount, leadOut);
     if (end < 0) return false;
     const TTrackRecord& first = table.Slots[track];
     r.StartLba = first.StartLba + first.RangeStart;

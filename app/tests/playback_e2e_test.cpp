@@ -63,12 +63,12 @@ TDisc Disc() {
 }
 
 // What a play from track t's start plays: every audio track up to the end
-// of the disc (its last sector left out), the data track 2 skipped.
+// of the disc, its last sector included; the data track 2 skipped.
 std::vector<std::uint8_t> PlayFrom(const TDisc& d, int track) {
     std::vector<std::uint8_t> out;
     for (int t = track; t <= 4; ++t) {
         if (t == 2) continue;
-        const int end = t < 4 ? d.start[std::size_t(t)] : d.total - 1;
+        const int end = t < 4 ? d.start[std::size_t(t)] : d.total;
         const auto part = d.Sectors(d.start[std::size_t(t - 1)], end);
         out.insert(out.end(), part.begin(), part.end());
     }

@@ -30,9 +30,16 @@ TEST(PlayPlan, RangeAndPlayList) {
     TTransferRecord r = EmptyTransferRecord();
     ASSERT_TRUE(FillDigitalPlayRange(d, 3, 18, r));
     EXPECT_EQ(r.StartLba, 2530);
-    // To the end of the last audio track, the lead-out's last sector left out.
-    EXPECT_EQ(r.EndLba, 3999);
+    // To the end of the last audio track: the end is the first sector not
+    // played, so sector 3999 plays.
+    EXPECT_EQ(r.EndLba, 4000);
     EXPECT_EQ(r.LastReadableLba, 3999);
+    // A last track said to run past the lead-out ends at the lead-out.
+    TTrackTable past = d;
+    past.Slots[3].SectorCount += 10;
+    TTransferRecord q = EmptyTransferRecord();
+    ASSERT_TRUE(FillDigitalPlayRange(past, 1, 18, q));
+    EXPECT_EQ(q.EndLba, 4000);
     EXPECT_EQ(r.PlayList[0], 0);
     EXPECT_EQ(r.PlayList[1], 1000);
     EXPECT_EQ(r.PlayList[2], 2500);
