@@ -27,11 +27,6 @@ bool FileExists(const std::string& path) {
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::string FileNameOnly(const std::string& path) {
-    const std::size_t slash = path.find_last_of('\\');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // A command to the external player; a player that does not answer within
 // a few seconds counts as answering 0.
 LRESULT SendToPlayer(HWND player, WPARAM wp, LPARAM command) {
@@ -176,7 +171,7 @@ void TForm1::WMPlayPosition(std::int32_t position) {
 // ---- The history ------------------------------------------------------------------
 
 void TForm1::AddPlayHistory(const std::string& file) {
-    const int i = ComboBox1.Add(FileNameOnly(file));
+    const int i = ComboBox1.Add(wx::SjisFileNameOnly(file));
     PlayHistory.Add(wx::SjisUpperCase(file));
     ComboBox1.SetItemIndex(i);
 }
@@ -353,7 +348,7 @@ HWND TForm1::BootupPlayer(std::string& message, bool& wasRunning) {
         w = FindProcessWindow(pi.dwProcessId);
     } else {
         wasRunning = true;
-        w = FindWindowByExeName(FileNameOnly(path));
+        w = FindWindowByExeName(wx::SjisFileNameOnly(path));
     }
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);

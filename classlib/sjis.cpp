@@ -39,6 +39,16 @@ std::size_t SjisFind(const std::string& s, char ch, std::size_t from) {
     return std::string::npos;
 }
 
+std::string SjisFileNameOnly(const std::string& path) {
+    std::size_t after = 0;
+    for (std::size_t i = 0; i < path.size();) {
+        const std::size_t n = SjisCharLength(path, i);
+        if (n == 1 && path[i] == '\\') after = i + 1;
+        i += n;
+    }
+    return path.substr(after);
+}
+
 namespace {
 // Start of the last character, or npos for an empty text.
 std::size_t LastCharPos(const std::string& s) {

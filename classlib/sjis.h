@@ -37,6 +37,8 @@ bool HasTrailingBackslash(const std::string& path);
 std::string StripTrailingBackslash(const std::string& path);
 // The path with exactly one more backslash unless it already ends in one.
 std::string IncludeTrailingBackslash(const std::string& path);
+// What follows the last backslash character (the whole path without one).
+std::string SjisFileNameOnly(const std::string& path);
 
 // ASCII letters a..z upper-cased; the second byte of a double-byte
 // character is left as it is (0x83 0x61 stays 0x83 0x61).

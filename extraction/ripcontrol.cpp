@@ -631,8 +631,6 @@ int TRipControl::PrepareTransfer(int track, TTransferRecord& r) {
         return 2;
     }
 
-    const std::size_t slash = name.Final.find_last_of('\\');
-    currentFolder_ = slash == std::string::npos ? "" : name.Final.substr(0, slash + 1);
     if (h_.AddTestPlayFile) h_.AddTestPlayFile(name.Final);
 
     const TDeviceEntry* e = c.SelectedDevice();
@@ -853,7 +851,7 @@ void TRipControl::WMRipDone(TTransferRecord* result) {
         EndRun(r);
         return;
     }
-    const std::string fileOnly = r.OutputFileName.substr(r.OutputFileName.find_last_of('\\') + 1);
+    const std::string fileOnly = SjisFileNameOnly(r.OutputFileName);
     std::string notice = Format(Text(MSG_SSTP_TRACK_DONE), currentTrack_, fileOnly.c_str());
     const std::uint32_t elapsed = ElapsedSeconds(startTick_, GetTickCount());
     const std::uint32_t audio = std::uint32_t(RangeSectors(h_.Tracks->Slots[currentTrack_]) / 75);

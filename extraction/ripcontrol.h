@@ -234,7 +234,6 @@ private:
     int trackCount_ = 0;
     std::uint64_t elapsedSum_ = 0, audioSum_ = 0;
     std::int64_t totalSectors_ = 0, doneSectors_ = 0;
-    std::string currentFolder_;
     std::string encoderOption_;
     std::unique_ptr<TExecuteAspiThread> thread_;
     std::unique_ptr<TProgressForm> progress_;

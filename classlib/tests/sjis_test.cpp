@@ -62,6 +62,11 @@ TEST(SjisBackslash, TrailByteIsNoBackslash) {
     EXPECT_EQ(IncludeTrailingBackslash("C:\\x\\"), "C:\\x\\");
     // A half-width katakana before the backslash is a whole character.
     EXPECT_TRUE(HasTrailingBackslash("\xB1\\"));
+    // The file name part: "ソナタ.wav" is not cut inside its first character.
+    EXPECT_EQ(SjisFileNameOnly("C:\\out\\" + kSo + "\x83\x69\x83\x5E.wav"), kSo + "\x83\x69\x83\x5E.wav");
+    EXPECT_EQ(SjisFileNameOnly("C:\\" + kHyo + "\\" + kHyo + ".wav"), kHyo + ".wav");
+    EXPECT_EQ(SjisFileNameOnly(kSo + ".wav"), kSo + ".wav");
+    EXPECT_EQ(SjisFileNameOnly("C:\\x\\"), "");
 }
 
 TEST(SjisUpperCase, AsciiOnlyAndTrailBytesKept) {
