@@ -6,6 +6,7 @@
 #include "classlib/sjis.h"
 #include "output/dlgcenter.h"
 #include "resources/msgids.h"
+#include "settings/inifile.h"
 
 using namespace wx;
 
@@ -41,10 +42,10 @@ void TTrackProparty::FormCreate() {
 
 void TTrackProparty::ShowRange(std::int32_t start, std::int32_t end) {
     const TMsf s = MsfOfSectors(start), e = MsfOfSectors(end);
-    SMIN.SetText(std::to_string(s.Minutes));
+    SMIN.SetText(MinutesText(s));
     SSEC.SetText(std::to_string(s.Seconds));
     SFRAME.SetText(std::to_string(s.Frames));
-    EMIN.SetText(std::to_string(e.Minutes));
+    EMIN.SetText(MinutesText(e));
     ESEC.SetText(std::to_string(e.Seconds));
     EFRAME.SetText(std::to_string(e.Frames));
 }
@@ -109,6 +110,12 @@ bool TTrackProparty::NameUsable(const std::string& name) const {
 
 void TTrackProparty::BitBtn1Click() {
     SetModalResult(0);
+    // A field that is not a number first, then the ranges of the fields.
+    for (TNumEdit* e : {&SMIN, &SSEC, &SFRAME, &EMIN, &ESEC, &EFRAME})
+        if (std::int32_t v = 0; !ParseInt32(e->Text(), v)) {
+            Refuse(MSG_INVALID_ENTRY_COLON, *e);
+            return;
+        }
     for (TNumEdit* e : {&SMIN, &SSEC, &SFRAME, &EMIN, &ESEC, &EFRAME})
         if (!CheckField(*e)) return;
     std::int32_t start = 0, end = 0;

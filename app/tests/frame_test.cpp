@@ -1068,8 +1068,12 @@ TEST(TrackRangeDialog, ShowRefuseAndSet) {
     script.OnModal = [&](wx::TForm&) -> INT_PTR {
         shown = {form.Caption(), form.FileNameEdit.Text(), form.SMIN.Text(), form.SSEC.Text(), form.SFRAME.Text(),
                  form.EMIN.Text(), form.ESEC.Text(), form.EFRAME.Text()};
-        fields("-0", "2", "0", "0", "2", "0", "x");     // start = end
+        fields("-0", "2", "0", "-0", "2", "0", "x");    // start = end
         fields("0", "0", "75", "1", "0", "0", "x");     // frames out of range
+        fields("1", "-1", "0", "2", "0", "0", "x");     // negative seconds
+        fields("0", "0", "0", "1", "0", "-5", "x");     // negative frames
+        fields("0", "0", "0", "1", "a", "0", "x");      // not a number
+        fields("-", "0", "0", "1", "0", "0", "x");      // a minus alone
         fields("0", "0", "0", "1", "0", "0", "a|b");    // a character names cannot hold
         fields("0", "0", "0", "1", "0", "0", "nul.wav");  // a device
         fields("0", "0", "0", "1", "0", "0", "wx_trkprop_kept.txt");  // exists: accepted as it is
@@ -1082,10 +1086,13 @@ TEST(TrackRangeDialog, ShowRefuseAndSet) {
     };
     EXPECT_EQ(form.ShowModal(), IDOK);
     EXPECT_EQ(shown, (std::vector<std::string>{"caption", "old", "0", "2", "0", "2", "3", "4"}));
-    EXPECT_EQ(results, (std::vector<INT_PTR>{0, 0, 0, 0, IDOK, IDOK}));
+    EXPECT_EQ(results, (std::vector<INT_PTR>{0, 0, 0, 0, 0, 0, 0, 0, IDOK, IDOK}));
     std::vector<std::string> texts;
     for (auto& m : script.Messages) texts.push_back(m.text);
     EXPECT_EQ(texts, (std::vector<std::string>{wx::LoadResString(MSG_BAD_RECORDING_RANGE), wx::LoadResString(MSG_FRAMES_RANGE),
+                                               wx::LoadResString(MSG_SECONDS_RANGE), wx::LoadResString(MSG_FRAMES_RANGE),
+                                               wx::LoadResString(MSG_INVALID_ENTRY_COLON),
+                                               wx::LoadResString(MSG_INVALID_ENTRY_COLON),
                                                wx::LoadResString(MSG_INVALID_FILE_NAME),
                                                wx::LoadResString(MSG_INVALID_FILE_NAME)}));
     EXPECT_EQ(afterReset, (std::vector<std::string>{"0", "0", "0", "1", "19", "74"}));
@@ -1096,4 +1103,20 @@ TEST(TrackRangeDialog, ShowRefuseAndSet) {
     EXPECT_EQ(t.FileStem, "song");
     EXPECT_TRUE(t.PreEmphasis);
     DeleteFileA(kept.c_str());
+
+    // Positions before the track start reopen as they were entered, and an
+    // unchanged OK keeps them.
+    t.RangeStart = -4501;
+    t.RangeEnd = -150;
+    TTrackProparty again(nullptr, t);
+    script.OnModal = [&](wx::TForm&) -> INT_PTR {
+        shown = {again.SMIN.Text(), again.SSEC.Text(), again.SFRAME.Text(), again.EMIN.Text(), again.ESEC.Text(),
+                 again.EFRAME.Text()};
+        again.BitBtn1Click();
+        return again.ModalResult();
+    };
+    EXPECT_EQ(again.ShowModal(), IDOK);
+    EXPECT_EQ(shown, (std::vector<std::string>{"-1", "0", "1", "-0", "2", "0"}));
+    EXPECT_EQ(t.RangeStart, -4501);
+    EXPECT_EQ(t.RangeEnd, -150);
 }

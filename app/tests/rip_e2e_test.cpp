@@ -198,7 +198,7 @@ protected:
         return nullptr;
     }
     // The track-range dialog of track 1 (Enter on the list), a refused
-    // range, then a range from -0:02:00 to 0:10:00 with a name.
+    // range, then a range from 0:02:00 to 0:10:00 with a name.
     void TrackRange(const std::string& shot) {
         Select({1});
         SetForegroundWindow(prog.Main);
@@ -209,7 +209,7 @@ protected:
         SendMessageA(GetDlgItem(dlg, IDC_TRKPROP_SMIN), WM_GETTEXT, sizeof start, reinterpret_cast<LPARAM>(start));
         EXPECT_STREQ(start, "0");
         auto set = [&](int id, const std::string& v) { SetText(GetDlgItem(dlg, id), v); };
-        set(IDC_TRKPROP_SMIN, "-0");
+        set(IDC_TRKPROP_SMIN, "0");
         set(IDC_TRKPROP_SSEC, "2");
         set(IDC_TRKPROP_SFRAME, "0");
         set(IDC_TRKPROP_EMIN, "0");
