@@ -137,6 +137,19 @@ class TBurst {
 public:
     TBurst(TRipEngine& e, ITempFiles& files)
         : e_(e), r_(e.Request()), pf_(*e.Context().Platform), files_(files), buf_(*e.Context().Buffers) {}
+    // A read that ended on an exception leaves no run file and no
+    // normalizer source behind (the requests free their own events).
+    ~TBurst() {
+        try {
+            if (!runFilesDeleted_) {
+                if (r_.Normalize && e_.Context().Normalizer) e_.Context().Normalizer->End();
+                DeleteRunFiles();
+            }
+        } catch (...) {
+        }
+    }
+    TBurst(const TBurst&) = delete;
+    TBurst& operator=(const TBurst&) = delete;
     void Run();
 
 private:
@@ -183,6 +196,7 @@ private:
     bool writeError_ = false;
     // Requests whose data stayed as the drive delivered it after failing.
     std::int64_t unrepaired_ = 0;
+    bool runFilesDeleted_ = false;
 };
 
 void TBurst::Run() {
@@ -556,6 +570,7 @@ void TBurst::WriteFile(int run, bool normalize) {
 }
 
 void TBurst::DeleteRunFiles() {
+    runFilesDeleted_ = true;
     for (int k = 0; k < 2; ++k) {
         runFile_[k].reset();
         if (toFile_ && files_.Exists(Work(k))) files_.Remove(Work(k));
@@ -591,6 +606,11 @@ namespace {
 class TBenchmark {
 public:
     explicit TBenchmark(TRipEngine& e) : e_(e), r_(e.Request()), pf_(*e.Context().Platform) {}
+    ~TBenchmark() {
+        if (event_) pf_.FreeEvent(event_);
+    }
+    TBenchmark(const TBenchmark&) = delete;
+    TBenchmark& operator=(const TBenchmark&) = delete;
     void Run();
 
 private:

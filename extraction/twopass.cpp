@@ -44,6 +44,20 @@ class TTwoPass {
 public:
     TTwoPass(TRipEngine& e, ITempFiles& files)
         : e_(e), r_(e.Request()), pf_(*e.Context().Platform), store_(e.Context().Store), files_(files) {}
+    // A read that ended on an exception leaves no work file, no store slot,
+    // no normalizer source and no event behind.
+    ~TTwoPass() {
+        try {
+            if (!workDeleted_) {
+                if (r_.Normalize && e_.Context().Normalizer) e_.Context().Normalizer->End();
+                DeleteWorkFiles();
+            }
+        } catch (...) {
+        }
+        if (event_) pf_.FreeEvent(event_);
+    }
+    TTwoPass(const TTwoPass&) = delete;
+    TTwoPass& operator=(const TTwoPass&) = delete;
 
     void Run();
 
@@ -106,6 +120,7 @@ private:
     TDeemphasis deemph_;
     std::vector<std::uint8_t> merge_[2];
     std::vector<std::uint8_t> volume_;
+    bool workDeleted_ = false;
 };
 
 void TTwoPass::Run() {
@@ -543,6 +558,7 @@ void TTwoPass::Output(int chosen) {
 }
 
 void TTwoPass::DeleteWorkFiles() {
+    workDeleted_ = true;
     runFile_[0].reset();
     runFile_[1].reset();
     if (store_) store_->CloseAll();

@@ -1020,8 +1020,12 @@ bool TRipContext::StartNormalize(const TTransferRecord& r, const std::string& na
     if (!Normalizer) return false;
     const int mode = NormalizeModeOf ? NormalizeModeOf(r.NormalizePercentile, r.ClipRestore) : 0;
     const std::int64_t target = std::int64_t(r.NormalizeTarget) * 32767 / 10000;
-    return Normalizer->Analyze(name, raw, r.NormalizeMode != 0, level, factor, target, mode) &&
-           Normalizer->BeginApply(name, r.NormalizePercentile);
+    if (Normalizer->Analyze(name, raw, r.NormalizeMode != 0, level, factor, target, mode) &&
+        Normalizer->BeginApply(name, r.NormalizePercentile))
+        return true;
+    // Nothing of a failed start is kept: its source closed, its tables freed.
+    Normalizer->End();
+    return false;
 }
 
 void TRipEngine::TwoStageConversion() {

@@ -340,7 +340,7 @@ TEST_F(TwoPassTest, NormalizedWithAndWithoutVerify) {
     EXPECT_EQ(platform.result.ResultClass, rrNG);
 }
 
-TEST_F(TwoPassTest, VolumeAndAbort) {
+TEST_F(TwoPassTest, VolumeAbortAndFaultsLeaveNothingBehind) {
     TTransferRecord r = Request(0, 300);
     r.VolumePercent = 50;
     Run(r);
@@ -353,6 +353,49 @@ TEST_F(TwoPassTest, VolumeAndAbort) {
     EXPECT_EQ(platform.result.ResultClass, rrNG);
     EXPECT_EQ(output.discards, 1);
     EXPECT_EQ(WorkFilesLeft(), 0);
+    abortAfterReads = -1;
+
+    // An exception inside the read (a text that cannot be made, an output
+    // driver that raises) in every phase: one NG end, the output given up,
+    // and no work file, store slot or event left.
+    struct Row {
+        const char* what;
+        bool verify, normalize, smallCache;
+        int throwOnStatus, throwOnWrite;
+    };
+    const Row rows[] = {
+        {"pass 2 status", false, false, true, 1, -1},
+        {"run 2 status of a verify", true, false, true, 2, -1},
+        {"run 2 pass 2 status of a verify", true, false, false, 3, -1},
+        {"output raises while merging", false, false, true, -1, 3},
+        {"output raises while a verified run is written", true, false, false, -1, 3},
+        {"output raises while normalized", true, true, false, -1, 3},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ctx.RipCacheSize = row.smallCache ? 60 * SectorBytes : std::uint32_t(cache.size());
+        TTransferRecord q = Request(0, 600);
+        q.VerifyRead = row.verify;
+        q.Normalize = row.normalize;
+        platform.statusCount = 0;
+        platform.throwOnStatus = row.throwOnStatus;
+        platform.doneCount = 0;
+        output.Reset();
+        output.throwOnWrite = row.throwOnWrite;
+        files.largest.clear();
+        Run(q);
+        output.throwOnWrite = -1;
+        platform.throwOnStatus = -1;
+        EXPECT_EQ(platform.doneCount, 1);
+        EXPECT_EQ(platform.result.ResultClass, rrNG);
+        EXPECT_EQ(output.discards, 1);
+        EXPECT_GT(files.largest.size(), 0u) << "the fault came before any work file";
+        EXPECT_EQ(files.Left(), 0);
+        EXPECT_EQ(WorkFilesLeft(), 0);
+        EXPECT_FALSE(store.IsOpen());
+        EXPECT_EQ(platform.openEvents, 0);
+    }
+    ctx.RipCacheSize = std::uint32_t(cache.size());
 }
 
 TEST_F(TwoPassTest, TwoStageModeThroughTheStore) {
