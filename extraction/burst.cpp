@@ -22,6 +22,9 @@ constexpr std::uint32_t AlignBytes = 5 * SectorBytes;
 // The fewest sectors the carried block holds: the alignment reads half of
 // it before the sector it compares.
 constexpr std::int32_t MinCarried = 2;
+// The last range reads this many sectors past the end, so that the output
+// still reaches the end when the seams moved the stream on.
+constexpr std::int32_t EndMargin = 2;
 
 inline std::uint8_t Status(const SRB_ExecSCSICmd& srb) { return __atomic_load_n(&srb.SRB_Status, __ATOMIC_ACQUIRE); }
 
@@ -155,7 +158,10 @@ public:
 private:
     std::int32_t ReadRange(std::int32_t offset, std::uint64_t memory);
     bool Reread(const std::vector<TFailedRequest>& failed, std::int32_t rangeStart, void* event);
-    bool WriteOut(std::int32_t rangeStart, std::int32_t rangeEnd);
+    int ReadOnce(std::unique_ptr<SRB_ExecSCSICmd>& srb, std::int32_t lba, std::int32_t count, void* event);
+    bool CheckReads(std::int32_t rangeStart, std::int32_t rangeEnd, void* event);
+    std::int32_t Align(const std::uint8_t* first, const std::uint8_t* again, std::int32_t sectors);
+    bool WriteOut(std::int32_t rangeStart, std::int32_t rangeEnd, std::int32_t readEnd);
     bool Deliver(std::uint8_t* data, std::uint32_t length);
     void CompareRunFiles();
     void WriteFile(int run, bool normalize);
@@ -189,6 +195,9 @@ private:
     bool toFile_ = false;
     std::unique_ptr<ITempFile> runFile_[2];
     std::uint64_t runBytes_[2] = {};
+    // The range's length in bytes, and what the current run delivered of it.
+    std::uint64_t target_ = 0;
+    std::uint64_t delivered_ = 0;
     bool runWhole_[2] = {};
     TNullAreaCounter null_[2];
     int chosen_ = 0;
@@ -233,10 +242,12 @@ void TBurst::Run() {
             first = std::uint64_t(m - 2 * pb);
     }
 
+    target_ = std::uint64_t(std::max(0, r_.EndLba - r_.StartLba)) * SectorBytes;
     const int runs = r_.VerifyRead ? 2 : 1;
     for (run_ = 0; run_ < runs && !failed && !Aborted(); ++run_) {
         null_[run_].Reset();
         runBytes_[run_] = 0;
+        delivered_ = 0;
         if (toFile_) {
             runFile_[run_] = files_.Create(Work(run_));
             if (!runFile_[run_]) {
@@ -296,13 +307,16 @@ std::int32_t TBurst::ReadRange(std::int32_t offset, std::uint64_t memory) {
     const std::int32_t rangeStart = r_.StartLba + offset;
     const std::int32_t rangeEnd =
         std::int32_t(std::min<std::int64_t>(std::int64_t(rangeStart) + std::int64_t(memory / SectorBytes) - 1, r_.EndLba));
+    // The store keeps ten sectors spare: room for the margin.
+    const std::int32_t readEnd =
+        rangeEnd >= r_.EndLba ? std::max(rangeEnd, std::min(r_.EndLba + EndMargin, r_.LastReadableLba + 1)) : rangeEnd;
     const std::int64_t span = std::max<std::int64_t>(1, std::int64_t(r_.EndLba) - r_.StartLba);
 
     TRequestSet q(e_, pf_);
     std::int32_t next = rangeStart;
     std::int32_t lastCount = 0;  // sectors of the request with the highest LBA
     auto issue = [&](int k) {
-        const std::int32_t j = std::min(p_, rangeEnd - next);
+        const std::int32_t j = std::min(p_, readEnd - next);
         if (j <= 0 || Aborted()) return false;
         q.Issue(k, next, j, buf_.Slot[k]);
         next += j;
@@ -369,8 +383,15 @@ std::int32_t TBurst::ReadRange(std::int32_t offset, std::uint64_t memory) {
     }
     (void)failedTotal;
     if (failed || Aborted()) return -1;
+    // Requests follow each other without overlap: only a block read twice
+    // shows whether the drive places its reads alike.  The seams of the
+    // ranges do; a run that had none (or none that moved) reads the first
+    // and the last request of its last range again.
+    if (rangeEnd >= r_.EndLba && e_.InexactPlacements == 0 && e_.JitterCorrections == 0 &&
+        !CheckReads(rangeStart, rangeEnd, q.Event(0)))
+        return -1;
 
-    if (!WriteOut(rangeStart, rangeEnd)) return -1;
+    if (!WriteOut(rangeStart, rangeEnd, readEnd)) return -1;
 
     // The request with the highest LBA is read again at the start of the
     // next range, which is aligned on it; never fewer than two sectors.
@@ -386,6 +407,28 @@ std::int32_t TBurst::ReadRange(std::int32_t offset, std::uint64_t memory) {
     return rangeEnd - c;
 }
 
+// One read into read slot 0: 1 when it is good (or lies past the last
+// readable sector and is zeros), 0 when it failed, -1 when the drive did
+// not end it (the request is given up).
+int TBurst::ReadOnce(std::unique_ptr<SRB_ExecSCSICmd>& srb, std::int32_t lba, std::int32_t count, void* event) {
+    std::uint8_t* data = buf_.Slot[0];
+    if (!e_.BuildReadRequest(lba, count, *srb, data)) return 1;
+    e_.SendAsync(0, *srb, event);
+    void* one[1] = {event};
+    const bool ended = (r_.UseAspi && Status(*srb) != SS_PENDING) || pf_.WaitAnyEvent(one, 1, WaitMs) >= 0;
+    if (!ended) {
+        pf_.Post(r_.NotifyWindow, WM_RIP_TIMEOUT, 100, 0);
+        if (!e_.AbandonAsync(0, *srb, event)) {
+            (void)srb.release();  // the drive keeps it
+            AbandonReadSlot(buf_, 0);
+        }
+        return -1;
+    }
+    e_.CompleteAsync(0, *srb);
+    e_.LastSrb = *srb;
+    return e_.IsGoodRead(*srb) ? 1 : 0;
+}
+
 // Each failed request read again into read slot 0 until good; false when
 // one stays bad past MaxRetry or times out.
 bool TBurst::Reread(const std::vector<TFailedRequest>& failed, std::int32_t rangeStart, void* event) {
@@ -394,29 +437,11 @@ bool TBurst::Reread(const std::vector<TFailedRequest>& failed, std::int32_t rang
         int tries = 0;
         for (;;) {
             if (Aborted()) return false;
-            std::uint8_t* data = buf_.Slot[0];
-            bool good;
-            if (!e_.BuildReadRequest(f.Lba, f.Count, *srb, data)) {
-                good = true;  // past the last readable sector: zeros
-            } else {
-                e_.SendAsync(0, *srb, event);
-                void* one[1] = {event};
-                const bool ended = (r_.UseAspi && Status(*srb) != SS_PENDING) || pf_.WaitAnyEvent(one, 1, WaitMs) >= 0;
-                if (!ended) {
-                    pf_.Post(r_.NotifyWindow, WM_RIP_TIMEOUT, 100, 0);
-                    if (!e_.AbandonAsync(0, *srb, event)) {
-                        (void)srb.release();  // the drive keeps it
-                        AbandonReadSlot(buf_, 0);
-                    }
-                    return false;
-                }
-                e_.CompleteAsync(0, *srb);
-                e_.LastSrb = *srb;
-                good = e_.IsGoodRead(*srb);
-            }
-            if (good) {
-                e_.PostProcessRead(data, f.Count, 0);
-                std::memcpy(cache_ + std::size_t(f.Lba - rangeStart) * SectorBytes, data,
+            const int got = ReadOnce(srb, f.Lba, f.Count, event);
+            if (got < 0) return false;
+            if (got > 0) {
+                e_.PostProcessRead(buf_.Slot[0], f.Count, 0);
+                std::memcpy(cache_ + std::size_t(f.Lba - rangeStart) * SectorBytes, buf_.Slot[0],
                             std::size_t(f.Count) * SectorBytes);
                 break;
             }
@@ -427,25 +452,78 @@ bool TBurst::Reread(const std::vector<TFailedRequest>& failed, std::int32_t rang
     return true;
 }
 
+// The first and the last request of the range read once more and aligned
+// on what the range holds; a read that fails shows nothing.  false when the
+// drive did not end one.
+bool TBurst::CheckReads(std::int32_t rangeStart, std::int32_t rangeEnd, void* event) {
+    const std::int32_t c = std::min(std::max(p_, MinCarried), rangeEnd - rangeStart);
+    if (c < MinCarried) return true;
+    std::unique_ptr<SRB_ExecSCSICmd> srb(new SRB_ExecSCSICmd{});
+    for (const std::int32_t lba : {rangeStart, rangeEnd - c}) {
+        if (Aborted()) return true;
+        const int got = ReadOnce(srb, lba, c, event);
+        if (got < 0) return false;
+        if (got == 0) {
+            ++e_.ScsiErrors;
+            continue;
+        }
+        e_.PostProcessRead(buf_.Slot[0], c, 0);
+        Align(cache_ + std::size_t(lba - rangeStart) * SectorBytes, buf_.Slot[0], c);
+        if (lba == rangeEnd - c) break;
+    }
+    return true;
+}
+
+// The shift in frames at which a block read again matches its first read.
+// A block that moved, or matched nowhere exactly, means the drive places
+// its reads differently: the joins between requests, which nothing aligns,
+// may hold a gap or a repeat, and the rip is not OK.  A featureless block
+// tells nothing.
+std::int32_t TBurst::Align(const std::uint8_t* first, const std::uint8_t* again, std::int32_t sectors) {
+    const std::uint32_t v = std::uint32_t(sectors / 2) * SectorBytes;
+    bool exact = true;
+    const std::int32_t s = FindOverlapShift(first + v, again + v, v, std::uint32_t(sectors), &exact);
+    if (IsFeatureless(first + v)) {
+        ++e_.BlindPlacements;
+    } else if (!exact) {
+        ++e_.InexactPlacements;
+    } else if (s != 0) {
+        ++e_.JitterCorrections;
+        ++e_.InexactPlacements;
+    }
+    return s;
+}
+
 // The range from the store: after the carried block (moved by how the
-// drive placed it this time) in pieces to the run file or the output.
-bool TBurst::WriteOut(std::int32_t rangeStart, std::int32_t rangeEnd) {
+// drive placed it this time) in pieces to the run file or the output, never
+// more than the range's length; the last range fills what the stream did
+// not reach with silence, and the rip is then not OK.
+bool TBurst::WriteOut(std::int32_t rangeStart, std::int32_t rangeEnd, std::int32_t readEnd) {
     e_.PostPhase(RipPhaseConverting);
     e_.PostStatusText(MsgBurstWriting);
     pf_.Sleep(10);
-    const std::int64_t total = std::int64_t(rangeEnd - rangeStart) * SectorBytes;
+    const std::int64_t total = std::int64_t(readEnd - rangeStart) * SectorBytes;
     std::int64_t pos = 0;
     if (carried_ > 0) {
-        const std::uint32_t v = std::uint32_t(carried_ / 2) * SectorBytes;
-        const std::int32_t s = FindOverlapShift(carry_.data() + v, cache_ + v, v, std::uint32_t(carried_));
+        const std::int32_t s = Align(carry_.data(), cache_, carried_);
         pos = std::clamp<std::int64_t>(std::int64_t(carried_) * SectorBytes + 4 * std::int64_t(s), 0, total);
     }
-    while (pos < total) {
+    while (pos < total && delivered_ < target_) {
         if (Aborted()) return false;
-        const std::uint32_t n = std::uint32_t(std::min<std::int64_t>(PieceBytes, total - pos));
+        const std::uint32_t n =
+            std::uint32_t(std::min<std::int64_t>({PieceBytes, total - pos, std::int64_t(target_ - delivered_)}));
         if (!Deliver(cache_ + pos, n)) return false;
         pos += n;
         pf_.Sleep(1);
+    }
+    if (rangeEnd >= r_.EndLba && delivered_ < target_) {
+        ++e_.InexactPlacements;
+        std::vector<std::uint8_t> zeros(PieceBytes, 0);
+        while (delivered_ < target_) {
+            if (Aborted()) return false;
+            const std::uint32_t n = std::uint32_t(std::min<std::uint64_t>(PieceBytes, target_ - delivered_));
+            if (!Deliver(zeros.data(), n)) return false;
+        }
     }
     return true;
 }
@@ -453,6 +531,7 @@ bool TBurst::WriteOut(std::int32_t rangeStart, std::int32_t rangeEnd) {
 // A piece of a run: counted, then into the run file, or (volume and
 // de-emphasis applied) to the output.
 bool TBurst::Deliver(std::uint8_t* data, std::uint32_t length) {
+    delivered_ += length;
     if (!r_.NoNullAreaCount) null_[run_].Count(data, length);
     if (toFile_) {
         if (!runFile_[run_]->Append(data, length)) {

@@ -231,6 +231,40 @@ TEST_F(BurstEmulated, RunFileFailuresAndDifferingRuns) {
     EXPECT_EQ(platform.result.ResultClass, rrNG);
 }
 
+// A drive that places each read differently, with the rip memory smaller
+// than a track or holding it whole: each track keeps exactly its length, and
+// is OK only when it is the image (the seams of the ranges, or the first and
+// last request read again, show the drive moving).
+TEST_F(BurstEmulated, AJitteringDriveKeepsTheLengthAndIsNeverOkOnBrokenAudio) {
+    struct Row {
+        const char* what;
+        std::uint32_t cacheBytes;
+        int jitter;
+    };
+    const Row rows[] = {
+        {"ranges of 290 sectors", 300 * SectorBytes, 20},
+        {"8 MiB", 8u << 20, 20},
+        {"128 MiB", 128u << 20, 20},
+        {"128 MiB, a drive that does not jitter", 128u << 20, 0},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::uint8_t> memory(row.cacheBytes, 0);
+        ctx.RipCache = memory.data();
+        ctx.RipCacheSize = row.cacheBytes;
+        drive->faults().jitterFrames = row.jitter;
+        for (int t = 1; t <= 2; ++t) {
+            SCOPED_TRACE(std::string(row.what) + ", track " + std::to_string(t));
+            const std::vector<std::uint8_t> got = Rip(Request(t)), want = Track(t);
+            EXPECT_EQ(got.size(), want.size());
+            if (platform.result.ResultClass == rrOK) EXPECT_TRUE(got == want) << "OK on audio that is not the image";
+            EXPECT_EQ(platform.result.ResultClass, row.jitter > 0 ? rrS1 : rrOK);
+        }
+        drive->faults().jitterFrames = 0;
+    }
+    ctx.RipCache = cache.data();
+    ctx.RipCacheSize = std::uint32_t(cache.size());
+}
+
 // Normalization: the run file, measured and scaled, in full.
 TEST_F(BurstEmulated, NormalizedRun) {
     TTransferRecord r = Request(1);
