@@ -137,15 +137,16 @@ void TLevelMeter::RebuildScale() {
 }
 
 void TLevelMeter::SetLevel(std::int32_t value) {
+    // The peak marker moves up first: drawn below the new top, it would
+    // grey out the lit part above it until the next update.
     const int d = scale_.BarLength(value, length_);
-    if (d != barLength_) {
-        barLength_ = d;
-        DrawMeter();
-    }
+    const bool changed = d != barLength_;
+    barLength_ = d;
     if (peakPos_ < barLength_) {
         peakPos_ = barLength_;
         decayStep_ = 1;
     }
+    if (changed) DrawMeter();
 }
 
 void TLevelMeter::DecayPeak() {

@@ -811,6 +811,19 @@ TEST(ProgressWindow, MetersPeaksAndTheShrunkLayout) {
     const int peakBefore = right->PeakPos();
     Pump(800);  // three or four ticks of the decay timer
     EXPECT_LT(right->PeakPos(), peakBefore);
+    // A level above the held peak lights the whole bar at once, as the left
+    // meter's full bar is lit.
+    right->SetLevel(32767);
+    auto pixel = [](HWND w, int x) {
+        RECT rc;
+        GetClientRect(w, &rc);
+        HDC dc = GetDC(w);
+        const COLORREF c = GetPixel(dc, x, rc.bottom / 2);
+        ReleaseDC(w, dc);
+        return c;
+    };
+    for (int x : {right->Length() - 4, (right->Length() + peakBefore) / 2})
+        EXPECT_EQ(pixel(right->Handle(), 1 + x), pixel(left->Handle(), 1 + x)) << x;
     form.DestroyHandle();
 
     TProgressForm small;
