@@ -136,8 +136,8 @@ void TCDPlayer::Seek(std::int32_t lba) {
     if (h_.PostWaveOut) h_.PostWaveOut(WM_WAVEOUT_PLAY, lba);
 }
 
+// A seek plays on (and ends a pause); a move that goes nowhere keeps it.
 void TCDPlayer::CDNext() {
-    paused_ = false;
     if (!h_.Tracks || !h_.PlayLba) return;
     const TPanelMove m = SkipForward(*h_.Tracks, *h_.PlayLba);
     if (m.Kind == TPanelMove::Stop)

@@ -23,6 +23,8 @@
 #include "classlib/app.h"
 #include "classlib/dialogs.h"
 #include "extraction/ClassDrv.h"
+#include "extraction/cdplayerpanel.h"
+#include "extraction/waveout.h"
 #include "extraction/tests/StandinSetup.h"
 #include "extraction/wendrisub.h"
 #include "resources/tracklist.h"
@@ -1034,6 +1036,61 @@ TEST_F(Frame, NoAspiAdapterEndsTheStartOrOffersTheRegistryAndSaysWhatHappened) {
     RegCloseKey(test);
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\WendrixFrameTest");
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\WendrixFrameTestDead");
+}
+
+// The CD player panel's moves while paused: a move that goes nowhere (into
+// a data track) keeps the pause, so the next press of the pause button
+// resumes; a move that seeks plays on; one past the end stops.
+TEST(CDPlayerPanel, MovesWhilePaused) {
+    wx::Application.Initialize();
+    wx::TTrackTable disc;
+    disc.TrackCount = 3;
+    const std::int32_t starts[] = {0, 1000, 2000, 4000};
+    for (int i = 1; i <= 3; ++i) {
+        disc.Slots[i].StartLba = starts[i - 1];
+        disc.Slots[i].SectorCount = starts[i] - starts[i - 1];
+        disc.Slots[i].IsAudio = i != 2;
+    }
+    disc.Slots[wx::LeadOutSlot].StartLba = 4000;
+    struct Row {
+        const char* what;
+        bool forward;
+        std::int32_t lba;
+        std::vector<std::pair<std::uint32_t, std::intptr_t>> posts;  // after the pause
+        bool paused;
+    };
+    const Row rows[] = {
+        {"10 s on, into the data track", true, 500, {{wx::WM_WAVEOUT_RESUME, 0}}, false},
+        {"10 s back, into the data track", false, 2300, {{wx::WM_WAVEOUT_RESUME, 0}}, false},
+        {"10 s on in the track", true, 2100, {{wx::WM_WAVEOUT_PLAY, 2850}, {wx::WM_WAVEOUT_PAUSE, 0}}, true},
+        {"10 s on past the end", true, 3500, {{wx::WM_WAVEOUT_STOP, 0}, {wx::WM_WAVEOUT_RESUME, 0}}, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::int32_t lba = row.lba;
+        int track = 1, mode = 0;
+        std::vector<std::pair<std::uint32_t, std::intptr_t>> posts;
+        wx::TCDPlayerHost host;
+        host.Tracks = &disc;
+        host.PlayLba = &lba;
+        host.PlayTrack = &track;
+        host.TimeDisplayMode = &mode;
+        host.PostWaveOut = [&](std::uint32_t msg, std::intptr_t lp) { posts.push_back({msg, lp}); };
+        wx::TCDPlayer panel(nullptr, host);
+        panel.Show();
+        panel.CDPause();
+        ASSERT_TRUE(panel.Paused());
+        posts.clear();
+        if (row.forward)
+            panel.CDNext();
+        else
+            panel.CDPrev();
+        panel.CDPause();  // resumes a pause that is still on, or pauses the play
+        EXPECT_EQ(posts, row.posts);
+        EXPECT_EQ(panel.Paused(), row.paused);
+        panel.CloseAllowed = true;
+        panel.DestroyHandle();
+    }
 }
 
 TEST(TrackRangeDialog, ShowRefuseAndSet) {
