@@ -97,6 +97,8 @@ bool TTrackProparty::SFRAMEExit(TNumEdit& field) {
 // there already is left as it is.
 bool TTrackProparty::NameUsable(const std::string& name) const {
     if (IsReservedDeviceName(name) || !IsValidFileName(name)) return false;
+    // Dots and blanks alone name the folder itself or its parent, not a file.
+    if (name.find_first_not_of(". ") == std::string::npos) return false;
     char temp[MAX_PATH] = {};
     if (!GetTempPathA(sizeof temp, temp)) return false;
     const std::string path = IncludeTrailingBackslash(temp) + name;

@@ -1133,6 +1133,8 @@ TEST(TrackRangeDialog, ShowRefuseAndSet) {
         fields("-", "0", "0", "1", "0", "0", "x");      // a minus alone
         fields("0", "0", "0", "1", "0", "0", "a|b");    // a character names cannot hold
         fields("0", "0", "0", "1", "0", "0", "nul.wav");  // a device
+        fields("0", "0", "0", "1", "0", "0", "..");       // the parent folder
+        fields("0", "0", "0", "1", "0", "0", " . ");      // dots and blanks only
         fields("0", "0", "0", "1", "0", "0", "wx_trkprop_kept.txt");  // exists: accepted as it is
         form.Button1Click();
         afterReset = {form.SMIN.Text(), form.SSEC.Text(), form.SFRAME.Text(), form.EMIN.Text(), form.ESEC.Text(),
@@ -1143,13 +1145,15 @@ TEST(TrackRangeDialog, ShowRefuseAndSet) {
     };
     EXPECT_EQ(form.ShowModal(), IDOK);
     EXPECT_EQ(shown, (std::vector<std::string>{"caption", "old", "0", "2", "0", "2", "3", "4"}));
-    EXPECT_EQ(results, (std::vector<INT_PTR>{0, 0, 0, 0, 0, 0, 0, 0, IDOK, IDOK}));
+    EXPECT_EQ(results, (std::vector<INT_PTR>{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, IDOK, IDOK}));
     std::vector<std::string> texts;
     for (auto& m : script.Messages) texts.push_back(m.text);
     EXPECT_EQ(texts, (std::vector<std::string>{wx::LoadResString(MSG_BAD_RECORDING_RANGE), wx::LoadResString(MSG_FRAMES_RANGE),
                                                wx::LoadResString(MSG_SECONDS_RANGE), wx::LoadResString(MSG_FRAMES_RANGE),
                                                wx::LoadResString(MSG_INVALID_ENTRY_COLON),
                                                wx::LoadResString(MSG_INVALID_ENTRY_COLON),
+                                               wx::LoadResString(MSG_INVALID_FILE_NAME),
+                                               wx::LoadResString(MSG_INVALID_FILE_NAME),
                                                wx::LoadResString(MSG_INVALID_FILE_NAME),
                                                wx::LoadResString(MSG_INVALID_FILE_NAME)}));
     EXPECT_EQ(afterReset, (std::vector<std::string>{"0", "0", "0", "1", "19", "74"}));
