@@ -319,6 +319,21 @@ TEST_F(RipControlWine, RipsTheSelectedTracksWithReportAndEndMessage) {
     ASSERT_FALSE(timerCalls.empty());
     EXPECT_FALSE(timerCalls.front());
     EXPECT_TRUE(timerCalls.back());
+
+    // The one-pass jitter correction overlaps its reads by 4 sectors, but
+    // not with the PIONEER read command.
+    c.SelReadMethod.SetItemIndex(rm1PassZitterRead);
+    for (const int kind : {int(rcPlextor), int(rcPioneer)}) {
+        SCOPED_TRACE(kind);
+        c.ComboBox1.SetItemIndex(kind);
+        Select({1});
+        rip->ToolRipStartClick();
+        ASSERT_FALSE(rip->Results().empty());
+        EXPECT_EQ(rip->Results().back().OverlapSectors, kind == rcPioneer ? 0 : 4);
+        EXPECT_EQ(rip->Results().back().ResultClass, rrOK);
+        ExpectImagePcm(out + "\\one.wav", 1);
+    }
+    c.SelReadMethod.SetItemIndex(0);
 }
 
 TEST_F(RipControlWine, MissingNamesAndTheOverwriteQuestionOfAPreEmphasisedTrack) {
