@@ -334,6 +334,22 @@ TEST_F(RipControlWine, RipsTheSelectedTracksWithReportAndEndMessage) {
         ExpectImagePcm(out + "\\one.wav", 1);
     }
     c.SelReadMethod.SetItemIndex(0);
+
+    // A monitored rip whose wave device cannot be opened says so and rips
+    // on without the monitor.
+    c.ComboBox1.SetItemIndex(rcPlextor);
+    c.UseWaveMonitor.Checked = true;
+    rip->Host().OpenWaveOut = [](int, int, int, bool) { return false; };
+    prompter.Messages.clear();
+    Select({3});
+    rip->ToolRipStartClick();
+    texts = Texts();
+    ASSERT_GE(texts.size(), 2u);
+    EXPECT_EQ(texts[texts.size() - 2], LoadResString(MSG_RIP_WAVE_DEVICE));
+    EXPECT_EQ(texts.back(), LoadResString(MSG_RIP_FINISHED));
+    ASSERT_FALSE(rip->Results().empty());
+    EXPECT_FALSE(rip->Results().back().MonitorOutput);
+    ExpectImagePcm(out + "\\three.wav", 3);
 }
 
 TEST_F(RipControlWine, MissingNamesAndTheOverwriteQuestionOfAPreEmphasisedTrack) {
