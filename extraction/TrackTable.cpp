@@ -23,17 +23,26 @@ std::size_t AnswerBytes(const std::uint8_t* a, std::size_t bufferBytes) {
 
 std::uint8_t FromBcd(std::uint8_t v) { return std::uint8_t((v >> 4) * 10 + (v & 0x0F)); }
 
+// Addresses a disc can have: 00:00:00 to 99:59:74 as time.
+constexpr std::int32_t kFirstLba = -150;
+constexpr std::int32_t kLastLba = 99 * 4500 + 59 * 75 + 74 - 150;
+
 void FillSlot(TTrackRecord& r, const std::uint8_t* dl, const std::uint8_t* dm) {
     std::uint8_t ctl = dl[1] & 0x0F;
     r = TTrackRecord{};
     r.StartLba = std::int32_t(GetBE32(dl + 4));
+    // The time of the MSF answer is taken when it is the LBA's own; a time
+    // that is not (a drive answering in another notation, a broken answer)
+    // is made from the LBA, which is what the rip reads by.
+    if (dm && (dm[6] >= 60 || dm[7] >= 75 || dm[5] * 4500 + dm[6] * 75 + dm[7] != std::int64_t{r.StartLba} + 150))
+        dm = nullptr;
     if (dm) {
         r.StartMinute = dm[5];
         r.StartSecond = dm[6];
         r.StartFrame = dm[7];
     } else {
-        std::int32_t a = std::max<std::int32_t>(r.StartLba + 150, 0);
-        r.StartMinute = std::uint8_t(std::min<std::int32_t>(a / 4500, 255));
+        const std::int64_t a = std::max<std::int64_t>(std::int64_t{r.StartLba} + 150, 0);
+        r.StartMinute = std::uint8_t(std::min<std::int64_t>(a / 4500, 255));
         r.StartSecond = std::uint8_t(a / 75 % 60);
         r.StartFrame = std::uint8_t(a % 75);
     }
@@ -95,6 +104,12 @@ bool ParseToc(const std::uint8_t* lba, std::size_t lbaBytes, const std::uint8_t*
         FillSlot(table.Slots[slot], dl, dm);
     }
     if (!leadOut || slot == 0) return false;
+    // Track starts ascend on a disc and the lead-out comes after them; an
+    // answer that says otherwise is not a table of contents.
+    for (int t = 1; t <= slot; ++t) {
+        const std::int32_t next = t < slot ? table.Slots[t + 1].StartLba : table.Slots[LeadOutSlot].StartLba;
+        if (table.Slots[t].StartLba < kFirstLba || table.Slots[t].StartLba >= next || next > kLastLba) return false;
+    }
     table.TrackCount = slot;
     for (int t = 1; t <= slot; ++t) {
         TTrackRecord& r = table.Slots[t];
@@ -172,8 +187,14 @@ void AnalizingSession(TTrackTable& t) {
         TTrackRecord& r = t.Slots[e];
         std::int32_t leadOut = sessions[s].LeadOutMin * 4500 + sessions[s].LeadOutSec * 75 + sessions[s].LeadOutFrame;
         std::int32_t start = r.StartMinute * 4500 + r.StartSecond * 75 + r.StartFrame;
-        r.SectorCount = leadOut - start + 1;
-        r.RangeEnd = r.SectorCount - 1;
+        // The session's lead-out may end its last track early, never inside
+        // the next track, past the disc's lead-out or before the track starts.
+        const std::int32_t next = e < t.TrackCount ? t.Slots[e + 1].StartLba : t.Slots[LeadOutSlot].StartLba;
+        const std::int32_t length = leadOut - start + 1;
+        if (length >= 1 && length <= next - r.StartLba + 1) {
+            r.SectorCount = length;
+            r.RangeEnd = r.SectorCount - 1;
+        }
         ++e;
     }
 }

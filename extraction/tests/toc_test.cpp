@@ -227,6 +227,22 @@ TEST(TocParsing, HostileAnswersStayWithinWhatWasReturned) {
     EXPECT_FALSE(ParseToc(shortLen.data(), shortLen.size(), nullptr, 0, t));
     std::uint8_t tiny[2] = {0xFF, 0xFF};
     EXPECT_FALSE(ParseToc(tiny, 2, tiny, 2, t));
+    // Starts that do not ascend, a lead-out before the last start, an
+    // address past 99:59:74 or before 00:00:00: no table of contents.
+    for (auto bad : {std::vector<std::tuple<int, int, std::int32_t>>{{1, 0, 500}, {2, 0, 0}, {0xAA, 0, 900}},
+                     {{1, 0, 0}, {2, 0, 900}, {0xAA, 0, 900}},
+                     {{1, 0, 0}, {0xAA, 0, 0x7FFFFFFF}},
+                     {{1, 0, -151}, {0xAA, 0, 900}}}) {
+        auto lb = TocAnswer(1, 2, bad, false);
+        EXPECT_FALSE(ParseToc(lb.data(), lb.size(), nullptr, 0, t));
+        EXPECT_EQ(t.TrackCount, 0);
+    }
+    // An MSF answer whose time is not the LBA's: the time comes from the LBA.
+    auto lm = TocAnswer(1, 1, {{1, 0, 0}, {0xAA, 0, 1000}}, false);
+    auto mm = TocAnswer(1, 1, {{1, 0, 4500}, {0xAA, 0, 1000}}, true);
+    ASSERT_TRUE(ParseToc(lm.data(), lm.size(), mm.data(), mm.size(), t));
+    EXPECT_EQ(t.Slots[1].StartMinute, 0);
+    EXPECT_EQ(t.Slots[1].StartSecond, 2);
 
     // A data track: not audio, image 3, empty tag cell.
     auto ld = TocAnswer(1, 2, {{1, 0, 0}, {2, 4, 700}, {0xAA, 4, 1000}}, false);
@@ -261,6 +277,20 @@ TEST(TocParsing, FullTocCountBoundedAndBcdGuessThatFailsChangesNothing) {
     t.Sessions[2].LastTrack = 2;
     AnalizingSession(t);
     EXPECT_EQ(t.Slots[1].SectorCount, 1000);
+    // A session lead-out before its last track starts, or inside the next
+    // track: the length of the TOC stays; one between them ends the track.
+    auto l2 = TocAnswer(1, 2, {{1, 0, 0}, {2, 0, 12000}, {0xAA, 0, 13000}}, false);
+    auto m2 = TocAnswer(1, 2, {{1, 0, 0}, {2, 0, 12000}, {0xAA, 0, 13000}}, true);
+    for (auto [leadOutSec, length] : {std::pair{1, 12000}, {200, 12000}, {100, 7351}}) {
+        ASSERT_TRUE(ParseToc(l2.data(), l2.size(), m2.data(), m2.size(), t));
+        t.FirstSession = 1;
+        t.LastSession = 2;
+        t.TocEntries = {{1, 1, 0, 2, 0, 0x10}, {2, 2, 2, 42, 0, 0x10}};
+        t.Sessions[1] = {1, 1, 0, std::uint8_t(leadOutSec), 0};
+        t.Sessions[2] = {2, 2, 2, 55, 0};
+        AnalizingSession(t);
+        EXPECT_EQ(t.Slots[1].SectorCount, length) << leadOutSec;
+    }
 }
 
 }  // namespace
