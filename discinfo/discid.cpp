@@ -26,7 +26,10 @@ std::uint32_t CddbDiscId(const std::vector<std::int32_t>& trackStartFrames, std:
         checksum += static_cast<std::uint32_t>(CDDBDigitSum(s));
         total += static_cast<std::uint32_t>(next) - static_cast<std::uint32_t>(s);
     }
-    return ((checksum % 255u) << 24) | (total << 8) | static_cast<std::uint32_t>(n);
+    // Each part keeps to its own bits: a total beyond 16 bits (a lead-out
+    // before the first track, a table no disc has) or more than 255 tracks
+    // never spill into the part beside it.
+    return ((checksum % 255u) << 24) | ((total & 0xFFFFu) << 8) | static_cast<std::uint32_t>(n & 0xFFu);
 }
 
 std::string CddbDiscIdText(std::uint32_t id) {

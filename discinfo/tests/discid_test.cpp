@@ -51,6 +51,12 @@ TEST(DiscId, NoTracksIsZeroAndSecondsAreWholeLeadOutSeconds) {
     EXPECT_EQ(CddbDiscId({}, Msf(30, 0, 0)), 0u);
     EXPECT_EQ(CddbDiscSeconds(Msf(3, 0, 74)), 180);
     EXPECT_EQ(CddbDiscSeconds(Msf(72, 59, 74)), 72 * 60 + 59);
+    // A lead-out before the first track: the negative total stays out of
+    // the checksum byte and the track count.
+    const std::uint32_t back = CddbDiscId({Msf(3, 0, 0)}, Msf(0, 2, 0));
+    EXPECT_EQ(back >> 24, 3u);
+    EXPECT_EQ(back & 0xFF, 1u);
+    EXPECT_EQ((back >> 8) & 0xFFFF, std::uint32_t(2 - 180) & 0xFFFF);
 }
 
 }  // namespace
