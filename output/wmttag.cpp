@@ -9,6 +9,7 @@
 #include "output/mp3defs.h"
 #include "output/unicodetbl.h"
 #include "output/wmaudiosdk.h"
+#include "output/wmtattr.h"
 
 namespace tagio {
 
@@ -42,25 +43,17 @@ bool SetText(IWMAudioInfo* info, const wchar_t* name, const std::string& text) {
     return SUCCEEDED(info->SetAttribute(name, WmaAttrString, reinterpret_cast<const BYTE*>(w.c_str()), bytes));
 }
 
-// An attribute read into a 1024-byte buffer; false when it is absent,
-// larger, or the call fails.
-bool GetValue(IWMAudioInfo* info, const wchar_t* name, DWORD& type, std::vector<BYTE>& value) {
-    value.assign(1024, 0);
+// An attribute read into a buffer of WmaValueBytes; false when it is
+// absent, larger, or the call fails.
+bool GetValue(IWMAudioInfo* info, const char* name, std::uint32_t& type, std::vector<std::uint8_t>& value) {
+    value.assign(WmaValueBytes, 0);
     DWORD length = static_cast<DWORD>(value.size());
-    type = 0;
-    if (FAILED(info->GetAttribute(name, &type, value.data(), &length)) || length > value.size()) return false;
+    DWORD t = 0;
+    const std::wstring wide(name, name + std::strlen(name));
+    if (FAILED(info->GetAttribute(wide.c_str(), &t, value.data(), &length)) || length > value.size()) return false;
+    type = t;
     value.resize(length);
     return true;
-}
-
-std::string TextOf(const std::vector<BYTE>& value, std::size_t maxBytes) {
-    std::u16string units;
-    for (std::size_t i = 0; i + 1 < value.size(); i += 2) {
-        const char16_t u = static_cast<char16_t>(value[i] | (value[i + 1] << 8));
-        if (u == 0) break;
-        units.push_back(u);
-    }
-    return wx::SjisCut(UcsToSjis(units), maxBytes);
 }
 
 }  // namespace
@@ -87,42 +80,11 @@ bool ReadWMTTag(const std::string& fileName, wx::TTrackRecord& rec) {
     ClearTagFields(rec);
     TInfoRef info;
     if (!OpenInfo(fileName, info)) return false;
-    struct TText {
-        const wchar_t* name;
-        std::string wx::TTrackRecord::*field;
-        std::size_t limit;
-    };
-    const TText texts[] = {
-        {L"Title", &wx::TTrackRecord::Title, MaxTextBytes},          {L"Author", &wx::TTrackRecord::Artist, MaxTextBytes},
-        {L"Description", &wx::TTrackRecord::Comment, MaxTextBytes},  {L"WM/AlbumTitle", &wx::TTrackRecord::Album, MaxTextBytes},
-        {L"Copyright", &wx::TTrackRecord::Copyright, MaxTextBytes}, {L"WM/Year", &wx::TTrackRecord::Year, MaxShortTextBytes},
-    };
-    DWORD type;
-    std::vector<BYTE> value;
-    for (const TText& t : texts)
-        if (GetValue(info.p, t.name, type, value) && type == WmaAttrString) rec.*t.field = TextOf(value, t.limit);
-    if (GetValue(info.p, L"WM/Track", type, value)) {
-        if (type == WmaAttrString) {
-            const std::string text = wx::TrimSpaces(TextOf(value, 255));
-            long long n = -1;
-            if (!text.empty() && text.size() <= 10 && text.find_first_not_of("0123456789") == std::string::npos)
-                n = std::stoll(text);
-            rec.TrackText = n >= 0 ? std::to_string(n + 1) : std::string();
-        } else if (type == WmaAttrDword && value.size() == 4) {
-            std::uint32_t n;
-            std::memcpy(&n, value.data(), 4);
-            rec.TrackText = std::to_string(std::uint64_t{n} + 1);
-        }
-    }
-    if (GetValue(info.p, L"WM/Genre", type, value) && type == WmaAttrString) {
-        const std::string name = TextOf(value, 255);
-        if (name.empty()) {
-            rec.Genre = -1;
-        } else {
-            const int n = FindGenreIndex(name);
-            rec.Genre = n >= 0 ? n : FindFreeGenreIndex();
-        }
-    }
+    WmaAttributesToRecord(
+        [&](const char* name, std::uint32_t& type, std::vector<std::uint8_t>& value) {
+            return GetValue(info.p, name, type, value);
+        },
+        rec);
     return true;
 }
 
