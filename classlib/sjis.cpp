@@ -114,12 +114,30 @@ bool IsInvalidFileChar(char c) {
     return false;
 }
 
+namespace {
+// A character of a file name: 2 bytes for a lead byte with a trail byte
+// that can follow it, else 1.  A lead byte without one (at the end of a
+// text cut short, or before a control character) is a character of its
+// own, and an invalid one: it would swallow what follows it.
+std::size_t FileCharLength(const std::string& s, std::size_t i, bool& invalid) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (IsSjisLeadByte(c)) {
+        const auto t = i + 1 < s.size() ? static_cast<unsigned char>(s[i + 1]) : 0;
+        const bool trail = (t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFC);
+        invalid = !trail;
+        return trail ? 2 : 1;
+    }
+    invalid = IsInvalidFileChar(s[i]);
+    return 1;
+}
+}  // namespace
+
 bool IsValidFileName(const std::string& name) {
     std::size_t i = 0;
     while (i < name.size()) {
-        const std::size_t n = SjisCharLength(name, i);
-        if (n == 1 && IsInvalidFileChar(name[i])) return false;
-        i += n;
+        bool invalid = false;
+        i += FileCharLength(name, i, invalid);
+        if (invalid) return false;
     }
     return true;
 }
@@ -129,8 +147,9 @@ std::string ReplaceInvalidFileChars(const std::string& text, bool fullWidth) {
     r.reserve(text.size());
     std::size_t i = 0;
     while (i < text.size()) {
-        const std::size_t n = SjisCharLength(text, i);
-        if (n == 1 && IsInvalidFileChar(text[i])) {
+        bool invalid = false;
+        const std::size_t n = FileCharLength(text, i, invalid);
+        if (invalid) {
             if (fullWidth) {
                 const std::size_t k = std::string(kInvalid).find(text[i]);
                 r += k == std::string::npos ? kFullWidthLowLine : kFullWidth[k];

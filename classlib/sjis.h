@@ -50,11 +50,12 @@ std::string TrimSpaces(const std::string& s);
 // The characters that file names may not hold: the ten  \ * ? / : " ; < > |
 // and the control characters (below 0x20: line breaks, tabs).
 bool IsInvalidFileChar(char c);
-// True when none of them occurs (as a whole character).
+// True when none of them occurs (as a whole character), nor a lead byte
+// without a trail byte after it (it would join with what follows).
 bool IsValidFileName(const std::string& name);
 // Each of them replaced by "_", or with fullWidth by the full-width
 // counterpart of the ten (the semicolon becomes a full-width comma) and a
-// full-width low line for a control character.
+// full-width low line for a control character or a lone lead byte.
 std::string ReplaceInvalidFileChars(const std::string& text, bool fullWidth);
 
 }  // namespace wx

@@ -20,6 +20,16 @@ bool Expand(const std::string& tmpl, bool fileCodes, int track, const std::strin
     std::size_t i = 0;
     while (i < tmpl.size()) {
         const char c = tmpl[i++];
+        if (!fileCodes && wx::IsSjisLeadByte(static_cast<unsigned char>(c))) {
+            // A folder template's double-byte character is copied whole; a
+            // lead byte without its trail byte would join with the next
+            // text's first byte and could make its second byte a "\".
+            const auto t = i < tmpl.size() ? static_cast<unsigned char>(tmpl[i]) : 0;
+            if (!((t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFC))) return false;
+            r += c;
+            r += tmpl[i++];
+            continue;
+        }
         if (c != '%') {
             r += c;
             continue;

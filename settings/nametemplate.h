@@ -19,6 +19,7 @@ bool ExpandFileNameTemplate(const std::string& tmpl, int track, const std::strin
 // As above for folder names.  The substituted artist, album and genre texts
 // have the characters that file names may not hold replaced (full-width
 // forms when fullWidth), so that a "\" in an album title cannot create a
-// subfolder; the template's own "\" separators stay.
+// subfolder; the template's own "\" separators stay.  A template holding a
+// lead byte with no trail byte after it is a bad template.
 bool ExpandFolderNameTemplate(const std::string& tmpl, const std::string& artist, const std::string& album,
                               const std::string& genre, bool fullWidth, std::string& out);

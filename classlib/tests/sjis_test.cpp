@@ -104,6 +104,14 @@ TEST(SjisFileNames, InvalidCharsReplacedOutsideDoubleByteCharacters) {
     for (const char* name : {"First\nSecond", "a\tb", "a\rb", "\x1f"}) EXPECT_FALSE(IsValidFileName(name)) << name;
     EXPECT_EQ(ReplaceInvalidFileChars("1 First\nSecond\tTab\r", false), "1 First_Second_Tab_");
     EXPECT_EQ(ReplaceInvalidFileChars("a\nb", true), "a\x81\x51" "b");
+    // A lead byte with no trail byte after it (a text cut short, or a
+    // control character in the trail place) is replaced as well: it would
+    // join with what a template puts after it, or hide the control byte.
+    for (const char* name : {"ab\x81", "\x83\n", "\x83\x1f" "x", "\x83\xfd"})
+        EXPECT_FALSE(IsValidFileName(name)) << name;
+    EXPECT_EQ(ReplaceInvalidFileChars("ab\x81", false), "ab_");
+    EXPECT_EQ(ReplaceInvalidFileChars("\x83\n" "x", false), "__x");
+    EXPECT_EQ(ReplaceInvalidFileChars("\x95", true), "\x81\x51");
     EXPECT_EQ(SjisFind(kSo + "\\", '\\'), 2u);
     EXPECT_EQ(SjisFind(kSo, '\\'), std::string::npos);
 }

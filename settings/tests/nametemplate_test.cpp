@@ -73,7 +73,9 @@ TEST(FolderNameTemplate, CodesAndErrors) {
     ASSERT_TRUE(ExpandFolderNameTemplate("%G\\%R_%L%%", "Art", "Alb", "Rock", false, out));
     EXPECT_EQ(out, "Rock\\Art_Alb%");
     out = "<unset>";
-    for (const char* bad : {"%T", "%N", "%.2N", "%L%", "%Q"}) {
+    // A lead byte of the template with no trail byte would join with the
+    // text after it ("\x9a" + "\x95\x5c" shows a "\").
+    for (const char* bad : {"%T", "%N", "%.2N", "%L%", "%Q", "%G\x9a%L", "%L\x9a"}) {
         EXPECT_FALSE(ExpandFolderNameTemplate(bad, "a", "b", "c", false, out)) << bad;
         EXPECT_EQ(out, "<unset>");
     }
@@ -90,4 +92,8 @@ TEST(FolderNameTemplate, InvalidCharactersReplacedInValuesOnly) {
     // Trail bytes 0x5C and 0x7C of double-byte characters are kept.
     ASSERT_TRUE(ExpandFolderNameTemplate("%L", "", "\x83\x5C\x83\x7C", "", false, out));
     EXPECT_EQ(out, "\x83\x5C\x83\x7C");
+    // The template's own double-byte characters stay whole; a value's lone
+    // lead byte cannot swallow the separator after it.
+    ASSERT_TRUE(ExpandFolderNameTemplate("\x83\x5C%L\\%G", "", "\x81", "g", false, out));
+    EXPECT_EQ(out, "\x83\x5C_\\g");
 }
