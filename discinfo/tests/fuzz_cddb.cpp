@@ -63,6 +63,8 @@ void CheckRecord(const TCDDBDiscInfo& info, bool level6) {
     }
 }
 
+void FuzzXmcd(const std::vector<std::string>& lines, bool utf8);
+
 void FuzzRecord(const std::string& data) {
     std::vector<std::string> lines;
     std::size_t at = 0;
@@ -72,16 +74,21 @@ void FuzzRecord(const std::string& data) {
         lines.push_back(data.substr(at, lf - at));
         at = lf + 1;
     }
-    TCDDBDiscInfo info;
-    bool seen = false;
-    ParseXmcd(lines, info, seen);
-    SplitDiscTitle(info);
-    CheckRecord(info, false);
-    CheckRecord(info, true);
+    for (bool utf8 : {false, true}) FuzzXmcd(lines, utf8);
     for (const auto& l : lines) {
         const TDiscInfoSet set = ParseMatchLine(l);
         Check(set.DiscId.size() <= 8);
     }
+}
+
+// The xmcd reader on its own, for a record in Shift-JIS or in UTF-8.
+void FuzzXmcd(const std::vector<std::string>& lines, bool utf8) {
+    TCDDBDiscInfo info;
+    bool seen = false;
+    ParseXmcd(lines, info, seen, utf8);
+    SplitDiscTitle(info);
+    CheckRecord(info, false);
+    CheckRecord(info, true);
     // What we would write for it reads back with the same tracks.
     for (bool mail : {true, false}) {
         const auto written = BuildSubmitLines(info, mail, nullptr);
