@@ -415,7 +415,14 @@ int TBurst::ReadOnce(std::unique_ptr<SRB_ExecSCSICmd>& srb, std::int32_t lba, st
     if (!e_.BuildReadRequest(lba, count, *srb, data)) return 1;
     e_.SendAsync(0, *srb, event);
     void* one[1] = {event};
-    const bool ended = (r_.UseAspi && Status(*srb) != SS_PENDING) || pf_.WaitAnyEvent(one, 1, WaitMs) >= 0;
+    bool ended = (r_.UseAspi && Status(*srb) != SS_PENDING) || pf_.WaitAnyEvent(one, 1, WaitMs) >= 0;
+    if (ended && r_.UseAspi && Status(*srb) == SS_PENDING) {
+        // An ASPI request is ended by its status; its signal may come
+        // before the status is written.
+        const std::uint32_t start = pf_.TickCount();
+        while (Status(*srb) == SS_PENDING && pf_.TickCount() - start < WaitMs) pf_.Sleep(1);
+        ended = Status(*srb) != SS_PENDING;
+    }
     if (!ended) {
         pf_.Post(r_.NotifyWindow, WM_RIP_TIMEOUT, 100, 0);
         if (!e_.AbandonAsync(0, *srb, event)) {

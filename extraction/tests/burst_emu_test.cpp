@@ -157,6 +157,19 @@ TEST_F(BurstEmulated, FailedRequestsAreReadAgainOrTheRipIsNG) {
         EXPECT_EQ(platform.result.ResultClass, rrOK);
         EXPECT_EQ(platform.result.ScsiErrors, 5);
     }
+    // A library that signals a request's event before it writes the status:
+    // a request read again is not taken as failed, nor sent again while the
+    // library still holds it.
+    emu::Unit* unit = emulator->FindUnit(0, 1);
+    ASSERT_NE(unit, nullptr);
+    unit->readLatencyMs = 1;
+    unit->signalBeforeStatusMs = 20;
+    drive->faults().mediumErrors = {{t1.startLba + 100, 3}, {t1.startLba + 400, 2}};
+    EXPECT_TRUE(Rip(Request(1)) == Track(1));
+    EXPECT_EQ(platform.result.ResultClass, rrOK);
+    EXPECT_EQ(platform.result.ScsiErrors, 5);
+    unit->readLatencyMs = 0;
+    unit->signalBeforeStatusMs = 0;
     // Not read again: the bad data stays, and the rip says so.
     drive->faults().mediumErrors = {{t1.startLba + 100, 1}};
     TTransferRecord r = Request(1);

@@ -238,6 +238,15 @@ void AspiEmulator::Finish(SRB_ExecSCSICmd* s, std::uint8_t status, LogEntry& e) 
     e.haStat = s->SRB_HaStat;
     e.hadEvent = ev != nullptr;
     Append(e);
+    const Unit* u = s->SRB_HaId < adapters_.size() ? FindUnit(s->SRB_HaId, s->SRB_Target) : nullptr;
+    if (ev && signal_ && u && u->signalBeforeStatusMs > 0 &&
+        std::atomic_ref<std::uint8_t>(s->SRB_Status).load(std::memory_order_acquire) == SS_PENDING &&
+        std::this_thread::get_id() == worker_.get_id()) {
+        signal_(ev);
+        std::this_thread::sleep_for(std::chrono::milliseconds(u->signalBeforeStatusMs));
+        StoreStatus(s->SRB_Status, status);
+        return;
+    }
     StoreStatus(s->SRB_Status, status);
     if (ev && signal_) signal_(ev);
 }

@@ -42,6 +42,9 @@ struct Unit {
     // together, the last sent first.  0 or 1: in order.
     int reorder = 0;
     int reorderHoldMs = 20;
+    // The event of a request that ends later is signalled this long before
+    // its status is written, as some libraries do.
+    int signalBeforeStatusMs = 0;
 };
 
 // One line per finished request, for the tests.
