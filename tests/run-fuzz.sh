@@ -70,9 +70,14 @@ if [ "$seconds" -eq 0 ]; then
 fi
 
 "./$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len="$maxlen" \
-  -artifact_prefix=findings/ -print_final_stats=1 "${dirs[@]}" 2>&1 | tail -25
-status=${PIPESTATUS[0]}
+  -artifact_prefix=findings/ -print_final_stats=1 "${dirs[@]}" > fuzz.log 2>&1
+status=$?
+# The last status line (execs, cov, ft, exec/s) and the final figures; the
+# whole output stays in WORK_DIR/fuzz.log.
+grep -E '^#[0-9]+' fuzz.log | tail -1
+grep -E '^(stat::|Done )' fuzz.log
 if [ "$status" -ne 0 ]; then
+  tail -40 fuzz.log
   echo "fuzzing found a fault (status $status); reproducer in $work/findings"
   exit 1
 fi
