@@ -187,6 +187,21 @@ bool TID3TagForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)
         result = 0;
         return true;
     }
+    if (msg == WM_GETMINMAXINFO) {
+        // Maximized, the window fills the work area of its monitor with only
+        // its sizing frame beyond the edges, so the caption stays on screen.
+        MONITORINFO mi{};
+        mi.cbSize = sizeof mi;
+        if (GetMonitorInfoA(MonitorFromWindow(Handle(), MONITOR_DEFAULTTONEAREST), &mi)) {
+            const int bx = GetSystemMetrics(SM_CXSIZEFRAME) + GetSystemMetrics(SM_CXPADDEDBORDER);
+            const int by = GetSystemMetrics(SM_CYSIZEFRAME) + GetSystemMetrics(SM_CXPADDEDBORDER);
+            auto* mm = reinterpret_cast<MINMAXINFO*>(lp);
+            mm->ptMaxPosition = {mi.rcWork.left - mi.rcMonitor.left - bx, mi.rcWork.top - mi.rcMonitor.top - by};
+            mm->ptMaxSize = {mi.rcWork.right - mi.rcWork.left + 2 * bx, mi.rcWork.bottom - mi.rcWork.top + 2 * by};
+        }
+        result = 0;
+        return true;
+    }
     if (msg == WM_INITMENUPOPUP && reinterpret_cast<HMENU>(wp) == EditMenu()) {
         Edit1Click(EditMenu());
         result = 0;
@@ -240,12 +255,14 @@ std::vector<int> TID3TagForm::SelectedRows() const {
     return rows;
 }
 
-void TID3TagForm::Warn(wx::TRowWarning w, const std::string& rowText) {
-    if (w == wx::TRowWarning::UnknownGenre)
-        wx::ShowMessageBox(LoadResString(MSG_TAGED_GENRE_NOT_FOUND) + "\r\"" + rowText + "\"", MB_OK | MB_ICONWARNING,
-                           Handle());
-    else
-        wx::ShowMessageBox(LoadResString(MSG_TAGED_TOO_LONG), MB_OK | MB_ICONWARNING, Handle());
+void TID3TagForm::ShowWarnings(const wx::TWarningSummary& w) {
+    if (w.UnknownGenres == 1)
+        wx::ShowMessageBox(LoadResString(MSG_TAGED_GENRE_NOT_FOUND) + "\r\"" + w.FirstUnknownGenreRow + "\"",
+                           MB_OK | MB_ICONWARNING, Handle());
+    else if (w.UnknownGenres > 1)
+        wx::ShowMessageBox(wx::FormatRes(MSG_TAGED_GENRES_NOT_FOUND, w.FirstUnknownGenreRow.c_str(), w.UnknownGenres - 1),
+                           MB_OK | MB_ICONWARNING, Handle());
+    if (w.TooLong) wx::ShowMessageBox(LoadResString(MSG_TAGED_TOO_LONG), MB_OK | MB_ICONWARNING, Handle());
 }
 
 bool TID3TagForm::ChooseCsvFile(bool save, std::string& path, char& delimiter) {
@@ -287,8 +304,14 @@ void TID3TagForm::ImportCSVFileClick() {
         return;
     case wx::TTextFileResult::Ok: break;
     }
-    Table.Import(wx::FileLines(text), delimiter, [this](wx::TRowWarning w, const std::string& t) { Warn(w, t); });
+    if (!wx::IsPlainText(text)) {
+        wx::ShowMessageBox(wx::FormatRes(MSG_TAGED_NOT_TEXT, file.c_str()), MB_OK | MB_ICONERROR, Handle());
+        return;
+    }
+    wx::TWarningSummary warnings;
+    Table.Import(wx::FileLines(text), delimiter, [&](wx::TRowWarning w, const std::string& t) { warnings.Add(w, t); });
     ShowRows();
+    ShowWarnings(warnings);
 }
 
 void TID3TagForm::CreateCSVFileClick() {
@@ -384,22 +407,28 @@ void TID3TagForm::CopyCellClick() {
 void TID3TagForm::Paste1Click() {
     if (Table.Rows.empty()) return;
     const int first = ListView1.NextSelected(-1);
+    wx::TWarningSummary warnings;
     Table.Paste(wx::ClipboardLines(ClipboardText()), first < 0 ? 0 : first, Delimiter(),
-                [this](wx::TRowWarning w, const std::string& t) { Warn(w, t); });
+                [&](wx::TRowWarning w, const std::string& t) { warnings.Add(w, t); });
     ShowRows();
+    ShowWarnings(warnings);
 }
 
 void TID3TagForm::PasteAll1Click() {
     const std::vector<std::string> lines = wx::ClipboardLines(ClipboardText());
     if (lines.empty() || Table.Rows.empty()) return;
-    Table.PasteAll(lines[0], Delimiter(), [this](wx::TRowWarning w, const std::string& t) { Warn(w, t); });
+    wx::TWarningSummary warnings;
+    Table.PasteAll(lines[0], Delimiter(), [&](wx::TRowWarning w, const std::string& t) { warnings.Add(w, t); });
     ShowRows();
+    ShowWarnings(warnings);
 }
 
 void TID3TagForm::PasteLineClick() {
     if (PopupColumn < 1 || PopupColumn > wx::TagColumnCount) return;
     const int column = PopupColumn - 1;
-    const std::string text = ClipboardText();
+    // The first line of the clipboard, without its line end.
+    const std::vector<std::string> lines = wx::ClipboardLines(ClipboardText());
+    const std::string text = lines.empty() ? std::string() : lines[0];
     if (column == wx::tcGenre)
         Table.FillGenre(text);
     else
@@ -596,13 +625,17 @@ void EditTagsOfFiles(const std::vector<std::string>& paths, POINT at, const TTag
         return;
     }
 
+    if (files.size() > std::size_t(wx::MaxTagEditorRows)) {
+        wx::ShowMessageBox(wx::FormatRes(MSG_TAGED_TOO_MANY_FILES, int(files.size()), wx::MaxTagEditorRows),
+                           MB_OK | MB_ICONWARNING);
+        files.resize(std::size_t(wx::MaxTagEditorRows));
+    }
     for (TTagFile& f : files) {
         if (!ReadTags(f)) {
             wx::ShowMessageBox(wx::FormatRes(MSG_TAGS_FILE_BROKEN, f.Path.c_str()), MB_OK | MB_ICONERROR);
             return;
         }
     }
-    if (files.size() > std::size_t(wx::MaxTagEditorRows)) files.resize(std::size_t(wx::MaxTagEditorRows));
     TID3TagForm editor(nullptr, host);
     editor.TagRecords.clear();
     for (const TTagFile& f : files) editor.TagRecords.push_back(f.Record);

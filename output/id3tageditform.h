@@ -94,7 +94,8 @@ private:
     void ShowRow(int row);
     void Layout();
     std::vector<int> SelectedRows() const;
-    void Warn(wx::TRowWarning w, const std::string& rowText);
+    // The warnings of one fill command, each kind in one box.
+    void ShowWarnings(const wx::TWarningSummary& w);
     char Delimiter() const { return tabDelim_ ? '\t' : ','; }
     void ApplyCommandStates();
     // A CSV file from the open or save dialog, with the delimiter of the

@@ -159,6 +159,22 @@ std::vector<std::string> FileLines(const std::string& text) {
     return lines;
 }
 
+bool IsPlainText(const std::string& text) {
+    if (text.size() >= 2 && ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF')))
+        return false;
+    for (unsigned char c : text)
+        if (c < 32 && c != '\t' && c != '\n' && c != '\r' && c != 26) return false;
+    return true;
+}
+
+void TWarningSummary::Add(TRowWarning w, const std::string& rowText) {
+    if (w == TRowWarning::TooLong) {
+        TooLong = true;
+        return;
+    }
+    if (UnknownGenres++ == 0) FirstUnknownGenreRow = rowText;
+}
+
 TTextFileResult ReadTextFile(const std::string& path, std::string& text) {
     text.clear();
     std::FILE* f = std::fopen(path.c_str(), "rb");

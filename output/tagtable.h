@@ -76,12 +76,24 @@ struct TParsedRow {
 TParsedRow ParseRowText(const std::string& text, char delimiter);
 std::string FormatRowText(const TTagCells& cells, char delimiter);
 
+// The warnings of one fill command, to be shown once: how many rows had a
+// genre not found, the first of them, and whether any text was cut.
+struct TWarningSummary {
+    int UnknownGenres = 0;
+    std::string FirstUnknownGenreRow;
+    bool TooLong = false;
+    void Add(TRowWarning w, const std::string& rowText);
+};
+
 // Clipboard text as lines: a line ends at CR, LF or character 26, and runs
 // of them make no empty lines; only TAB and bytes 32 to 255 stay.
 std::vector<std::string> ClipboardLines(const std::string& text);
 // File text as lines: LF ends a line, a CR before it goes; a last line
 // without LF counts when it is not empty.
 std::vector<std::string> FileLines(const std::string& text);
+// A file the editor can read as rows: no NUL byte, no UTF-16 byte-order
+// mark, and no control byte other than TAB, LF, CR and character 26.
+bool IsPlainText(const std::string& text);
 
 // Reading and writing a whole text file (a Shift-JIS path on Windows).
 enum class TTextFileResult { Ok, CannotOpen, IoError };

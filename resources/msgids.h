@@ -262,6 +262,7 @@
 #define MSG_ENC_TAGS_NOT_WRITTEN 61426
 #define MSG_TAGED_NOT_TEXT 61427
 #define MSG_TAGED_GENRES_NOT_FOUND 61428
+#define MSG_TAGED_TOO_MANY_FILES 61429
 #define MSG_TAGED_COLUMNS 61344  // 9 texts: the caption column, then the eight text columns
 #define MSG_TAGED_GENRE_NOT_FOUND 61360
 #define MSG_TAGED_TOO_LONG 61361

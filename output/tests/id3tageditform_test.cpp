@@ -163,19 +163,53 @@ TEST_F(TagEditor, TracksFromCommaFileEditedExportedWithTabsAndNamed) {
     EXPECT_TRUE(editor.Table.Rows[0].HasContent);
     EXPECT_FALSE(editor.Table.Rows[1].HasContent);
 
-    // The tab file reads back into the same texts; a missing file is said.
+    // The tab file reads back into the same texts; a missing file is said;
+    // a file that is not text is refused with one box and changes no row.
+    WriteText(dir + "\\utf16.csv", std::string("\xFF\xFEt\0i\0,\0a\0\r\0\n\0", 14));
+    WriteText(dir + "\\binary.csv", std::string("ID3\x03\0\0\0\0\x10\x00", 10) + std::string(4000, '\0'));
+    // Four rows of unknown genres: one box, naming the first row.
+    WriteText(dir + "\\genres.csv", "a,,,,Nope1\r\nb,,,,Nope2\r\nc,,,,Nope3\r\nd,,,,Nope4\r\n");
     TID3TagForm again(nullptr, Host());
+    prompter.Messages.clear();
     prompter.OnModal = [&](TForm&) -> INT_PTR {
         prompter.FileAnswers.push_back(dir + "\\out.csv");
         prompter.FilterAnswers.push_back(2);
         again.ImportCSVFileClick();
+        const auto rows = again.Table.Rows;
+        EXPECT_TRUE(prompter.Messages.empty());
         prompter.FileAnswers.push_back(dir + "\\missing.csv");
         again.ImportCSVFileClick();
-        return IDCANCEL;
+        for (const char* name : {"utf16.csv", "binary.csv"}) {
+            const std::size_t before = prompter.Messages.size();
+            prompter.FileAnswers.push_back(dir + "\\" + name);
+            again.ImportCSVFileClick();
+            EXPECT_EQ(prompter.Messages.size(), before + 1) << name;
+            EXPECT_TRUE(Said(Formatted(MSG_TAGED_NOT_TEXT, dir + "\\" + name))) << name;
+            for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(again.Table.Rows[i].Cells, rows[i].Cells) << name;
+        }
+        const std::size_t before = prompter.Messages.size();
+        prompter.FileAnswers.push_back(dir + "\\genres.csv");
+        again.ImportCSVFileClick();
+        EXPECT_EQ(prompter.Messages.size(), before + 1);
+        char text[512];
+        std::snprintf(text, sizeof text, LoadResString(MSG_TAGED_GENRES_NOT_FOUND).c_str(), "a,,,,Nope1", 2);
+        EXPECT_TRUE(Said(text));  // three rows: track 2 is a data track
+        EXPECT_EQ(again.ListView1.ItemText(3, 1), "d");
+
+        // Closing with changes: Cancel stays open, No closes without them.
+        prompter.Answers.push_back(IDCANCEL);
+        again.Close();
+        EXPECT_EQ(again.ModalResult(), 0);
+        EXPECT_NE(again.Handle(), nullptr);
+        prompter.Answers.push_back(IDNO);
+        again.Close();
+        EXPECT_EQ(again.ModalResult(), IDCANCEL);
+        return 0;
     };
-    again.ShowModal();
-    EXPECT_EQ(again.Table.Rows[0].Cells, editor.Table.Rows[0].Cells);
-    EXPECT_EQ(again.Table.Rows[3].Cells, editor.Table.Rows[3].Cells);
+    shown.clear();
+    EXPECT_EQ(again.ShowModal(), IDCANCEL);
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(tracks.Slots[1].FileStem, "01_ソナタ第一番改");
     EXPECT_TRUE(Said(Formatted(MSG_TAGED_CANNOT_OPEN, dir + "\\missing.csv")));
 }
 
@@ -204,6 +238,17 @@ TEST_F(TagEditor, ClipboardAndColumnFills) {
             return 0;
         }
         EXPECT_EQ(editor.ListView1.ItemText(0, 0), "a.mp3");
+        // Maximized, the caption stays within the work area.
+        ShowWindow(editor.Handle(), SW_MAXIMIZE);
+        RECT work{}, frame{}, inner{};
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+        GetWindowRect(editor.Handle(), &frame);
+        GetClientRect(editor.Handle(), &inner);
+        MapWindowPoints(editor.Handle(), nullptr, reinterpret_cast<POINT*>(&inner), 2);
+        EXPECT_GE(frame.top + GetSystemMetrics(SM_CYSIZEFRAME), work.top) << frame.top;
+        EXPECT_LE(frame.bottom - GetSystemMetrics(SM_CYSIZEFRAME), work.bottom) << frame.bottom;
+        EXPECT_GE(inner.top - GetSystemMetrics(SM_CYCAPTION) - GetSystemMetrics(SM_CYMENU), work.top) << inner.top;
+        ShowWindow(editor.Handle(), SW_RESTORE);
         EXPECT_FALSE(editor.SetID3FilenameEnabled());
         editor.CSVDelimClick();
         EXPECT_TRUE(TID3TagForm::SetClipboardText(editor.Handle(), "t1\tr1\r\n\r\nt2\tr2\r\n"));
@@ -217,11 +262,17 @@ TEST_F(TagEditor, ClipboardAndColumnFills) {
 
         // A long comment: 30 bytes in the MP3 row, all of it in the WMA row.
         const std::string comment = std::string(29, 'c') + "亜" + "tail";
-        TID3TagForm::SetClipboardText(editor.Handle(), comment);
+        // The clipboard's line end stays out of the cells.
+        TID3TagForm::SetClipboardText(editor.Handle(), comment + "\r\n");
         editor.PopupColumn = 7;
         editor.PasteLineClick();
         EXPECT_EQ(editor.ListView1.ItemText(0, 7), std::string(29, 'c'));
         EXPECT_EQ(editor.ListView1.ItemText(1, 7), comment);
+        EXPECT_EQ(editor.Table.Rows[1].Cells[tcComment], comment);
+        TID3TagForm::SetClipboardText(editor.Handle(), "Jazz\r\n");
+        editor.PopupColumn = 5;
+        editor.PasteLineClick();
+        EXPECT_EQ(editor.ListView1.ItemText(0, 5), "Jazz");
 
         editor.SetAllColClick();
         EXPECT_EQ(editor.ListView1.ItemText(0, 4), "1999");
@@ -311,4 +362,29 @@ TEST_F(TagEditor, FilesTaggedFromTheEditorAndTheDialog) {
     tagtest::WriteAll(dir + "\\broken.mp3", tagtest::Bytes{'x', 'y'});
     EditTagsOfFiles({a, dir + "\\broken.mp3"}, POINT{0, 0}, Host(), false, tmBoth);
     EXPECT_TRUE(Said(Formatted(MSG_TAGS_FILE_BROKEN, dir + "\\broken.mp3")));
+
+    // More files than the editor has rows: one box, the first rows are edited.
+    prompter.Messages.clear();
+    std::vector<std::string> many;
+    for (int i = 0; i <= MaxTagEditorRows; ++i) {
+        many.push_back(dir + "\\m" + std::to_string(i) + ".mp3");
+        tagtest::WriteAll(many.back(), tagtest::Audio(4000));
+    }
+    int rows = 0;
+    std::string last;
+    prompter.OnModal = [&](TForm& f) -> INT_PTR {
+        if (auto* editor = dynamic_cast<TID3TagForm*>(&f)) {
+            rows = editor->ListView1.Count();
+            last = editor->ListView1.ItemText(rows - 1, 0);
+        }
+        return IDCANCEL;
+    };
+    EditTagsOfFiles(many, POINT{0, 0}, Host(), false, tmBoth);
+    EXPECT_EQ(rows, MaxTagEditorRows);
+    EXPECT_EQ(last, "m" + std::to_string(MaxTagEditorRows - 1) + ".mp3");
+    char text[256];
+    std::snprintf(text, sizeof text, LoadResString(MSG_TAGED_TOO_MANY_FILES).c_str(), MaxTagEditorRows + 1,
+                  MaxTagEditorRows);
+    ASSERT_EQ(prompter.Messages.size(), 1u) << prompter.Messages.back().text;
+    EXPECT_EQ(prompter.Messages[0].text, text);
 }

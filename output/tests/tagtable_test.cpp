@@ -165,6 +165,29 @@ TEST(TagTable, ClipboardAndFileLines) {
     EXPECT_EQ(FileLines("a\r\n\r\nb"), (std::vector<std::string>{"a", "", "b"}));
     EXPECT_EQ(FileLines("a\n"), (std::vector<std::string>{"a"}));
 
+    // Text the editor can read, and files it refuses.
+    const struct {
+        std::string text;
+        bool plain;
+    } kinds[] = {
+        {"", true},
+        {"a,b\tc\r\n" + kSo + "\x1A", true},
+        {std::string("a\0,b", 5), false},                     // a NUL byte
+        {std::string("\xFF\xFE" "a\0", 4), false},           // UTF-16, little-endian
+        {"\xFE\xFF\x30\xBD", false},                         // UTF-16 without a NUL
+        {"ID3\x03\x01", false},                               // other control bytes
+    };
+    for (const auto& k : kinds) EXPECT_EQ(IsPlainText(k.text), k.plain) << k.text;
+
+    // The warnings of a fill: the first row of an unknown genre and how many.
+    TWarningSummary w;
+    w.Add(TRowWarning::TooLong, "long");
+    w.Add(TRowWarning::UnknownGenre, "first");
+    w.Add(TRowWarning::UnknownGenre, "second");
+    EXPECT_TRUE(w.TooLong);
+    EXPECT_EQ(w.UnknownGenres, 2);
+    EXPECT_EQ(w.FirstUnknownGenreRow, "first");
+
     wx::testimg::TempDir dir;
     std::string text;
     EXPECT_EQ(ReadTextFile(dir.File("missing.csv"), text), TTextFileResult::CannotOpen);
