@@ -203,8 +203,23 @@ bool TForm1::TransportInUse() const {
     return (UseAspi && Win32Aspi1 && Win32Aspi1->Adapters() >= 1) || ClassDriverInUse;
 }
 
+namespace {
+// Posted by the first show: the slow part of it runs once the window has
+// been painted.
+constexpr UINT WM_FIRST_SHOW = WM_APP + 0x101;
+}  // namespace
+
 void TForm1::FormShow() {
     if (StartupAborted) return;
+    // The settings load, the drive scan and the first table of contents
+    // take a while: the window paints first, then the steps run in order.
+    UpdateWindow(Handle());
+    PostMessageA(Handle(), WM_FIRST_SHOW, 0, 0);
+}
+
+void TForm1::FirstShow() {
+    if (StartupAborted || FirstShowDone) return;
+    FirstShowDone = true;
     // 1.
     ConfigStartUp();
     if (StartupAborted) return;
@@ -242,7 +257,8 @@ bool TForm1::FormCloseQuery() {
 
 void TForm1::FormClose() {
     Timer2->SetEnabled(false);
-    if (!StartupAborted && TransportInUse()) {
+    // Settings never loaded are never stored over the file.
+    if (!StartupAborted && FirstShowDone && TransportInUse()) {
         // The folder selected in the tree; with none (no drive could be
         // listed) the saved boot folder stays as it was.
         const std::string path = GetFilePathAt();
@@ -492,6 +508,10 @@ bool TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     switch (msg) {
     case WM_SIZE:
         Realign();
+        result = 0;
+        return true;
+    case WM_FIRST_SHOW:
+        FirstShow();
         result = 0;
         return true;
     case WM_QUERYENDSESSION:

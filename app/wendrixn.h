@@ -117,6 +117,7 @@ public:
     std::string HelpFile;
     bool ClassDriverInUse = false;      // the class-driver flag of the transport check
     bool StartupAborted = false;        // the transport or memory check ended the start
+    bool FirstShowDone = false;         // the first show's settings load and drive scan have run
     // The check's part for a system whose ASPI layer has no adapter: the
     // Windows 9x registry offer, or the pass-through transport on NT.
     void NoAspiTransport(DWORD platform);
@@ -584,6 +585,8 @@ private:
     void BuildImageLists();
     void BindCommands();
     void TransportCheck();
+    // The first show's work, run from the queue once the window has painted.
+    void FirstShow();
     wx::TAlignLayout layout_;  // the form's own children
     bool closing_ = false;
 };

@@ -4,7 +4,6 @@
 
 #include <shlobj.h>
 
-#include <cstring>
 
 #include "settings/configstore.h"
 
@@ -30,13 +29,14 @@ bool ReserveRipCacheBuffer(int memoryUseRatio) {
     AvailablePhysicalMemory = ms.ullAvailPhys;
     const std::uint32_t size = RipCacheSizeFor(ms.ullAvailPhys, memoryUseRatio);
     if (size == 0) return false;
-    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, size);
+    // Handed out zero-filled by the system: its pages are touched only
+    // when a rip uses them.
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
     void* p = h ? GlobalLock(h) : nullptr;
     if (!p) {
         if (h) GlobalFree(h);
         return false;
     }
-    std::memset(p, 0, size);
     RipCacheBuffer.Handle = h;
     RipCacheBuffer.Address = p;
     RipCacheBuffer.Size = size;

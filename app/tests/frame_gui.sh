@@ -76,6 +76,7 @@ printf '%s' "$ini" | sed 's/$/\r/' > "$dir/wndrxn.ini"
 # Japanese, the built-in texts.
 start
 shot frame_main.png
+check "$run" "$driver" painted
 check "$run" "$driver" keys
 "$run" "$driver" menu && { sleep 0.7; shot frame_menu.png; check "$run" "$driver" endmenu; } || { echo "FAILED: menu"; failures=$((failures + 1)); }
 stop
@@ -89,6 +90,7 @@ done
 sed -i 's/^\[Common\]\r$/[Common]\r\nLanguage=ENGLISH\r/' "$dir/wndrxn.ini"
 start
 shot frame_english.png
+check "$run" "$driver" painted
 check "$run" "$driver" english
 stop
 echo "frame_gui: $failures failure(s)"

@@ -64,6 +64,9 @@ HWND TProgram::WaitMain(const std::string& title, int ms) {
             // A message box carries the same title; the main window is no box.
             if (GetDlgItem(w, 0xFFFF)) continue;
             Main = w;
+            // The window paints before its first-show work runs from the
+            // queue: wait until the program waits for input.
+            WaitForInputIdle(pi.hProcess, DWORD(ms - t));
             return w;
         }
         if (Ended(0)) return nullptr;

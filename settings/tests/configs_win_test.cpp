@@ -35,6 +35,11 @@ TEST(RipCacheBufferTest, ReservedZeroedAndFreed) {
     const auto* p = static_cast<const unsigned char*>(RipCacheBuffer.Address);
     for (std::uint32_t i = 0; i < RipCacheBuffer.Size; i += 4093) ASSERT_EQ(p[i], 0) << i;
     EXPECT_EQ(p[RipCacheBuffer.Size - 1], 0);
+    // A block reserved again after a used one was freed is zero-filled too.
+    for (std::uint32_t i = 0; i < RipCacheBuffer.Size; i += 4093) static_cast<unsigned char*>(RipCacheBuffer.Address)[i] = 0xA5;
+    ASSERT_TRUE(ReserveRipCacheBuffer(5));
+    p = static_cast<const unsigned char*>(RipCacheBuffer.Address);
+    for (std::uint32_t i = 0; i < RipCacheBuffer.Size; i += 4093) ASSERT_EQ(p[i], 0) << i;
     FreeRipCacheBuffer();
     EXPECT_EQ(RipCacheBuffer.Handle, nullptr);
     EXPECT_EQ(RipCacheBuffer.Address, nullptr);
