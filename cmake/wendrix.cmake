@@ -91,6 +91,23 @@ function(wx_script_test name)
   endif()
 endfunction()
 
+# wx_fuzz_test(name target MAX_LEN n TIMEOUT n SOURCES ...)
+# A libFuzzer target (build machine only; skipped without clang's libFuzzer):
+# tests/run-fuzz.sh builds it from SOURCES and runs every seed of
+# target_seeds.sh and every kept input of target_regress/ once.  A campaign
+# is the same command by hand with a time instead of 0 (see run-fuzz.sh).
+function(wx_fuzz_test name target)
+  cmake_parse_arguments(A "" "MAX_LEN;TIMEOUT" "SOURCES" ${ARGN})
+  if(WIN32 OR NOT WX_RUN_TESTS)
+    return()
+  endif()
+  wx_script_test(${name}
+    COMMAND bash ${WX_ROOT}/tests/run-fuzz.sh ${target} ${CMAKE_CURRENT_BINARY_DIR}/${target} 0 ${A_MAX_LEN}
+            ${CMAKE_CURRENT_SOURCE_DIR}/${target}_seeds.sh ${WX_ROOT} ${A_SOURCES}
+    TIMEOUT ${A_TIMEOUT})
+  set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77)
+endfunction()
+
 # wx_small_volume(name DIR SIZE) - a small file system of SIZE (mount's
 # size option, "512k") at DIR for the tests that require the fixture `name`,
 # where the machine lets the tests mount one; the rows that need it are
