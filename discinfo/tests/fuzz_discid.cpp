@@ -16,15 +16,11 @@
 
 #include "discinfo/discid.h"
 #include "extraction/TrackTable.h"
+#include "tests/fuzzcheck.h"
 
 namespace {
 
-void Check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "check failed: %s\n", what);
-        std::abort();
-    }
-}
+using fuzz::Check;
 
 void CheckText(std::uint32_t id) {
     const std::string text = wx::CddbDiscIdText(id);

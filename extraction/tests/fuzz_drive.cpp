@@ -19,17 +19,13 @@
 
 #include "extraction/DriveScan.h"
 #include "extraction/TrackTable.h"
+#include "tests/fuzzcheck.h"
 
 namespace {
 
-using namespace wx;
+using fuzz::Check;
 
-void Check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "check failed: %s\n", what);
-        std::abort();
-    }
-}
+using namespace wx;
 
 class TStreamDrive : public TSrbExecutor {
 public:

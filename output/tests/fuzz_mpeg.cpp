@@ -21,22 +21,13 @@
 #include "output/id3tag.h"
 #include "output/mp3defs.h"
 #include "output/tagio.h"
+#include "tests/fuzzcheck.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-void Check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "check failed: %s\n", what);
-        std::abort();
-    }
-}
-
-Bytes ReadAll(const std::string& name) {
-    std::ifstream f(name, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
+using fuzz::Bytes;
+using fuzz::Check;
+using fuzz::ReadAll;
 
 std::uint32_t BE32(const std::uint8_t* p) {
     return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];

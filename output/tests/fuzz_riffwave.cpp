@@ -11,15 +11,11 @@
 #include <vector>
 
 #include "output/riffwave.h"
+#include "tests/fuzzcheck.h"
 
 namespace {
 
-void Check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "check failed: %s\n", what);
-        std::abort();
-    }
-}
+using fuzz::Check;
 
 class TMemorySource : public wx::IByteSource {
 public:

@@ -23,27 +23,14 @@
 #include "output/chunkbank.h"
 #include "output/id3tag.h"
 #include "output/tagio.h"
+#include "tests/fuzzcheck.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-void Check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "check failed: %s\n", what);
-        std::abort();
-    }
-}
-
-Bytes ReadAll(const std::string& name) {
-    std::ifstream f(name, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
-
-void WriteAll(const std::string& name, const std::uint8_t* p, std::size_t n) {
-    std::ofstream f(name, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(p), static_cast<std::streamsize>(n));
-}
+using fuzz::Bytes;
+using fuzz::Check;
+using fuzz::ReadAll;
+using fuzz::WriteAll;
 
 bool OnBoundary(const std::string& text) {
     std::size_t i = 0;

@@ -14,15 +14,11 @@
 #include "output/genrelist.h"
 #include "output/mp3defs.h"
 #include "output/tagtable.h"
+#include "tests/fuzzcheck.h"
 
 namespace {
 
-void Check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "check failed: %s\n", what);
-        std::abort();
-    }
-}
+using fuzz::Check;
 
 void CheckCells(const wx::TTagCells& c, bool longText) {
     for (int i = 0; i < wx::TagColumnCount; ++i) {

@@ -23,22 +23,13 @@
 #include "output/chunkbank.h"
 #include "output/tagio.h"
 #include "output/wmtattr.h"
+#include "tests/fuzzcheck.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-void Check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "check failed: %s\n", what);
-        std::abort();
-    }
-}
-
-Bytes ReadAll(const std::string& name) {
-    std::ifstream f(name, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
+using fuzz::Bytes;
+using fuzz::Check;
+using fuzz::ReadAll;
 
 bool OnBoundary(const std::string& text) {
     std::size_t i = 0;
