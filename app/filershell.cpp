@@ -47,10 +47,12 @@ bool SurvivesAnsi(const std::wstring& w) { return !HasWildcard(w) && Widen(Narro
 
 bool HasWildcard(const std::wstring& w) { return w.find_first_of(L"?*") != std::wstring::npos; }
 
-TFindRecord FindRecordOf(const WIN32_FIND_DATAW& fd) {
+namespace {
+
+// Attributes, size and local DOS time: the same in both forms of find data.
+template <class FindData>
+TFindRecord SizeAndTimeOf(const FindData& fd) {
     TFindRecord r;
-    r.WideName = fd.cFileName;
-    r.Name = NarrowZ(fd.cFileName);
     r.Attr = fd.dwFileAttributes;
     r.Size = static_cast<std::int64_t>((static_cast<std::uint64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow);
     FILETIME local{};
@@ -60,15 +62,18 @@ TFindRecord FindRecordOf(const WIN32_FIND_DATAW& fd) {
     return r;
 }
 
+}  // namespace
+
+TFindRecord FindRecordOf(const WIN32_FIND_DATAW& fd) {
+    TFindRecord r = SizeAndTimeOf(fd);
+    r.WideName = fd.cFileName;
+    r.Name = NarrowZ(fd.cFileName);
+    return r;
+}
+
 TFindRecord FindRecordOf(const WIN32_FIND_DATAA& fd) {
-    TFindRecord r;
+    TFindRecord r = SizeAndTimeOf(fd);
     r.Name = fd.cFileName;
-    r.Attr = fd.dwFileAttributes;
-    r.Size = static_cast<std::int64_t>((static_cast<std::uint64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow);
-    FILETIME local{};
-    WORD date = 0, time = 0;
-    if (FileTimeToLocalFileTime(&fd.ftLastWriteTime, &local) && FileTimeToDosDateTime(&local, &date, &time))
-        r.Time = (static_cast<std::uint32_t>(date) << 16) | time;
     return r;
 }
 
